@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tarnwell builds and runs with. Run as root; packages
+# already present are skipped, so a second run costs nothing.
+set -euo pipefail
+packages=(
+  cmake g++ make pkg-config
+  libgtest-dev libgmock-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-noto-cjk fonts-wqy-zenhei
+  xvfb xauth
+  clang libclang-rt-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,30 @@
+// Start-up without the window: the program directory, the sub-basin list, the counters,
+// the default files copied over the current ones, the output directory and the marker.
+#pragma once
+
+#include <string>
+
+namespace tarnwell {
+
+struct Session;
+class TextReader;
+
+// Sub-basin count, names and Muskingum K and x; each sub-basin is stored (and its list
+// item appended) as soon as its line converts.
+void LoadSubBasinList(Session& session, TextReader& file);
+// The five input paths of sub-basin k from the current path file; entry 4 is always the
+// shared season file.
+void LoadPaths(Session& session, int k);
+// The whole start-up sequence. Throws when the sub-basin list cannot be read (the rest
+// of start-up is then skipped, as the window would after showing the error).
+void FormCreate(Session& session);
+
+// Model paths of the shared files.
+inline const char* kSubBasinListPath = "..\\input\\子流域.in";
+inline const char* kPathFilePath = "..\\parameters\\当前路径文件.txt";
+inline const char* kParamFilePath = "..\\Parameters\\当前参数文件.txt";
+inline const char* kSeasonFilePath = "..\\Parameters\\season.txt";
+inline const char* kRiverFilePath = "..\\Input\\RiverDaily.in";
+inline const char* kMarkFilePath = "..\\output\\Mark.out";
+
+}  // namespace tarnwell

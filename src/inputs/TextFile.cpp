@@ -1,0 +1,321 @@
+#include "inputs/TextFile.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "model/Errors.h"
+
+namespace tarnwell {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\t' || c == ' ' || c == ',' || c == ';'; }
+
+std::string Iconv(std::string_view in, const char* from, const char* to) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+  std::string out;
+  out.resize(in.size() * 2 + 16);
+  char* inPtr = const_cast<char*>(in.data());
+  size_t inLeft = in.size();
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
+  while (inLeft > 0) {
+    size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (r != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) {
+      size_t used = static_cast<size_t>(outPtr - out.data());
+      out.resize(out.size() * 2);
+      outPtr = out.data() + used;
+      outLeft = out.size() - used;
+    } else {
+      // A byte that is not GBK (or a character GBK lacks): keep a '?' and go on, so a
+      // damaged byte shows up in the token that holds it instead of losing the line.
+      if (outLeft == 0) {
+        size_t used = static_cast<size_t>(outPtr - out.data());
+        out.resize(out.size() * 2);
+        outPtr = out.data() + used;
+        outLeft = out.size() - used;
+      }
+      *outPtr++ = '?';
+      --outLeft;
+      ++inPtr;
+      --inLeft;
+    }
+  }
+  out.resize(static_cast<size_t>(outPtr - out.data()));
+  iconv_close(cd);
+  return out;
+}
+
+std::string ErrnoText() { return std::strerror(errno); }
+
+}  // namespace
+
+std::vector<std::string> SplitFields(std::string_view line) {
+  std::vector<std::string> tokens;
+  std::size_t i = 0;
+  const std::size_t n = line.size();
+  while (i < n) {
+    while (i < n && (IsSeparator(line[i]) || line[i] == '#')) ++i;
+    if (i >= n) break;
+    std::string token;
+    while (i < n && !IsSeparator(line[i])) {
+      char c = line[i];
+      if (c == '"' || c == '\'') {
+        // A quoted stretch: separators inside do not split; the quotes stay in the token.
+        std::size_t close = line.find(c, i + 1);
+        std::size_t end = close == std::string_view::npos ? n : close + 1;
+        token.append(line.substr(i, end - i));
+        i = end;
+      } else {
+        token.push_back(c);
+        ++i;
+      }
+    }
+    tokens.push_back(std::move(token));
+  }
+  return tokens;
+}
+
+bool IsValidUtf8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    int extra;
+    unsigned int cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + static_cast<std::size_t>(extra) >= s.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms and surrogates are not UTF-8.
+    if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) ||
+        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return true;
+}
+
+std::string DecodeText(std::string_view bytes) {
+  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
+    return std::string(bytes.substr(3));
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  return Iconv(bytes, "GBK", "UTF-8");
+}
+
+std::string EncodeGbk(std::string_view utf8) {
+  bool ascii = true;
+  for (char c : utf8)
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  if (ascii) return std::string(utf8);
+  return Iconv(utf8, "UTF-8", "GBK");
+}
+
+bool ParseInteger(std::string_view t, int& value) {
+  if (t.empty()) return false;
+  std::size_t i = 0;
+  bool negative = false;
+  if (t[0] == '+' || t[0] == '-') {
+    negative = t[0] == '-';
+    i = 1;
+  }
+  if (i >= t.size()) return false;
+  long long v = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < '0' || t[i] > '9') return false;
+    v = v * 10 + (t[i] - '0');
+    if (v > 2147483648LL) return false;
+  }
+  if (negative) v = -v;
+  if (v > 2147483647LL || v < -2147483648LL) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseReal(std::string_view t, double& value) {
+  // Validate the decimal form first: from_chars alone would accept "inf" and "nan".
+  std::size_t i = 0, n = t.size();
+  if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (i < n && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+  if (i < n && t[i] == '.') {
+    ++i;
+    while (i < n && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t expDigits = 0;
+    while (i < n && t[i] >= '0' && t[i] <= '9') ++i, ++expDigits;
+    if (expDigits == 0) return false;
+  }
+  if (i != n) return false;
+  std::string_view body = t;
+  if (!body.empty() && body[0] == '+') body.remove_prefix(1);
+  double v = 0.0;
+  auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), v);
+  if (ec != std::errc() || ptr != body.data() + body.size() || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+FieldLine::FieldLine(std::string_view text, std::string file, long lineNumber)
+    : tokens_(SplitFields(text)), file_(std::move(file)), lineNumber_(lineNumber) {}
+
+const std::string& FieldLine::Token(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= tokens_.size())
+    throw ListIndexError(file_, lineNumber_, index, tokens_.size());
+  return tokens_[static_cast<std::size_t>(index)];
+}
+
+int FieldLine::Integer(int index) const {
+  const std::string& t = Token(index);
+  int v = 0;
+  if (!ParseInteger(t, v)) throw ConversionError(file_, lineNumber_, t, index, "an integer");
+  return v;
+}
+
+double FieldLine::Real(int index) const {
+  const std::string& t = Token(index);
+  double v = 0.0;
+  if (!ParseReal(t, v)) throw ConversionError(file_, lineNumber_, t, index, "a number");
+  return v;
+}
+
+TextReader::TextReader(const std::string& fsPath, std::string displayName)
+    : name_(std::move(displayName)) {
+  struct stat st {};
+  if (::stat(fsPath.c_str(), &st) != 0) throw FileError(name_, 0, "cannot open: " + ErrnoText());
+  if (S_ISDIR(st.st_mode)) throw FileError(name_, 0, "cannot open: it is a directory");
+  std::ifstream in(fsPath, std::ios::binary);
+  if (!in) throw FileError(name_, 0, "cannot open: " + ErrnoText());
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  if (in.bad()) throw FileError(name_, 0, "cannot read");
+  text_ = DecodeText(buffer.str());
+}
+
+TextReader TextReader::FromString(std::string content, std::string displayName) {
+  TextReader r;
+  r.text_ = DecodeText(content);
+  r.name_ = std::move(displayName);
+  return r;
+}
+
+std::string TextReader::ReadLine() {
+  ++line_;
+  if (pos_ >= text_.size()) return std::string();
+  std::size_t end = text_.find('\n', pos_);
+  std::size_t next = end == std::string::npos ? text_.size() : end + 1;
+  std::size_t stop = end == std::string::npos ? text_.size() : end;
+  // The CR of a CR LF ending is not part of the line; blanks before it are.
+  if (stop > pos_ && text_[stop - 1] == '\r') --stop;
+  std::string line = text_.substr(pos_, stop - pos_);
+  pos_ = next;
+  return line;
+}
+
+void TextReader::SkipLines(long count) {
+  for (long i = 0; i < count; ++i) {
+    ++line_;
+    if (pos_ >= text_.size()) continue;
+    std::size_t end = text_.find('\n', pos_);
+    pos_ = end == std::string::npos ? text_.size() : end + 1;
+  }
+}
+
+void TextReader::Seek(std::size_t offset, long lineNumber) {
+  pos_ = offset < text_.size() ? offset : text_.size();
+  line_ = lineNumber;
+}
+
+namespace {
+
+void WriteBytes(const std::string& fsPath, const std::string& displayName, const std::string& bytes,
+                bool append) {
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+  int fd = ::open(fsPath.c_str(), flags, 0644);
+  if (fd < 0) throw FileError(displayName, 0, "cannot open for writing: " + ErrnoText());
+  struct stat st {};
+  off_t before = (append && ::fstat(fd, &st) == 0) ? st.st_size : 0;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      std::string why = ErrnoText();
+      // Leave the file as it was before this write: whole lines only.
+      if (append && S_ISREG(st.st_mode)) (void)::ftruncate(fd, before);
+      ::close(fd);
+      throw FileError(displayName, 0, "cannot write: " + why);
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  if (::close(fd) != 0) throw FileError(displayName, 0, "cannot close: " + ErrnoText());
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  std::size_t total = 0;
+  for (const auto& l : lines) total += l.size() + 2;
+  text.reserve(total);
+  for (const auto& l : lines) {
+    text += l;
+    text += "\r\n";
+  }
+  return EncodeGbk(text);
+}
+
+}  // namespace
+
+void AppendLines(const std::string& fsPath, const std::string& displayName,
+                 const std::vector<std::string>& lines) {
+  WriteBytes(fsPath, displayName, JoinLines(lines), true);
+}
+
+void AppendLine(const std::string& fsPath, const std::string& displayName, const std::string& line) {
+  WriteBytes(fsPath, displayName, JoinLines({line}), true);
+}
+
+void CreateEmptyFile(const std::string& fsPath, const std::string& displayName) {
+  WriteBytes(fsPath, displayName, std::string(), false);
+}
+
+void WriteWholeFile(const std::string& fsPath, const std::string& displayName,
+                    const std::vector<std::string>& lines) {
+  WriteBytes(fsPath, displayName, JoinLines(lines), false);
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,90 @@
+// The text layer shared by every reader and writer: decoding (UTF-8 or GBK in, GBK with
+// CR LF out), the one line splitter, strict number conversion, and line-by-line reading
+// with the file name and line number that every error message carries.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwell {
+
+// Splits a line at TAB, blank, comma and semicolon. Blanks and '#' are skipped before each
+// token, runs of separators give no empty token, and a single or double quote opens a
+// stretch (up to the matching quote) in which separators do not split; the quotes stay.
+std::vector<std::string> SplitFields(std::string_view line);
+
+bool IsValidUtf8(std::string_view bytes);
+// Bytes of a file as UTF-8: a byte-order mark is dropped; text that is not valid UTF-8 is
+// taken as GBK (code page 936).
+std::string DecodeText(std::string_view bytes);
+// UTF-8 to GBK for the files the system writes.
+std::string EncodeGbk(std::string_view utf8);
+
+// Strict conversions: the whole token must be the number. An integer has no decimal point
+// or exponent; a real is decimal with optional sign, point and exponent (no NaN, no
+// infinity, no hexadecimal, no overflow).
+bool ParseInteger(std::string_view token, int& value);
+bool ParseReal(std::string_view token, double& value);
+
+// One line split into tokens, remembering where it came from so that a failed lookup or
+// conversion names the file, the line and the token.
+class FieldLine {
+ public:
+  FieldLine(std::string_view text, std::string file, long lineNumber);
+  std::size_t Count() const { return tokens_.size(); }
+  const std::string& Token(int index) const;  // ListIndexError when missing
+  int Integer(int index) const;               // ConversionError when not an integer
+  double Real(int index) const;               // ConversionError when not a real
+  long LineNumber() const { return lineNumber_; }
+  const std::vector<std::string>& Tokens() const { return tokens_; }
+
+ private:
+  std::vector<std::string> tokens_;
+  std::string file_;
+  long lineNumber_;
+};
+
+// Reads a whole text file, decoded, and hands it out line by line (CR LF or LF). Reading
+// past the end yields empty lines, so the error comes from the token lookup that follows.
+class TextReader {
+ public:
+  // fsPath: where the file is on disk; displayName: how messages name it.
+  TextReader(const std::string& fsPath, std::string displayName);
+  static TextReader FromString(std::string content, std::string displayName);
+
+  std::string ReadLine();
+  FieldLine ReadFields() {
+    std::string text = ReadLine();
+    return FieldLine(text, name_, line_);
+  }
+  void SkipLines(long count);
+  long LineNumber() const { return line_; }  // number of the line read last
+  bool AtEnd() const { return pos_ >= text_.size(); }
+  std::size_t Offset() const { return pos_; }
+  // Continue at a position found earlier by Offset(), with its line count.
+  void Seek(std::size_t offset, long lineNumber);
+  const std::string& Name() const { return name_; }
+
+ private:
+  TextReader() = default;
+  std::string text_;
+  std::string name_;
+  std::size_t pos_ = 0;
+  long line_ = 0;
+};
+
+// Writers: every write opens for appending, writes whole lines (GBK, CR LF) and closes,
+// so a file on disk always ends on a complete line. On a failed write the file is cut
+// back to its former length before the FileError is thrown.
+void AppendLines(const std::string& fsPath, const std::string& displayName,
+                 const std::vector<std::string>& lines);
+void AppendLine(const std::string& fsPath, const std::string& displayName, const std::string& line);
+void CreateEmptyFile(const std::string& fsPath, const std::string& displayName);
+// Replaces the whole content (used for files rewritten as a whole, such as the marker).
+void WriteWholeFile(const std::string& fsPath, const std::string& displayName,
+                    const std::vector<std::string>& lines);
+
+}  // namespace tarnwell

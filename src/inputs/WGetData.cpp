@@ -1,0 +1,167 @@
+#include "inputs/WGetData.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <string>
+
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+#include "model/ModelState.h"
+
+namespace tarnwell {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Per-cell bytes of the model state: about forty grids of eight bytes.
+constexpr long long kBytesPerCell = 40 * 8;
+
+struct GridHeader {
+  int cols = 0, rows = 0;
+  int xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+  int zMin = 0, zMax = 0;
+};
+
+// Lines 1-5 of a DSAA grid. readZ: whether line 5 must hold two integers.
+GridHeader ReadHeader(TextReader& file, bool readZ) {
+  GridHeader h;
+  file.ReadLine();  // format identifier
+  FieldLine sizes = file.ReadFields();
+  h.cols = sizes.Integer(0);
+  h.rows = sizes.Integer(1);
+  if (h.cols <= 0 || h.rows <= 0)
+    throw InputError(file.Name(), sizes.LineNumber(),
+                     "grid size " + std::to_string(h.cols) + " x " + std::to_string(h.rows) +
+                         " (columns x rows) must be positive");
+  long long cells = static_cast<long long>(h.cols) * h.rows;
+  if (cells > MaxGridCells())
+    throw InputError(file.Name(), sizes.LineNumber(),
+                     "grid of " + std::to_string(h.cols) + " x " + std::to_string(h.rows) +
+                         " cells is larger than this machine's memory allows (at most " +
+                         std::to_string(MaxGridCells()) + " cells)");
+  FieldLine x = file.ReadFields();
+  h.xMin = x.Integer(0);
+  h.xMax = x.Integer(1);
+  FieldLine y = file.ReadFields();
+  h.yMin = y.Integer(0);
+  h.yMax = y.Integer(1);
+  if (readZ) {
+    FieldLine z = file.ReadFields();
+    h.zMin = z.Integer(0);
+    h.zMax = z.Integer(1);
+  } else {
+    file.ReadLine();
+  }
+  return h;
+}
+
+void StoreGeometry(ModelState& s, const GridHeader& h) {
+  s.GridXMin = h.xMin;
+  s.GridXMax = h.xMax;
+  s.GridYMin = h.yMin;
+  s.GridYMax = h.yMax;
+}
+
+}  // namespace
+
+long long MaxGridCells() {
+  long pages = ::sysconf(_SC_PHYS_PAGES);
+  long pageSize = ::sysconf(_SC_PAGE_SIZE);
+  long long bytes = (pages > 0 && pageSize > 0) ? static_cast<long long>(pages) * pageSize
+                                                : (16LL << 30);
+  return bytes / 10 * 8 / kBytesPerCell;  // leave a fifth of the memory to everything else
+}
+
+void ReadGridValues(std::vector<double>& grid, int rows, int cols, TextReader& file) {
+  for (int r = 1; r <= rows; ++r) {
+    FieldLine line = file.ReadFields();
+    const std::size_t base = static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(cols);
+    for (int c = 1; c <= cols; ++c) grid[base + static_cast<std::size_t>(c - 1)] = line.Real(c - 1);
+  }
+}
+
+void ReadTerrainGrid(ModelState& s, TextReader& file) {
+  GridHeader h = ReadHeader(file, true);
+  // Every grid is sized and cleared over the full extent of the grid being read.
+  if (h.rows != s.GridRows || h.cols != s.GridCols || s.SurfElev.size() != s.CellCount())
+    s.AllocateGrids(h.rows, h.cols);
+  StoreGeometry(s, h);
+  s.GridZMax = h.zMax;
+  ReadGridValues(s.SurfElev, s.GridRows, s.GridCols, file);
+  const std::size_t n = s.CellCount();
+  // Cell width from the x extent over the rows and height from the y extent over the
+  // columns: the model's own convention, which the land-use reader shares.
+  const double sizeX = (s.GridXMax - s.GridXMin) / s.GridRows;
+  const double sizeY = (s.GridYMax - s.GridYMin) / s.GridCols;
+  for (std::size_t i = 0; i < n; ++i) {
+    s.WTElev[i] = s.SurfElev[i] - 3.0;  // the water table starts 3 m below the surface
+    s.WTPrev[i] = s.WTElev[i];
+    s.CellSizeX[i] = sizeX;
+    s.CellSizeY[i] = sizeY;
+    s.GwConductivity[i] = s.SurfElev[i] >= s.GridZMax ? 0.0 : 5.0;
+  }
+}
+
+void ReadLandUseGrid(ModelState& s, TextReader& file) {
+  GridHeader h = ReadHeader(file, false);
+  if (h.rows != s.GridRows || h.cols != s.GridCols)
+    throw InputError(file.Name(), 2,
+                     "land-use grid is " + std::to_string(h.cols) + " x " + std::to_string(h.rows) +
+                         " (columns x rows) but the terrain grid is " + std::to_string(s.GridCols) +
+                         " x " + std::to_string(s.GridRows));
+  StoreGeometry(s, h);
+  ReadGridValues(s.LandUse, s.GridRows, s.GridCols, file);
+  const double w = (s.GridXMax - s.GridXMin) / s.GridRows;
+  const double hgt = (s.GridYMax - s.GridYMin) / s.GridCols;
+  long long counted = 0;
+  for (double code : s.LandUse)
+    if (code < 150) ++counted;  // codes of 150 or more lie outside the sub-basin
+  s.BasinArea = static_cast<double>(counted) * w * hgt / 1000000.0;
+}
+
+void ReadSlopeGrid(ModelState& s, TextReader& file) {
+  for (int i = 0; i < 5; ++i) file.ReadLine();
+  ReadGridValues(s.SlopeSine, s.GridRows, s.GridCols, file);
+  for (std::size_t i = 0; i < s.CellCount(); ++i) {
+    double v = s.SlopeSine[i];
+    if (v >= 0 && v < kNoDataLimit) s.SlopeSine[i] = std::sin(kPi * v / 180.0);
+    double sine = s.SlopeSine[i];
+    s.SlopeMask[i] = (sine > 0 && sine < kNoDataLimit) ? 1.0 : 0.0;
+  }
+}
+
+void ReadSeasonFile(ModelState& s, TextReader& file) {
+  file.ReadLine();
+  FieldLine line = file.ReadFields();
+  s.SeasonDay1 = line.Integer(0);
+  s.SeasonDay2 = line.Integer(1);
+  s.SeasonDay3 = line.Integer(2);
+  s.SeasonDay4 = line.Integer(3);
+}
+
+}  // namespace tarnwell
+
+namespace tarnwell {
+
+int CountMetYearBlocks(TextReader& file) {
+  int blocks = 0;
+  while (!file.AtEnd()) {
+    FieldLine header = file.ReadFields();
+    if (header.Count() == 0) {
+      if (file.AtEnd()) break;  // trailing empty lines
+      continue;
+    }
+    int year = header.Integer(0);
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    int days = leap ? 366 : 365;
+    for (int d = 0; d < days; ++d) {
+      if (file.AtEnd()) return blocks;
+      file.ReadLine();
+    }
+    ++blocks;
+  }
+  return blocks;
+}
+
+}  // namespace tarnwell

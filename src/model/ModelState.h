@@ -1,0 +1,133 @@
+// The model's shared state: every table that more than one module uses, under the
+// model's own names, sized to the input at hand. One object is created per program run
+// and passed by reference to the readers, the processes, the writers and the windows.
+//
+// Indexing: day series and month tables are indexed 1..366 and 1..12 (slot 0 unused),
+// sub-basin tables 1..SubBasinCount (slot 0 unused). Cell grids are row-major with
+// 0-based storage: cell (row r, column c), both 1-based, is element
+// (r - 1) * GridCols + (c - 1); Cell(r, c) computes that.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarnwell {
+
+constexpr int kMaxDays = 366;
+constexpr int kMonths = 12;
+using DaySeries = std::array<double, kMaxDays + 1>;
+using DayIntSeries = std::array<int, kMaxDays + 1>;
+
+// Inside-cell test of the terrain (m): elevations strictly between 0 and this are data.
+constexpr double kNoDataLimit = 2e30;
+// Temperature lapse rate, degrees C per m.
+constexpr double kLapseRate = 0.005;
+// mm/day over 1 km2 to m3/s: divide by this.
+constexpr double kDepthToFlow = 86.4;
+
+struct ModelState {
+  // --- workspace strings ---
+  std::string ProgramDir;
+  std::array<std::string, 6> InputPath;  // 1..5 used
+  std::string ParamFilePath;
+  std::string CurrentInputFile;
+
+  // --- run control ---
+  int RunStarted = 0;
+  int BrowseMode = 0;
+  int YearIndex = 0;
+  int SelectedSubBasin = 1;
+  long MetLinesRead = 0;
+  long BasinDailyLinesDone = 0;
+  long BasinBudgetLinesDone = 0;
+  int BasinFilesCreated = 0;
+
+  // --- sub-basin table (1-based) ---
+  int SubBasinCount = 0;
+  std::vector<std::string> SubBasinName{""};
+  std::vector<double> SubBasinK{0.0};
+  std::vector<double> SubBasinX{0.0};
+
+  // --- grid geometry ---
+  int GridRows = 0, GridCols = 0;
+  double GridXMin = 0, GridXMax = 0, GridYMin = 0, GridYMax = 0, GridZMax = 0;
+  double BasinArea = 0;
+  double MeanElev = 0;
+  int StationElev = 0;
+  int SeasonDay1 = 0, SeasonDay2 = 0, SeasonDay3 = 0, SeasonDay4 = 0;
+
+  // --- per-cell grids (GridRows x GridCols) ---
+  std::vector<int32_t> CellFlag;
+  std::vector<double> SurfElev, LandUse, SlopeSine, SlopeMask;
+  std::vector<double> WTElev, WTPrev, CellSizeX, CellSizeY, GwConductivity;
+  std::vector<double> Uz1, Uz2, Uz3, SnowPack, Frozen, Subflow;
+  // interception and snow
+  std::vector<double> CellPrecip, Interception, CanopyStore, Throughfall, ThawBypass;
+  // soil water, free water, runoff
+  std::vector<double> UnsatDrain, RunoffGenerated, FreeWater, SurfaceRunoff, Interflow;
+  // groundwater and evapotranspiration
+  std::vector<double> GroundwaterFlow, DeepLeakage, ActualET, SatZoneET;
+  // erosion
+  std::vector<double> ErosiveRunoff, RunoffErosivity, CellErodibility, SlopeLengthFactor,
+      VegCover, CoverFactor, PracticeFactor, CellErosion;
+
+  // --- time axis ---
+  int CurYear = 0;
+  int DaysInYear = 365;
+  int MonthCount = 12;
+  std::array<int, kMonths + 1> DaysInMonth{};
+  int StartDay = 1;
+  int Col8Flag = 1;
+  int DayCount = 0;
+  int CurMonth = 0;
+  int MonthSimDays = 0;
+  DayIntSeries DayYear{}, DayMonth{}, DayOfMonth{};
+  double FlowToDepthFactor = 0;
+
+  // --- day series of the current sub-basin's year ---
+  DaySeries DailyPrecip{}, DailyTemp{}, DailyPET{}, DailySedConc{}, DailyExtra{}, GrowthIndex{};
+  DaySeries ObsFlow{}, ObsSediment{}, SimFlow{}, SimSediment{}, SimErosion{};
+  DaySeries MeanPrecip{}, MeanIntercep{}, MeanAET{}, MeanSoilDrain{}, GwFlow{};
+  DaySeries MeanSnowPack{}, MeanFrozen{}, GroundWaterLevel{}, DailySedStore{}, AirTempAdj{};
+  int SubBasinCellCount = 0;
+
+  // --- reservoirs and stores carried from day to day ---
+  double RoutedInterflow = 0;
+  double RoutedGwFlow = 0;
+  double SedStore = 0;
+
+  // --- whole-basin tables: [day 1..366][sub-basin 1..SubBasinCount] ---
+  std::vector<DaySeries> SubBasinFlow, SubBasinSediment;  // index by sub-basin, then day
+  DaySeries RoutedFlow{}, RoutedSediment{}, BasinFlow{}, BasinSediment{};
+  DaySeries BasinObsFlow{}, BasinObsSediment{};
+
+  // --- year-end carry-over: value r (1..10) of sub-basin k. Rows 1..9 as the writers
+  // leave them; row 10 keeps the sub-basin's own routed interflow.
+  std::array<double, 11> YearEndValue{};
+  std::vector<std::array<double, 11>> YearEndState;  // index by sub-basin
+
+  // --- statistics text tables [year][row 1..13][column 1..14] ---
+  std::vector<std::array<std::array<std::string, 15>, 14>> RunoffStatRows, SedimentStatRows;
+
+  std::size_t CellCount() const {
+    return static_cast<std::size_t>(GridRows) * static_cast<std::size_t>(GridCols);
+  }
+  std::size_t Cell(int row, int col) const {
+    return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(GridCols) +
+           static_cast<std::size_t>(col - 1);
+  }
+
+  // Sizes every per-cell grid to rows x cols and clears it to 0 (CellFlag to -1), over the
+  // full extent of the new grid.
+  void AllocateGrids(int rows, int cols);
+  // Sets the grids of the clearing step to 0 over GridRows x GridCols, and BasinArea to 0.
+  void ClearGrids();
+  // Sizes the sub-basin tables for n sub-basins (whole-basin and carry-over included).
+  void ResizeSubBasins(int n);
+  // Bytes held by the per-cell grids.
+  std::size_t GridBytes() const;
+};
+
+}  // namespace tarnwell

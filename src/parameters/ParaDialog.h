@@ -1,0 +1,67 @@
+// The parameter set and its 34-line file. The loader stores each value as soon as it
+// converts, so a failure part-way keeps what the earlier lines gave.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tarnwell {
+
+class TextReader;
+
+struct ParameterSet {
+  double Latitude = 0;            // degrees
+  double EvapConversionCoef = 0;  // multiplier of the Hamon PET
+  int SimYears = 0;
+  std::array<double, 3> SoilLayerEvapWeight{};
+  double EtAvailabilityParam = 0;
+  double OpenWaterEvapCoef = 0;
+  double SoilEvapParam = 0;
+  double TranspirationDeficitCoef = 0;
+  double FreeWaterOutflowSurface = 0, FreeWaterOutflowInterflow = 0,
+         FreeWaterOutflowGroundwater = 0;
+  double FreeWaterThresholdSurface = 0, FreeWaterThresholdInterflow = 0;  // mm
+  double WmCurveExponent = 0;
+  double InterflowRecessionCoef = 0;
+  double GroundwaterRecessionCoef = 0;
+  double DeepLeakageCoef = 0, GroundwaterOutflowCoef = 0, WaterTableExponent = 0;  // 1/m
+  double SnowMeltRate = 0;              // mm per degree C per day
+  double SnowEvapRate = 0;              // fraction of PET
+  double PreferentialFlowPorosity = 0;  // fraction
+  double SoilFreezeRate = 0;            // mm per degree C per day
+  double SnowfallTemp = 0;              // degrees C
+  double SoilFreezeTemp = 0;            // degrees C
+  double SaturatedWaterContent = 0;     // volume fraction
+  double FieldCapacity = 0;
+  double WiltingPoint = 0;
+  double LayerThickness1 = 0, LayerThickness2 = 0, LayerThickness3 = 0;  // mm
+  double UpperLayerDrainageRate = 0;
+  std::array<double, 9> Erodibility{};
+  double SedimentStoreInitial = 0;
+  double SedimentScourExponent = 0;
+  double SedimentSettlingExponent = 0;
+  double CriticalDepositionVelocity = 0;
+  double CriticalScourVelocity = 0;
+  double SedimentConsolidationCoef = 0;
+  // 0 uniform basin, 1 non-uniform basin; not stored in the file, never changed by loading.
+  int ErodibilityMode = 0;
+};
+
+// One line of the parameter file: its label, the token positions it reads.
+struct ParameterLine {
+  const char* label;
+  std::vector<int> tokens;
+  std::vector<const char*> names;  // parameter names, one per token
+};
+const std::vector<ParameterLine>& ParameterFileLayout();
+
+// Reads the 34 lines at fsPath (displayName in messages) into params.
+void LoadParameters(const std::string& fsPath, const std::string& displayName,
+                    ParameterSet& params);
+void LoadParameters(TextReader& reader, ParameterSet& params);
+
+// Name and value of every parameter in file order, as text ("%g"-like, shortest exact).
+std::vector<std::pair<std::string, std::string>> ListParameters(const ParameterSet& params);
+
+}  // namespace tarnwell

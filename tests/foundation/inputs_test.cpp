@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "TestSupport.h"
+#include "inputs/TextFile.h"
+#include "inputs/WGetData.h"
+#include "model/Errors.h"
+#include "model/ModelState.h"
+#include "parameters/ParaDialog.h"
+
+namespace tarnwell {
+namespace {
+
+TextReader Gbk(const std::string& utf8, const std::string& name = "f.txt") {
+  std::string crlf;
+  for (char c : utf8) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return TextReader::FromString(EncodeGbk(crlf), name);
+}
+
+TEST(Parameters, GbkFileWithChineseLabelsAndTokenPositions) {
+  // Extra tokens and lines after line 34 are ignored; labels do not matter.
+  std::string text = test::ParameterFileText() + "多余的行 1 2 3\n";
+  ParameterSet p;
+  p.ErodibilityMode = 1;
+  TextReader r = Gbk(text);
+  LoadParameters(r, p);
+  EXPECT_DOUBLE_EQ(p.Latitude, 30.5);
+  EXPECT_EQ(p.SimYears, 2);
+  EXPECT_DOUBLE_EQ(p.SoilLayerEvapWeight[2], 0.2);
+  EXPECT_DOUBLE_EQ(p.FreeWaterThresholdInterflow, 5);
+  EXPECT_DOUBLE_EQ(p.LayerThickness3, 600);
+  // Lines 27-28: the values at tokens 1, 3, 5, 7 between the soil-type names.
+  for (int i = 1; i <= 8; ++i) EXPECT_DOUBLE_EQ(p.Erodibility[i], 0.30 + 0.01 * i) << i;
+  EXPECT_DOUBLE_EQ(p.SedimentConsolidationCoef, 0.01);
+  EXPECT_EQ(p.ErodibilityMode, 1);  // loading never changes the mode
+  // The same values from a UTF-8 file with single-word labels.
+  std::string words;
+  std::istringstream in(test::ParameterFileText());
+  for (std::string line; std::getline(in, line);) words += "x" + line.substr(line.find(' ')) + "\n";
+  ParameterSet q;
+  TextReader u = TextReader::FromString(words, "u.txt");
+  LoadParameters(u, q);
+  EXPECT_DOUBLE_EQ(q.Erodibility[8], p.Erodibility[8]);
+  EXPECT_DOUBLE_EQ(q.CriticalScourVelocity, p.CriticalScourVelocity);
+}
+
+TEST(Parameters, FailurePartWayKeepsEarlierValues) {
+  std::string text = test::ParameterFileText();
+  // "3.0" on line 3 fails after lines 1 and 2 are stored.
+  std::string bad = text;
+  bad.replace(bad.find("模拟年数 2"), std::string("模拟年数 2").size(), "模拟年数 3.0");
+  ParameterSet p;
+  p.EtAvailabilityParam = 77;
+  TextReader r = Gbk(bad, "Parameters/当前参数文件.txt");
+  try {
+    LoadParameters(r, p);
+    FAIL();
+  } catch (const ConversionError& e) {
+    EXPECT_STREQ(e.what(), "Parameters/当前参数文件.txt line 3: \"3.0\" is not an integer (token 1)");
+  }
+  EXPECT_DOUBLE_EQ(p.Latitude, 30.5);
+  EXPECT_DOUBLE_EQ(p.EvapConversionCoef, 1.0);
+  EXPECT_DOUBLE_EQ(p.EtAvailabilityParam, 77);
+  // Line 27 with four bare values: token 5 is missing.
+  std::string bare = text;
+  bare.replace(bare.find("紫色土 0.31"), std::string("紫色土 0.31 黄壤性土 0.32 黄棕壤 0.33 酸性棕壤 0.34").size(),
+               "紫色土 0.31 0.32 0.33 0.34");
+  ParameterSet q;
+  TextReader b = Gbk(bare, "p.txt");
+  try {
+    LoadParameters(b, q);
+    FAIL();
+  } catch (const ListIndexError& e) {
+    EXPECT_EQ(e.Line(), 27);
+    EXPECT_EQ(e.TokenIndex(), 5);
+  }
+  EXPECT_DOUBLE_EQ(q.Erodibility[0], 0.25);
+  // A decimal comma: "1,5" gives 1, and the next position takes 5.
+  std::string comma = text;
+  comma.replace(comma.find("各层土壤蒸发权重 0.5 0.3 0.2"), std::string("各层土壤蒸发权重 0.5 0.3 0.2").size(),
+                "各层土壤蒸发权重 0,5 0.3");
+  ParameterSet c;
+  TextReader cr = Gbk(comma);
+  LoadParameters(cr, c);
+  EXPECT_DOUBLE_EQ(c.SoilLayerEvapWeight[0], 0);
+  EXPECT_DOUBLE_EQ(c.SoilLayerEvapWeight[1], 5);
+  EXPECT_DOUBLE_EQ(c.SoilLayerEvapWeight[2], 0.3);
+  // A file cut short: list-index error at the first missing line.
+  ParameterSet d;
+  TextReader shortFile = Gbk("纬度 1\n蒸发折算系数 2\n");
+  try {
+    LoadParameters(shortFile, d);
+    FAIL();
+  } catch (const ListIndexError& e) {
+    EXPECT_EQ(e.Line(), 3);
+  }
+}
+
+TEST(Grids, TerrainHeaderValuesAndDerivedGrids) {
+  ModelState s;
+  // Line 2 holds 2 and 3: two columns, three rows. z maximum equals the highest cell.
+  TextReader t = Gbk("DSAA\n2 3\n0 30\n0 60\n100 900\n100 200\n300 900\n-9999 400 extra\n");
+  ReadTerrainGrid(s, t);
+  EXPECT_EQ(s.GridCols, 2);
+  EXPECT_EQ(s.GridRows, 3);
+  EXPECT_DOUBLE_EQ(s.SurfElev[s.Cell(3, 2)], 400);
+  EXPECT_DOUBLE_EQ(s.WTElev[s.Cell(1, 1)], 97);
+  EXPECT_DOUBLE_EQ(s.WTPrev[s.Cell(1, 1)], 97);
+  EXPECT_DOUBLE_EQ(s.CellSizeX[0], 10);  // x extent over the rows
+  EXPECT_DOUBLE_EQ(s.CellSizeY[0], 30);  // y extent over the columns
+  EXPECT_DOUBLE_EQ(s.GwConductivity[s.Cell(2, 2)], 0);  // 900 >= z maximum
+  EXPECT_DOUBLE_EQ(s.GwConductivity[s.Cell(1, 1)], 5);
+  // Land use: 150 is not counted, -9999 is.
+  TextReader l = Gbk("DSAA\n2 3\n0 30\n0 60\n0 0\n11 150\n21 255\n-9999 31\n");
+  ReadLandUseGrid(s, l);
+  EXPECT_DOUBLE_EQ(s.BasinArea, 4 * 10 * 30 / 1e6);
+  // Slope in degrees: 90 -> 1, 0 -> mask 0, negative stays and masks 0.
+  TextReader sl = Gbk("DSAA\n2 3\n0 30\n0 60\n0 0\n90 0\n-5 30\n2e30 45\n");
+  ReadSlopeGrid(s, sl);
+  EXPECT_DOUBLE_EQ(s.SlopeSine[s.Cell(1, 1)], 1.0);
+  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(1, 1)], 1.0);
+  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(1, 2)], 0.0);
+  EXPECT_DOUBLE_EQ(s.SlopeSine[s.Cell(2, 1)], -5);
+  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(2, 1)], 0.0);
+  EXPECT_DOUBLE_EQ(s.SlopeSine[s.Cell(3, 1)], 2e30);
+  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(3, 1)], 0.0);
+  EXPECT_NEAR(s.SlopeSine[s.Cell(2, 2)], 0.5, 1e-15);
+}
+
+TEST(Grids, CellSizeExampleAndSizeChangesClearTheFullExtent) {
+  ModelState s;
+  std::string text = "DSAA\n100 50\n0 1000\n0 500\n0 10\n";
+  for (int r = 0; r < 50; ++r) {
+    for (int c = 0; c < 100; ++c) text += "5 ";
+    text += "\n";
+  }
+  TextReader t = Gbk(text);
+  ReadTerrainGrid(s, t);
+  EXPECT_DOUBLE_EQ(s.CellSizeX[0], 20);
+  EXPECT_DOUBLE_EQ(s.CellSizeY[0], 5);
+  s.Uz1.assign(s.CellCount(), 9.0);
+  TextReader small = Gbk("DSAA\n1 1\n0 1\n0 1\n0 10\n5\n");
+  ReadTerrainGrid(s, small);
+  EXPECT_EQ(s.CellCount(), 1u);
+  EXPECT_DOUBLE_EQ(s.Uz1[0], 0.0);
+}
+
+TEST(Grids, BadHeadersAndValuesAreRefusedWithFileLineAndToken) {
+  ModelState s;
+  auto message = [&](const std::string& text) -> std::string {
+    TextReader t = Gbk(text, "input/a/dem.grd");
+    try {
+      ReadTerrainGrid(s, t);
+    } catch (const TarnwellError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(message("DSAA\n2.0 3\n"), "input/a/dem.grd line 2: \"2.0\" is not an integer (token 0)");
+  EXPECT_EQ(message("DSAA\n2 3\n0 1e3\n"), "input/a/dem.grd line 3: \"1e3\" is not an integer (token 1)");
+  EXPECT_EQ(message("DSAA\n0 3\n"), "input/a/dem.grd line 2: grid size 0 x 3 (columns x rows) must be positive");
+  EXPECT_NE(message("DSAA\n2000000000 2000000000\n").find("larger than this machine's memory"), std::string::npos);
+  EXPECT_EQ(s.CellCount(), 0u);  // nothing allocated for the refused headers
+  EXPECT_EQ(message("DSAA\n2 1\n0 1\n0 1\n0 10\n5\n"), "input/a/dem.grd line 6: token 1 is missing (the line has 1 token)");
+  EXPECT_EQ(message("DSAA\n2 1\n0 1\n0 1\n0 10\n5 x\n"), "input/a/dem.grd line 6: \"x\" is not a number (token 1)");
+  EXPECT_EQ(message("DSAA\n1 2\n0 1\n0 1\n0 10\n5\n"), "input/a/dem.grd line 7: token 0 is missing (the line has 0 tokens)");
+  // A land-use grid of another size than the terrain grid.
+  TextReader t = Gbk("DSAA\n1 1\n0 1\n0 1\n0 10\n5\n");
+  ReadTerrainGrid(s, t);
+  TextReader l = Gbk("DSAA\n2 1\n0 1\n0 1\n0 0\n1 1\n", "input/a/lu.grd");
+  EXPECT_THROW(ReadLandUseGrid(s, l), InputError);
+}
+
+TEST(Season, FourIntegerDays) {
+  ModelState s;
+  TextReader f = Gbk("季节\n60 120 250 300 999\n");
+  ReadSeasonFile(s, f);
+  EXPECT_EQ(s.SeasonDay1, 60);
+  EXPECT_EQ(s.SeasonDay4, 300);
+  TextReader bad = Gbk("季节\n60 120.5 250 300\n");
+  EXPECT_THROW(ReadSeasonFile(s, bad), ConversionError);
+}
+
+TEST(MetFile, YearBlocksCountedByStructure) {
+  std::string text;
+  for (int year : {1991, 1992}) {
+    text += std::to_string(year) + " 12 1 1 200\n";
+    int days = year == 1992 ? 366 : 365;
+    for (int d = 0; d < days; ++d) text += std::to_string(year) + " 1 1 1 0 5 1 0\n";
+  }
+  text += "1993 12 1 1 200\n1993 1 1 1 0 5 1 0\n";  // cut short: not counted
+  TextReader r = TextReader::FromString(text, "m.txt");
+  EXPECT_EQ(CountMetYearBlocks(r), 2);
+}
+
+}  // namespace
+}  // namespace tarnwell
