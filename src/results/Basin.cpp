@@ -1,0 +1,354 @@
+// The whole-basin year: sub-basin outflows routed to the outlet and summed, the other
+// quantities averaged over the sub-basins from their output files of the same year.
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <map>
+
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "model/Errors.h"
+#include "results/Format.h"
+#include "results/Statistic.h"
+
+namespace tarnwell {
+
+void MuskingumRoute(ModelState& s, double K, double x) {
+  constexpr double dt = 24.0;  // hours
+  constexpr int reaches = 1;   // one reach from the sub-basin to the outlet
+  constexpr int lag = 0;       // days
+  const int N = reaches < 1 ? 1 : (reaches > 20 ? 20 : reaches);
+  const double Kn = K / N;
+  const double X = (1 - (1 - 2 * x) * N) / 2;
+  const double D = dt / 2 + (1 - X) * Kn;
+  const double C0 = (dt / 2 - Kn * X) / D;
+  const double C1 = (dt / 2 + Kn * X) / D;
+  const double C2 = ((1 - X) * Kn - dt / 2) / D;
+  const DaySeries& I = s.SimFlow;
+  DaySeries out{};
+  out[1] = I[1];
+  std::array<double, 22> A{}, B{};
+  for (int j = 1; j <= N + 1; ++j) A[j] = ((N + 1 - j) * I[1] + (j - 1) * out[1]) / N;
+  for (int t = 1; t <= kMaxDays - 1; ++t) {
+    B[1] = I[t + 1];
+    A[1] = I[t];
+    for (int j = 1; j <= N; ++j) B[j + 1] = C0 * B[j] + C1 * A[j] + C2 * A[j + 1];
+    for (int j = 2; j <= N + 1; ++j) A[j] = B[j];
+    out[t + 1] = B[N + 1];
+  }
+  for (int d = lag + 1; d <= kMaxDays; ++d) s.RoutedFlow[d] = out[d - lag];
+}
+
+void ReadOutletObservations(ModelState& s, TextReader& river) {
+  river.ReadLine();  // the year's heading
+  s.BasinObsFlow.fill(0.0);
+  s.BasinObsSediment.fill(0.0);
+  for (int d = 1; d <= s.DaysInYear; ++d) {
+    FieldLine line = river.ReadFields();
+    const double q = line.Real(1);  // m3/s
+    const double c = line.Real(2);  // kg/m3
+    s.BasinObsFlow[d] = q;
+    s.BasinObsSediment[d] = 86.4 * q * c;  // t/day
+  }
+}
+
+void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
+  ModelState& s = session.state;
+  s.BasinFlow.fill(0.0);
+  s.BasinSediment.fill(0.0);
+  for (int k = 1; k <= n; ++k) {
+    // The shared series serve as work space: afterwards they hold the last sub-basin's m3/s.
+    s.SimFlow = s.SubBasinFlow[static_cast<std::size_t>(k)];
+    s.SimSediment = s.SubBasinSediment[static_cast<std::size_t>(k)];
+    MuskingumRoute(s, s.SubBasinK[static_cast<std::size_t>(k)],
+                   s.SubBasinX[static_cast<std::size_t>(k)]);
+    // Sediment reaches the outlet on the same day.
+    s.RoutedSediment = s.SimSediment;
+    for (int d = 1; d <= kMaxDays; ++d) {
+      s.BasinFlow[d] += s.RoutedFlow[d];
+      s.BasinSediment[d] += s.RoutedSediment[d];
+    }
+  }
+  WriteBasinYear(session, agg, n);
+}
+
+void WriteBasinYear(Session& session, BasinAggregation& agg, int count) {
+  ModelState& s = session.state;
+  const std::string dir = BasinOutputDir(s);
+  if (!session.ws.CreateDirectory(dir))
+    throw FileError(session.Display(dir), 0, "cannot create the directory");
+  const YearFiles files = BindYearFiles(session, dir);
+  if (s.BasinFilesCreated == 0) {
+    s.BasinFilesCreated = 1;
+    for (const OutputFile* f : {&files.Daily, &files.DailyS, &files.Budget, &files.BudgetS,
+                                &files.DailyF})
+      f->Create();
+  }
+  WriteSubBasinHeaders(s, files);
+  if (!agg.RiverFile) agg.RiverFile.emplace(session.Open(s.ProgramDir + kRiverFilePath));
+  ReadOutletObservations(s, *agg.RiverFile);
+  AggregateBasinDaily(session, agg, count, s.CurYear);
+  AggregateBasinBudget(session, agg, count);
+}
+
+namespace {
+
+// Reads one year block of a sub-basin output file from where the year before stopped,
+// line by line on the raw bytes, so that the cursor it leaves is an exact byte offset.
+class BlockReader {
+ public:
+  BlockReader(const OutputFile& file, const FileCursor& at) : name_(file.name), at_(at) {
+    std::ifstream in(file.path, std::ios::binary);
+    if (!in) throw FileError(name_, 0, std::string("cannot open: ") + std::strerror(errno));
+    in.seekg(0, std::ios::end);
+    const auto size = static_cast<std::uint64_t>(in.tellg());
+    if (size < at.byteOffset)
+      throw FileError(name_, 0, "the file is shorter than the years already aggregated");
+    in.seekg(static_cast<std::streamoff>(at.byteOffset));
+    raw_.resize(static_cast<std::size_t>(size - at.byteOffset));
+    in.read(raw_.data(), static_cast<std::streamsize>(raw_.size()));
+    if (!in) throw FileError(name_, 0, "cannot read");
+  }
+  bool AtEnd() const { return pos_ >= raw_.size(); }
+  // The next line, decoded, without consuming it ("" at the end).
+  std::string Peek() const {
+    if (AtEnd()) return std::string();
+    std::size_t end = raw_.find('\n', pos_);
+    std::size_t stop = end == std::string::npos ? raw_.size() : end;
+    if (stop > pos_ && raw_[stop - 1] == '\r') --stop;
+    return DecodeText(std::string_view(raw_).substr(pos_, stop - pos_));
+  }
+  std::string Next() {
+    std::string line = Peek();
+    ++lines_;
+    if (!AtEnd()) {
+      std::size_t end = raw_.find('\n', pos_);
+      pos_ = end == std::string::npos ? raw_.size() : end + 1;
+    }
+    return line;
+  }
+  long LineNumber() const { return at_.linesDone + lines_; }  // of the line read last
+  FileCursor Cursor() const { return {at_.byteOffset + pos_, at_.linesDone + lines_}; }
+  const std::string& Name() const { return name_; }
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw InputError(name_, LineNumber(), what);
+  }
+
+ private:
+  std::string name_;
+  FileCursor at_;
+  std::string raw_;
+  std::size_t pos_ = 0;
+  long lines_ = 0;
+};
+
+bool AllDigits(std::string_view t) {
+  if (t.empty()) return false;
+  for (char c : t)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// "07-15-2001": month, day, year.
+bool ParseDateText(const std::string& t, int& month, int& day, int& year) {
+  if (t.size() != 10 || t[2] != '-' || t[5] != '-') return false;
+  std::string_view v(t);
+  if (!AllDigits(v.substr(0, 2)) || !AllDigits(v.substr(3, 2)) || !AllDigits(v.substr(6, 4)))
+    return false;
+  month = std::stoi(t.substr(0, 2));
+  day = std::stoi(t.substr(3, 2));
+  year = std::stoi(t.substr(6, 4));
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+// "07-2001" (month 7) or "2001全年" (13, the year row).
+bool ParsePeriodLabel(const std::string& t, int& period, int& year) {
+  std::string_view v(t);
+  if (t.size() == 7 && t[2] == '-' && AllDigits(v.substr(0, 2)) && AllDigits(v.substr(3, 4))) {
+    period = std::stoi(t.substr(0, 2));
+    year = std::stoi(t.substr(3, 4));
+    return period >= 1 && period <= 12;
+  }
+  const std::string suffix = "全年";
+  if (t.size() > suffix.size() && t.compare(t.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+      AllDigits(v.substr(0, t.size() - suffix.size()))) {
+    period = 13;
+    year = std::stoi(t.substr(0, t.size() - suffix.size()));
+    return true;
+  }
+  return false;
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DayOfYear(int month, int day, int year) {
+  static const int before[] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  return before[month] + day + (month > 2 && IsLeap(year) ? 1 : 0);
+}
+
+// Sums of one row position over the sub-basins that have it.
+template <std::size_t W>
+struct RowSum {
+  std::string label;
+  int dayOfYear = 0;
+  std::array<double, W> sum{};
+  int contributors = 0;
+};
+
+// The head of a daily block: the year line, then the header line.
+void ReadDailyHead(BlockReader& r, const char* header) {
+  std::string yearLine = r.Next();
+  std::vector<std::string> tokens = SplitFields(yearLine);
+  if (tokens.size() != 1 || !AllDigits(tokens[0])) r.Fail("expected the year line of a year block");
+  if (r.Next() != header) r.Fail("expected the header line of a year block");
+}
+
+// Day rows of a daily block, W values after the date, keyed by year and day of the year.
+template <std::size_t W>
+void ReadDailyRows(BlockReader& r, std::map<long, RowSum<W>>& rows) {
+  while (!r.AtEnd()) {
+    std::string text = r.Peek();
+    std::vector<std::string> tokens = SplitFields(text);
+    int month = 0, day = 0, year = 0;
+    if (tokens.empty() || !ParseDateText(tokens[0], month, day, year)) break;
+    r.Next();
+    FieldLine line(text, r.Name(), r.LineNumber());
+    const int doy = DayOfYear(month, day, year);
+    RowSum<W>& row = rows[static_cast<long>(year) * 1000 + doy];
+    row.label = tokens[0];
+    row.dayOfYear = doy;
+    for (std::size_t i = 0; i < W; ++i) row.sum[i] += line.Real(static_cast<int>(i) + 1);
+    ++row.contributors;
+  }
+  // The block ends at the end of the file or where the next year's block begins.
+  if (!r.AtEnd()) {
+    std::vector<std::string> tokens = SplitFields(r.Peek());
+    if (tokens.size() != 1 || !AllDigits(tokens[0])) {
+      r.Next();
+      r.Fail("expected a day row or the next year line");
+    }
+  }
+}
+
+template <std::size_t W>
+void ReadBudgetRows(BlockReader& r, std::map<long, RowSum<W>>& rows) {
+  while (!r.AtEnd()) {
+    std::string text = r.Peek();
+    std::vector<std::string> tokens = SplitFields(text);
+    int period = 0, year = 0;
+    if (tokens.empty() || !ParsePeriodLabel(tokens[0], period, year)) break;
+    r.Next();
+    FieldLine line(text, r.Name(), r.LineNumber());
+    RowSum<W>& row = rows[static_cast<long>(year) * 100 + period];
+    row.label = tokens[0];
+    for (std::size_t i = 0; i < W; ++i) row.sum[i] += line.Real(static_cast<int>(i) + 1);
+    ++row.contributors;
+  }
+  if (!r.AtEnd() && !SplitFields(r.Peek()).empty()) {
+    r.Next();
+    r.Fail("expected a month or year row or the next year block");
+  }
+}
+
+std::array<FileCursor, 5>& CursorsOf(BasinAggregation& agg, int k) {
+  if (agg.cursors.size() <= static_cast<std::size_t>(k)) agg.cursors.resize(static_cast<std::size_t>(k) + 1);
+  return agg.cursors[static_cast<std::size_t>(k)];
+}
+
+template <std::size_t W>
+std::array<double, W> MeanOf(const RowSum<W>& row) {
+  std::array<double, W> v{};
+  for (std::size_t i = 0; i < W; ++i) v[i] = row.sum[i] / row.contributors;
+  return v;
+}
+
+}  // namespace
+
+void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int year) {
+  (void)year;  // the rows carry their own dates
+  ModelState& s = session.state;
+  std::map<long, RowSum<14>> daily;
+  std::map<long, RowSum<4>> sediment, frozen;
+  for (int k = 1; k <= count; ++k) {
+    const YearFiles files = BindYearFiles(session, SubBasinOutputDir(s, k));
+    std::array<FileCursor, 5>& at = CursorsOf(agg, k);
+    BlockReader d(files.Daily, at[0]), g(files.DailyS, at[1]), f(files.DailyF, at[2]);
+    ReadDailyHead(d, kHeaderD);
+    ReadDailyRows(d, daily);
+    ReadDailyHead(g, kHeaderS);
+    ReadDailyRows(g, sediment);
+    ReadDailyHead(f, kHeaderF);
+    ReadDailyRows(f, frozen);
+    at[0] = d.Cursor();
+    at[1] = g.Cursor();
+    at[2] = f.Cursor();
+  }
+  if (count >= 1) s.BasinDailyLinesDone = agg.cursors[1][0].linesDone;
+  const YearFiles out = BindYearFiles(session, BasinOutputDir(s));
+  std::vector<std::string> rows;
+  for (const auto& [key, row] : daily) {
+    DailyValues v = MeanOf(row);
+    // Outlet discharge, simulated and observed, in m3/s.
+    v[10] = s.BasinFlow[static_cast<std::size_t>(row.dayOfYear)];
+    v[11] = s.BasinObsFlow[static_cast<std::size_t>(row.dayOfYear)];
+    rows.push_back(BasinDailyRow(row.label, v));
+  }
+  out.Daily.Append(rows);
+  rows.clear();
+  for (const auto& [key, row] : sediment) {
+    FourValues v = MeanOf(row);
+    // Outlet loads, observed and simulated, t/day.
+    v[1] = s.BasinObsSediment[static_cast<std::size_t>(row.dayOfYear)];
+    v[2] = s.BasinSediment[static_cast<std::size_t>(row.dayOfYear)];
+    rows.push_back(BasinFourValueRow(row.label, v));
+  }
+  out.DailyS.Append(rows);
+  rows.clear();
+  for (const auto& [key, row] : frozen) rows.push_back(BasinFourValueRow(row.label, MeanOf(row)));
+  out.DailyF.Append(rows);
+}
+
+void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
+  ModelState& s = session.state;
+  std::map<long, RowSum<13>> runoff;
+  std::map<long, RowSum<9>> sediment;
+  for (int k = 1; k <= count; ++k) {
+    const YearFiles files = BindYearFiles(session, SubBasinOutputDir(s, k));
+    std::array<FileCursor, 5>& at = CursorsOf(agg, k);
+    BlockReader b(files.Budget, at[3]), t(files.BudgetS, at[4]);
+    const char* const bHead[] = {nullptr, kHeaderB1, kHeaderB2, kHeaderB3, kHeaderB4};
+    const char* const tHead[] = {nullptr, nullptr, kHeaderT1, kHeaderT2, kHeaderT3};
+    for (int i = 0; i < 5; ++i) {
+      std::string line = b.Next();
+      if (bHead[i] ? line != bHead[i] : !SplitFields(line).empty())
+        b.Fail("expected the header lines of a year block");
+      line = t.Next();
+      if (tHead[i] ? line != tHead[i] : !SplitFields(line).empty())
+        t.Fail("expected the header lines of a year block");
+    }
+    ReadBudgetRows(b, runoff);
+    ReadBudgetRows(t, sediment);
+    at[3] = b.Cursor();
+    at[4] = t.Cursor();
+  }
+  if (count >= 1) s.BasinBudgetLinesDone = agg.cursors[1][3].linesDone;
+  const YearFiles out = BindYearFiles(session, BasinOutputDir(s));
+  std::vector<std::string> rows;
+  for (const auto& [key, row] : runoff) {
+    const std::array<double, 13> m = MeanOf(row);
+    BudgetValues v{};
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
+    rows.push_back(BasinBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
+  }
+  out.Budget.Append(rows);
+  rows.clear();
+  for (const auto& [key, row] : sediment) {
+    const std::array<double, 9> m = MeanOf(row);
+    SedBudgetValues v{};
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
+    rows.push_back(BasinSedBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
+  }
+  out.BudgetS.Append(rows);
+}
+
+}  // namespace tarnwell

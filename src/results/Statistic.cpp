@@ -1,0 +1,202 @@
+#include "results/Statistic.h"
+
+#include <cmath>
+
+#include "app/Session.h"
+#include "parameters/ParaDialog.h"
+#include "results/Format.h"
+
+namespace tarnwell {
+
+std::string SubBasinOutputDir(const ModelState& s, int k) {
+  return s.ProgramDir + "..\\Output\\流域" + std::to_string(k);
+}
+
+std::string BasinOutputDir(const ModelState& s) { return s.ProgramDir + "..\\Output\\全流域"; }
+
+OutputFile BindFile(const Session& session, const std::string& modelPath) {
+  return OutputFile{session.ws.Resolve(modelPath), session.ws.Display(modelPath)};
+}
+
+YearFiles BindYearFiles(const Session& session, const std::string& dir) {
+  return YearFiles{BindFile(session, dir + "\\Daily.out"), BindFile(session, dir + "\\Daily_s.out"),
+                   BindFile(session, dir + "\\Budget.out"),
+                   BindFile(session, dir + "\\Budget_s.out"),
+                   BindFile(session, dir + "\\Daily_f.out")};
+}
+
+void WriteSubBasinHeaders(const ModelState& s, const YearFiles& f) {
+  f.Daily.Append({YearLine(s.CurYear), kHeaderD});
+  f.Budget.Append({" ", kHeaderB1, kHeaderB2, kHeaderB3, kHeaderB4});
+  f.DailyS.Append({YearLine(s.CurYear), kHeaderS});
+  f.DailyF.Append({YearLine(s.CurYear), kHeaderF});
+  f.BudgetS.Append({" ", " ", kHeaderT1, kHeaderT2, kHeaderT3});
+}
+
+DayTotals ReduceDay(const ModelState& s) {
+  DayTotals t;
+  for (int r = 1; r <= s.GridRows; ++r) {
+    DayTotals row;
+    const std::size_t base = s.Cell(r, 1);
+    for (std::size_t i = base; i < base + static_cast<std::size_t>(s.GridCols); ++i) {
+      if (s.CellFlag[i] <= 0) continue;
+      row.CellPrecip += s.CellPrecip[i];
+      row.Interception += s.Interception[i];
+      row.UnsatDrain += s.UnsatDrain[i];
+      row.Uz1 += s.Uz1[i];
+      row.Uz2 += s.Uz2[i];
+      row.Uz3 += s.Uz3[i];
+      row.ActualET += s.ActualET[i];
+      row.Subflow += s.Subflow[i];
+      row.SurfaceRunoff += s.SurfaceRunoff[i];
+      row.DeepLeakage += s.DeepLeakage[i];
+      row.CellErosion += s.CellErosion[i];
+      row.WTElev += s.WTElev[i];
+      ++row.cellCount;
+    }
+    t.CellPrecip += row.CellPrecip;
+    t.Interception += row.Interception;
+    t.UnsatDrain += row.UnsatDrain;
+    t.Uz1 += row.Uz1;
+    t.Uz2 += row.Uz2;
+    t.Uz3 += row.Uz3;
+    t.ActualET += row.ActualET;
+    t.Subflow += row.Subflow;
+    t.SurfaceRunoff += row.SurfaceRunoff;
+    t.DeepLeakage += row.DeepLeakage;
+    t.CellErosion += row.CellErosion;
+    t.WTElev += row.WTElev;
+    t.cellCount += row.cellCount;
+  }
+  return t;
+}
+
+void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles& files,
+                      const DayTotals& t, int d, int dayOfMonth) {
+  s.SubBasinCellCount = t.cellCount;
+  // The driver refuses a sub-basin without inside cells; the guard keeps the means finite.
+  const double n = t.cellCount > 0 ? static_cast<double>(t.cellCount) : 1.0;
+  const double precip = t.CellPrecip / n, intercep = t.Interception / n,
+               drain = t.UnsatDrain / n, uz1 = t.Uz1 / n, uz2 = t.Uz2 / n, uz3 = t.Uz3 / n,
+               aet = t.ActualET / n, subflow = t.Subflow / n, surface = t.SurfaceRunoff / n,
+               leakage = t.DeepLeakage / n, wt = t.WTElev / n;
+  // The outlet sees interflow and groundwater through two linear reservoirs; surface
+  // runoff arrives on the day.
+  const double c1 = params.InterflowRecessionCoef, c2 = params.GroundwaterRecessionCoef;
+  s.RoutedInterflow = c1 * s.RoutedInterflow + (1 - c1) * subflow;
+  s.RoutedGwFlow = c2 * s.RoutedGwFlow + (1 - c2) * s.GwFlow[d];
+  s.SimFlow[d] = s.RoutedGwFlow + s.RoutedInterflow + surface;
+  const double gDrain = s.RoutedGwFlow + leakage;
+  s.MeanPrecip[d] = precip;
+  s.MeanIntercep[d] = intercep;
+  s.MeanAET[d] = aet;
+  s.MeanSoilDrain[d] = drain;
+  s.GroundWaterLevel[d] = wt - s.MeanElev;
+  s.SimErosion[d] = t.CellErosion;
+  files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear,
+                               {precip, intercep, s.DailyPET[d], aet, uz1, uz2, uz3, drain, subflow,
+                                s.GwFlow[d], s.SimFlow[d], s.ObsFlow[d], gDrain,
+                                s.GroundWaterLevel[d]})});
+  s.YearEndValue[1] = uz1;
+  s.YearEndValue[2] = uz2;
+  s.YearEndValue[3] = uz3;
+  s.YearEndValue[4] = subflow;
+  s.YearEndValue[5] = s.RoutedGwFlow;
+  s.YearEndValue[6] = wt;
+  s.YearEndValue[10] = s.RoutedInterflow;
+}
+
+PeriodStats ComputePeriodStats(const DaySeries& obs, const DaySeries& sim, int n, int lastDay) {
+  PeriodStats p;
+  p.N = n > 0 ? n : 0;
+  for (int d = lastDay - p.N + 1; d <= lastDay; ++d) {
+    const double o = obs[static_cast<std::size_t>(d)], m = sim[static_cast<std::size_t>(d)];
+    p.SumObs += o;
+    p.SumSim += m;
+    p.SumObs2 += o * o;
+    p.SumSim2 += m * m;
+    p.SumProd += o * m;
+    p.SumDiff2 += (o - m) * (o - m);
+  }
+  const double N = static_cast<double>(p.N);
+  if (p.N > 0) {
+    p.MeanObs = p.SumObs / N;
+    p.MeanSim = p.SumSim / N;
+  }
+  p.MeanDiff = p.MeanSim - p.MeanObs;
+  // Squared deviations of the daily differences from their mean over N(N-1), formed as an
+  // integer product. One day (or none) has no spread: 0.
+  const long long divisor = static_cast<long long>(p.N) * (p.N - 1);
+  const double diff = p.SumObs - p.SumSim;
+  p.D = divisor > 0 ? (p.SumDiff2 - diff * diff / N) / static_cast<double>(divisor) : 0.0;
+  const double sx = std::sqrt(std::fabs(N * p.SumObs2 - p.SumObs * p.SumObs));
+  const double sy = std::sqrt(std::fabs(N * p.SumSim2 - p.SumSim * p.SumSim));
+  const double c = N * p.SumProd - p.SumObs * p.SumSim;
+  // A constant series has no correlation; the files show 0.99 for it.
+  p.R = sx * sy == 0 ? 0.99 : c / (sx * sy);
+  return p;
+}
+
+void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int count, int lastDay,
+                           int mode) {
+  int n = mode == 1 ? count : lastDay - count + 1;
+  if (n < 0) n = 0;  // a year whose start day lies beyond the months run
+  const PeriodStats q = ComputePeriodStats(s.ObsFlow, s.SimFlow, n, lastDay);
+  const PeriodStats g = ComputePeriodStats(s.ObsSediment, s.SimSediment, n, lastDay);
+  double precip = 0, aet = 0, intercep = 0, drain = 0, gw = 0, erosion = 0;
+  for (int d = lastDay - n + 1; d <= lastDay; ++d) {
+    const auto i = static_cast<std::size_t>(d);
+    precip += s.MeanPrecip[i];
+    aet += s.MeanAET[i];
+    intercep += s.MeanIntercep[i];
+    drain += s.MeanSoilDrain[i];
+    gw += s.GwFlow[i];
+    erosion += s.SimErosion[i];
+  }
+  const BudgetValues b{q.MeanObs, q.MeanSim, q.MeanDiff, q.D,      q.R,     q.SumObs,
+                       q.SumSim,  precip,    aet,        intercep, drain,   gw};
+  const SedBudgetValues t{g.MeanObs, g.MeanSim, g.MeanDiff, g.D, g.R, g.SumObs, g.SumSim, erosion};
+  if (mode == 1) {
+    files.Budget.Append({BudgetMonthRow(s.CurMonth, s.CurYear, n, b)});
+    files.BudgetS.Append({SedBudgetMonthRow(s.CurMonth, s.CurYear, n, t)});
+  } else {
+    files.Budget.Append({BudgetYearRow(s.CurYear, n, b)});
+    files.BudgetS.Append({SedBudgetYearRow(s.CurYear, n, t)});
+  }
+}
+
+void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount) {
+  std::vector<std::string> rows;
+  rows.reserve(static_cast<std::size_t>(dayCount));
+  // Station temperature moved to the sub-basin's mean elevation.
+  const double lapse = kLapseRate * (s.MeanElev - s.StationElev);
+  for (int d = 1; d <= dayCount; ++d) {
+    const auto i = static_cast<std::size_t>(d);
+    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i],
+                                {s.MeanSnowPack[i], s.MeanFrozen[i], s.DailyTemp[i] - lapse,
+                                 s.GroundWaterLevel[i]}));
+  }
+  files.DailyF.Append(rows);
+  if (dayCount >= 1) {
+    s.YearEndValue[8] = s.MeanSnowPack[static_cast<std::size_t>(dayCount)];
+    s.YearEndValue[9] = s.MeanFrozen[static_cast<std::size_t>(dayCount)];
+  }
+}
+
+void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile& mark,
+                        int dayCount) {
+  std::vector<std::string> rows;
+  rows.reserve(static_cast<std::size_t>(dayCount));
+  for (int d = 1; d <= dayCount; ++d) {
+    const auto i = static_cast<std::size_t>(d);
+    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i],
+                                {s.SimErosion[i], s.ObsSediment[i], s.SimSediment[i],
+                                 s.DailySedStore[i]}));
+  }
+  files.DailyS.Append(rows);
+  if (dayCount >= 1) s.YearEndValue[7] = s.DailySedStore[static_cast<std::size_t>(dayCount)];
+  // The marker names the last year finished; a workspace without one gets it now.
+  WriteWholeFile(mark.path, mark.name, {Printf("%2d", s.YearIndex)});
+}
+
+}  // namespace tarnwell

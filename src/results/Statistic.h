@@ -1,0 +1,117 @@
+// The Statistic module: the sub-basin output files (headers, day rows, period rows, the
+// year-end snow/frost and sediment rows, the run marker), the goodness-of-fit statistics
+// and the whole-basin year (Muskingum routing to the outlet, sums and means over the
+// sub-basins read back from their files).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "inputs/TextFile.h"
+#include "model/ModelState.h"
+
+namespace tarnwell {
+
+struct ParameterSet;
+struct Session;
+
+// One output file: where it is on disk and how messages name it.
+struct OutputFile {
+  std::string path;
+  std::string name;
+  void Append(const std::vector<std::string>& lines) const { AppendLines(path, name, lines); }
+  void Create() const { CreateEmptyFile(path, name); }
+};
+
+// The five files of one output directory (a sub-basin's or the whole basin's).
+struct YearFiles {
+  OutputFile Daily, DailyS, Budget, BudgetS, DailyF;
+};
+
+// "..\Output\流域" + k, and "..\Output\全流域".
+std::string SubBasinOutputDir(const ModelState& s, int k);
+std::string BasinOutputDir(const ModelState& s);
+// Binds the five files of a directory (model path) to their files on disk.
+YearFiles BindYearFiles(const Session& session, const std::string& dirModelPath);
+OutputFile BindFile(const Session& session, const std::string& modelPath);
+
+// The year line and header lines of the five files, for CurYear.
+void WriteSubBasinHeaders(const ModelState& s, const YearFiles& files);
+
+// The cell sums of one simulated day over the inside cells (CellFlag > 0). Each sum is
+// formed as one partial sum per grid row (cells of the row in column order, starting
+// from 0.0), the row sums then added in row order to a total starting from 0.0; every row
+// adds its partial sum, empty or not. An engine that fills this itself must keep that
+// order so that the results are the same to the last bit.
+struct DayTotals {
+  double CellPrecip = 0, Interception = 0, UnsatDrain = 0, Uz1 = 0, Uz2 = 0, Uz3 = 0,
+         ActualET = 0, Subflow = 0, SurfaceRunoff = 0, DeepLeakage = 0, CellErosion = 0,
+         WTElev = 0;
+  int cellCount = 0;
+};
+DayTotals ReduceDay(const ModelState& s);
+
+// One simulated day: the two outlet reservoirs, the day tables, the "Daily.out" row and
+// the year-end values 1..6 (and 10, the routed interflow).
+void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles& files,
+                      const DayTotals& totals, int day, int dayOfMonth);
+
+// Statistics of one observed/simulated pair over a period of N days.
+struct PeriodStats {
+  int N = 0;
+  double SumObs = 0, SumSim = 0, SumObs2 = 0, SumSim2 = 0, SumProd = 0, SumDiff2 = 0;
+  double MeanObs = 0, MeanSim = 0, MeanDiff = 0, D = 0, R = 0;
+};
+// Days lastDay - n + 1 .. lastDay in increasing order.
+PeriodStats ComputePeriodStats(const DaySeries& obs, const DaySeries& sim, int n, int lastDay);
+
+// mode 1: month row (count = simulated days of CurMonth, lastDay = its last day number);
+// mode 2: year row (count = StartDay, lastDay = DayCount).
+void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int count, int lastDay,
+                           int mode);
+
+// The "Daily_f.out" rows of days 1..dayCount; year-end values 8 and 9.
+void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount);
+// The "Daily_s.out" rows of days 1..dayCount; year-end value 7; then the marker file
+// rewritten with YearIndex (created when missing).
+void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile& mark,
+                        int dayCount);
+
+// --- whole basin ---
+
+// Where the next year block of a sub-basin file begins: byte offset in the file and the
+// number of lines before it (for the line numbers of messages).
+struct FileCursor {
+  std::uint64_t byteOffset = 0;
+  long linesDone = 0;
+};
+
+// What the whole-basin writer keeps from one year to the next: the observed outlet series
+// (open, positioned after the last year read) and, per sub-basin, where each of its five
+// files continues.
+struct BasinAggregation {
+  std::optional<TextReader> RiverFile;
+  // [k][file]: file 0 Daily, 1 Daily_s, 2 Daily_f, 3 Budget, 4 Budget_s.
+  std::vector<std::array<FileCursor, 5>> cursors;
+  void Reset() {
+    RiverFile.reset();
+    cursors.clear();
+  }
+};
+
+// Routes SimFlow[1..366] (m3/s) through one reach with storage constant K (hours) and
+// weight x into RoutedFlow[1..366].
+void MuskingumRoute(ModelState& s, double K, double x);
+// Reads the next year block (heading line, DaysInYear day lines) of the outlet series.
+void ReadOutletObservations(ModelState& s, TextReader& river);
+// The whole-basin year of n sub-basins: routing and sums, then WriteBasinYear.
+void AggregateBasin(Session& session, BasinAggregation& agg, int n);
+// Directory, first-time creation, year lines and headers, outlet observations, rows.
+void WriteBasinYear(Session& session, BasinAggregation& agg, int count);
+void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int year);
+void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count);
+
+}  // namespace tarnwell

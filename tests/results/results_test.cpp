@@ -1,0 +1,234 @@
+// Output layouts, period statistics, the daily reduction and the whole-basin year.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "app/Session.h"
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+#include "parameters/ParaDialog.h"
+#include "results/Format.h"
+#include "results/Statistic.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+YearFiles FilesIn(const test::TempDir& dir, const std::string& sub = "") {
+  auto f = [&](const char* name) {
+    std::string p = dir / (sub.empty() ? name : sub + "/" + name);
+    fs::create_directories(fs::path(p).parent_path());
+    return OutputFile{p, name};
+  };
+  return {f("Daily.out"), f("Daily_s.out"), f("Budget.out"), f("Budget_s.out"), f("Daily_f.out")};
+}
+
+TEST(Layout, HeaderLinesOfTheFiveFiles) {
+  EXPECT_EQ(std::string(kHeaderD).size(), 124u);
+  EXPECT_EQ(std::string(kHeaderS).size(), 64u);
+  EXPECT_EQ(std::string(kHeaderF).size(), 60u);
+  for (const char* b : {kHeaderB1, kHeaderB2, kHeaderB3, kHeaderB4})
+    EXPECT_EQ(std::string(b).size(), 121u);
+  EXPECT_EQ(std::string(kHeaderT1).size(), 106u);
+  EXPECT_EQ(std::string(kHeaderT2).size(), 105u);
+  EXPECT_EQ(std::string(kHeaderT3).size(), 101u);
+  test::TempDir dir;
+  ModelState s;
+  s.CurYear = 2001;
+  YearFiles files = FilesIn(dir);
+  WriteSubBasinHeaders(s, files);
+  EXPECT_TRUE(test::SameAsGolden("results/headers_Daily.out", files.Daily.path));
+  EXPECT_TRUE(test::SameAsGolden("results/headers_Daily_s.out", files.DailyS.path));
+  EXPECT_TRUE(test::SameAsGolden("results/headers_Daily_f.out", files.DailyF.path));
+  EXPECT_TRUE(test::SameAsGolden("results/headers_Budget.out", files.Budget.path));
+  EXPECT_TRUE(test::SameAsGolden("results/headers_Budget_s.out", files.BudgetS.path));
+}
+
+TEST(Layout, RowsOfSubBasinAndWholeBasinFiles) {
+  test::TempDir dir;
+  const DailyValues day{1.5, 0.25, 2, 1.125, 30, 60.5, 120.25, 0.5, 0.125, 0.75, 1.25, 1.5, 0.875, -3};
+  const FourValues four{-1.5, 0, 12345.678, 1234567.5};  // a negative and an over-wide value
+  const BudgetValues b{2, 2, 0, 1.0 / 3, 0.99, 6, 6, 3, 1.5, 0.25, 0.5, 0.75};
+  const SedBudgetValues t{1, 2, 1, 0.5, 0.99, 5, 10, 20};
+  std::vector<std::string> lines{YearLine(2001),
+                                 DailyRow(7, 15, 2001, day),
+                                 FourValueRow(1, 5, 2001, four),
+                                 BudgetMonthRow(7, 2001, 31, b),
+                                 BudgetYearRow(2001, 365, b),
+                                 SedBudgetMonthRow(2, 2001, 5, t),
+                                 SedBudgetYearRow(2001, 365, t),
+                                 BasinDailyRow("07-15-2001", day),
+                                 BasinFourValueRow("01-05-2001", four),
+                                 BasinBudgetRow("2001全年", 365, b),
+                                 BasinBudgetRow("07-2001", 31, b),
+                                 BasinSedBudgetRow("2001全年", 365, t)};
+  AppendLines(dir / "rows.txt", "rows.txt", lines);
+  EXPECT_TRUE(test::SameAsGolden("results/rows.txt", dir / "rows.txt"));
+  EXPECT_EQ(Printf("%10.3f", -1.5), "    -1.500");
+}
+
+TEST(PeriodStatistics, WorkedExampleAndDegenerateCases) {
+  DaySeries obs{}, sim{};
+  obs[1] = 1, obs[2] = 2, obs[3] = 3;
+  sim[1] = sim[2] = sim[3] = 2;
+  PeriodStats p = ComputePeriodStats(obs, sim, 3, 3);
+  EXPECT_DOUBLE_EQ(p.SumObs, 6);
+  EXPECT_DOUBLE_EQ(p.MeanDiff, 0);
+  EXPECT_DOUBLE_EQ(p.SumDiff2, 2);
+  EXPECT_DOUBLE_EQ(p.D, 2.0 / 6);
+  EXPECT_DOUBLE_EQ(p.R, 0.99);  // constant simulated series
+  // One day: no spread, D 0; identical varying series: R 1.
+  EXPECT_EQ(ComputePeriodStats(obs, sim, 1, 2).D, 0.0);
+  PeriodStats same = ComputePeriodStats(obs, obs, 3, 3);
+  EXPECT_DOUBLE_EQ(same.D, 0);
+  EXPECT_DOUBLE_EQ(same.R, 1);
+  // Zero observations: R 0.99.
+  DaySeries zero{};
+  EXPECT_DOUBLE_EQ(ComputePeriodStats(zero, obs, 3, 3).R, 0.99);
+
+  test::TempDir dir;
+  ModelState s;
+  s.CurYear = 2001;
+  s.CurMonth = 1;
+  s.ObsFlow = obs;
+  s.SimFlow = sim;
+  s.MeanPrecip[1] = s.MeanPrecip[2] = s.MeanPrecip[3] = 1;
+  s.MeanPrecip[4] = 100;  // outside the period
+  YearFiles files = FilesIn(dir);
+  WritePeriodStatistics(s, files, 3, 3, 1);
+  s.ObsFlow[3] = 5;  // N = 1 year row: lastDay 3, StartDay 3
+  WritePeriodStatistics(s, files, 3, 3, 2);
+  EXPECT_EQ(test::ReadBytes(files.Budget.path),
+            "01-2001    3   2.000     2.000     0.000   0.333    0.990   6.000    6.000     "
+            "3.000     0.000    0.000   0.000   0.000   \r\n"
+            "2001\xC8\xAB\xC4\xEA   1   5.000   2.000   -3.000   0.000   0.990   5.000   2.000   "
+            "1.000   0.000   0.000   0.000   0.000   \r\n");
+  const std::string z = "     0.000";
+  EXPECT_EQ(test::ReadBytes(files.BudgetS.path),
+            "01-2001    3   " + z + "     " + z + "     " + z + "   " + z + "     " +
+                "     0.990     " + z + "   " + z + "     " + z + "     \r\n" +
+                "2001\xC8\xAB\xC4\xEA    1   " + z + "     " + z + "     " + z + "   " + z +
+                "     " + "     0.990     " + z + "   " + z + "     " + z + "     \r\n");
+}
+
+// A grid of rows x cols cells, all inside.
+void Grid(ModelState& s, int rows, int cols) {
+  s.AllocateGrids(rows, cols);
+  std::fill(s.CellFlag.begin(), s.CellFlag.end(), 1);
+}
+
+TEST(DailyRecord, ReservoirsMeansAndErosionSum) {
+  test::TempDir dir;
+  ModelState s;
+  ParameterSet params;
+  Grid(s, 10, 10);
+  s.CellFlag[s.Cell(10, 10)] = -1;  // one outside cell with large values that must not count
+  for (std::size_t i = 0; i < s.CellCount(); ++i) {
+    s.CellErosion[i] = 0.5;
+    s.Subflow[i] = 2;
+    s.SurfaceRunoff[i] = 1;
+    s.SurfElev[i] = 100;
+    s.WTElev[i] = 97;
+    s.Uz1[i] = 10;
+  }
+  s.CellErosion[s.Cell(10, 10)] = 1e6;
+  s.Uz1[s.Cell(10, 10)] = 1e6;
+  s.MeanElev = 100;
+  s.CurYear = 2001;
+  s.CurMonth = 3;
+  s.GwFlow[70] = 4;
+  s.ObsFlow[70] = 6;
+  // c1 = c2 = 0: the reservoirs pass the day's input through.
+  YearFiles files = FilesIn(dir);
+  DayTotals t = ReduceDay(s);
+  EXPECT_EQ(t.cellCount, 99);
+  WriteDailyRecord(s, params, files, t, 70, 11);
+  EXPECT_DOUBLE_EQ(s.SimFlow[70], 2 + 1 + 4);
+  EXPECT_DOUBLE_EQ(s.SimErosion[70], 49.5);
+  EXPECT_DOUBLE_EQ(s.GroundWaterLevel[70], -3);
+  EXPECT_DOUBLE_EQ(s.YearEndValue[1], 10);
+  EXPECT_DOUBLE_EQ(s.YearEndValue[5], 4);
+  EXPECT_DOUBLE_EQ(s.YearEndValue[6], 97);
+  EXPECT_EQ(test::ReadBytes(files.Daily.path),
+            "03-11-2001   0.000   0.000   0.000   0.000   10.00   0.00   0.00   0.000   2.000   "
+            "4.000   7.000   6.000   4.000   -3.000\r\n");
+  // Recession: c1 = 0.5, c2 = 0.75 smooth towards the day's inputs.
+  params.InterflowRecessionCoef = 0.5;
+  params.GroundwaterRecessionCoef = 0.75;
+  s.RoutedInterflow = 0;
+  s.RoutedGwFlow = 8;
+  WriteDailyRecord(s, params, files, t, 70, 11);
+  EXPECT_DOUBLE_EQ(s.RoutedInterflow, 1);
+  EXPECT_DOUBLE_EQ(s.RoutedGwFlow, 7);
+  EXPECT_DOUBLE_EQ(s.SimFlow[70], 1 + 7 + 1);
+  EXPECT_DOUBLE_EQ(s.YearEndValue[10], 1);
+}
+
+TEST(DailyRecord, YearEndRowsAndMarker) {
+  test::TempDir dir;
+  ModelState s;
+  s.MeanElev = 1400;
+  s.StationElev = 1000;
+  for (int d = 1; d <= 2; ++d) {
+    s.DayYear[d] = 2001, s.DayMonth[d] = 1, s.DayOfMonth[d] = d;
+    s.DailyTemp[d] = 5.0 * d;
+    s.MeanSnowPack[d] = d;
+    s.MeanFrozen[d] = 10.0 * d;
+    s.GroundWaterLevel[d] = -3;
+    s.SimErosion[d] = 1.25;
+    s.ObsSediment[d] = 2;
+    s.SimSediment[d] = 3;
+    s.DailySedStore[d] = 100.0 + d;
+  }
+  YearFiles files = FilesIn(dir);
+  OutputFile mark{dir / "Mark.out", "Mark.out"};  // missing: created
+  s.YearIndex = 3;
+  WriteFrozenDaily(s, files, 2);
+  WriteSedimentDaily(s, files, mark, 2);
+  EXPECT_EQ(test::ReadBytes(files.DailyF.path),
+            "01-01-2001        1.000       10.000        3.000       -3.000   \r\n"
+            "01-02-2001        2.000       20.000        8.000       -3.000   \r\n");
+  EXPECT_EQ(test::ReadBytes(files.DailyS.path),
+            "01-01-2001        1.250        2.000        3.000      101.000   \r\n"
+            "01-02-2001        1.250        2.000        3.000      102.000   \r\n");
+  EXPECT_EQ(test::ReadBytes(mark.path), " 3\r\n");
+  EXPECT_DOUBLE_EQ(s.YearEndValue[7], 102);
+  EXPECT_DOUBLE_EQ(s.YearEndValue[8], 2);
+  EXPECT_DOUBLE_EQ(s.YearEndValue[9], 20);
+}
+
+TEST(Muskingum, HalfWeightOneDayDelayAndZeroStorageIdentity) {
+  ModelState s;
+  for (int d = 1; d <= 366; ++d) s.SimFlow[d] = d % 7 + 0.5 * d;
+  MuskingumRoute(s, 24, 0.5);
+  EXPECT_EQ(s.RoutedFlow[1], s.SimFlow[1]);
+  for (int t = 1; t < 366; ++t) ASSERT_EQ(s.RoutedFlow[t + 1], s.SimFlow[t]) << t;
+  MuskingumRoute(s, 0, 0.2);
+  for (int d = 1; d <= 366; ++d) ASSERT_EQ(s.RoutedFlow[d], s.SimFlow[d]) << d;
+}
+
+TEST(OutletObservations, FlowAndLoad) {
+  ModelState s;
+  s.DaysInYear = 3;
+  s.BasinObsFlow[366] = 9;
+  TextReader r = TextReader::FromString("2001\r\n1 10 2\r\n2,5,0\r\n3;1;1\r\n2002\r\n", "RiverDaily.in");
+  ReadOutletObservations(s, r);
+  EXPECT_DOUBLE_EQ(s.BasinObsFlow[1], 10);
+  EXPECT_DOUBLE_EQ(s.BasinObsSediment[1], 1728);
+  EXPECT_DOUBLE_EQ(s.BasinObsSediment[2], 0);
+  EXPECT_DOUBLE_EQ(s.BasinObsFlow[366], 0);
+  EXPECT_EQ(r.ReadLine(), "2002");
+  TextReader shortFile = TextReader::FromString("2001\r\n1 10\r\n", "RiverDaily.in");
+  try {
+    ReadOutletObservations(s, shortFile);
+    FAIL();
+  } catch (const ListIndexError& e) {
+    EXPECT_EQ(e.File(), "RiverDaily.in");
+    EXPECT_EQ(e.Line(), 2);
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell
