@@ -125,8 +125,22 @@ bool IsValidUtf8(std::string_view s) {
 
 std::string DecodeText(std::string_view bytes) {
   if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
-    return std::string(bytes.substr(3));
+      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
+    std::string_view rest = bytes.substr(3);
+    if (IsValidUtf8(rest)) return std::string(rest);
+    // A UTF-8 file with lines added in GBK (edited on another machine): the lines that
+    // are not UTF-8 are taken as GBK, so the result is always UTF-8.
+    std::string out;
+    out.reserve(rest.size() * 2);
+    for (std::size_t i = 0; i < rest.size();) {
+      std::size_t end = rest.find('\n', i);
+      std::size_t next = end == std::string_view::npos ? rest.size() : end + 1;
+      std::string_view line = rest.substr(i, next - i);
+      out += IsValidUtf8(line) ? std::string(line) : Iconv(line, "GBK", "UTF-8");
+      i = next;
+    }
+    return out;
+  }
   if (IsValidUtf8(bytes)) return std::string(bytes);
   return Iconv(bytes, "GBK", "UTF-8");
 }
