@@ -29,6 +29,10 @@ void UpdateSoilWater(ModelState& state, const ParameterSet& params, int day);
 void UpdateFreeWater(ModelState& state, const ParameterSet& params);
 void ComputeErosion(ModelState& state, const ParameterSet& params, int day);
 void UpdateGroundwater(ModelState& state, const ParameterSet& params, int day);
+// The two parts of UpdateGroundwater: leakage, outflow, lateral exchange and the day's
+// basin mean GwFlow[day]; then the movement of the water table.
+void GroundwaterExchange(ModelState& state, const ParameterSet& params, int day);
+void UpdateWaterTable(ModelState& state, const ParameterSet& params);
 void ComputeEvapotranspiration(ModelState& state, const ParameterSet& params, int day);
 // Last step of the day, after the daily reduction has set SimFlow[day] and SimErosion[day].
 void RouteSediment(ModelState& state, const ParameterSet& params, int day, int dayOfMonth);

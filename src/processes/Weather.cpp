@@ -1,0 +1,152 @@
+#include "processes/Weather.h"
+
+#include <algorithm>
+#include <string>
+
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+#include "model/ModelState.h"
+#include "parameters/ParaDialog.h"
+
+namespace tarnwell {
+
+namespace {
+
+// A line that must exist: past the end of the file the year block is incomplete.
+FieldLine ReadRequiredLine(TextReader& file, const std::string& what) {
+  if (file.AtEnd())
+    throw FileError(file.Name(), file.LineNumber() + 1, "the file ends before " + what);
+  return file.ReadFields();
+}
+
+// Day t of a season segment, with days above the year's length standing for the next
+// cycle's days of the same year; 0 when the day falls outside the day tables.
+int SeasonSlot(long t, int daysInYear) {
+  if (t > daysInYear) t -= daysInYear;
+  return (t >= 1 && t <= kMaxDays) ? static_cast<int>(t) : 0;
+}
+
+// Loop bounds of a segment clipped to the days that can reach a slot (1 .. 2N), so that a
+// season file with absurd day numbers costs no more than two years of days.
+void ClipSegment(long& first, long& last, long limit) {
+  first = std::max(first, 1L);
+  last = std::min(last, limit);
+}
+
+}  // namespace
+
+void ComputeGrowthIndex(ModelState& state, int daysInYear) {
+  const long n = daysInYear;
+  const long d1 = state.SeasonDay1, d2 = state.SeasonDay2, d3 = state.SeasonDay3,
+             d4 = state.SeasonDay4;
+  DaySeries& gi = state.GrowthIndex;
+  // Full growth from D2 to D3 (across the year end when D3 < D2).
+  {
+    long e3 = d3 < d2 ? d3 + n : d3;
+    long first = d2 + 1, last = e3;
+    ClipSegment(first, last, 2 * n);
+    for (long t = first; t <= last; ++t)
+      if (int s = SeasonSlot(t, daysInYear)) gi[s] = 1.0;
+  }
+  // Senescence from D3 to D4.
+  {
+    long e4 = d4 < d3 ? d4 + n : d4;
+    long first = d3 + 1, last = e4;
+    ClipSegment(first, last, 2 * n);
+    for (long t = first; t <= last; ++t)
+      if (int s = SeasonSlot(t, daysInYear))
+        gi[s] = 1 - static_cast<double>(t - d3) / static_cast<double>(e4 - d3);
+  }
+  // Dormancy from D4 to the next D1.
+  {
+    long e1 = d1 < d4 ? d1 + n : d1;
+    long first = d4 + 1, last = e1;
+    ClipSegment(first, last, 2 * n);
+    for (long t = first; t <= last; ++t)
+      if (int s = SeasonSlot(t, daysInYear)) gi[s] = 0;
+  }
+  // Green-up from D1 to D2, within the year only.
+  {
+    long first = d1 + 1, last = d2;
+    ClipSegment(first, last, kMaxDays);
+    for (long t = first; t <= last; ++t)
+      gi[static_cast<std::size_t>(t)] =
+          static_cast<double>(t - d1) / static_cast<double>(d2 - d1);
+  }
+}
+
+void HamonPet(int month, int dayOfMonth, double& pet, double temperature, double latitude,
+              double coef) {
+  pet = HamonPetValue(month, dayOfMonth, temperature, latitude, coef);
+}
+
+void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextReader& metFile) {
+  // The file holds one block per year; the years already simulated are passed over.
+  if (state.MetLinesRead > 1) metFile.SkipLines(state.MetLinesRead);
+
+  FieldLine header = ReadRequiredLine(metFile, "the header line of the year");
+  state.CurYear = header.Integer(0);
+  state.MonthCount = header.Integer(1);
+  state.StartDay = header.Integer(2);
+  state.Col8Flag = header.Integer(3);
+  state.StationElev = header.Integer(4);
+
+  const bool leap = IsLeapYear(state.CurYear);
+  state.DaysInYear = leap ? 366 : 365;
+  static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (int m = 1; m <= kMonths; ++m) state.DaysInMonth[m] = kMonthDays[m - 1];
+  if (leap) state.DaysInMonth[2] = 29;
+
+  // m3/s at the outlet to mm/day over the sub-basin.
+  state.FlowToDepthFactor = kDepthToFlow / state.BasinArea;
+
+  const bool ninth = state.Col8Flag != 1;
+  for (int d = 1; d <= state.DaysInYear; ++d) {
+    FieldLine line = ReadRequiredLine(metFile, "day " + std::to_string(d) + " of the year");
+    state.CurYear = line.Integer(0);
+    line.Integer(1);
+    line.Integer(2);
+    line.Integer(3);
+    state.DailyPrecip[d] = line.Real(4);
+    state.DailyTemp[d] = line.Real(5);
+    const double q = line.Real(6);
+    state.DailySedConc[d] = line.Real(7);
+    if (ninth) state.DailyExtra[d] = line.Real(8);
+    // The load uses the raw discharge, before it becomes a depth.
+    state.ObsSediment[d] = q * 86400 * state.DailySedConc[d] / 1000;
+    state.ObsFlow[d] = q * state.FlowToDepthFactor;
+  }
+
+  if (state.YearIndex == 1) {
+    state.RoutedInterflow = 0.4 * state.ObsFlow[1];
+    state.RoutedGwFlow = 0.6 * state.ObsFlow[1];
+  }
+
+  ComputeGrowthIndex(state, state.DaysInYear);
+
+  // Potential evapotranspiration of every day of the calendar, raised with the growth
+  // of the vegetation: the Hamon value at full growth, 1/1.4 of it when dormant.
+  int d = 0;
+  for (int m = 1; m <= kMonths; ++m) {
+    for (int k = 1; k <= state.DaysInMonth[m]; ++k) {
+      ++d;
+      double pet = 0;
+      HamonPet(m, k, pet, state.DailyTemp[d], params.Latitude, params.EvapConversionCoef);
+      state.DailyPET[d] = (0.4 * state.GrowthIndex[d] + 1.0) * pet / 1.4;
+    }
+  }
+}
+
+void ComputeInterception(ModelState& state, const ParameterSet& /*params*/, int day) {
+  std::fill(state.Interception.begin(), state.Interception.end(), 0.0);
+  const double precip = state.DailyPrecip[day];
+  const double growth = state.GrowthIndex[day];
+  const std::size_t n = state.CellCount();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (state.CellFlag[i] <= 0) continue;
+    InterceptCell(precip, growth, state.LandUse[i], state.CellPrecip[i], state.Interception[i],
+                  state.CanopyStore[i]);
+  }
+}
+
+}  // namespace tarnwell
