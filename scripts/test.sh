@@ -1,8 +1,34 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the whole test suite.
+# Installs what is missing, builds everything and runs the whole test suite; then the
+# same suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, and every
+# fuzz target for a short smoke run (FUZZ_SECONDS each, default 20; 0 skips them).
+# Any test failure or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/bootstrap.sh
+jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+# Sanitizers: without the desktop program. Every report goes to a log file as well, so a
+# report from a child process (the command-line runs of the fault tests) fails the run
+# even when the test only looked at the child's exit status.
+logs=$PWD/build-asan/sanitizer-logs
+rm -rf "$logs"
+mkdir -p "$logs"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWELL_SANITIZE=ON -DTARNWELL_GUI=OFF
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS="detect_leaks=1:exitcode=86:log_path=$logs/asan" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=86:log_path=$logs/ubsan" \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+if compgen -G "$logs/*" >/dev/null; then
+  echo "sanitizer reports:" >&2
+  cat "$logs"/* >&2
+  exit 1
+fi
+
+# Fuzz smoke: each target from its committed seeds; new finds are not kept.
+if [ "${FUZZ_SECONDS:-20}" != 0 ]; then
+  FUZZ_CORPUS_READONLY=1 FUZZ_JOBS="$jobs" FUZZ_NICE=0 ./scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+fi

@@ -47,7 +47,7 @@ inline bool PeekGridSize(const std::string& bytes, long long& cols, long long& r
 
 // Grids up to this many cells are read for real; larger headers below the machine's
 // limit are left alone (they would only spend memory), above it they must be refused.
-constexpr long long kFuzzCellLimit = 1 << 16;
+constexpr long long kFuzzCellLimit = 1 << 12;
 
 enum class SizeClass { kSmall, kLarge, kRefused };
 
