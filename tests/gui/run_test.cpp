@@ -15,6 +15,7 @@
 #include "app/Session.h"
 #include "gui/ChartImage.h"
 #include "gui/Form1.h"
+#include "inputs/TextFile.h"
 
 namespace tarnwell {
 namespace {
@@ -57,6 +58,47 @@ TEST(RunFromWindow, RunsYearOneOffTheWindowThreadAndShowsTheRunoffPage) {
   EXPECT_EQ(Child<QTabWidget>(&w.form1, "PageControl1")->currentWidget()->objectName(), "TabSheet1");
   EXPECT_EQ(w.session.state.YearIndex, 1);
   EXPECT_TRUE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
+}
+
+// The demo with its parameter file's year count replaced.
+void SetSimYears(const test::TempDir& dir, int years) {
+  const fs::path file = dir.Path() / "Parameters" / "缺省参数文件.txt";
+  std::string text = DecodeText(test::ReadBytes(file.string()));
+  const std::size_t at = text.find("模拟年数 ");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, text.find('\r', at) - at, "模拟年数 " + std::to_string(years));
+  test::WriteBytes(file.string(), EncodeGbk(text));
+}
+
+TEST(RunFromWindow, NextYearAfterTheLastYearSaysSoAndChangesNothing) {
+  test::TempDir dir;
+  test::CopyDemoWorkspace(dir);
+  SetSimYears(dir, 1);
+  Window w(dir);
+  w.Click("Button3");
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  const std::string daily = test::ReadBytes((dir.Path() / "Output" / "流域1" / "Daily.out").string());
+  w.Click("Button7");
+  EXPECT_TRUE(w.sink.errors.empty());
+  ASSERT_EQ(w.sink.notices, std::vector<std::string>{"have finished the simulation!"});
+  EXPECT_EQ(w.session.state.YearIndex, 1);
+  EXPECT_EQ(test::ReadBytes((dir.Path() / "Output" / "流域1" / "Daily.out").string()), daily);
+}
+
+TEST(RunFromWindow, AnErrorEndsTheRunInAMessageBoxAndKeepsWhatWasWritten) {
+  test::TempDir dir;
+  test::CopyDemoWorkspace(dir);
+  fs::remove(dir.Path() / "input" / "下游" / "weather.in");
+  Window w(dir);
+  w.Click("Button3");
+  ASSERT_EQ(w.sink.errors.size(), 1u);
+  EXPECT_NE(w.sink.errors[0].find("weather.in"), std::string::npos) << w.sink.errors[0];
+  // Sub-basin 1 finished its year before the failure: its files stay.
+  EXPECT_GT(fs::file_size(dir.Path() / "Output" / "流域1" / "Budget.out"), 0u);
+  EXPECT_FALSE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
+  // The window is usable again.
+  EXPECT_TRUE(Child<QPushButton>(&w.form1, "Button3")->isEnabled());
+  EXPECT_FALSE(w.form1.Busy());
 }
 
 }  // namespace
