@@ -25,5 +25,112 @@ TEST(Encodings, ByteOrderMarkWithGbkLinesAddedDecodesEveryLine) {
   EXPECT_DOUBLE_EQ(line.Real(1), 2.5);
 }
 
+// A reader's failure message, or "no error".
+template <typename F>
+std::string MessageOf(F&& read) {
+  try {
+    read();
+  } catch (const TarnwellError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TextReader Crlf(const std::string& text, const std::string& name) {
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return TextReader::FromString(EncodeGbk(crlf), name);
+}
+
+TEST(BadValues, NotANumberAndInfinityAreConversionErrorsNamingTheToken) {
+  ModelState s;
+  auto terrain = [&](const std::string& row) {
+    return MessageOf([&] {
+      TextReader t = Crlf("DSAA\n3 1\n0 1\n0 1\n0 10\n" + row + "\n", "input/甲/dem.grd");
+      ReadTerrainGrid(s, t);
+    });
+  };
+  EXPECT_EQ(terrain("5 nan 6"), "input/甲/dem.grd line 6: \"nan\" is not a number (token 1)");
+  EXPECT_EQ(terrain("5 6 -inf"), "input/甲/dem.grd line 6: \"-inf\" is not a number (token 2)");
+  EXPECT_EQ(terrain("1e400 6 7"), "input/甲/dem.grd line 6: \"1e400\" is not a number (token 0)");
+  EXPECT_EQ(terrain("5 6 7 NaN"), "no error");  // tokens past the last column are not read
+  // The same in the parameter file: the lines before keep their new values.
+  std::string text = test::ParameterFileText();
+  text.replace(text.find("日正温融雪量 3.0"), std::string("日正温融雪量 3.0").size(), "日正温融雪量 Infinity");
+  ParameterSet p;
+  EXPECT_EQ(MessageOf([&] {
+              TextReader r = Crlf(text, "Parameters/当前参数文件.txt");
+              LoadParameters(r, p);
+            }),
+            "Parameters/当前参数文件.txt line 15: \"Infinity\" is not a number (token 1)");
+  EXPECT_DOUBLE_EQ(p.WaterTableExponent, 0.5);
+  EXPECT_DOUBLE_EQ(p.SnowMeltRate, 0);
+}
+
+TEST(BadValues, DecimalCommaSplitsTheValue) {
+  // A comma is a separator: "1,5 2,5" over two columns reads 1 and 5; in a header it
+  // makes a zero-size grid, refused.
+  ModelState s;
+  TextReader t = Crlf("DSAA\n2 1\n0 1\n0 1\n0 10\n1,5 2,5\n", "dem.grd");
+  ReadTerrainGrid(s, t);
+  EXPECT_DOUBLE_EQ(s.SurfElev[0], 1);
+  EXPECT_DOUBLE_EQ(s.SurfElev[1], 5);
+  EXPECT_EQ(MessageOf([&] {
+              TextReader h = Crlf("DSAA\n2,0 3\n", "dem.grd");
+              ReadTerrainGrid(s, h);
+            }),
+            "dem.grd line 2: grid size 2 x 0 (columns x rows) must be positive");
+  // The season days: "60,5" gives 60 and 5.
+  TextReader season = Crlf("季节\n60,5 120 250\n", "season.txt");
+  ReadSeasonFile(s, season);
+  EXPECT_EQ(s.SeasonDay2, 5);
+  EXPECT_EQ(s.SeasonDay4, 250);
+}
+
+TEST(BadValues, HeaderSizesBeyondMemoryAreRefusedBeforeAnythingChanges) {
+  // A terrain grid read; then headers far beyond memory in each grid reader: refused at
+  // line 2, the grids already read stay as they were.
+  ModelState s;
+  TextReader t = Crlf("DSAA\n2 1\n0 10\n0 10\n0 100\n7 8\n", "dem.grd");
+  ReadTerrainGrid(s, t);
+  for (const char* sizes : {"2147483647 2147483647", "65536 65536", "100000 100000"}) {
+    for (bool landUse : {false, true}) {
+      SCOPED_TRACE(std::string(sizes) + (landUse ? " land use" : " terrain"));
+      const std::string name = landUse ? "lu.grd" : "dem2.grd";
+      std::string message = MessageOf([&] {
+        TextReader h = Crlf(std::string("DSAA\n") + sizes + "\n0 1\n0 1\n0 1\n", name);
+        landUse ? ReadLandUseGrid(s, h) : ReadTerrainGrid(s, h);
+      });
+      EXPECT_EQ(message.rfind(name + " line 2: grid of ", 0), 0u) << message;
+      EXPECT_NE(message.find("larger than this machine's memory allows"), std::string::npos);
+      EXPECT_EQ(s.CellCount(), 2u);
+      EXPECT_DOUBLE_EQ(s.SurfElev[1], 8);
+    }
+  }
+  // Sizes that do not fit an integer are conversion errors.
+  EXPECT_EQ(MessageOf([&] {
+              TextReader h = Crlf("DSAA\n99999999999 2\n", "dem.grd");
+              ReadTerrainGrid(s, h);
+            }),
+            "dem.grd line 2: \"99999999999\" is not an integer (token 0)");
+  EXPECT_GT(MaxGridCells(), 4000000LL);  // a full 2000 x 2000 grid always fits
+}
+
+TEST(Encodings, GbkFileWithAUtf8LineKeepsItsNumbers) {
+  // The whole file is taken as GBK: the UTF-8 line's characters come out changed, but
+  // every token stays valid text and the numbers read as written.
+  std::string bytes = EncodeGbk("3\r\n甲 24 0.2\r\n") + "乙 12.5 0.3\r\n";
+  TextReader r = TextReader::FromString(bytes, "input/子流域.in");
+  EXPECT_EQ(r.ReadFields().Integer(0), 3);
+  EXPECT_EQ(r.ReadFields().Token(0), "甲");
+  FieldLine utf8Line = r.ReadFields();
+  EXPECT_TRUE(IsValidUtf8(utf8Line.Token(0)));
+  EXPECT_DOUBLE_EQ(utf8Line.Real(1), 12.5);
+  EXPECT_DOUBLE_EQ(utf8Line.Real(2), 0.3);
+}
+
 }  // namespace
 }  // namespace tarnwell
