@@ -6,8 +6,9 @@ namespace tarnwell::gui {
 
 ImageControl::ImageControl(bool stretch, QWidget* parent) : QWidget(parent), stretch_(stretch) {}
 
-QImage& ImageControl::Canvas() {
-  const QSize size = this->size().isEmpty() ? QSize(853, 554) : this->size();
+QImage& ImageControl::Canvas(QSize size) {
+  if (size.isEmpty()) size = this->size();
+  if (size.isEmpty()) size = QSize(853, 554);
   if (picture_.size() != size) {
     picture_ = QImage(size, QImage::Format_RGB32);
     picture_.fill(Qt::white);

@@ -12,9 +12,9 @@ class ImageControl : public QWidget {
  public:
   explicit ImageControl(bool stretch, QWidget* parent = nullptr);
 
-  // The picture, for drawing on; resized (and cleared to white) to the control's size
-  // when the size changed since the last drawing.
-  QImage& Canvas();
+  // The picture, for drawing on; resized (and cleared to white) to the given size (the
+  // control's own when empty) when the size changed since the last drawing.
+  QImage& Canvas(QSize size = {});
   const QImage& Picture() const { return picture_; }
   void SetPicture(const QImage& picture);
   bool HasPicture() const { return !picture_.isNull(); }

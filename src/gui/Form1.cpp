@@ -29,9 +29,11 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "gui/ChartImage.h"
+#include "gui/ChartPainter.h"
 #include "gui/Form2.h"
 #include "gui/Form3.h"
 #include "gui/Form4.h"
+#include "gui/MapMaker.h"
 #include "gui/WindowProgress.h"
 #include "model/Errors.h"
 
@@ -209,6 +211,7 @@ void TForm1::BuildLayout() {
 
   panel2_ = new QWidget(work);
   panel2_->setObjectName("Panel2");
+  panel2_->setAutoFillBackground(true);
   panel2_->setGeometry(0, 0, kWorkWidth, kWorkHeight);
   pageControl1_ = new QTabWidget(panel2_);
   pageControl1_->setObjectName("PageControl1");
@@ -235,6 +238,7 @@ void TForm1::BuildLayout() {
 
   panel3_ = new QWidget(work);
   panel3_->setObjectName("Panel3");
+  panel3_->setAutoFillBackground(true);
   panel3_->setGeometry(0, 0, kWorkWidth, kWorkHeight);
   pageControl2_ = new QTabWidget(panel3_);
   pageControl2_->setObjectName("PageControl2");
@@ -394,9 +398,46 @@ void TForm1::Button7Click() {
   StartAction([this] { driver_->Button7Click(); });
 }
 
-void TForm1::Button4Click() {}
-void TForm1::Button5Click() {}
-void TForm1::ListBox1Dblclick() {}
+void TForm1::Button4Click() {
+  StartAction([this] {
+    DrawMaps(session_, [this](int map, const QImage& picture) {
+      QMetaObject::invokeMethod(this, [this, map, picture] {
+        if (map == 1) ShowMapsPanel();
+        ImageControl* images[] = {image3_, image4_, image5_};
+        images[map - 1]->SetPicture(picture);
+      }, Qt::QueuedConnection);
+    });
+  }, [this] {
+    // The selection follows the clamp of the whole-basin entry.
+    const int k = session_.state.SelectedSubBasin;
+    if (k >= 1 && k <= listBox1_->count()) listBox1_->setCurrentRow(k - 1);
+  });
+}
+
+void TForm1::Button5Click() {
+  if (busy_) return;
+  panel3_->hide();
+  panel2_->show();
+  panel2_->raise();
+  StartAction([this] {
+    ModelState& s = session_.state;
+    s.YearIndex = 1;
+    s.SelectedSubBasin = 1;
+    s.BrowseMode = 1;
+    session_.params.SimYears = StoredYears(session_);
+    ReadStoredResults();
+  });
+}
+
+void TForm1::ListBox1Dblclick() {
+  if (busy_) return;
+  session_.state.SelectedSubBasin = listBox1_->currentRow() + 1;
+  if (!panel3_->isHidden()) {
+    Button4Click();
+  } else if (!panel2_->isHidden()) {
+    StartAction([this] { ReadStoredResults(); });
+  }
+}
 
 void TForm1::ShowStatTables(const ResultTables& tables) {
   auto fill = [](QTableWidget* grid, const std::vector<std::vector<std::string>>& rows) {
@@ -415,12 +456,56 @@ void TForm1::ShowStatTables(const ResultTables& tables) {
   fill(stringGrid2_, tables.sediment);
 }
 
-ResultTables TForm1::ReadStatTables() { return {}; }
+ResultTables TForm1::ReadStatTables(int k, int years) const {
+  return gui::ReadStatTables(session_, ResultDirectory(session_, k), years);
+}
 
-ChartSnapshot TForm1::TakeChartSnapshot() const { return {}; }
+ChartSnapshot TForm1::TakeChartSnapshot() const {
+  const ModelState& s = session_.state;
+  auto year = std::make_shared<ModelState>();
+  year->CurYear = s.CurYear;
+  year->DaysInYear = s.DaysInYear;
+  year->DayCount = s.DayCount;
+  year->MeanPrecip = s.MeanPrecip;
+  year->ObsFlow = s.ObsFlow;
+  year->SimFlow = s.SimFlow;
+  year->ObsSediment = s.ObsSediment;
+  year->SimSediment = s.SimSediment;
+  year->MeanSnowPack = s.MeanSnowPack;
+  year->MeanFrozen = s.MeanFrozen;
+  year->AirTempAdj = s.AirTempAdj;
+  year->GroundWaterLevel = s.GroundWaterLevel;
+  return year;
+}
 
-void TForm1::ShowCharts(const ChartSnapshot&) {}
+void TForm1::ShowCharts(const ChartSnapshot& chart) {
+  if (!chart) return;
+  // Each image fills its page; pages not yet shown have not been laid out, so all three
+  // take the size of the page area.
+  const QSize page = pageControl1_->currentWidget()->size();
+  QImage& i1 = image1_->Canvas(page);
+  QImage& i2 = image2_->Canvas(page);
+  QImage& i7 = image7_->Canvas(page);
+  DrawChartFrame(i1, ChartKind::Runoff, chart->CurYear);
+  DrawChartFrame(i2, ChartKind::Sediment, chart->CurYear);
+  DrawChartFrame(i7, ChartKind::SnowFrost, chart->CurYear);
+  DrawResultCharts(*chart, i1, i2, i7);
+  for (ImageControl* image : {image1_, image2_, image7_}) image->update();
+}
 
-void TForm1::ReadStoredResults() {}
+void TForm1::ReadStoredResults() {
+  // Both reads first: a missing or damaged file shows its error and the tables and charts
+  // keep what they showed.
+  const ModelState& s = session_.state;
+  const std::string dir = ResultDirectory(session_, s.SelectedSubBasin);
+  int years = s.YearIndex;
+  ResultTables tables = gui::ReadStatTables(session_, dir, std::min(years, std::max(session_.params.SimYears, 0)));
+  if (years > session_.params.SimYears) session_.state.YearIndex = years = session_.params.SimYears;
+  ChartSnapshot chart = years >= 1 ? gui::ReadDailySeries(session_, dir, years) : nullptr;
+  QMetaObject::invokeMethod(this, [this, tables = std::move(tables), chart] {
+    ShowStatTables(tables);
+    ShowCharts(chart);
+  }, Qt::QueuedConnection);
+}
 
 }  // namespace tarnwell::gui

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gui/GuiSupport.h"
+#include "gui/ResultsReader.h"
 
 class QAction;
 class QFrame;
@@ -36,10 +37,6 @@ class Driver;
 
 namespace tarnwell::gui {
 
-// The texts of the two statistics tables, row 0 the headings.
-struct ResultTables {
-  std::vector<std::vector<std::string>> runoff, sediment;
-};
 // What the charts draw, copied from the model while it holds the year: the day series,
 // the day counts and the year.
 using ChartSnapshot = std::shared_ptr<const ModelState>;
@@ -110,7 +107,7 @@ class TForm1 : public QMainWindow {
   // On the worker thread: the tables of the files the driver or viewer has bound, the
   // chart series of the model, and the stored results of SelectedSubBasin up to YearIndex
   // (posted to the window).
-  ResultTables ReadStatTables();
+  ResultTables ReadStatTables(int k, int years) const;
   ChartSnapshot TakeChartSnapshot() const;
   void ReadStoredResults();
 

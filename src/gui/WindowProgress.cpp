@@ -33,8 +33,8 @@ void WindowProgress::ShowResultsPanel() {
   Post([w = &window_] { w->ShowResultsPanel(true); });
 }
 
-void WindowProgress::FillStatGrids(int, int) {
-  ResultTables tables = window_.ReadStatTables();
+void WindowProgress::FillStatGrids(int k, int yearIndex) {
+  ResultTables tables = window_.ReadStatTables(k, yearIndex);
   Post([w = &window_, tables = std::move(tables)] { w->ShowStatTables(tables); });
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "GuiTestSupport.h"
+#include "TinyWorkspace.h"
 #include "app/Session.h"
 #include "gui/ChartImage.h"
 #include "gui/Form1.h"
@@ -37,9 +38,24 @@ struct Window {
   gui::TForm1 form1;
 };
 
+// Two sub-basins of 3 x 4 cells, one year, named as the demo's.
+void WriteTwoSubBasins(const test::TempDir& dir) {
+  test::TinyWorkspace w;
+  test::TinySubBasin a, b;
+  a.name = "上游";
+  b.name = "下游";
+  for (test::TinySubBasin* s : {&a, &b}) {
+    s->rows = 3;
+    s->cols = 4;
+    s->elevation = [](int r, int c) { return 400.0 + 30 * r + 10 * c; };
+  }
+  w.subBasins = {a, b};
+  test::WriteTinyWorkspace(dir.Path().string(), w);
+}
+
 TEST(RunFromWindow, RunsYearOneOffTheWindowThreadAndShowsTheRunoffPage) {
   test::TempDir dir;
-  test::CopyDemoWorkspace(dir);
+  WriteTwoSubBasins(dir);
   Window w(dir);
   Child<QAction>(&w.form1, "N3")->trigger();  // "运    行（&R）" is "模拟计算"
   EXPECT_TRUE(w.form1.Busy());
@@ -60,20 +76,9 @@ TEST(RunFromWindow, RunsYearOneOffTheWindowThreadAndShowsTheRunoffPage) {
   EXPECT_TRUE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
 }
 
-// The demo with its parameter file's year count replaced.
-void SetSimYears(const test::TempDir& dir, int years) {
-  const fs::path file = dir.Path() / "Parameters" / "缺省参数文件.txt";
-  std::string text = DecodeText(test::ReadBytes(file.string()));
-  const std::size_t at = text.find("模拟年数 ");
-  ASSERT_NE(at, std::string::npos);
-  text.replace(at, text.find('\r', at) - at, "模拟年数 " + std::to_string(years));
-  test::WriteBytes(file.string(), EncodeGbk(text));
-}
-
 TEST(RunFromWindow, NextYearAfterTheLastYearSaysSoAndChangesNothing) {
   test::TempDir dir;
-  test::CopyDemoWorkspace(dir);
-  SetSimYears(dir, 1);
+  WriteTwoSubBasins(dir);
   Window w(dir);
   w.Click("Button3");
   ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
@@ -87,12 +92,12 @@ TEST(RunFromWindow, NextYearAfterTheLastYearSaysSoAndChangesNothing) {
 
 TEST(RunFromWindow, AnErrorEndsTheRunInAMessageBoxAndKeepsWhatWasWritten) {
   test::TempDir dir;
-  test::CopyDemoWorkspace(dir);
-  fs::remove(dir.Path() / "input" / "下游" / "weather.in");
+  WriteTwoSubBasins(dir);
+  fs::remove(dir.Path() / "input" / "下游" / "met.txt");
   Window w(dir);
   w.Click("Button3");
   ASSERT_EQ(w.sink.errors.size(), 1u);
-  EXPECT_NE(w.sink.errors[0].find("weather.in"), std::string::npos) << w.sink.errors[0];
+  EXPECT_NE(w.sink.errors[0].find("met.txt"), std::string::npos) << w.sink.errors[0];
   // Sub-basin 1 finished its year before the failure: its files stay.
   EXPECT_GT(fs::file_size(dir.Path() / "Output" / "流域1" / "Budget.out"), 0u);
   EXPECT_FALSE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));

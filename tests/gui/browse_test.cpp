@@ -1,0 +1,212 @@
+// Stored results and maps from the window, on a tiny workspace of two sub-basins and three
+// years; and the chart geometry on a picture of the design size.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <filesystem>
+
+#include "GuiTestSupport.h"
+#include "TinyWorkspace.h"
+#include "app/Session.h"
+#include "gui/ChartImage.h"
+#include "gui/ChartPainter.h"
+#include "gui/Form1.h"
+#include "inputs/TextFile.h"
+#include "model/ModelState.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Child;
+
+test::TinyWorkspace TwoBasinsThreeYears() {
+  test::TinyWorkspace w;
+  w.simYears = 3;
+  test::TinySubBasin a, b;
+  a.name = "甲";
+  b.name = "乙";
+  for (test::TinySubBasin* s : {&a, &b}) {
+    s->rows = 3;
+    s->cols = 4;
+    s->elevation = [](int r, int c) { return 400.0 + 30 * r + 10 * c; };
+    s->landUse = [](int r, int c) { return 10.0 * ((r + c) % 5) + 11; };
+    s->slope = [](int r, int c) { return 2.0 * r + c; };
+    s->years = {test::TinyYear{1990}, test::TinyYear{1991}, test::TinyYear{1992}};
+    s->years[1].precip = [](int d) { return d % 7 == 0 ? 20.0 : 1.0; };
+  }
+  w.subBasins = {a, b};
+  return w;
+}
+
+struct Window {
+  explicit Window(const test::TempDir& dir) : session(dir.Path().string()), form1(session, sink) {
+    test::WriteTinyWorkspace(dir.Path().string(), TwoBasinsThreeYears());
+    form1.FormCreate();
+  }
+  void Click(const char* name) {
+    Child<QPushButton>(&form1, name)->click();
+    form1.WaitUntilIdle();
+  }
+  void DoubleClick(int row) {
+    Child<QListWidget>(&form1, "ListBox1")->setCurrentRow(row);
+    form1.ListBox1Dblclick();
+    form1.WaitUntilIdle();
+  }
+  int Rows() { return Child<QTableWidget>(&form1, "StringGrid1")->rowCount(); }
+  QString Cell(const char* grid, int r, int c) {
+    QTableWidgetItem* item = Child<QTableWidget>(&form1, grid)->item(r, c);
+    return item ? item->text() : QString();
+  }
+  Session session;
+  test::RecordingSink sink;
+  gui::TForm1 form1;
+};
+
+TEST(BrowseFromWindow, YearsAddThirteenRowsAndTheWholeBasinShowsItsOwnFiles) {
+  test::TempDir dir;
+  Window w(dir);
+  w.Click("Button3");
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  EXPECT_EQ(w.Rows(), 14);
+  EXPECT_EQ(w.Cell("StringGrid1", 0, 2), "实测平均流量");
+  EXPECT_EQ(w.Cell("StringGrid1", 13, 0), "1990全年");
+  EXPECT_EQ(Child<QTableWidget>(&w.form1, "StringGrid2")->columnCount(), 10);
+  EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image1")->HasPicture());
+  w.Click("Button7");
+  w.Click("Button7");
+  EXPECT_EQ(w.Rows(), 40);
+  EXPECT_EQ(w.Cell("StringGrid1", 39, 0), "1992全年");
+  w.Click("Button7");
+  EXPECT_EQ(w.sink.notices, std::vector<std::string>{"have finished the simulation!"});
+  EXPECT_EQ(w.session.state.YearIndex, 3);
+
+  // "模拟结果图": year 1 of sub-basin 1, then one year per "下一年".
+  w.Click("Button5");
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  EXPECT_EQ(w.session.state.BrowseMode, 1);
+  EXPECT_EQ(w.Rows(), 14);
+  w.Click("Button7");
+  EXPECT_EQ(w.Rows(), 27);
+  EXPECT_EQ(w.Cell("StringGrid1", 26, 0), "1991全年");
+  w.Click("Button7");
+  w.Click("Button7");
+  EXPECT_EQ(w.sink.notices.back(), "This is the last year!");
+  EXPECT_EQ(w.session.state.YearIndex, 3);
+  EXPECT_EQ(w.Rows(), 40);
+
+  // The whole-basin entry shows the files of "全流域".
+  w.DoubleClick(2);
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  EXPECT_EQ(w.session.state.SelectedSubBasin, 3);
+  TextReader budget((dir.Path() / "Output" / "全流域" / "Budget.out").string(), "Budget.out");
+  budget.SkipLines(5);
+  const FieldLine january = budget.ReadFields();
+  EXPECT_EQ(w.Cell("StringGrid1", 1, 3).toStdString(), january.Token(3));
+
+  // A sub-basin without results: the error is shown and the tables keep what they showed.
+  fs::remove_all(dir.Path() / "Output" / "流域2");
+  const QString before = w.Cell("StringGrid1", 1, 3);
+  w.DoubleClick(1);
+  ASSERT_EQ(w.sink.errors.size(), 1u);
+  EXPECT_NE(w.sink.errors[0].find("流域2"), std::string::npos) << w.sink.errors[0];
+  EXPECT_EQ(w.Cell("StringGrid1", 1, 3), before);
+  EXPECT_EQ(w.Rows(), 40);
+}
+
+void WriteColourFiles(const test::TempDir& dir) {
+  for (const char* name : {"slope.clr", "land.clr", "landuse.clr"})
+    test::WriteGbkLines((dir.Path() / "Parameters" / name).string(),
+                        "ColorMap 2 1\n0 0 0 255\n50 0 255 0\n100 255 0 0 255\n");
+}
+
+bool IsPng(const fs::path& file) { return test::ReadBytes(file.string()).rfind("\x89PNG", 0) == 0; }
+
+TEST(MapsFromWindow, DrawsTheThreeMapsAndTheWholeBasinEntryDrawsTheLastSubBasin) {
+  test::TempDir dir;
+  Window w(dir);
+  WriteColourFiles(dir);
+  w.Click("Button4");
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  for (const char* doc : {"gc1.srf", "gc2.srf", "gc3.srf"}) EXPECT_TRUE(IsPng(dir.Path() / "Output" / doc)) << doc;
+  EXPECT_TRUE(Child<QWidget>(&w.form1, "ImageM")->isHidden());
+  EXPECT_FALSE(Child<QWidget>(&w.form1, "Panel3")->isHidden());
+  EXPECT_EQ(Child<QTabWidget>(&w.form1, "PageControl2")->currentWidget()->objectName(), "TabSheet5");
+  for (const char* image : {"Image3", "Image4", "Image5"})
+    EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, image)->HasPicture()) << image;
+
+  // With the maps shown, a double-click on "全流域" redraws them for the last sub-basin.
+  fs::remove(dir.Path() / "Output" / "gc1.srf");
+  w.DoubleClick(2);
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  EXPECT_EQ(w.session.state.SelectedSubBasin, 2);
+  EXPECT_EQ(Child<QListWidget>(&w.form1, "ListBox1")->currentRow(), 1);
+  EXPECT_TRUE(IsPng(dir.Path() / "Output" / "gc1.srf"));
+
+  // A missing colour file names itself; the maps drawn before stay.
+  fs::remove(dir.Path() / "Parameters" / "landuse.clr");
+  const QImage slopeBefore = Child<gui::ImageControl>(&w.form1, "Image3")->Picture();
+  w.Click("Button4");
+  ASSERT_EQ(w.sink.errors.size(), 1u);
+  EXPECT_NE(w.sink.errors[0].find("landuse.clr"), std::string::npos) << w.sink.errors[0];
+  EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image3")->HasPicture());
+  EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image5")->HasPicture());
+}
+
+// Rows of the plot (below the legend) holding a pixel of the colour between x = 100 and
+// x = 700.
+std::vector<int> RowsWith(const QImage& image, QColor colour) {
+  std::vector<int> rows;
+  for (int y = 28; y < image.height(); ++y)
+    for (int x = 100; x < 700; ++x)
+      if (image.pixelColor(x, y) == colour) {
+        rows.push_back(y);
+        break;
+      }
+  return rows;
+}
+
+TEST(Charts, DesignSizeGeometry) {
+  ModelState year;
+  year.CurYear = 1990;
+  year.DaysInYear = 365;
+  year.DayCount = 365;
+  for (int d = 1; d <= 365; ++d) {
+    year.SimFlow[d] = 4;       // below 10: the scale is 10
+    year.ObsFlow[d] = 10;      // at the scale: two thirds up from the base line
+    year.MeanPrecip[d] = 5;    // at its maximum: a quarter of the height down from the top
+    year.MeanSnowPack[d] = 100;
+  }
+  QImage i1(853, 554, QImage::Format_RGB32), i2 = i1, i7 = i1;
+  gui::DrawChartFrame(i1, gui::ChartKind::Runoff, 1990);
+  gui::DrawChartFrame(i2, gui::ChartKind::Sediment, 1990);
+  gui::DrawChartFrame(i7, gui::ChartKind::SnowFrost, 1990);
+  gui::DrawResultCharts(year, i1, i2, i7);
+  // Observed runoff 10 = FlowScaleMax at y = 191; simulated 4 at 514 - rnd(129.2) = 385.
+  const std::vector<int> green = RowsWith(i1, QColor(0, 128, 0));
+  ASSERT_FALSE(green.empty());
+  EXPECT_GE(green.front(), 189);
+  EXPECT_LE(green.back(), 192);
+  const std::vector<int> red = RowsWith(i1, QColor(255, 0, 0));
+  ASSERT_FALSE(red.empty());
+  EXPECT_GE(red.front(), 383);
+  EXPECT_LE(red.back(), 386);
+  // The hyetograph hangs from 30 to 156.
+  const std::vector<int> blue = RowsWith(i1, QColor(0, 0, 255));
+  ASSERT_FALSE(blue.empty());
+  EXPECT_LE(blue.back(), 157);
+  EXPECT_GE(blue.back(), 155);
+  // Snow columns of 100 rise from the base line 284 to 213.
+  const std::vector<int> yellow = RowsWith(i7, QColor(255, 255, 0));
+  ASSERT_FALSE(yellow.empty());
+  EXPECT_GE(yellow.front(), 211);
+  EXPECT_LE(yellow.front(), 214);
+  EXPECT_LE(yellow.back(), 285);
+}
+
+}  // namespace
+}  // namespace tarnwell
