@@ -97,8 +97,7 @@ TForm1::TForm1(Session& session, MessageSink& messages, QWidget* parent)
   GuideDirectory = QCoreApplication::applicationDirPath();
   BuildLayout();
   BuildMenu();
-  // A fixed tool-window frame: the layout is laid out in pixels.
-  setWindowFlag(Qt::Tool, false);
+  // A fixed frame: the layout is laid out in pixels.
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   if (QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());

@@ -118,6 +118,28 @@ TEST(BrowseFromWindow, YearsAddThirteenRowsAndTheWholeBasinShowsItsOwnFiles) {
   EXPECT_EQ(w.Rows(), 40);
 }
 
+TEST(BrowseFromWindow, AYearStartingLateShowsTheRowsItHas) {
+  test::TempDir dir;
+  test::TinyWorkspace tiny;
+  tiny.subBasins[0].years[0].startDay = 100;  // 9 April 2000: January to March unsimulated
+  test::WriteTinyWorkspace(dir.Path().string(), tiny);
+  Session session(dir.Path().string());
+  test::RecordingSink sink;
+  gui::TForm1 form1(session, sink);
+  form1.FormCreate();
+  Child<QPushButton>(&form1, "Button3")->click();
+  form1.WaitUntilIdle();
+  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
+  Child<QPushButton>(&form1, "Button5")->click();
+  form1.WaitUntilIdle();
+  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
+  auto* grid = Child<QTableWidget>(&form1, "StringGrid1");
+  ASSERT_EQ(grid->rowCount(), 1 + 9 + 1);
+  EXPECT_EQ(grid->item(1, 0)->text(), "04-2000");
+  EXPECT_EQ(grid->item(10, 0)->text(), "2000全年");
+  EXPECT_TRUE(Child<gui::ImageControl>(&form1, "Image1")->HasPicture());
+}
+
 void WriteColourFiles(const test::TempDir& dir) {
   for (const char* name : {"slope.clr", "land.clr", "landuse.clr"})
     test::WriteGbkLines((dir.Path() / "Parameters" / name).string(),

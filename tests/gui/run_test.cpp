@@ -106,5 +106,20 @@ TEST(RunFromWindow, AnErrorEndsTheRunInAMessageBoxAndKeepsWhatWasWritten) {
   EXPECT_FALSE(w.form1.Busy());
 }
 
+TEST(RunFromWindow, ExitDuringARunClosesTheWindowWhenTheRunHasEnded) {
+  test::TempDir dir;
+  WriteTwoSubBasins(dir);
+  Window w(dir);
+  w.form1.show();
+  Child<QPushButton>(&w.form1, "Button3")->click();
+  Child<QAction>(&w.form1, "X1")->trigger();  // "退出(&X)" is "退      出"
+  EXPECT_TRUE(w.form1.isVisible());          // a run cannot be interrupted
+  w.form1.WaitUntilIdle();
+  QApplication::processEvents();
+  EXPECT_FALSE(w.form1.isVisible());
+  EXPECT_TRUE(w.sink.errors.empty());
+  EXPECT_TRUE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
+}
+
 }  // namespace
 }  // namespace tarnwell
