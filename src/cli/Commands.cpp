@@ -2,8 +2,17 @@
 
 namespace tarnwell::cli {
 
-int RunCommand(const std::string&, const std::string&, Options&) { return kUnknownCommand; }
+int RunSimulation(const std::string& workspace, Options& options);
 
-const char* ExtraUsage() { return ""; }
+int RunCommand(const std::string& command, const std::string& workspace, Options& options) {
+  if (command == "run") return RunSimulation(workspace, options);
+  return kUnknownCommand;
+}
+
+const char* ExtraUsage() {
+  return "  run    --workspace W [--years N] [--parameters FILE] [--erodibility uniform|nonuniform]\n"
+         "         [--engine fused|reference] [--threads N]\n"
+         "                                simulate every year and print a summary\n";
+}
 
 }  // namespace tarnwell::cli

@@ -170,7 +170,9 @@ bool ParsePeriodLabel(const std::string& t, int& period, int& year) {
     return period >= 1 && period <= 12;
   }
   const std::string suffix = "全年";
-  if (t.size() > suffix.size() && t.compare(t.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+  // At most nine digits: any year fits an int (a longer run of digits is no year row).
+  if (t.size() > suffix.size() && t.size() <= suffix.size() + 9 &&
+      t.compare(t.size() - suffix.size(), suffix.size(), suffix) == 0 &&
       AllDigits(v.substr(0, t.size() - suffix.size()))) {
     period = 13;
     year = std::stoi(t.substr(0, t.size() - suffix.size()));

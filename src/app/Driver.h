@@ -1,0 +1,59 @@
+// The simulation driver: the run (year 1 of every sub-basin, then the whole basin) and
+// the next-year step, with the sub-basin year in its two forms and the daily loop.
+#pragma once
+
+#include <string>
+
+#include "results/Statistic.h"
+
+namespace tarnwell {
+
+struct Session;
+class ProgressObserver;
+class DayEngine;
+
+class Driver {
+ public:
+  Driver(Session& session, ProgressObserver& observer, DayEngine& engine);
+
+  // What a next-year step did.
+  enum class StepResult {
+    Simulated,   // one more year of every sub-basin and of the whole basin
+    Finished,    // SimYears already reached: "have finished the simulation!"
+    Browsed,     // browsing mode: the stored results of the next year were shown
+    LastYear,    // browsing mode past the last year: "This is the last year!"
+    NotStarted,  // no run yet: nothing to continue from
+  };
+
+  // The run. A repeated run starts over: the earlier run's outlet series is closed, the
+  // line counters and the whole-basin creation flag are reset, every file is made anew.
+  void Button3Click();
+  // The next-year step.
+  StepResult Button7Click();
+
+  // One sub-basin's year; nextYear selects the next-year form (carry-over, files appended).
+  void SimulateSubBasinYear(int k, bool nextYear);
+  // The daily loop of sub-basin k's year.
+  void SimulateYearDays(int k);
+
+  BasinAggregation& Aggregation() { return aggregation_; }
+
+ private:
+  void ReadInputs(bool nextYear);
+  void SetInitialState(int k, bool nextYear);
+
+  Session& session_;
+  ProgressObserver& observer_;
+  DayEngine& engine_;
+  YearFiles files_;
+  OutputFile mark_;
+  BasinAggregation aggregation_;
+};
+
+// Refuses a sub-basin without any inside cell (its mean elevation and every cell mean
+// would be a mean over nothing).
+void RequireInsideCells(const Session& session, int k, long insideCells);
+// Refuses a sub-basin whose land-use grid has no code below 150 (no area, so no depth).
+void RequireArea(const Session& session, int k);
+
+}  // namespace tarnwell

@@ -1,0 +1,250 @@
+// "tarnwell run": start-up, the run, then next-year steps until the parameter file's
+// number of years (or --years) is done; progress on standard error, a summary of every
+// year on standard output.
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <vector>
+
+#include "app/DayEngine.h"
+#include "app/Driver.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "cli/Commands.h"
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+#include "parameters/ParaDialog.h"
+#include "results/Statistic.h"
+
+namespace tarnwell::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One series pair of a year, as the summary needs it.
+struct SeriesYear {
+  std::string name;
+  int year = 0;
+  int first = 1, last = 0;  // simulated day numbers
+  DaySeries obs{}, sim{};
+  double toDepth = 1;  // factor turning the series into mm over the area (1: already mm)
+  double area = 0;
+};
+
+std::string Clocktime(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  long s = std::lround(seconds);
+  char buf[32];
+  if (s >= 3600)
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, (s / 60) % 60, s % 60);
+  else
+    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+class CliProgress : public ProgressObserver {
+ public:
+  CliProgress(const Session& session, int years)
+      : session_(session), years_(years), tty_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+
+  void DayCounted(int k, int dayCount) override {
+    if (!tty_) return;
+    auto now = Clock::now();
+    if (now - lastDraw_ < std::chrono::milliseconds(100) && dayCount != 1) return;
+    lastDraw_ = now;
+    const ModelState& s = session_.state;
+    const int n = std::max(1, s.SubBasinCount);
+    const double done = ((s.YearIndex - 1) * n + (k - 1) + dayCount / double(s.DaysInYear)) /
+                        (double(years_) * n);
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    const double remaining = done > 0 ? elapsed * (1 - done) / done : 0;
+    const int width = 24, filled = std::min(width, int(done * width));
+    std::fprintf(stderr, "\r[%s%s] sub-basin %d/%d  year %d/%d (%d)  day %3d/%d  elapsed %s  remaining %s ",
+                 std::string(filled, '#').c_str(), std::string(width - filled, ' ').c_str(), k, n,
+                 s.YearIndex, years_, s.CurYear, dayCount, s.DaysInYear, Clocktime(elapsed).c_str(),
+                 Clocktime(remaining).c_str());
+    std::fflush(stderr);
+  }
+
+  void SubBasinYearDone(int k, int yearIndex) override {
+    const ModelState& s = session_.state;
+    SeriesYear y;
+    y.name = std::to_string(k) + " " + s.SubBasinName[static_cast<std::size_t>(k)];
+    y.year = s.CurYear;
+    y.first = s.StartDay;
+    y.last = s.DayCount;
+    y.obs = s.ObsFlow;
+    y.sim = s.SimFlow;
+    y.area = s.BasinArea;
+    byYear_[yearIndex].push_back(y);
+    if (!tty_) {
+      const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+      std::fprintf(stderr, "year %d/%d (%d): sub-basin %d/%d done, elapsed %s\n", yearIndex, years_,
+                   s.CurYear, k, s.SubBasinCount, Clocktime(elapsed).c_str());
+    }
+  }
+
+  void BasinYearDone(int yearIndex) override {
+    const ModelState& s = session_.state;
+    SeriesYear y;
+    y.name = "whole basin";
+    y.year = s.CurYear;
+    y.first = 367;
+    y.last = 0;
+    for (const SeriesYear& sub : byYear_[yearIndex]) {
+      y.first = std::min(y.first, sub.first);
+      y.last = std::max(y.last, sub.last);
+      y.area += sub.area;
+    }
+    if (y.first > y.last) y.first = 1, y.last = 0;
+    y.obs = s.BasinObsFlow;
+    y.sim = s.BasinFlow;
+    // Outlet discharge (m3/s) as depth over the summed sub-basin areas.
+    y.toDepth = y.area > 0 ? kDepthToFlow / y.area : 0;
+    basin_[yearIndex] = y;
+  }
+
+  void ShowMessage(const std::string& text) override {
+    EndLine();
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+
+  void EndLine() {
+    if (tty_) std::fprintf(stderr, "\r%*s\r", 120, "");
+  }
+
+  void PrintSummary(std::ostream& out) const {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%-6s %-20s %5s %13s %13s %7s %8s %8s %9s\n", "Year", "Sub-basin",
+                  "Days", "Measured(mm)", "Simulated(mm)", "R", "NSE", "KGE", "PBIAS(%)");
+    out << buf;
+    for (const auto& [yearIndex, subs] : byYear_) {
+      for (const SeriesYear& y : subs) out << Line(y);
+      auto b = basin_.find(yearIndex);
+      if (b != basin_.end()) out << Line(b->second);
+    }
+  }
+
+ private:
+  static std::string Number(double v, const char* format, int width) {
+    char buf[64];
+    if (!std::isfinite(v)) std::snprintf(buf, sizeof buf, "%*s", width, "n/a");
+    else std::snprintf(buf, sizeof buf, format, width, v);
+    return buf;
+  }
+
+  static std::string Line(const SeriesYear& y) {
+    const int n = std::max(0, y.last - y.first + 1);
+    const PeriodStats p = ComputePeriodStats(y.obs, y.sim, n, y.last);
+    // Goodness of fit of the daily discharge, beside the files' own R.
+    double ssRes = 0, ssObs = 0, ssSim = 0, sumDiff = 0;
+    for (int d = y.first; d <= y.last; ++d) {
+      const double o = y.obs[static_cast<std::size_t>(d)], m = y.sim[static_cast<std::size_t>(d)];
+      ssRes += (o - m) * (o - m);
+      ssObs += (o - p.MeanObs) * (o - p.MeanObs);
+      ssSim += (m - p.MeanSim) * (m - p.MeanSim);
+      sumDiff += m - o;
+    }
+    const double nan = std::nan("");
+    const double nse = ssObs > 0 ? 1 - ssRes / ssObs : nan;
+    double r = nan;
+    if (ssObs > 0 && ssSim > 0) {
+      double c = 0;
+      for (int d = y.first; d <= y.last; ++d)
+        c += (y.obs[static_cast<std::size_t>(d)] - p.MeanObs) *
+             (y.sim[static_cast<std::size_t>(d)] - p.MeanSim);
+      r = c / std::sqrt(ssObs * ssSim);
+    }
+    const double alpha = ssObs > 0 ? std::sqrt(ssSim / ssObs) : nan;
+    const double beta = p.MeanObs != 0 ? p.MeanSim / p.MeanObs : nan;
+    const double kge =
+        1 - std::sqrt((r - 1) * (r - 1) + (alpha - 1) * (alpha - 1) + (beta - 1) * (beta - 1));
+    const double pbias = p.SumObs != 0 ? 100 * sumDiff / p.SumObs : nan;
+    char head[64];
+    std::snprintf(head, sizeof head, "%-6d %-20s %5d", y.year, y.name.c_str(), n);
+    return std::string(head) + " " + Number(p.SumObs * y.toDepth, "%*.3f", 13) + " " +
+           Number(p.SumSim * y.toDepth, "%*.3f", 13) + " " + Number(p.R, "%*.3f", 7) + " " +
+           Number(nse, "%*.3f", 8) + " " + Number(kge, "%*.3f", 8) + " " +
+           Number(pbias, "%*.1f", 9) + "\n";
+  }
+
+  const Session& session_;
+  int years_;
+  bool tty_;
+  Clock::time_point start_;
+  Clock::time_point lastDraw_{};
+  std::map<int, std::vector<SeriesYear>> byYear_;
+  std::map<int, SeriesYear> basin_;
+};
+
+int PositiveOption(const Options& options, const char* key, int fallback) {
+  auto it = options.find(key);
+  if (it == options.end()) return fallback;
+  int v = 0;
+  if (!ParseInteger(it->second, v) || v < 1)
+    throw std::invalid_argument(std::string("--") + key + " needs a whole number of at least 1, not \"" +
+                                it->second + "\"");
+  return v;
+}
+
+}  // namespace
+
+int RunSimulation(const std::string& workspace, Options& options) {
+  for (const auto& [key, value] : options)
+    if (key != "workspace" && key != "years" && key != "parameters" && key != "erodibility" &&
+        key != "engine" && key != "threads")
+      throw std::invalid_argument("unknown option --" + key);
+  const int threads = PositiveOption(options, "threads", 1);
+  const std::string engineName = options.count("engine") ? options["engine"] : "reference";
+  std::unique_ptr<DayEngine> engine = MakeDayEngine(engineName, threads);
+
+  Session session(workspace);
+  FormCreate(session);
+  ModelState& s = session.state;
+  if (options.count("parameters")) {
+    // As the parameter dialog's confirmation: the file must load, then it becomes the
+    // current parameter file.
+    const std::string from = options["parameters"];
+    ParameterSet check;
+    LoadParameters(from, from, check);
+    std::error_code ec;
+    std::filesystem::copy_file(from, session.ws.Resolve(s.ParamFilePath),
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec) throw FileError(session.Display(s.ParamFilePath), 0, "cannot copy " + from + ": " + ec.message());
+  }
+  if (options.count("erodibility")) {
+    const std::string& mode = options["erodibility"];
+    if (mode == "uniform") session.params.ErodibilityMode = 0;
+    else if (mode == "nonuniform") session.params.ErodibilityMode = 1;
+    else throw std::invalid_argument("--erodibility is uniform or nonuniform, not \"" + mode + "\"");
+  }
+  {
+    TextReader p = session.Open(s.ParamFilePath);
+    LoadParameters(p, session.params);
+  }
+  const int years = PositiveOption(options, "years", std::max(1, session.params.SimYears));
+
+  CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
+  Driver driver(session, progress, *engine);
+  try {
+    driver.Button3Click();
+    while (s.YearIndex < years) {
+      if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+    }
+  } catch (...) {
+    progress.EndLine();
+    throw;
+  }
+  progress.EndLine();
+  progress.PrintSummary(std::cout);
+  return 0;
+}
+
+}  // namespace tarnwell::cli

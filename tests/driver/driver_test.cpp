@@ -1,0 +1,378 @@
+// The driver on tiny workspaces: the run and next-year forms, the day loop, the files of
+// every year, the carry-over, and what a failure leaves behind. The process sweeps are
+// replaced by a scripted engine whose grids make every value workable by hand; the
+// meteorological year and the sediment store are the real ones.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "TestSupport.h"
+#include "TinyWorkspace.h"
+#include "app/DayEngine.h"
+#include "app/Driver.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "model/Errors.h"
+#include "results/Format.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every inside cell: precipitation of the station, AET 0.5, interflow 0.5, surface runoff
+// 1/8 of the precipitation; groundwater outflow 1 mm. With both recession coefficients 0
+// and 4 mm of rain the outlet gets 0.5 + 1 + 0.5 = 2 mm a day.
+class ScriptedEngine : public DayEngine {
+ public:
+  struct YearStart {
+    double routedGw, routedInter, sedStore;
+    std::vector<double> uz1, wt, canopy, freeWater;
+    std::vector<int> flag;
+  };
+  const char* Name() const override { return "scripted"; }
+  void BeginYear(ModelState& s, const ParameterSet&) override {
+    starts.push_back({s.RoutedGwFlow, s.RoutedInterflow, s.SedStore, s.Uz1, s.WTElev, s.CanopyStore,
+                      s.FreeWater, s.CellFlag});
+  }
+  DayTotals RunDay(ModelState& s, const ParameterSet&, int day) override {
+    ++days;
+    for (std::size_t i = 0; i < s.CellCount(); ++i) {
+      s.CellPrecip[i] = s.DailyPrecip[day];
+      s.ActualET[i] = 0.5;
+      s.Subflow[i] = 0.5;
+      s.SurfaceRunoff[i] = 0.125 * s.DailyPrecip[day];
+      if (varyCells) {
+        s.Uz1[i] = 10.0 + static_cast<double>(i);
+        s.WTElev[i] = s.SurfElev[i] - 1.0 - static_cast<double>(i);
+        s.CanopyStore[i] = 1;
+        s.FreeWater[i] = 2;
+      }
+    }
+    s.GwFlow[day] = 1.0;
+    s.MeanSnowPack[day] = 0;
+    s.MeanFrozen[day] = 0;
+    return ReduceDay(s);
+  }
+  bool varyCells = false;
+  int days = 0;
+  std::vector<YearStart> starts;
+};
+
+class Recorder : public ProgressObserver {
+ public:
+  void SetLabel1(const std::string& t) override { label1.push_back(t); }
+  void SetLabel2(const std::string& t) override { label2.push_back(t); }
+  void SetProgressMax(int m) override { maxima.push_back(m); }
+  void SetProgressPosition(int p) override { positions.push_back(p); }
+  void ShowResultsPanel() override { events.push_back("panel"); }
+  void FillStatGrids(int k, int y) override { events.push_back("grids " + Key(k, y)); }
+  void DrawCharts(int k, int y) override { events.push_back("charts " + Key(k, y)); }
+  void ShowMessage(const std::string& t) override { messages.push_back(t); }
+  void SubBasinYearDone(int k, int y) override { yearEnd[{y, k}] = state->YearEndValue; }
+  static std::string Key(int k, int y) { return std::to_string(k) + "/" + std::to_string(y); }
+  const ModelState* state = nullptr;
+  std::vector<std::string> label1, label2, events, messages;
+  std::vector<int> maxima, positions;
+  std::map<std::pair<int, int>, std::array<double, 11>> yearEnd;
+};
+
+// Lines of a model output file (decoded, without CR LF).
+std::vector<std::string> Lines(const std::string& path) {
+  TextReader r(path, path);
+  std::vector<std::string> out;
+  while (!r.AtEnd()) out.push_back(r.ReadLine());
+  return out;
+}
+
+// Every file under the output directory with its bytes.
+std::map<std::string, std::string> Snapshot(const test::TempDir& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(dir.Path() / "Output"))
+    if (e.is_regular_file()) files[e.path().string()] = test::ReadBytes(e.path().string());
+  return files;
+}
+
+struct Fixture {
+  explicit Fixture(const test::TinyWorkspace& w) : session(dir.Path().string()) {
+    test::WriteTinyWorkspace(dir.Path().string(), w);
+    FormCreate(session);
+    recorder.state = &session.state;
+  }
+  std::string Out(const std::string& rel) const { return dir / ("Output/" + rel); }
+  test::TempDir dir;
+  Session session;
+  Recorder recorder;
+  ScriptedEngine engine;
+};
+
+// Pass-through reservoirs.
+test::TinyWorkspace PassThrough(int simYears) {
+  test::TinyWorkspace w;
+  w.simYears = simYears;
+  w.parameterLines = {{"壤中流调蓄系数", "壤中流调蓄系数 0"}, {"地下水调蓄系数", "地下水调蓄系数 0"}};
+  return w;
+}
+
+TEST(Driver, OneCellLeapAndCommonYearsByHand) {
+  test::TinyWorkspace w = PassThrough(3);
+  w.subBasins[0].years = {test::TinyYear{}, test::TinyYear{}, test::TinyYear{}};
+  w.subBasins[0].years[1].year = 2001;
+  w.subBasins[0].years[2].year = 2002;
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.Button3Click();
+  const ModelState& s = f.session.state;
+  EXPECT_EQ(s.YearIndex, 1);
+  EXPECT_EQ(s.MetLinesRead, 367);
+  EXPECT_EQ(f.engine.days, 366);
+
+  std::vector<std::string> daily = Lines(f.Out("流域1/Daily.out"));
+  ASSERT_EQ(daily.size(), 2u + 366u);
+  EXPECT_EQ(daily[0], "2000 ");
+  EXPECT_EQ(daily[1], kHeaderD);
+  // Soil water 0.6 x 0.3 x (100, 300, 600) mm; the table 3 m below the surface.
+  EXPECT_EQ(daily[2], "01-01-2000   4.000   0.000   " + Printf("%5.3f", s.DailyPET[1]) +
+                          "   0.500   18.00   54.00   108.00   0.000   0.500   1.000   2.000   "
+                          "1.000   1.000   -3.000");
+  EXPECT_EQ(daily.back().substr(0, 10), "12-31-2000");
+
+  std::vector<std::string> budget = Lines(f.Out("流域1/Budget.out"));
+  ASSERT_EQ(budget.size(), 5u + 12u + 1u);
+  EXPECT_EQ(budget[5],
+            "01-2000   31   1.000     2.000     1.000   0.000    0.990   31.000    62.000     "
+            "124.000     15.500    0.000   0.000   31.000   ");
+  EXPECT_EQ(budget[6].substr(0, 12), "02-2000   29");
+  EXPECT_EQ(budget[17],
+            "2000全年 366   1.000   2.000   1.000   0.000   0.990   366.000   732.000   1464.000   "
+            "183.000   0.000   0.000   366.000   ");
+
+  // Sediment: no erosion, flow between the two critical velocities; the store of 100 t
+  // consolidates by 1 % a day.
+  std::vector<std::string> sed = Lines(f.Out("流域1/Daily_s.out"));
+  ASSERT_EQ(sed.size(), 2u + 366u);
+  EXPECT_EQ(sed[2], "01-01-2000        0.000        0.000        0.000       99.000   ");
+  EXPECT_EQ(sed[3], "01-02-2000        0.000        0.000        0.000       98.010   ");
+  std::vector<std::string> frost = Lines(f.Out("流域1/Daily_f.out"));
+  EXPECT_EQ(frost[2], "01-01-2000        0.000        0.000       10.000       -3.000   ");
+  EXPECT_EQ(test::ReadBytes(f.dir / "Output/Mark.out"), " 1\r\n");
+
+  // One sub-basin with K = 0: the whole basin is the sub-basin.
+  for (const char* name : {"Daily.out", "Daily_s.out", "Daily_f.out"})
+    EXPECT_TRUE(test::SameBytes(test::ReadBytes(f.Out(std::string("流域1/") + name)),
+                                test::ReadBytes(f.Out(std::string("全流域/") + name))))
+        << name;
+  std::vector<std::string> basinBudget = Lines(f.Out("全流域/Budget.out"));
+  ASSERT_EQ(basinBudget.size(), 18u);
+  for (int i = 0; i < 17; ++i) EXPECT_EQ(basinBudget[i], budget[i]) << i;
+  EXPECT_EQ(basinBudget[17],
+            "2000全年   366   1.000     2.000     1.000   0.000    0.990   366.000    732.000     "
+            "1464.000     183.000    0.000   0.000   366.000   ");
+  EXPECT_EQ(Lines(f.Out("全流域/Budget_s.out")).size(), 18u);
+
+  // Year 2, a common year: 365 rows, day 366 of the whole-basin tables empty.
+  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  EXPECT_EQ(s.MetLinesRead, 367 + 366);
+  EXPECT_EQ(s.SubBasinFlow[1][365], 2.0 * s.BasinArea / 86.4);
+  EXPECT_EQ(s.SubBasinFlow[1][366], 0.0);
+  daily = Lines(f.Out("流域1/Daily.out"));
+  ASSERT_EQ(daily.size(), 368u + 2u + 365u);
+  EXPECT_EQ(daily[368], "2001 ");
+  budget = Lines(f.Out("流域1/Budget.out"));
+  ASSERT_EQ(budget.size(), 36u);
+  EXPECT_EQ(budget.back().substr(0, 14), "2001全年 365");
+  EXPECT_EQ(Lines(f.Out("全流域/Daily.out")).size(), 368u + 367u);
+  EXPECT_EQ(Lines(f.Out("全流域/Budget.out")).back().substr(0, 16), "2001全年   365");
+
+  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  EXPECT_EQ(test::ReadBytes(f.dir / "Output/Mark.out"), " 3\r\n");
+  auto before = Snapshot(f.dir);
+  EXPECT_EQ(driver.Button7Click(), Driver::StepResult::Finished);
+  EXPECT_EQ(f.recorder.messages, std::vector<std::string>{"have finished the simulation!"});
+  EXPECT_EQ(s.YearIndex, 3);
+  EXPECT_EQ(Snapshot(f.dir), before);
+}
+
+TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
+  test::TinyWorkspace w = PassThrough(1);
+  w.subBasins.resize(2);
+  w.subBasins[1].name = "乙";
+  for (test::TinySubBasin& b : w.subBasins) {
+    b.rows = 2;
+    b.cols = 3;
+    b.xMax = 2000;
+    b.yMax = 3000;  // 1 km2 cells
+    b.elevation = [](int, int) { return 600.0; };
+    b.years[0].months = 6;
+  }
+  w.subBasins[0].years[0].startDay = 100;
+  w.subBasins[0].years[0].sedConc = [](int) { return 0.5; };
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.Button3Click();
+  // 2000: January to June are 182 days; sub-basin 1 simulates days 100 (9 April) to 182.
+  std::vector<std::string> daily = Lines(f.Out("流域1/Daily.out"));
+  ASSERT_EQ(daily.size(), 2u + 83u);
+  EXPECT_EQ(daily[2].substr(0, 10), "04-09-2000");
+  std::vector<std::string> sed = Lines(f.Out("流域1/Daily_s.out"));
+  ASSERT_EQ(sed.size(), 2u + 182u);
+  // Before the start day: the date, observed load as read, the store as the year began.
+  EXPECT_EQ(sed[2], "01-01-2000        0.000       43.200        0.000      100.000   ");
+  EXPECT_EQ(sed[100], "04-08-2000        0.000       43.200        0.000      100.000   ");
+  EXPECT_EQ(sed[101], "04-09-2000        0.000       43.200        0.000       99.000   ");
+  std::vector<std::string> frost = Lines(f.Out("流域1/Daily_f.out"));
+  EXPECT_EQ(frost[2], "01-01-2000        0.000        0.000        9.500        0.000   ");
+  EXPECT_EQ(frost[101], "04-09-2000        0.000        0.000        9.500       -3.000   ");
+  std::vector<std::string> budget = Lines(f.Out("流域1/Budget.out"));
+  ASSERT_EQ(budget.size(), 5u + 3u + 1u);
+  EXPECT_EQ(budget[5].substr(0, 12), "04-2000   22");
+  EXPECT_EQ(budget[7].substr(0, 12), "06-2000   30");
+  EXPECT_EQ(budget[8].substr(0, 14), "2000全年  83");
+  EXPECT_EQ(Lines(f.Out("流域2/Budget.out")).size(), 5u + 6u + 1u);
+
+  // The whole basin aggregates the rows each sub-basin has, by date and period.
+  std::vector<std::string> basin = Lines(f.Out("全流域/Daily.out"));
+  ASSERT_EQ(basin.size(), 2u + 182u);
+  EXPECT_EQ(basin[2].substr(0, 10), "01-01-2000");
+  EXPECT_EQ(basin.back().substr(0, 10), "06-30-2000");
+  std::vector<std::string> basinBudget = Lines(f.Out("全流域/Budget.out"));
+  ASSERT_EQ(basinBudget.size(), 5u + 6u + 1u);
+  EXPECT_EQ(basinBudget[5].substr(0, 12), "01-2000   31");
+  EXPECT_EQ(basinBudget[8].substr(0, 12), "04-2000   26");  // (22 + 30) / 2
+  EXPECT_EQ(basinBudget[11].substr(0, 16), "2000全年   133");  // (83 + 182) / 2
+  // Two sub-basins of 6 km2 each pass 2 mm a day: 2 x 6 / 86.4 m3/s each at the outlet.
+  EXPECT_NE(basin[101].find(Printf("   %.3f   1.000   ", 2 * (2 * 6 / 86.4))), std::string::npos)
+      << basin[101];
+
+  // The window's progress: labels, stages, days counted from 1, bar positions.
+  const Recorder& r = f.recorder;
+  EXPECT_EQ(r.label1, (std::vector<std::string>{"子流域1  ", "子流域2  "}));
+  EXPECT_EQ(r.label2[0], "数据读取");
+  EXPECT_EQ(r.label2[1], "模拟准备");
+  EXPECT_EQ(r.label2[2], "模拟计算");
+  EXPECT_EQ(r.label2[3], "第1天");
+  EXPECT_EQ(r.label2[184], "第182天");
+  EXPECT_EQ(r.label2[185], "结果统计");
+  EXPECT_EQ(std::vector<int>(r.positions.begin(), r.positions.begin() + 13),
+            (std::vector<int>{2, 4, 6, 8, 10, 12, 19, 26, 33, 40, 47, 95, 100}));
+  EXPECT_EQ(r.events, (std::vector<std::string>{"panel", "grids 1/1", "charts 1/1", "panel",
+                                                 "grids 2/1", "charts 2/1"}));
+}
+
+TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
+  test::TinyWorkspace w = PassThrough(2);
+  w.subBasins.resize(2);
+  w.subBasins[1].name = "乙";
+  w.subBasins[1].years[0].flow = [](int) { return 3.0; };
+  for (test::TinySubBasin& b : w.subBasins) {
+    b.rows = 2;
+    b.cols = 3;
+    b.years.push_back(test::TinyYear{});
+    b.years[1].year = 2001;
+  }
+  w.subBasins[1].years[1].flow = [](int) { return 3.0; };
+  // Sub-basin 2 has one cell outside the basin.
+  w.subBasins[1].elevation = [](int r, int c) { return r == 2 && c == 3 ? 0.0 : 700.0; };
+  w.parameterLines.push_back({"壤中流调蓄系数", "壤中流调蓄系数 0.5"});
+  w.parameterLines.push_back({"地下水调蓄系数", "地下水调蓄系数 0.9"});
+  Fixture f(w);
+  f.engine.varyCells = true;
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.Button3Click();
+  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  ASSERT_EQ(f.engine.starts.size(), 4u);
+  for (int k = 1; k <= 2; ++k) {
+    const auto& end = f.recorder.yearEnd.at({1, k});
+    const auto& start = f.engine.starts[static_cast<std::size_t>(1 + k)];
+    // Every cell from the sub-basin's means; canopy and free water empty.
+    for (std::size_t i = 0; i < start.uz1.size(); ++i) {
+      EXPECT_EQ(start.uz1[i], end[1]);
+      EXPECT_EQ(start.canopy[i], 0.0);
+      EXPECT_EQ(start.freeWater[i], 0.0);
+      if (start.flag[i] > 0) EXPECT_EQ(start.wt[i], end[6]);
+    }
+    EXPECT_EQ(start.routedGw, end[5]);
+    EXPECT_EQ(start.routedInter, end[10]);
+    EXPECT_EQ(start.sedStore, end[7]);
+  }
+  // The means themselves: Uz1 = 10 + cell index over the six cells (five inside in 2).
+  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 1})[1], 12.5);
+  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 2})[1], 12.0);
+  // The two sub-basins' reservoirs differ (their observed flows start them differently).
+  EXPECT_NE(f.recorder.yearEnd.at({1, 1})[5], f.recorder.yearEnd.at({1, 2})[5]);
+  // The outside cell of sub-basin 2 keeps the water table 3 m below its surface.
+  EXPECT_EQ(f.engine.starts[3].wt[5], -3.0);
+}
+
+TEST(Driver, RepeatedRunStartsOver) {
+  test::TinyWorkspace w = PassThrough(2);
+  w.subBasins[0].years.push_back(test::TinyYear{});
+  w.subBasins[0].years[1].year = 2001;
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.Button3Click();
+  auto once = Snapshot(f.dir);
+  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  driver.Button3Click();
+  EXPECT_EQ(f.session.state.YearIndex, 1);
+  EXPECT_EQ(f.session.state.MetLinesRead, 367);
+  EXPECT_EQ(Snapshot(f.dir), once);
+  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  EXPECT_EQ(Lines(f.Out("全流域/Daily.out")).size(), 368u + 367u);
+}
+
+TEST(Driver, MissingInputInYearTwoKeepsYearOne) {
+  test::TinyWorkspace w = PassThrough(2);
+  w.subBasins[0].years.push_back(test::TinyYear{});
+  w.subBasins[0].years[1].year = 2001;
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.Button3Click();
+  auto yearOne = Snapshot(f.dir);
+  fs::remove(f.dir.Path() / "input/甲/slope.grd");
+  try {
+    driver.Button7Click();
+    FAIL() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.File(), "input/甲/slope.grd");
+  }
+  EXPECT_EQ(Snapshot(f.dir), yearOne);
+}
+
+TEST(Driver, SubBasinWithoutInsideCellIsRefused) {
+  test::TinyWorkspace w = PassThrough(1);
+  w.subBasins[0].elevation = [](int, int) { return 0.0; };
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  try {
+    driver.Button3Click();
+    FAIL() << "no error";
+  } catch (const InputError& e) {
+    EXPECT_EQ(e.File(), "input/甲/dem.grd");
+    EXPECT_NE(std::string(e.what()).find("sub-basin 1 (甲)"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(f.engine.days, 0);
+}
+
+TEST(Driver, ReferenceEngineRunsTheProcesses) {
+  test::TinyWorkspace w;
+  w.simYears = 1;
+  w.subBasins[0].rows = 2;
+  w.subBasins[0].cols = 3;
+  w.subBasins[0].elevation = [](int r, int c) { return 500.0 + 10 * r + c; };
+  w.subBasins[0].years[0].temp = [](int d) { return -5.0 + 25.0 * d / 366; };
+  Fixture f(w);
+  std::unique_ptr<DayEngine> engine = MakeDayEngine("reference", 1);
+  Driver driver(f.session, f.recorder, *engine);
+  driver.Button3Click();
+  EXPECT_EQ(Lines(f.Out("流域1/Daily.out")).size(), 368u);
+  EXPECT_EQ(Lines(f.Out("全流域/Budget_s.out")).size(), 18u);
+  // The fused engine stands in for the reference one until it exists.
+  EXPECT_NE(MakeDayEngine("fused", 2), nullptr);
+  EXPECT_THROW(MakeDayEngine("quick", 1), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,157 @@
+// Shared by the fault and bad-value tests: a command-line run in a child process (killed
+// on request), and the check that every output file on disk holds whole CR LF lines and
+// whole rows.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <fcntl.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "TinyWorkspace.h"
+#include "inputs/TextFile.h"
+
+namespace tarnwell::test {
+
+struct CliResult {
+  bool exited = false;  // ended by itself (else: killed)
+  int status = -1;      // exit status when exited
+  std::string out, err;
+};
+
+// Runs the tarnwell program with args; its output goes to files under scratch. With
+// killAfter >= 0 the child gets SIGKILL after that many seconds (if still running).
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& scratch,
+                        double killAfter = -1) {
+  const std::string outPath = scratch + "/cli.out", errPath = scratch + "/cli.err";
+  std::vector<std::string> argv{TARNWELL_CLI};
+  argv.insert(argv.end(), args.begin(), args.end());
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (o < 0 || e < 0) ::_exit(126);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    ::execv(raw[0], raw.data());
+    ::_exit(127);
+  }
+  CliResult r;
+  if (pid < 0) return r;
+  if (killAfter >= 0) {
+    timespec ts{static_cast<time_t>(killAfter),
+                static_cast<long>((killAfter - static_cast<long>(killAfter)) * 1e9)};
+    ::nanosleep(&ts, nullptr);
+    ::kill(pid, SIGKILL);
+  }
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  r.exited = WIFEXITED(st);
+  r.status = r.exited ? WEXITSTATUS(st) : -1;
+  r.out = ReadBytes(outPath);
+  r.err = ReadBytes(errPath);
+  return r;
+}
+
+// What the check found on disk.
+struct DiskSummary {
+  int files = 0;
+  long lines = 0;
+};
+
+// Every regular file under dir (symbolic links are not followed): empty or ending on
+// CR LF, with no bare CR or LF; in each file, the rows that begin with the same kind of
+// label (a day "MM-DD-YYYY", a month "MM-YYYY", a year row "YYYY全年") all have the
+// number of tokens that the first such row has.
+inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskSummary* summary = nullptr) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(dir, ec)) return ::testing::AssertionSuccess();
+  for (auto it = fs::recursive_directory_iterator(dir, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (ec) break;
+    if (it->is_symlink() || !it->is_regular_file()) continue;
+    const std::string path = it->path().string();
+    const std::string bytes = ReadBytes(path);
+    if (summary) ++summary->files;
+    if (!bytes.empty() && (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0))
+      return ::testing::AssertionFailure() << path << " does not end on CR LF";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+        return ::testing::AssertionFailure() << path << ": bare LF at byte " << i;
+      if (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))
+        return ::testing::AssertionFailure() << path << ": bare CR at byte " << i;
+    }
+    std::map<int, std::size_t> widths;
+    TextReader r = TextReader::FromString(bytes, path);
+    while (!r.AtEnd()) {
+      std::vector<std::string> tokens = SplitFields(r.ReadLine());
+      if (summary) ++summary->lines;
+      if (tokens.empty()) continue;
+      const std::string& t = tokens[0];
+      int kind = 0;
+      if (t.size() == 10 && t[2] == '-' && t[5] == '-') kind = 1;
+      else if (t.size() == 7 && t[2] == '-') kind = 2;
+      else if (t.size() > 6 && t.compare(t.size() - 6, 6, "全年") == 0) kind = 3;
+      if (kind == 0) continue;
+      auto [at, fresh] = widths.emplace(kind, tokens.size());
+      if (!fresh && at->second != tokens.size())
+        return ::testing::AssertionFailure() << path << " line " << r.LineNumber() << ": "
+                                             << tokens.size() << " tokens, earlier rows "
+                                             << at->second;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Lines of a file (without their CR LF).
+inline std::vector<std::string> FileLines(const std::string& path) {
+  std::vector<std::string> lines;
+  TextReader r = TextReader::FromString(ReadBytes(path), path);
+  while (!r.AtEnd()) lines.push_back(r.ReadLine());
+  return lines;
+}
+
+// Sub-basins "甲", "乙", ... of rows x cols cells with a little relief, over `years`
+// calendar years from 2000.
+inline TinyWorkspace SmallBasins(int subBasins, int years, int rows = 2, int cols = 2) {
+  static const char* names[] = {"甲", "乙", "丙", "丁", "戊", "己", "庚", "辛", "壬", "癸"};
+  TinyWorkspace w;
+  w.simYears = years;
+  w.subBasins.clear();
+  for (int k = 0; k < subBasins; ++k) {
+    TinySubBasin b;
+    b.name = k < 10 ? names[k] : "子" + std::to_string(k + 1);
+    b.K = 12;
+    b.x = 0.2;
+    b.rows = rows;
+    b.cols = cols;
+    b.elevation = [k](int r, int c) { return 400.0 + 15 * r + 7 * c + k; };
+    b.landUse = [](int r, int c) { return (r + c) % 3 == 0 ? 31.0 : 21.0; };
+    b.years.clear();
+    for (int y = 0; y < years; ++y) {
+      TinyYear ty;
+      ty.year = 2000 + y;
+      ty.precip = [y](int d) { return (d * 7 + y) % 11 == 0 ? 25.0 : 1.5; };
+      ty.temp = [](int d) { return -4.0 + 22.0 * (d < 200 ? d : 400 - d) / 200.0; };
+      ty.flow = [](int d) { return 2.0 + (d % 30) * 0.1; };
+      ty.sedConc = [](int d) { return 0.01 * (d % 5); };
+      b.years.push_back(ty);
+    }
+    w.subBasins.push_back(b);
+  }
+  return w;
+}
+
+}  // namespace tarnwell::test

@@ -1,0 +1,105 @@
+// Bad input met by a whole command-line run: the run stops with a message naming the
+// file (and line and token where there is one), and what the sub-basins before it wrote
+// stays on disk, whole.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "HardeningSupport.h"
+
+namespace tarnwell {
+namespace {
+
+using test::FileLines;
+using test::OutputFilesWhole;
+
+struct BadRun {
+  BadRun() { test::WriteTinyWorkspace(Root(), test::SmallBasins(2, 2)); }
+  std::string Root() const { return dir / "ws"; }
+  std::string In(const std::string& rel) const { return Root() + "/input/" + rel; }
+  // Runs; expects exit 1 and returns the last line of standard error.
+  std::string Fails() const {
+    test::CliResult r = test::RunCli({"run", "--workspace", Root()}, dir.Path().string());
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    std::string err = r.err;
+    while (!err.empty() && err.back() == '\n') err.pop_back();
+    std::size_t nl = err.rfind('\n');
+    return nl == std::string::npos ? err : err.substr(nl + 1);
+  }
+  // The first sub-basin's first year is complete and every file whole.
+  void FirstSubBasinKept() const {
+    EXPECT_EQ(FileLines(Root() + "/Output/流域1/Daily.out").size(), 2u + 366u);
+    EXPECT_EQ(FileLines(Root() + "/Output/流域1/Budget.out").size(), 5u + 13u);
+    EXPECT_TRUE(OutputFilesWhole(Root() + "/Output"));
+  }
+  // Replaces the value lines of a grid by `value` everywhere.
+  void FillGrid(const std::string& rel, const std::string& value) const {
+    std::vector<std::string> lines = FileLines(In(rel));
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (i < 5) {
+        text += lines[i] + "\n";
+        continue;
+      }
+      std::size_t n = SplitFields(lines[i]).size();
+      for (std::size_t c = 0; c < n; ++c) text += (c ? " " : "") + value;
+      text += "\n";
+    }
+    test::WriteGbkLines(In(rel), text);
+  }
+  test::TempDir dir;
+};
+
+TEST(BadRuns, TokensThatAreNotNumbersNameFileLineAndToken) {
+  BadRun run;
+  std::vector<std::string> met = FileLines(run.In("乙/met.txt"));
+  met[9] = "2000 0 9 0 NaN 10 2 0";
+  std::string text;
+  for (const auto& l : met) text += l + "\n";
+  test::WriteGbkLines(run.In("乙/met.txt"), text);
+  EXPECT_EQ(run.Fails(), "tarnwell: input/乙/met.txt line 10: \"NaN\" is not a number (token 4)");
+  run.FirstSubBasinKept();
+}
+
+TEST(BadRuns, SubBasinWithoutAnInsideCellIsRefusedByName) {
+  BadRun run;
+  run.FillGrid("乙/dem.grd", "-9999");
+  std::string err = run.Fails();
+  EXPECT_NE(err.find("input/乙/dem.grd"), std::string::npos) << err;
+  EXPECT_NE(err.find("乙"), std::string::npos) << err;
+  EXPECT_NE(err.find("no cell inside"), std::string::npos) << err;
+  run.FirstSubBasinKept();
+}
+
+TEST(BadRuns, SubBasinWithoutAreaIsRefusedNamingItsLandUseGrid) {
+  // Every land-use code at 150 or more: no area to turn the outlet discharge into a
+  // depth. Refused before anything of that sub-basin's year is computed, instead of
+  // writing infinite values that no reader could take back.
+  BadRun run;
+  run.FillGrid("乙/lu.grd", "200");
+  std::string err = run.Fails();
+  EXPECT_NE(err.find("input/乙/lu.grd"), std::string::npos) << err;
+  EXPECT_NE(err.find("乙"), std::string::npos) << err;
+  run.FirstSubBasinKept();
+}
+
+TEST(BadRuns, ShortPathFileAndShortSubBasinList) {
+  {
+    // Three lines: the slope entry names the sub-basin directory itself.
+    BadRun run;
+    test::WriteGbkLines(run.Root() + "/Parameters/缺省路径文件.txt", "dem.grd\nlu.grd\nmet.txt\n");
+    std::string err = run.Fails();
+    EXPECT_EQ(err, "tarnwell: input/甲/: cannot open: it is a directory");
+    EXPECT_TRUE(OutputFilesWhole(run.Root() + "/Output"));
+  }
+  {
+    // A count of three over two lines: start-up stops at the missing third line.
+    BadRun run;
+    std::vector<std::string> list = FileLines(run.In("子流域.in"));
+    test::WriteGbkLines(run.In("子流域.in"), "3\n" + list[1] + "\n" + list[2] + "\n");
+    EXPECT_EQ(run.Fails(), "tarnwell: input/子流域.in line 4: token 0 is missing (the line has 0 tokens)");
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,179 @@
+// Faults of the machine during a run: an output directory nobody may write into, one
+// output file on a full device, an input file gone between two years, and the program
+// killed at any moment. Each time the message names the file, and every file on disk
+// holds whole lines and whole rows up to the last finished write.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+#include "HardeningSupport.h"
+#include "app/DayEngine.h"
+#include "app/Driver.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "model/Errors.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FileLines;
+using test::OutputFilesWhole;
+using test::RunCli;
+
+// A directory that even the superuser cannot create files in: sysfs refuses new entries
+// whatever the permission bits say.
+const char* kUnwritableDir = "/sys/kernel";
+
+bool UnwritableDirAvailable() {
+  std::error_code ec;
+  if (!fs::is_directory(kUnwritableDir, ec)) return false;
+  std::string probe = std::string(kUnwritableDir) + "/tarnwell-probe";
+  FILE* f = std::fopen(probe.c_str(), "w");
+  if (f) {
+    std::fclose(f);
+    fs::remove(probe, ec);
+    return false;
+  }
+  return true;
+}
+
+struct CliWorkspace {
+  explicit CliWorkspace(const test::TinyWorkspace& w) { test::WriteTinyWorkspace(Root(), w); }
+  std::string Root() const { return dir / "ws"; }
+  std::string Out(const std::string& rel) const { return Root() + "/Output/" + rel; }
+  test::CliResult Run(double killAfter = -1) const {
+    return RunCli({"run", "--workspace", Root()}, dir.Path().string(), killAfter);
+  }
+  test::TempDir dir;
+};
+
+bool Mentions(const std::string& text, const std::string& what) {
+  return text.find(what) != std::string::npos;
+}
+
+TEST(Faults, OutputDirectoryThatCannotBeWritten) {
+  // The second sub-basin's directory is a plain file: the first sub-basin's year stays.
+  {
+    CliWorkspace ws(test::SmallBasins(2, 1));
+    fs::create_directories(ws.Root() + "/Output");
+    test::WriteBytes(ws.Out("流域2"), "not a directory\r\n");
+    test::CliResult r = ws.Run();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "Output/流域2")) << r.err;
+    EXPECT_EQ(FileLines(ws.Out("流域1/Daily.out")).size(), 2u + 366u);
+    EXPECT_EQ(test::ReadBytes(ws.Out("流域2")), "not a directory\r\n");
+    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+  }
+  if (!UnwritableDirAvailable()) GTEST_SKIP() << kUnwritableDir << " is writable here";
+  // The first sub-basin's directory leads where no file can be created.
+  {
+    CliWorkspace ws(test::SmallBasins(2, 1));
+    fs::create_directories(ws.Root() + "/Output");
+    fs::create_directory_symlink(kUnwritableDir, ws.Out("流域1"));
+    test::CliResult r = ws.Run();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "Output/流域1/")) << r.err;
+    EXPECT_FALSE(fs::exists(ws.Out("流域2")));
+    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+  }
+  // The whole output directory: start-up cannot create the run marker.
+  {
+    CliWorkspace ws(test::SmallBasins(1, 1));
+    fs::create_directory_symlink(kUnwritableDir, ws.Root() + "/Output");
+    test::CliResult r = ws.Run();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "Mark.out")) << r.err;
+  }
+}
+
+TEST(Faults, OneOutputFileOnAFullDevice) {
+  // A sub-basin file and a whole-basin file, each in turn a link to /dev/full.
+  for (const std::string rel : {"流域2/Daily_s.out", "流域1/Budget.out", "全流域/Daily.out"}) {
+    SCOPED_TRACE(rel);
+    CliWorkspace ws(test::SmallBasins(2, 2));
+    fs::create_directories(fs::path(ws.Out(rel)).parent_path());
+    fs::create_symlink("/dev/full", ws.Out(rel));
+    test::CliResult r = ws.Run();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "Output/" + rel)) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "cannot write")) << r.err;
+    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+    // What came before the failing write is on disk in full.
+    if (rel != "流域1/Budget.out")
+      EXPECT_EQ(FileLines(ws.Out("流域1/Daily.out")).size(), 2u + 366u);
+  }
+}
+
+class Quiet : public ProgressObserver {};
+
+TEST(Faults, InputFileDeletedBetweenYears) {
+  // The window's run, then the next-year step after the second sub-basin's land-use grid
+  // was deleted: the first sub-basin's second year is written, then the error names the
+  // file and the whole-basin step of that year does not run.
+  test::TempDir dir;
+  test::WriteTinyWorkspace(dir.Path().string(), test::SmallBasins(2, 2));
+  Session session(dir.Path().string());
+  FormCreate(session);
+  Quiet quiet;
+  std::unique_ptr<DayEngine> engine = MakeDayEngine("reference", 1);
+  Driver driver(session, quiet, *engine);
+  driver.Button3Click();
+  const std::string basinDaily = dir / "Output/全流域/Daily.out";
+  const std::size_t basinLines = FileLines(basinDaily).size();
+  fs::remove(dir / "input/乙/lu.grd");
+  try {
+    driver.Button7Click();
+    FAIL() << "the next-year step ran without the land-use grid";
+  } catch (const FileError& e) {
+    EXPECT_TRUE(Mentions(e.what(), "input/乙/lu.grd")) << e.what();
+  }
+  EXPECT_EQ(FileLines(dir / "Output/流域1/Daily.out").size(), 2u * 2u + 366u + 365u);
+  EXPECT_EQ(FileLines(basinDaily).size(), basinLines);
+  EXPECT_TRUE(OutputFilesWhole(dir / "Output"));
+  // The met file of the first sub-basin gone: the step stops at once.
+  fs::remove(dir / "input/甲/met.txt");
+  try {
+    driver.Button7Click();
+  } catch (const FileError& e) {
+    EXPECT_TRUE(Mentions(e.what(), "input/甲/met.txt")) << e.what();
+  }
+  EXPECT_TRUE(OutputFilesWhole(dir / "Output"));
+}
+
+TEST(Faults, KilledAtRandomMoments) {
+  // A run long enough to be caught in every phase: three sub-basins, three years.
+  const test::TinyWorkspace w = test::SmallBasins(3, 3, 12, 12);
+  CliWorkspace full(w);
+  auto t0 = std::chrono::steady_clock::now();
+  test::CliResult done = full.Run();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  ASSERT_EQ(done.status, 0) << done.err;
+  ASSERT_TRUE(OutputFilesWhole(full.Root() + "/Output"));
+
+  const unsigned seed = std::random_device{}();
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> when(0.0, seconds);
+  for (int i = 0; i < 8; ++i) {
+    const double at = when(gen);
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", killed after " + std::to_string(at) + " s");
+    CliWorkspace ws(w);
+    ws.Run(at);
+    test::DiskSummary disk;
+    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output", &disk));
+    // Whatever is on disk is a beginning of what the full run wrote.
+    for (const std::string rel : {"流域1/Daily.out", "流域3/Budget_s.out", "全流域/Daily.out"}) {
+      const std::string part = test::ReadBytes(ws.Out(rel));
+      const std::string whole = test::ReadBytes(full.Out(rel));
+      EXPECT_EQ(whole.compare(0, part.size(), part), 0) << rel;
+    }
+    std::printf("  killed after %.3f of %.3f s: %d files, %ld lines on disk\n", at, seconds,
+                disk.files, disk.lines);
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell
