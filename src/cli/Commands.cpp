@@ -3,16 +3,20 @@
 namespace tarnwell::cli {
 
 int RunSimulation(const std::string& workspace, Options& options);
+int WriteCharts(const std::string& workspace, Options& options);
 
 int RunCommand(const std::string& command, const std::string& workspace, Options& options) {
   if (command == "run") return RunSimulation(workspace, options);
+  if (command == "charts") return WriteCharts(workspace, options);
   return kUnknownCommand;
 }
 
 const char* ExtraUsage() {
   return "  run    --workspace W [--years N] [--parameters FILE] [--erodibility uniform|nonuniform]\n"
          "         [--engine fused|reference] [--threads N]\n"
-         "                                simulate every year and print a summary\n";
+         "                                simulate every year and print a summary\n"
+         "  charts --workspace W --sub-basin K|basin --year Y --out DIR [--format png|svg|all]\n"
+         "                                draw the three charts of a stored year\n";
 }
 
 }  // namespace tarnwell::cli

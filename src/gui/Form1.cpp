@@ -456,7 +456,7 @@ void TForm1::ShowStatTables(const ResultTables& tables) {
 }
 
 ResultTables TForm1::ReadStatTables(int k, int years) const {
-  return gui::ReadStatTables(session_, ResultDirectory(session_, k), years);
+  return tarnwell::ReadStatTables(session_, ResultDirectory(session_, k), years);
 }
 
 ChartSnapshot TForm1::TakeChartSnapshot() const {
@@ -498,9 +498,9 @@ void TForm1::ReadStoredResults() {
   const ModelState& s = session_.state;
   const std::string dir = ResultDirectory(session_, s.SelectedSubBasin);
   int years = s.YearIndex;
-  ResultTables tables = gui::ReadStatTables(session_, dir, std::min(years, std::max(session_.params.SimYears, 0)));
+  ResultTables tables = tarnwell::ReadStatTables(session_, dir, std::min(years, std::max(session_.params.SimYears, 0)));
   if (years > session_.params.SimYears) session_.state.YearIndex = years = session_.params.SimYears;
-  ChartSnapshot chart = years >= 1 ? gui::ReadDailySeries(session_, dir, years) : nullptr;
+  ChartSnapshot chart = years >= 1 ? tarnwell::ReadDailySeries(session_, dir, years) : nullptr;
   QMetaObject::invokeMethod(this, [this, tables = std::move(tables), chart] {
     ShowStatTables(tables);
     ShowCharts(chart);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "gui/GuiSupport.h"
-#include "gui/ResultsReader.h"
+#include "viewer/ResultsReader.h"
 
 class QAction;
 class QFrame;

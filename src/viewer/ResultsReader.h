@@ -10,11 +10,9 @@
 #include <vector>
 
 namespace tarnwell {
+
 struct Session;
 struct ModelState;
-}
-
-namespace tarnwell::gui {
 
 // The texts of the two statistics tables, row 0 the headings.
 struct ResultTables {
@@ -35,4 +33,4 @@ std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::s
 // The number of years the last simulation stored ("..\output\Mark.out", token 0).
 int StoredYears(const Session& session);
 
-}  // namespace tarnwell::gui
+}  // namespace tarnwell

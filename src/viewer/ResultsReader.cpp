@@ -1,4 +1,4 @@
-#include "gui/ResultsReader.h"
+#include "viewer/ResultsReader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include "model/Errors.h"
 #include "model/ModelState.h"
 
-namespace tarnwell::gui {
+namespace tarnwell {
 
 namespace {
 
@@ -127,4 +127,4 @@ int StoredYears(const Session& session) {
   return mark.ReadFields().Integer(0);
 }
 
-}  // namespace tarnwell::gui
+}  // namespace tarnwell

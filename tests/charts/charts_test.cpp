@@ -1,0 +1,208 @@
+// The chart geometry through the recording canvas, at the design size 853 x 554, and the
+// charts command writing the three charts of a stored year.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+#include "../hardening/HardeningSupport.h"
+#include "TinyWorkspace.h"
+#include "charts/Graph.h"
+#include "charts/RecordingCanvas.h"
+#include "charts/SvgCanvas.h"
+#include "model/ModelState.h"
+
+namespace tarnwell {
+namespace {
+
+struct Drawn {
+  RecordingCanvas runoff{kChartWidth, kChartHeight}, sediment{kChartWidth, kChartHeight},
+      snow{kChartWidth, kChartHeight};
+};
+
+void Draw(const ModelState& year, Drawn& d) {
+  DrawChartFrame(d.runoff, ChartKind::Runoff, year.CurYear);
+  DrawChartFrame(d.sediment, ChartKind::Sediment, year.CurYear);
+  DrawChartFrame(d.snow, ChartKind::SnowFrost, year.CurYear);
+  DrawResultCharts(year, d.runoff, d.sediment, d.snow);
+}
+
+struct Segment {
+  int x1, y1, x2, y2;
+};
+std::vector<Segment> Segments(const std::vector<std::string>& lines) {
+  std::vector<Segment> out;
+  for (const auto& l : lines) {
+    std::istringstream in(l);
+    Segment s{};
+    in >> s.x1 >> s.y1 >> s.x2 >> s.y2;
+    out.push_back(s);
+  }
+  return out;
+}
+
+ModelState Year(int year, int days) {
+  ModelState y;
+  y.CurYear = year;
+  y.DaysInYear = days;
+  y.DayCount = days;
+  return y;
+}
+
+bool HasText(const RecordingCanvas& c, const std::string& xyText) {
+  for (const auto& t : c.Texts())
+    if (t == xyText) return true;
+  return false;
+}
+
+TEST(ChartGeometry, DesignSizeScalesAndRanges) {
+  ModelState y = Year(1990, 365);
+  for (int d = 1; d <= 365; ++d) {
+    y.ObsFlow[d] = 10;   // at the flow scale: two thirds up, y = 514 - 323 = 191
+    y.SimFlow[d] = 4;    // 514 - rnd(129.2) = 385
+    y.MeanPrecip[d] = 5; // the maximum hangs a quarter of the height down: 30 + 126 = 156
+    y.MeanSnowPack[d] = 100;
+  }
+  Drawn d;
+  Draw(y, d);
+  const auto green = Segments(d.runoff.LinesIn(kGreen));
+  // The legend sample first, then the observed line from day 2 to day 364.
+  ASSERT_EQ(green.size(), 1u + 362u);
+  EXPECT_EQ(green[0].y1, 15);
+  for (std::size_t i = 1; i < green.size(); ++i) EXPECT_EQ(green[i].y2, 191);
+  EXPECT_EQ(green[1].x1, 45 + 2);    // x(1) = 45 + rnd(768 / 365)
+  EXPECT_EQ(green.back().x2, 809);  // x(363) = 45 + rnd(763.79)
+  for (const auto& s : Segments(d.runoff.LinesIn(kRed))) {
+    if (s.y1 == 15) continue;  // legend
+    EXPECT_EQ(s.y2, 385);
+  }
+  // Hyetograph: steps for days 1..362 with a final rise to day 363, all at 156.
+  const auto blue = Segments(d.runoff.LinesIn(kBlue));
+  int hyetograph = 0;
+  for (const auto& s : blue)
+    if (s.y1 == 156 || s.y2 == 156) ++hyetograph;
+  EXPECT_EQ(hyetograph, 2 * 362);
+  // Snow columns of 100 rise from the base line 284 to 213.
+  const auto yellow = Segments(d.snow.LinesIn(kYellow));
+  ASSERT_GT(yellow.size(), 2u);
+  EXPECT_EQ(yellow[1].y1, 284);
+  EXPECT_EQ(yellow[1].y2, 213);
+  // The snow/frost base line, black and 3 wide, from 45 to 813 at 284.
+  bool baseLine = false;
+  for (const auto& s : Segments(d.snow.LinesIn(kBlack)))
+    if (s.x1 == 45 && s.x2 == 813 && s.y1 == 284 && s.y2 == 284) baseLine = true;
+  EXPECT_TRUE(baseLine);
+}
+
+TEST(ChartGeometry, LabelsOfALowYearAndTheSnowFrostAxes) {
+  ModelState y = Year(1991, 365);
+  for (int d = 1; d <= 365; ++d) y.SimFlow[d] = y.ObsFlow[d] = 2, y.MeanPrecip[d] = d % 7;
+  Drawn d;
+  Draw(y, d);
+  // Runoff under 5 mm: the scale is 10, labels 0, 1.7, ... 10 at x = 5, label 0 at 529.
+  const char* labels[] = {"0", "1.7", "3.3", "5", "6.7", "8.3", "10"};
+  for (int k = 0; k <= 6; ++k) {
+    const int top = static_cast<int>(std::nearbyint(2.0 * (30 - 534) / 3 / 6 * k)) + 534 - 5;
+    EXPECT_TRUE(HasText(d.runoff, "5 " + std::to_string(top) + " " + labels[k])) << labels[k];
+  }
+  EXPECT_TRUE(HasText(d.runoff, "5 529 0"));
+  EXPECT_TRUE(HasText(d.runoff, "50 10 1991年"));
+  EXPECT_TRUE(HasText(d.runoff, "818 25 0"));  // right label 0: 30 - 0 - 5
+  EXPECT_TRUE(HasText(d.sediment, "5 529 0"));
+  // Snow 100 at y = 108, frost 100 at 284 + 176 = 460, titles at six steps.
+  EXPECT_TRUE(HasText(d.snow, "5 108 100"));
+  EXPECT_TRUE(HasText(d.snow, "5 460 100"));
+  EXPECT_TRUE(HasText(d.snow, "818 108 50"));
+  EXPECT_TRUE(HasText(d.snow, "818 460 5"));
+  EXPECT_TRUE(HasText(d.snow, "5 73 snow"));
+  EXPECT_TRUE(HasText(d.snow, "818 495 Gwater"));
+  // Month captions: 5 pixels further right on the snow/frost chart.
+  EXPECT_TRUE(HasText(d.runoff, "72 517 1月"));
+  EXPECT_TRUE(HasText(d.snow, "77 287 1月"));
+}
+
+TEST(ChartGeometry, DryYearAndTheLastColumnOfALeapYear) {
+  // No precipitation at all: the hyetograph lies on the top line instead of dividing by 0.
+  ModelState y = Year(1992, 366);
+  y.MeanFrozen[366] = 50;
+  y.MeanFrozen[365] = 10;
+  Drawn d;
+  Draw(y, d);
+  for (const auto& s : Segments(d.runoff.LinesIn(kBlue))) {
+    if (s.y1 == 15) continue;
+    EXPECT_TRUE(s.y1 == 30 || s.x1 == s.x2 || s.y1 == 514 || s.x1 == 813) << s.x1 << " " << s.y1;
+  }
+  for (const auto& t : d.runoff.Texts()) EXPECT_EQ(t.find("nan"), std::string::npos) << t;
+  // Frozen columns hang below the base line; the last one (day 366) ends at its own value:
+  // 284 - rnd(50 / 100 * -284 / 4) = 320, with nothing read past the year.
+  auto silver = Segments(d.snow.LinesIn(kSilver));
+  ASSERT_GE(silver.size(), 2u);
+  const Segment last = silver.back(), rise = silver[silver.size() - 2];
+  EXPECT_EQ(rise.y1, 284);
+  EXPECT_EQ(rise.y2, 320);
+  EXPECT_EQ(last.y1, 320);
+  EXPECT_EQ(last.y2, 320);
+  EXPECT_EQ(last.x2, 813);
+}
+
+TEST(ChartGeometry, SvgDocument) {
+  SvgCanvas c(200, 100);
+  DrawChartFrame(c, ChartKind::Runoff, 1990);
+  c.TextOut(1, 2, "a<b&c");
+  const std::string doc = c.Document();
+  EXPECT_EQ(doc.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u);
+  EXPECT_NE(doc.find("width=\"200\" height=\"100\""), std::string::npos);
+  EXPECT_NE(doc.find("<text x=\"50\" y=\"10\" dominant-baseline=\"hanging\">1990年</text>"),
+            std::string::npos);
+  EXPECT_NE(doc.find(">a&lt;b&amp;c</text>"), std::string::npos);
+  // The axes and ticks of one pen form one path; the blue frame lines the next.
+  EXPECT_NE(doc.find("<path d=\"M45 60L45 30M45 60L160 60M"), std::string::npos);
+  EXPECT_NE(doc.find("<path d=\"M160 60L160 30M160 30L45 30\" fill=\"none\" stroke=\"#0000ff\" "
+                     "stroke-width=\"1\"/>"),
+            std::string::npos);
+  EXPECT_EQ(doc.substr(doc.size() - 7), "</svg>\n");
+}
+
+TEST(ChartsCommand, WritesTheChartsOfAStoredYearAndRefusesOthers) {
+  test::TempDir dir;
+  const std::string ws = dir / "ws", out = dir / "charts";
+  test::TinyWorkspace w;
+  test::TinyYear y2;
+  y2.year = 2001;
+  w.subBasins[0].years.push_back(y2);
+  w.simYears = 2;
+  test::WriteTinyWorkspace(ws, w);
+  test::CliResult run = test::RunCli({"run", "--workspace", ws}, dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  for (const char* which : {"1", "basin"}) {
+    test::CliResult r = test::RunCli({"charts", "--workspace", ws, "--sub-basin", which, "--year",
+                                      "2001", "--out", out + "/" + which},
+                                     dir.Path().string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"runoff", "sediment", "snowfrost"}) {
+      const std::string svg = test::ReadBytes(out + "/" + which + "/" + name + ".svg");
+      EXPECT_NE(svg.find("2001年"), std::string::npos) << which << name;
+#ifdef TARNWELL_PNG_CHARTS
+      const std::string png = test::ReadBytes(out + "/" + which + "/" + name + ".png");
+      EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+#endif
+    }
+  }
+  test::CliResult missing = test::RunCli(
+      {"charts", "--workspace", ws, "--sub-basin", "1", "--year", "1999", "--out", out},
+      dir.Path().string());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("year 1999 is not among the 2 stored years of Output/流域1"),
+            std::string::npos)
+      << missing.err;
+  test::CliResult badBasin = test::RunCli(
+      {"charts", "--workspace", ws, "--sub-basin", "3", "--year", "2001", "--out", out},
+      dir.Path().string());
+  EXPECT_EQ(badBasin.status, 1);
+  EXPECT_NE(badBasin.err.find("the workspace has 1 sub-basins"), std::string::npos) << badBasin.err;
+}
+
+}  // namespace
+}  // namespace tarnwell
