@@ -40,7 +40,7 @@ void ComputeGrowthIndex(ModelState& state, int daysInYear) {
   const long d1 = state.SeasonDay1, d2 = state.SeasonDay2, d3 = state.SeasonDay3,
              d4 = state.SeasonDay4;
   DaySeries& gi = state.GrowthIndex;
-  // Full growth from D2 to D3 (across the year end when D3 < D2).
+  // Full growth from season day 2 to season day 3 (across the year end when d3 < d2).
   {
     long e3 = d3 < d2 ? d3 + n : d3;
     long first = d2 + 1, last = e3;
