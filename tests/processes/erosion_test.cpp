@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ProcessTestSupport.h"
+#include "processes/Errod.h"
+
+namespace tarnwell {
+namespace {
+
+// One cell of the soil-loss step. By default 10 mm of surface runoff and 5 mm of interflow
+// (Q = 11, R = 0.06 x 121 + 22 = 29.26) on a slope of sine 1/32 (sine^0.6 = 1/8) in
+// 100 m cells ((0.005 x 200)^0.35 = 1), so LS = 0.08 x 1/8 = 0.01, and K = 0.25.
+struct ErosionCase {
+  double surface = 10, interflow = 5, landUse = 15, slopeSine = 1.0 / 32, slopeMask = 1;
+  double sizeX = 100, sizeY = 100;
+  double q = -1, r = -1, k = -1, ls = -1, f = -1, c = -1, pr = -1, loss = -1;
+  void Run(const ParameterSet& p) {
+    ErosionCell(surface, interflow, landUse, slopeSine, slopeMask, sizeX, sizeY, p, q, r, k, ls,
+                f, c, pr, loss);
+  }
+};
+
+constexpr double kR = 29.26;
+constexpr double kRLsK = 29.26 * 0.01 * 0.25;  // 0.07315
+constexpr double kCultivatedC = 0.7875321869797122;  // 0.6508 - 0.3436 log10(0.4)
+
+TEST(SoilErosion, ErosivityOfTheRunoff) {
+  ParameterSet p = test::ProcessParams();
+  ErosionCase a;
+  a.Run(p);
+  EXPECT_DOUBLE_EQ(a.q, 11);
+  EXPECT_NEAR(a.r, kR, 1e-12);
+  EXPECT_DOUBLE_EQ(a.k, 0.25);
+  EXPECT_NEAR(a.ls, 0.01, 1e-15);
+  // Without runoff and interflow there is no soil loss.
+  ErosionCase dry;
+  dry.surface = 0;
+  dry.interflow = 0;
+  dry.Run(p);
+  EXPECT_EQ(dry.r, 0);
+  EXPECT_EQ(dry.loss, 0);
+  // Interflow alone counts a fifth: Q = 2, R = 0.24 + 4.
+  ErosionCase sub;
+  sub.surface = 0;
+  sub.interflow = 10;
+  sub.Run(p);
+  EXPECT_DOUBLE_EQ(sub.q, 2);
+  EXPECT_NEAR(sub.r, 4.24, 1e-12);
+}
+
+TEST(SoilErosion, CoverAndPracticeFactorsOfTheLandUseClasses) {
+  ParameterSet p = test::ProcessParams();
+  struct Expect {
+    double code, f, c, pr;
+  };
+  const Expect cases[] = {
+      {15, 0.4, kCultivatedC, 0.4},   // cultivated
+      {101, 0.4, kCultivatedC, 0.4},  // cultivated above 100
+      {149, 0.4, kCultivatedC, 0.4},
+      {25, 0.9, 0, 0.9},    // forest: dense cover, no loss
+      {35, 0.8, 0, 0.8},    // grass: above 0.783, no loss
+      {45, 0, 1, 0.6},      // open water
+      {55, 0, 1, 0.7},      // built-up
+      {75, 0, 1, 0},        // barren
+      {20, 0, 1, 0},        // round codes belong to no class
+      {30, 0, 1, 0},
+      {40, 0, 1, 0},
+      {50, 0, 1, 0},
+      {60, 0, 1, 0},
+      {100, 0, 1, 0},
+      {150, 0, 1, 0},       // outside the sub-basin's codes
+      {0, 0, 1, 0},
+      {-9999, 0, 1, 0},
+  };
+  for (const Expect& x : cases) {
+    ErosionCase e;
+    e.landUse = x.code;
+    e.Run(p);
+    EXPECT_NEAR(e.f, x.f, 1e-15) << x.code;
+    EXPECT_NEAR(e.c, x.c, 1e-12) << x.code;
+    EXPECT_NEAR(e.pr, x.pr, 1e-15) << x.code;
+    EXPECT_NEAR(e.loss, kRLsK * x.c * (1 - 0.5 * x.pr), 1e-12) << x.code;
+  }
+  // The worked losses: cultivated 0.07315 x 0.78753 x 0.8; open water and built-up scaled by
+  // 0.7 and 0.65; barren the full 0.07315; forest and grass nothing.
+  ErosionCase crop, water, town, barren, forest;
+  water.landUse = 45;
+  town.landUse = 55;
+  barren.landUse = 75;
+  forest.landUse = 25;
+  for (ErosionCase* e : {&crop, &water, &town, &barren, &forest}) e->Run(p);
+  EXPECT_NEAR(crop.loss, 0.046086383582052755, 1e-12);
+  EXPECT_NEAR(water.loss, 0.051205, 1e-12);
+  EXPECT_NEAR(town.loss, 0.0475475, 1e-12);
+  EXPECT_NEAR(barren.loss, 0.07315, 1e-12);
+  EXPECT_EQ(forest.loss, 0);
+}
+
+TEST(SoilErosion, CoverFactorBounds) {
+  EXPECT_EQ(CoverManagementFactor(0), 1);
+  EXPECT_EQ(CoverManagementFactor(0.7831), 0);
+  // 0.783 itself is not above the bound: the logarithmic law still holds there.
+  EXPECT_NEAR(CoverManagementFactor(0.783), 0.6873034585568907, 1e-12);
+  EXPECT_EQ(CoverManagementFactor(1), 0);
+}
+
+TEST(SoilErosion, SlopeFactorAndNoDataSlope) {
+  ParameterSet p = test::ProcessParams();
+  // Cells of 3200 m: (0.005 x 6400)^0.35 = 2^1.75.
+  ErosionCase big;
+  big.sizeX = 3200;
+  big.sizeY = 3200;
+  big.Run(p);
+  EXPECT_NEAR(big.ls, 0.08 * 3.363585661014858 * 0.125, 1e-12);
+  // Where the slope value is unusable the mask is 0: no slope factor, no loss, and no NaN
+  // from the power of a negative or huge no-data value.
+  for (double nodata : {-9999.0, -1.0, 2e30, 1e38}) {
+    ErosionCase e;
+    e.slopeSine = nodata;
+    e.slopeMask = 0;
+    e.Run(p);
+    EXPECT_EQ(e.ls, 0) << nodata;
+    EXPECT_EQ(e.loss, 0) << nodata;
+    EXPECT_FALSE(std::isnan(e.loss)) << nodata;
+  }
+}
+
+TEST(SoilErosion, ErodibilityOfUniformAndNonUniformBasins) {
+  ParameterSet p = test::ProcessParams();  // Erodibility 0.25, then 0.31 .. 0.38 for 1..8
+  // Uniform: K = Erodibility[0] whatever the mask.
+  ErosionCase u;
+  u.slopeMask = 3;
+  u.Run(p);
+  EXPECT_DOUBLE_EQ(u.k, 0.25);
+  // Non-uniform: the mask value selects the class.
+  p.ErodibilityMode = 1;
+  ErosionCase a;
+  a.slopeMask = 3;
+  a.Run(p);
+  EXPECT_DOUBLE_EQ(a.k, 0.33);
+  a.slopeMask = 8;
+  a.Run(p);
+  EXPECT_DOUBLE_EQ(a.k, 0.38);
+  a.slopeMask = 1;
+  a.Run(p);
+  EXPECT_DOUBLE_EQ(a.k, 0.31);
+  EXPECT_NEAR(a.loss, 29.26 * 0.01 * 0.31 * kCultivatedC * 0.8, 1e-12);
+  // Any other value keeps what the cell had.
+  for (double other : {0.0, 2.5, 9.0, -1.0}) {
+    ErosionCase b;
+    b.k = 0.77;
+    b.slopeMask = other;
+    b.Run(p);
+    EXPECT_DOUBLE_EQ(b.k, 0.77) << other;
+  }
+}
+
+TEST(SoilErosion, SweepWritesBasinCellsAndKeepsErodibility) {
+  ParameterSet p = test::ProcessParams();
+  p.ErodibilityMode = 1;
+  ModelState s;
+  test::FlatBasin(s, 1, 3);
+  for (int i = 0; i < 3; ++i) {
+    s.SurfaceRunoff[i] = 10;
+    s.Interflow[i] = 5;
+    s.LandUse[i] = 15;
+    s.SlopeSine[i] = 1.0 / 32;
+    s.SlopeMask[i] = 2;
+    s.CellErodibility[i] = 0.5;
+    s.CellErosion[i] = -7;
+  }
+  s.SlopeMask[1] = 0;  // no usable slope: keeps K, loses nothing
+  s.CellFlag[2] = 0;   // outside: untouched
+  ComputeErosion(s, p, 5);
+  EXPECT_DOUBLE_EQ(s.CellErodibility[0], 0.32);
+  EXPECT_NEAR(s.CellErosion[0], 29.26 * 0.01 * 0.32 * kCultivatedC * 0.8, 1e-12);
+  EXPECT_NEAR(s.CoverFactor[0], kCultivatedC, 1e-12);
+  EXPECT_DOUBLE_EQ(s.PracticeFactor[0], 0.4);
+  EXPECT_DOUBLE_EQ(s.CellErodibility[1], 0.5);
+  EXPECT_EQ(s.SlopeLengthFactor[1], 0);
+  EXPECT_EQ(s.CellErosion[1], 0);
+  EXPECT_DOUBLE_EQ(s.CellErodibility[2], 0.5);
+  EXPECT_EQ(s.CellErosion[2], -7);
+}
+
+// The channel store of one day: v = 0.2 x flow against Vd = 0.2 and Vs = 0.5; settling 0.3,
+// scour 0.1, consolidation 0.01; 100 t of erosion on a store of 50 t.
+struct SedimentDay {
+  ModelState s;
+  explicit SedimentDay(double store) { s.SedStore = store; }
+  double Run(double flow, const ParameterSet& p, int day = 10) {
+    s.SimErosion[day] = 100;
+    s.SimFlow[day] = flow;
+    RouteSediment(s, p, day, 3);
+    return s.SimSediment[day];
+  }
+};
+
+TEST(SedimentStore, DepositionPassThroughAndScour) {
+  ParameterSet p = test::ProcessParams();
+  // Still water (v = 0): the outlet gets 70 % of the erosion, the store gains 30 %, then
+  // consolidates by 1 %.
+  SedimentDay still(50);
+  EXPECT_DOUBLE_EQ(still.Run(0, p), 70);
+  EXPECT_DOUBLE_EQ(still.s.SedStore, 80 * 0.99);
+  EXPECT_DOUBLE_EQ(still.s.DailySedStore[10], 80 * 0.99);
+  // v = 0.1, half the critical deposition velocity: half the v = 0 shares.
+  SedimentDay slow(50);
+  EXPECT_DOUBLE_EQ(slow.Run(0.5, p), 35);
+  EXPECT_DOUBLE_EQ(slow.s.SedStore, 65 * 0.99);
+  // Exactly at either critical velocity, and between them, the erosion passes unchanged;
+  // the store still consolidates.
+  for (double flow : {1.0, 1.5, 2.5}) {
+    SedimentDay pass(50);
+    EXPECT_DOUBLE_EQ(pass.Run(flow, p), 100) << flow;
+    EXPECT_DOUBLE_EQ(pass.s.SedStore, 49.5) << flow;
+  }
+  // v = 1.0, twice the scour velocity: x = 0.1, 5 t scoured.
+  SedimentDay fast(50);
+  EXPECT_DOUBLE_EQ(fast.Run(5, p), 105);
+  EXPECT_DOUBLE_EQ(fast.s.SedStore, 45 * 0.99);
+}
+
+TEST(SedimentStore, ScourNeverTakesTheStoreBelowZero) {
+  ParameterSet p = test::ProcessParams();
+  p.SedimentScourExponent = 0.5;
+  // v = 2.0: x = (4 - 1) x 0.5 = 1.5; the outlet gets 1.5 x 50 + 100, the store ends at 0.
+  SedimentDay flood(50);
+  EXPECT_DOUBLE_EQ(flood.Run(10, p), 175);
+  EXPECT_EQ(flood.s.SedStore, 0);
+  EXPECT_EQ(flood.s.DailySedStore[10], 0);
+  // An empty store stays empty on the next day of scour.
+  EXPECT_DOUBLE_EQ(flood.Run(10, p, 11), 100);
+  EXPECT_EQ(flood.s.SedStore, 0);
+}
+
+TEST(SedimentStore, StampsTheDate) {
+  ParameterSet p = test::ProcessParams();
+  SedimentDay d(0);
+  d.s.CurYear = 1987;
+  d.s.CurMonth = 2;
+  d.Run(1, p, 34);
+  EXPECT_EQ(d.s.DayYear[34], 1987);
+  EXPECT_EQ(d.s.DayMonth[34], 2);
+  EXPECT_EQ(d.s.DayOfMonth[34], 3);
+}
+
+}  // namespace
+}  // namespace tarnwell
