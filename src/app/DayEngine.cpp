@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/FusedEngine.h"
 #include "processes/Processes.h"
 
 namespace tarnwell {
@@ -17,9 +18,8 @@ DayTotals ReferenceDayEngine::RunDay(ModelState& s, const ParameterSet& p, int d
 }
 
 std::unique_ptr<DayEngine> MakeDayEngine(const std::string& name, int threads) {
-  (void)threads;
-  if (name == "reference" || name == "fused" || name.empty())
-    return std::make_unique<ReferenceDayEngine>();
+  if (name == "reference") return std::make_unique<ReferenceDayEngine>();
+  if (name == "fused" || name.empty()) return std::make_unique<FusedDayEngine>(threads);
   throw std::invalid_argument("unknown engine \"" + name + "\" (reference or fused)");
 }
 

@@ -1,8 +1,11 @@
 // One simulated day of a sub-basin: the process sweeps in their fixed order, ending with
 // the day's cell totals. The driver then writes the day (reservoirs, day tables, the
 // "Daily.out" row) and runs the sediment store, whatever engine did the sweeps. An engine
-// may fuse or parallelise the sweeps; it must leave the same grids and the same totals,
-// to the last bit, as the reference engine.
+// may fuse or parallelise the sweeps; it must give the same day series and totals, to the
+// last bit, as the reference engine, and leave the same state grids (soil layers, snow,
+// frozen water, canopy and free-water stores, water table, wetness flags, saturated-zone
+// evapotranspiration) at the end of the year. The day's scratch grids (precipitation,
+// runoff, erosion terms of a cell) are only the reference engine's.
 #pragma once
 
 #include <memory>
@@ -26,6 +29,8 @@ class DayEngine {
   // and soil water, free water, erosion, groundwater and water table, evapotranspiration;
   // then the cell totals of the day in the order DayTotals describes.
   virtual DayTotals RunDay(ModelState& state, const ParameterSet& params, int day) = 0;
+  // After the last day of the year: the state grids as the days left them.
+  virtual void EndYear(ModelState& state) { (void)state; }
 };
 
 // The sweeps of the process modules one after the other, then ReduceDay.
@@ -35,8 +40,8 @@ class ReferenceDayEngine : public DayEngine {
   DayTotals RunDay(ModelState& state, const ParameterSet& params, int day) override;
 };
 
-// "reference", or "fused" (the reference engine until a fused one exists); threads is
-// the number of worker threads an engine may use. Throws std::invalid_argument for an
+// "reference", or "fused" (one pass over the inside cells per day, split by rows over
+// `threads` threads; the empty name means fused). Throws std::invalid_argument for an
 // unknown name.
 std::unique_ptr<DayEngine> MakeDayEngine(const std::string& name, int threads);
 

@@ -294,6 +294,7 @@ void Driver::SimulateYearDays(int k) {
     }
     if (s.MonthSimDays > 0) WritePeriodStatistics(s, files_, s.MonthSimDays, s.DayCount, 1);
   }
+  engine_.EndYear(s);
 }
 
 }  // namespace tarnwell

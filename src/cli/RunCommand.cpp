@@ -214,8 +214,9 @@ int RunSimulation(const std::string& workspace, Options& options) {
     if (key != "workspace" && key != "years" && key != "parameters" && key != "erodibility" &&
         key != "engine" && key != "threads")
       throw std::invalid_argument("unknown option --" + key);
-  const int threads = PositiveOption(options, "threads", 1);
-  const std::string engineName = options.count("engine") ? options["engine"] : "reference";
+  // Default: the fused engine on every hardware thread.
+  const int threads = PositiveOption(options, "threads", 0);
+  const std::string engineName = options.count("engine") ? options["engine"] : "fused";
   std::unique_ptr<DayEngine> engine = MakeDayEngine(engineName, threads);
 
   Session session(workspace);

@@ -369,7 +369,6 @@ TEST(Driver, ReferenceEngineRunsTheProcesses) {
   driver.Button3Click();
   EXPECT_EQ(Lines(f.Out("流域1/Daily.out")).size(), 368u);
   EXPECT_EQ(Lines(f.Out("全流域/Budget_s.out")).size(), 18u);
-  // The fused engine stands in for the reference one until it exists.
   EXPECT_NE(MakeDayEngine("fused", 2), nullptr);
   EXPECT_THROW(MakeDayEngine("quick", 1), std::invalid_argument);
 }
