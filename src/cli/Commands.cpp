@@ -4,10 +4,12 @@ namespace tarnwell::cli {
 
 int RunSimulation(const std::string& workspace, Options& options);
 int WriteCharts(const std::string& workspace, Options& options);
+int RunBenchmark(Options& options);
 
 int RunCommand(const std::string& command, const std::string& workspace, Options& options) {
   if (command == "run") return RunSimulation(workspace, options);
   if (command == "charts") return WriteCharts(workspace, options);
+  if (command == "bench") return RunBenchmark(options);
   return kUnknownCommand;
 }
 
@@ -16,7 +18,9 @@ const char* ExtraUsage() {
          "         [--engine fused|reference] [--threads N]\n"
          "                                simulate every year and print a summary\n"
          "  charts --workspace W --sub-basin K|basin --year Y --out DIR [--format png|svg|all]\n"
-         "                                draw the three charts of a stored year\n";
+         "                                draw the three charts of a stored year\n"
+         "  bench  [--size N] [--threads T] [--days D]\n"
+         "                                time both engines on a synthetic N x N sub-basin\n";
 }
 
 }  // namespace tarnwell::cli

@@ -1,0 +1,294 @@
+// "tarnwell bench": one year of a synthetic sub-basin built in memory, run with the
+// reference sweeps and with the fused engine in the same process. Prints the time, the
+// cell-days per second and the model-state bytes of each, the machine's streaming-copy
+// bandwidth and the bytes the fused engine moves per cell-day, checks that the two give
+// the same daily series to the bit, and ends with the speed ratio.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/DayEngine.h"
+#include "app/FusedEngine.h"
+#include "cli/Commands.h"
+#include "inputs/TextFile.h"
+#include "model/ModelState.h"
+#include "parameters/ParaDialog.h"
+#include "processes/Processes.h"
+#include "processes/Weather.h"
+
+namespace tarnwell::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+int IntOption(const Options& options, const char* key, int fallback, int least) {
+  auto it = options.find(key);
+  if (it == options.end()) return fallback;
+  int v = 0;
+  if (!ParseInteger(it->second, v) || v < least)
+    throw std::invalid_argument(std::string("--") + key + " needs a whole number of at least " +
+                                std::to_string(least) + ", not \"" + it->second + "\"");
+  return v;
+}
+
+// A parameter set of a temperate basin with cold winters.
+ParameterSet BenchParameters() {
+  ParameterSet p;
+  p.Latitude = 45;
+  p.EvapConversionCoef = 1.0;
+  p.SimYears = 1;
+  p.SoilLayerEvapWeight = {0.5, 0.3, 0.2};
+  p.EtAvailabilityParam = 2.0;
+  p.OpenWaterEvapCoef = 1.1;
+  p.SoilEvapParam = 0.3;
+  p.TranspirationDeficitCoef = 0.5;
+  p.FreeWaterOutflowSurface = 0.3;
+  p.FreeWaterOutflowInterflow = 0.2;
+  p.FreeWaterOutflowGroundwater = 0.05;
+  p.FreeWaterThresholdSurface = 10;
+  p.FreeWaterThresholdInterflow = 5;
+  p.WmCurveExponent = 0.3;
+  p.InterflowRecessionCoef = 0.8;
+  p.GroundwaterRecessionCoef = 0.95;
+  p.DeepLeakageCoef = 0.1;
+  p.GroundwaterOutflowCoef = 0.2;
+  p.WaterTableExponent = 0.5;
+  p.SnowMeltRate = 3.0;
+  p.SnowEvapRate = 0.1;
+  p.PreferentialFlowPorosity = 0.1;
+  p.SoilFreezeRate = 1.0;
+  p.SnowfallTemp = 0.0;
+  p.SoilFreezeTemp = -2.0;
+  p.SaturatedWaterContent = 0.45;
+  p.FieldCapacity = 0.3;
+  p.WiltingPoint = 0.1;
+  p.LayerThickness1 = 100;
+  p.LayerThickness2 = 300;
+  p.LayerThickness3 = 600;
+  p.UpperLayerDrainageRate = 0.1;
+  p.Erodibility = {0.25, 0.31, 0.32, 0.33, 0.34, 0.35, 0.36, 0.37, 0.38};
+  p.ErodibilityMode = 0;
+  return p;
+}
+
+// A repeatable pseudo-random value in [0, 1) of two integers.
+double Hash(std::uint32_t a, std::uint32_t b) {
+  std::uint32_t h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u) * 0x85EBCA77u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  return (h & 0xFFFFFF) / 16777216.0;
+}
+
+// An n x n sub-basin: a lobed outline covering about 70 % of the grid, terrain rising
+// from the outlet with some roughness, patches of every land-use class, slopes of 1 to 25
+// degrees; one year of weather with snow, frozen-soil and rain days.
+void BuildBasin(ModelState& s, const ParameterSet& p, int n) {
+  s.AllocateGrids(n, n);
+  const double half = 0.5 * n;
+  const double codes[] = {11, 25, 35, 45, 55, 65, 105, 28, 33, 15};
+  for (int r = 0; r < n; ++r) {
+    for (int c = 0; c < n; ++c) {
+      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(n) +
+                            static_cast<std::size_t>(c);
+      const double x = (c + 0.5 - half) / half, y = (r + 0.5 - half) / half;
+      const double rho = std::sqrt(x * x + y * y), theta = std::atan2(y, x);
+      const bool inside = rho < 0.95 * (1 + 0.12 * std::sin(5 * theta));
+      const auto ur = static_cast<std::uint32_t>(r), uc = static_cast<std::uint32_t>(c);
+      const double z = 300 + 450 * rho + 25 * Hash(ur, uc);
+      s.SurfElev[i] = inside ? z : 0.0;
+      s.LandUse[i] = codes[static_cast<int>(10 * Hash(ur / 23, uc / 29))];
+      const double degrees = 1 + 24 * Hash(uc, ur);
+      s.SlopeSine[i] = std::sin(3.14159265358979 * degrees / 180);
+      s.SlopeMask[i] = 1;
+      s.WTElev[i] = s.SurfElev[i] - 3.0;
+      s.WTPrev[i] = s.WTElev[i];
+      s.CellSizeX[i] = 100;
+      s.CellSizeY[i] = 100;
+      s.GwConductivity[i] = 5.0;
+      s.Uz1[i] = 0.6 * p.FieldCapacity * p.LayerThickness1;
+      s.Uz2[i] = 0.6 * p.FieldCapacity * p.LayerThickness2;
+      s.Uz3[i] = 0.6 * p.FieldCapacity * p.LayerThickness3;
+      s.CellFlag[i] = inside ? 1 : -1;
+    }
+  }
+  s.StationElev = 500;
+  s.CurYear = 2001;
+  s.DaysInYear = 365;
+  s.SeasonDay1 = 90;
+  s.SeasonDay2 = 140;
+  s.SeasonDay3 = 250;
+  s.SeasonDay4 = 300;
+  ComputeGrowthIndex(s, 365);
+  static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  int d = 0;
+  for (int m = 1; m <= 12; ++m) {
+    for (int k = 1; k <= kMonthDays[m - 1]; ++k) {
+      ++d;
+      const auto ud = static_cast<std::uint32_t>(d);
+      s.DailyTemp[d] = 5 - 14 * std::cos(2 * 3.14159265358979 * (d - 15) / 365.0) +
+                       6 * (Hash(ud, 7) - 0.5);
+      const double wet = Hash(ud, 11);
+      s.DailyPrecip[d] = wet < 0.55 ? 0.0 : 40 * (wet - 0.55) * (wet - 0.55) * 10;
+      s.DailyPET[d] = (0.4 * s.GrowthIndex[d] + 1.0) *
+                      HamonPetValue(m, k, s.DailyTemp[d], p.Latitude, p.EvapConversionCoef) /
+                      1.4;
+    }
+  }
+}
+
+// What the driver takes from a day: the totals and the three means the engine sets.
+struct DaySeriesRecord {
+  std::vector<double> values;
+  void Add(const DayTotals& t, const ModelState& s, int d) {
+    for (double v : {t.CellPrecip, t.Interception, t.UnsatDrain, t.Uz1, t.Uz2, t.Uz3, t.ActualET,
+                     t.Subflow, t.SurfaceRunoff, t.DeepLeakage, t.CellErosion, t.WTElev,
+                     static_cast<double>(t.cellCount), s.MeanSnowPack[d], s.MeanFrozen[d],
+                     s.GwFlow[d]})
+      values.push_back(v);
+  }
+};
+
+struct EngineRun {
+  double seconds = 0, setupSeconds = 0;
+  std::size_t stateBytes = 0;
+  DaySeriesRecord series;
+  int snowDays = 0, frozenDays = 0, rainDays = 0;
+};
+
+// Streaming copy between two buffers of 256 MB on `threads` threads: bytes read plus bytes
+// written per second, best of five.
+double CopyBandwidth(int threads) {
+  const std::size_t bytes = std::size_t{256} << 20;
+  std::vector<char> a(bytes, 1), b(bytes, 2);
+  double best = 0;
+  for (int rep = 0; rep < 5; ++rep) {
+    const auto start = Clock::now();
+    std::vector<std::thread> pool;
+    const std::size_t share = bytes / static_cast<std::size_t>(threads);
+    for (int t = 0; t < threads; ++t)
+      pool.emplace_back([&, t] {
+        const std::size_t from = share * static_cast<std::size_t>(t);
+        std::memcpy(b.data() + from, a.data() + from, share);
+      });
+    for (std::thread& t : pool) t.join();
+    const double s = Seconds(start);
+    best = std::max(best, 2.0 * static_cast<double>(bytes) / s);
+    std::swap(a, b);
+  }
+  return best;
+}
+
+EngineRun RunReference(int n, int days, const ParameterSet& p) {
+  EngineRun run;
+  ModelState s;
+  auto start = Clock::now();
+  BuildBasin(s, p, n);
+  ReferenceDayEngine engine;
+  engine.BeginYear(s, p);
+  run.setupSeconds = Seconds(start);
+  run.stateBytes = s.GridBytes();
+  start = Clock::now();
+  for (int d = 1; d <= days; ++d) {
+    s.DayCount = d;
+    const DayTotals t = engine.RunDay(s, p, d);
+    run.series.Add(t, s, d);
+    run.snowDays += s.DailyTemp[d] < p.SnowfallTemp && s.DailyPrecip[d] > 0;
+    run.rainDays += s.DailyTemp[d] > p.SnowfallTemp && s.DailyPrecip[d] > 0;
+    run.frozenDays += s.MeanFrozen[d] > 0;
+  }
+  run.seconds = Seconds(start);
+  return run;
+}
+
+EngineRun RunFused(int n, int days, int threads, const ParameterSet& p, std::size_t& inside) {
+  EngineRun run;
+  ModelState s;
+  auto start = Clock::now();
+  BuildBasin(s, p, n);
+  FusedDayEngine engine(threads);
+  engine.BeginYear(s, p);
+  run.setupSeconds = Seconds(start);
+  inside = engine.InsideCells();
+  // The grids were only the source of the engine's state; the days never touch them.
+  ModelState empty;
+  empty.GridRows = s.GridRows;
+  empty.GridCols = s.GridCols;
+  for (int d = 0; d <= kMaxDays; ++d) {
+    empty.DailyPrecip[d] = s.DailyPrecip[d];
+    empty.DailyTemp[d] = s.DailyTemp[d];
+    empty.DailyPET[d] = s.DailyPET[d];
+    empty.GrowthIndex[d] = s.GrowthIndex[d];
+  }
+  empty.StationElev = s.StationElev;
+  s = ModelState();  // every grid released
+  run.stateBytes = engine.StateBytes();
+  start = Clock::now();
+  for (int d = 1; d <= days; ++d) {
+    empty.DayCount = d;
+    const DayTotals t = engine.RunDay(empty, p, d);
+    run.series.Add(t, empty, d);
+  }
+  run.seconds = Seconds(start);
+  return run;
+}
+
+}  // namespace
+
+int RunBenchmark(Options& options) {
+  for (const auto& [key, value] : options)
+    if (key != "size" && key != "threads" && key != "days")
+      throw std::invalid_argument("unknown option --" + key);
+  const int n = IntOption(options, "size", 1000, 2);
+  const unsigned hw = std::thread::hardware_concurrency();
+  const int threads = IntOption(options, "threads", hw == 0 ? 1 : static_cast<int>(hw), 1);
+  const int days = std::min(365, IntOption(options, "days", 365, 1));
+  const ParameterSet p = BenchParameters();
+
+  std::printf("synthetic sub-basin: %d x %d cells, %d days\n", n, n, days);
+  const double bandwidth = CopyBandwidth(threads);
+  std::printf("memory bandwidth (streaming copy, %d threads): %.1f GB/s read + written\n",
+              threads, bandwidth / 1e9);
+  std::fflush(stdout);
+
+  std::size_t inside = 0;
+  const EngineRun fused = RunFused(n, days, threads, p, inside);
+  const double cellDays = static_cast<double>(inside) * days;
+  std::printf("inside cells: %zu (%.1f %%)\n", inside,
+              100.0 * static_cast<double>(inside) / (static_cast<double>(n) * n));
+  std::printf("fused:     %8.2f s  %10.3e cell-days/s  %d threads  state %zu bytes (%.1f per inside cell)  set-up %.2f s\n",
+              fused.seconds, cellDays / fused.seconds, threads, fused.stateBytes,
+              static_cast<double>(fused.stateBytes) / static_cast<double>(inside),
+              fused.setupSeconds);
+  std::fflush(stdout);
+  const EngineRun ref = RunReference(n, days, p);
+  std::printf("reference: %8.2f s  %10.3e cell-days/s  1 thread   state %zu bytes (%.1f per inside cell)\n",
+              ref.seconds, cellDays / ref.seconds, ref.stateBytes,
+              static_cast<double>(ref.stateBytes) / static_cast<double>(inside));
+  std::printf("weather: %d snow days, %d rain days, %d days with frozen soil\n", ref.snowDays,
+              ref.rainDays, ref.frozenDays);
+  const double moved = FusedDayEngine::BytesPerCellDay();
+  const double rate = moved * cellDays / fused.seconds;
+  std::printf("fused: %.0f bytes moved per cell-day, %.2f GB/s = %.0f %% of the copy bandwidth\n",
+              moved, rate / 1e9, 100 * rate / bandwidth);
+  const bool same = ref.series.values.size() == fused.series.values.size() &&
+                    std::memcmp(ref.series.values.data(), fused.series.values.data(),
+                                ref.series.values.size() * sizeof(double)) == 0;
+  std::printf("daily series of the two engines: %s\n", same ? "identical" : "DIFFERENT");
+  std::printf("fused/reference speed = %.2f at %d x %d cells, %d threads\n",
+              ref.seconds / fused.seconds, n, n, threads);
+  return same ? 0 : 1;
+}
+
+}  // namespace tarnwell::cli
