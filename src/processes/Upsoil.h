@@ -98,18 +98,17 @@ inline double CurveRunoff(double b, double w, double wm, double pe, double a) {
 // below the areal mean capacity wm, with curve exponent b and a sealed fraction imperv.
 inline void SaturationExcess(double& r, double pe, double w, double wm, double imperv, double b) {
   const double wmm = (1 + b) * wm;
-  double a;
-  if (w >= wm)
-    a = wmm;
-  else
-    a = wmm * (1 - std::pow(1 - w / wm, 1 / (1 + b)));
   if (pe <= 0) {
     r = 0;
     pe = 0;
-  } else if (a + pe >= wmm) {
-    r = pe + w - wm;
   } else {
-    r = CurveRunoff(b, w, wm, pe, a);
+    // The ordinate of the cell's tension water on the capacity curve; only a day with
+    // input needs it.
+    const double a = w >= wm ? wmm : wmm * (1 - std::pow(1 - w / wm, 1 / (1 + b)));
+    if (a + pe >= wmm)
+      r = pe + w - wm;
+    else
+      r = CurveRunoff(b, w, wm, pe, a);
   }
   r = (1 - imperv) * r + pe * imperv;
   if (r < 0) r = 0;
