@@ -52,6 +52,7 @@ void Driver::Button3Click() {
   ModelState& s = session_.state;
   // Every run starts from nothing: counters, whole-basin files and the outlet series.
   aggregation_.Reset();
+  metResume_.clear();
   s.MetLinesRead = 0;
   s.BasinDailyLinesDone = 0;
   s.BasinBudgetLinesDone = 0;
@@ -159,6 +160,17 @@ void Driver::SetInitialState(int k, bool nextYear) {
   if (nextYear) observer_.SetProgressPosition(10);
 }
 
+TextReader Driver::OpenMeteorologicalFile(int k) {
+  const ModelState& s = session_.state;
+  const auto col = static_cast<std::size_t>(k);
+  if (metResume_.size() <= col) metResume_.resize(col + 1);
+  const MetResume& r = metResume_[col];
+  // The cursor holds only when it is this file's and stands where the years done end.
+  if (r.at.linesDone == s.MetLinesRead && r.fsPath == session_.ws.Resolve(s.CurrentInputFile))
+    return session_.OpenAt(s.CurrentInputFile, r.at);
+  return session_.Open(s.CurrentInputFile);
+}
+
 void Driver::SimulateSubBasinYear(int k, bool nextYear) {
   ModelState& s = session_.state;
   const auto col = static_cast<std::size_t>(k);
@@ -192,7 +204,7 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear) {
   SetInitialState(k, nextYear);
 
   s.CurrentInputFile = s.InputPath[3];
-  TextReader metFile = session_.Open(s.CurrentInputFile);
+  TextReader metFile = OpenMeteorologicalFile(k);
   if (!nextYear) {
     observer_.SetLabel2("模拟准备");
     observer_.ShowResultsPanel();
@@ -205,6 +217,7 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear) {
     s.RoutedInterflow = carry[10];
   }
   ReadMeteorologicalYear(s, session_.params, metFile);
+  metResume_[col] = {session_.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
   if (s.MonthCount < 0 || s.MonthCount > kMonths)
     throw InputError(session_.Display(s.InputPath[3]), s.MetLinesRead + 1,
                      "the number of months to simulate is " + std::to_string(s.MonthCount) +

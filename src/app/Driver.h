@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "inputs/TextFile.h"
 
 #include "results/Statistic.h"
 
@@ -41,6 +44,14 @@ class Driver {
  private:
   void ReadInputs(bool nextYear);
   void SetInitialState(int k, bool nextYear);
+  TextReader OpenMeteorologicalFile(int k);
+
+  // Where each sub-basin's meteorological file holds its next year, so a year's reading
+  // does not pass over every earlier year again.
+  struct MetResume {
+    std::string fsPath;
+    TextCursor at;
+  };
 
   Session& session_;
   ProgressObserver& observer_;
@@ -48,6 +59,7 @@ class Driver {
   YearFiles files_;
   OutputFile mark_;
   BasinAggregation aggregation_;
+  std::vector<MetResume> metResume_;
 };
 
 // Refuses a sub-basin without any inside cell (its mean elevation and every cell mean

@@ -12,6 +12,7 @@
 namespace tarnwell {
 
 class TextReader;
+struct TextCursor;
 
 struct Session {
   explicit Session(const std::string& workspaceRoot) : ws(workspaceRoot) {}
@@ -22,6 +23,8 @@ struct Session {
 
   // Opens a model path ("..\X" under the program directory) for reading.
   TextReader Open(const std::string& modelPath) const;
+  // The same, continuing where an earlier reader of the file left off.
+  TextReader OpenAt(const std::string& modelPath, const TextCursor& at) const;
   std::string Display(const std::string& modelPath) const { return ws.Display(modelPath); }
 };
 

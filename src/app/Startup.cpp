@@ -12,6 +12,10 @@ TextReader Session::Open(const std::string& modelPath) const {
   return TextReader(ws.Resolve(modelPath), ws.Display(modelPath));
 }
 
+TextReader Session::OpenAt(const std::string& modelPath, const TextCursor& at) const {
+  return TextReader::OpenAt(ws.Resolve(modelPath), ws.Display(modelPath), at);
+}
+
 void LoadSubBasinList(Session& session, TextReader& file) {
   ModelState& s = session.state;
   session.listItems.clear();

@@ -64,7 +64,11 @@ std::string Clocktime(double seconds) {
 class CliProgress : public ProgressObserver {
  public:
   CliProgress(const Session& session, int years)
-      : session_(session), years_(years), tty_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+      : session_(session),
+        years_(years),
+        tty_(::isatty(STDERR_FILENO) == 1),
+        start_(Clock::now()),
+        yearStart_(start_) {}
 
   void DayCounted(int k, int dayCount) override {
     if (!tty_) return;
@@ -121,6 +125,13 @@ class CliProgress : public ProgressObserver {
     // Outlet discharge (m3/s) as depth over the summed sub-basin areas.
     y.toDepth = y.area > 0 ? kDepthToFlow / y.area : 0;
     basin_[yearIndex] = y;
+    const auto now = Clock::now();
+    if (!tty_) {
+      // The year's own cost, so a long run shows whether later years grow slower.
+      std::fprintf(stderr, "year %d/%d (%d): whole basin done, %.3f s for the year\n", yearIndex,
+                   years_, s.CurYear, std::chrono::duration<double>(now - yearStart_).count());
+    }
+    yearStart_ = now;
   }
 
   void ShowMessage(const std::string& text) override {
@@ -192,6 +203,7 @@ class CliProgress : public ProgressObserver {
   int years_;
   bool tty_;
   Clock::time_point start_;
+  Clock::time_point yearStart_;  // when the year now running began
   Clock::time_point lastDraw_{};
   std::map<int, std::vector<SeriesYear>> byYear_;
   std::map<int, SeriesYear> basin_;

@@ -123,9 +123,31 @@ bool IsValidUtf8(std::string_view s) {
   return true;
 }
 
+namespace {
+
+bool HasByteOrderMark(std::string_view bytes) {
+  return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+         static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF;
+}
+
+bool IsAscii(std::string_view bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// Line by line, as DecodeText takes the whole file. GBK never uses the line-end byte
+// inside a character, so a GBK file decoded by lines gives the text of the whole.
+std::string DecodeLine(std::string_view line, TextEncoding encoding) {
+  if (encoding == TextEncoding::Utf8 || IsAscii(line)) return std::string(line);
+  if (encoding == TextEncoding::Mixed && IsValidUtf8(line)) return std::string(line);
+  return Iconv(line, "GBK", "UTF-8");
+}
+
+}  // namespace
+
 std::string DecodeText(std::string_view bytes) {
-  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
+  if (HasByteOrderMark(bytes)) {
     std::string_view rest = bytes.substr(3);
     if (IsValidUtf8(rest)) return std::string(rest);
     // A UTF-8 file with lines added in GBK (edited on another machine): the lines that
@@ -136,7 +158,7 @@ std::string DecodeText(std::string_view bytes) {
       std::size_t end = rest.find('\n', i);
       std::size_t next = end == std::string_view::npos ? rest.size() : end + 1;
       std::string_view line = rest.substr(i, next - i);
-      out += IsValidUtf8(line) ? std::string(line) : Iconv(line, "GBK", "UTF-8");
+      out += DecodeLine(line, TextEncoding::Mixed);
       i = next;
     }
     return out;
@@ -146,13 +168,7 @@ std::string DecodeText(std::string_view bytes) {
 }
 
 std::string EncodeGbk(std::string_view utf8) {
-  bool ascii = true;
-  for (char c : utf8)
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      ascii = false;
-      break;
-    }
-  if (ascii) return std::string(utf8);
+  if (IsAscii(utf8)) return std::string(utf8);
   return Iconv(utf8, "UTF-8", "GBK");
 }
 
@@ -228,35 +244,94 @@ double FieldLine::Real(int index) const {
   return v;
 }
 
-TextReader::TextReader(const std::string& fsPath, std::string displayName)
-    : name_(std::move(displayName)) {
+namespace {
+
+struct FileBytes {
+  std::string bytes;       // from the requested offset on
+  char before = 0;         // the byte before that offset
+  bool reached = false;    // the file is at least that long
+  std::int64_t modified = 0;
+};
+
+FileBytes ReadBytes(const std::string& fsPath, const std::string& name, std::uint64_t from) {
   struct stat st {};
-  if (::stat(fsPath.c_str(), &st) != 0) throw FileError(name_, 0, "cannot open: " + ErrnoText());
-  if (S_ISDIR(st.st_mode)) throw FileError(name_, 0, "cannot open: it is a directory");
+  if (::stat(fsPath.c_str(), &st) != 0) throw FileError(name, 0, "cannot open: " + ErrnoText());
+  if (S_ISDIR(st.st_mode)) throw FileError(name, 0, "cannot open: it is a directory");
   std::ifstream in(fsPath, std::ios::binary);
-  if (!in) throw FileError(name_, 0, "cannot open: " + ErrnoText());
+  if (!in) throw FileError(name, 0, "cannot open: " + ErrnoText());
+  FileBytes out;
+  out.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  if (from > 0) {
+    in.seekg(0, std::ios::end);
+    const auto size = static_cast<std::uint64_t>(in.tellg());
+    if (size < from) return out;
+    in.seekg(static_cast<std::streamoff>(from - 1));
+    in.get(out.before);
+  }
+  out.reached = true;
   std::ostringstream buffer;
   buffer << in.rdbuf();
-  if (in.bad()) throw FileError(name_, 0, "cannot read");
-  text_ = DecodeText(buffer.str());
+  if (in.bad()) throw FileError(name, 0, "cannot read");
+  out.bytes = buffer.str();
+  return out;
+}
+
+}  // namespace
+
+void TextReader::Take(std::string bytes) {
+  raw_ = std::move(bytes);
+  if (HasByteOrderMark(raw_)) {
+    pos_ = 3;
+    encoding_ = IsValidUtf8(std::string_view(raw_).substr(3)) ? TextEncoding::Utf8
+                                                               : TextEncoding::Mixed;
+  } else {
+    encoding_ = IsValidUtf8(raw_) ? TextEncoding::Utf8 : TextEncoding::Gbk;
+  }
+}
+
+TextReader::TextReader(const std::string& fsPath, std::string displayName)
+    : name_(std::move(displayName)) {
+  FileBytes file = ReadBytes(fsPath, name_, 0);
+  modified_ = file.modified;
+  Take(std::move(file.bytes));
 }
 
 TextReader TextReader::FromString(std::string content, std::string displayName) {
   TextReader r;
-  r.text_ = DecodeText(content);
   r.name_ = std::move(displayName);
+  r.Take(std::move(content));
   return r;
+}
+
+TextReader TextReader::OpenAt(const std::string& fsPath, std::string displayName,
+                              const TextCursor& at) {
+  if (at.byteOffset > 0) {
+    FileBytes rest = ReadBytes(fsPath, displayName, at.byteOffset);
+    if (rest.reached && rest.before == '\n' && rest.modified == at.modified) {
+      TextReader r;
+      r.name_ = std::move(displayName);
+      r.modified_ = rest.modified;
+      r.raw_ = std::move(rest.bytes);
+      r.base_ = at.byteOffset;
+      r.line_ = at.linesDone;
+      r.encoding_ = at.encoding;
+      return r;
+    }
+  }
+  TextReader whole(fsPath, std::move(displayName));
+  whole.SkipLines(at.linesDone);
+  return whole;
 }
 
 std::string TextReader::ReadLine() {
   ++line_;
-  if (pos_ >= text_.size()) return std::string();
-  std::size_t end = text_.find('\n', pos_);
-  std::size_t next = end == std::string::npos ? text_.size() : end + 1;
-  std::size_t stop = end == std::string::npos ? text_.size() : end;
+  if (pos_ >= raw_.size()) return std::string();
+  std::size_t end = raw_.find('\n', pos_);
+  std::size_t next = end == std::string::npos ? raw_.size() : end + 1;
+  std::size_t stop = end == std::string::npos ? raw_.size() : end;
   // The CR of a CR LF ending is not part of the line; blanks before it are.
-  if (stop > pos_ && text_[stop - 1] == '\r') --stop;
-  std::string line = text_.substr(pos_, stop - pos_);
+  if (stop > pos_ && raw_[stop - 1] == '\r') --stop;
+  std::string line = DecodeLine(std::string_view(raw_).substr(pos_, stop - pos_), encoding_);
   pos_ = next;
   return line;
 }
@@ -264,14 +339,14 @@ std::string TextReader::ReadLine() {
 void TextReader::SkipLines(long count) {
   for (long i = 0; i < count; ++i) {
     ++line_;
-    if (pos_ >= text_.size()) continue;
-    std::size_t end = text_.find('\n', pos_);
-    pos_ = end == std::string::npos ? text_.size() : end + 1;
+    if (pos_ >= raw_.size()) continue;
+    std::size_t end = raw_.find('\n', pos_);
+    pos_ = end == std::string::npos ? raw_.size() : end + 1;
   }
 }
 
 void TextReader::Seek(std::size_t offset, long lineNumber) {
-  pos_ = offset < text_.size() ? offset : text_.size();
+  pos_ = offset < raw_.size() ? offset : raw_.size();
   line_ = lineNumber;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,13 +48,33 @@ class FieldLine {
   long lineNumber_;
 };
 
-// Reads a whole text file, decoded, and hands it out line by line (CR LF or LF). Reading
-// past the end yields empty lines, so the error comes from the token lookup that follows.
+// How a file's bytes become text: UTF-8 as it stands, GBK, or UTF-8 with some lines in GBK
+// (a UTF-8 file edited on another machine).
+enum class TextEncoding { Utf8, Gbk, Mixed };
+
+// Where a later reading of a file continues: the byte offset of a line start, the number of
+// lines before it, how the whole file was decoded, and the file's modification time then.
+struct TextCursor {
+  std::uint64_t byteOffset = 0;
+  long linesDone = 0;
+  TextEncoding encoding = TextEncoding::Utf8;
+  std::int64_t modified = 0;  // ns since the epoch
+};
+
+// Reads a whole text file and hands it out line by line (CR LF or LF), each line decoded
+// as the whole file is (see DecodeText). Reading past the end yields empty lines, so the
+// error comes from the token lookup that follows.
 class TextReader {
  public:
   // fsPath: where the file is on disk; displayName: how messages name it.
   TextReader(const std::string& fsPath, std::string displayName);
   static TextReader FromString(std::string content, std::string displayName);
+  // Reads only the part of a file after a cursor an earlier reader of it gave, so a file
+  // read a year at a time costs the same in its last year as in its first. When the file
+  // no longer has a line start there (it was replaced or cut), it is read whole and the
+  // cursor's lines are skipped instead; so it is when the file was modified since.
+  static TextReader OpenAt(const std::string& fsPath, std::string displayName,
+                           const TextCursor& at);
 
   std::string ReadLine();
   FieldLine ReadFields() {
@@ -62,18 +83,24 @@ class TextReader {
   }
   void SkipLines(long count);
   long LineNumber() const { return line_; }  // number of the line read last
-  bool AtEnd() const { return pos_ >= text_.size(); }
+  bool AtEnd() const { return pos_ >= raw_.size(); }
   std::size_t Offset() const { return pos_; }
   // Continue at a position found earlier by Offset(), with its line count.
   void Seek(std::size_t offset, long lineNumber);
+  // The position after the line read last, for OpenAt.
+  TextCursor Cursor() const { return {base_ + pos_, line_, encoding_, modified_}; }
   const std::string& Name() const { return name_; }
 
  private:
   TextReader() = default;
-  std::string text_;
+  void Take(std::string bytes);
+  std::string raw_;  // the file's bytes (from base_ on)
   std::string name_;
   std::size_t pos_ = 0;
   long line_ = 0;
+  std::uint64_t base_ = 0;
+  TextEncoding encoding_ = TextEncoding::Utf8;
+  std::int64_t modified_ = 0;
 };
 
 // Writers: every write opens for appending, writes whole lines (GBK, CR LF) and closes,

@@ -81,8 +81,10 @@ void HamonPet(int month, int dayOfMonth, double& pet, double temperature, double
 }
 
 void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextReader& metFile) {
-  // The file holds one block per year; the years already simulated are passed over.
-  if (state.MetLinesRead > 1) metFile.SkipLines(state.MetLinesRead);
+  // The file holds one block per year; the years already simulated are passed over
+  // (a reader opened where the last year ended has passed them already).
+  if (state.MetLinesRead > 1 && metFile.LineNumber() < state.MetLinesRead)
+    metFile.SkipLines(state.MetLinesRead - metFile.LineNumber());
 
   FieldLine header = ReadRequiredLine(metFile, "the header line of the year");
   state.CurYear = header.Integer(0);

@@ -4,6 +4,8 @@
 // meteorological year and the sediment store are the real ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 
@@ -291,7 +293,9 @@ TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
       EXPECT_EQ(start.uz1[i], end[1]);
       EXPECT_EQ(start.canopy[i], 0.0);
       EXPECT_EQ(start.freeWater[i], 0.0);
-      if (start.flag[i] > 0) EXPECT_EQ(start.wt[i], end[6]);
+      if (start.flag[i] > 0) {
+        EXPECT_EQ(start.wt[i], end[6]);
+      }
     }
     EXPECT_EQ(start.routedGw, end[5]);
     EXPECT_EQ(start.routedInter, end[10]);
@@ -339,6 +343,59 @@ TEST(Driver, MissingInputInYearTwoKeepsYearOne) {
     EXPECT_EQ(e.File(), "input/甲/slope.grd");
   }
   EXPECT_EQ(Snapshot(f.dir), yearOne);
+}
+
+// Each sub-basin's meteorological file is read on from where its year before ended: over
+// leap and common years (2000 and 2100 included), with a file rewritten between years,
+// every sub-basin gets its own block of every year.
+TEST(Driver, EachYearReadsItsOwnMeteorologicalBlock) {
+  const std::vector<int> years = {1999, 2000, 2001, 2100, 2004};
+  test::TinyWorkspace w = PassThrough(static_cast<int>(years.size()));
+  w.subBasins.resize(2);
+  w.subBasins[1].name = "乙";
+  for (int b = 0; b < 2; ++b) {
+    w.subBasins[static_cast<std::size_t>(b)].years.clear();
+    for (int y : years) {
+      test::TinyYear t;
+      t.year = y;
+      t.precip = [y, b](int d) { return y % 100 + 0.5 * b + 1e-3 * d; };
+      w.subBasins[static_cast<std::size_t>(b)].years.push_back(t);
+    }
+  }
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  const ModelState& s = f.session.state;
+  long lines = 0;
+  for (std::size_t i = 0; i < years.size(); ++i) {
+    if (i == 0) {
+      driver.Button3Click();
+    } else {
+      ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+    }
+    const int days = test::DaysOf(years[i]);
+    lines += days + 1;
+    EXPECT_EQ(s.MetLinesRead, lines);
+    EXPECT_EQ(s.CurYear, years[i]);
+    EXPECT_EQ(s.DaysInYear, days);
+    EXPECT_DOUBLE_EQ(s.DailyPrecip[days], years[i] % 100 + 0.5 + 1e-3 * days);
+    if (i == 1) {
+      // The same text written anew: the reader cannot trust its cursor and reads it whole.
+      const std::string met = f.dir / "input/甲/met.txt";
+      const std::string bytes = test::ReadBytes(met);
+      fs::remove(met);
+      test::WriteBytes(met, bytes);
+      fs::last_write_time(met, fs::last_write_time(met) + std::chrono::seconds(5));
+    }
+  }
+  // The first sub-basin's last day of every year, as its daily file shows it.
+  const std::vector<std::string> daily = Lines(f.Out("流域1/Daily.out"));
+  for (int y : years) {
+    const std::string date = "12-31-" + std::to_string(y);
+    auto row = std::find_if(daily.begin(), daily.end(),
+                            [&](const std::string& l) { return l.rfind(date, 0) == 0; });
+    ASSERT_NE(row, daily.end()) << y;
+    EXPECT_EQ(SplitFields(*row)[1], Printf("%.3f", y % 100 + 1e-3 * test::DaysOf(y))) << y;
+  }
 }
 
 TEST(Driver, SubBasinWithoutInsideCellIsRefused) {

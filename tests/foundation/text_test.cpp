@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "TestSupport.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -58,6 +61,59 @@ TEST(TextReader, LineEndsEncodingsAndReadingPastTheEnd) {
   // GBK bytes are decoded.
   TextReader g = TextReader::FromString(EncodeGbk("模拟年数 3\r\n"), "g.txt");
   EXPECT_EQ(g.ReadLine(), "模拟年数 3");
+}
+
+// A file read a year at a time continues from a cursor with exactly the lines a whole read
+// that skips the same lines would give, in every encoding; a changed file is read whole.
+TEST(TextReader, ContinuesFromACursorAsAWholeReadWould) {
+  test::TempDir dir;
+  const std::string utf8 = "年 1\r\n子流域 甲\r\n\r\n3 4\nlast";
+  const std::string files[] = {
+      utf8,
+      EncodeGbk(utf8),                                          // GBK throughout
+      "\xEF\xBB\xBF" "甲 1\r\n" + EncodeGbk("乙 2\r\n") + "丙 3\r\n",  // BOM, one GBK line
+  };
+  for (const std::string& bytes : files) {
+    const std::string path = dir / "met.txt";
+    test::WriteBytes(path, bytes);
+    TextReader whole(path, "met.txt");
+    std::vector<std::string> lines;
+    while (!whole.AtEnd()) lines.push_back(whole.ReadLine());
+    for (std::size_t k = 0; k <= lines.size(); ++k) {
+      TextReader first(path, "met.txt");
+      first.SkipLines(static_cast<long>(k));
+      TextReader rest = TextReader::OpenAt(path, "met.txt", first.Cursor());
+      for (std::size_t j = k; j < lines.size(); ++j) {
+        EXPECT_EQ(rest.ReadLine(), lines[j]) << k << " " << j;
+        EXPECT_EQ(rest.LineNumber(), static_cast<long>(j + 1));
+      }
+      EXPECT_TRUE(rest.AtEnd());
+    }
+  }
+
+  // Only the part after the cursor is read: earlier bytes changed behind an unchanged
+  // modification time are not seen.
+  const std::string path = dir / "years.txt";
+  test::WriteBytes(path, "1999\r\na\r\n2000\r\nb\r\n");
+  TextReader y1(path, "years.txt");
+  y1.SkipLines(2);
+  const TextCursor at = y1.Cursor();
+  EXPECT_EQ(at.byteOffset, 9u);
+  const auto stamp = std::filesystem::last_write_time(path);
+  test::WriteBytes(path, "XXXX\r\nX\r\n2000\r\nb\r\n");
+  std::filesystem::last_write_time(path, stamp);
+  EXPECT_EQ(TextReader::OpenAt(path, "years.txt", at).ReadLine(), "2000");
+  // A rewritten file (new time) is read whole and its first lines skipped; one cut short
+  // of the cursor likewise, so the reader ends and the caller's error names the line.
+  test::WriteBytes(path, "1999\r\na\r\nlonger\r\n2000\r\n");
+  std::filesystem::last_write_time(path, stamp + std::chrono::seconds(5));
+  TextReader moved = TextReader::OpenAt(path, "years.txt", at);
+  EXPECT_EQ(moved.ReadLine(), "longer");
+  EXPECT_EQ(moved.LineNumber(), 3);
+  test::WriteBytes(path, "1999\r\n");
+  TextReader cut = TextReader::OpenAt(path, "years.txt", at);
+  EXPECT_TRUE(cut.AtEnd());
+  EXPECT_EQ(cut.LineNumber(), 2);
 }
 
 TEST(FieldLine, ErrorsNameFileLineAndToken) {

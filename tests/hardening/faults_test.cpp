@@ -103,8 +103,9 @@ TEST(Faults, OneOutputFileOnAFullDevice) {
     EXPECT_TRUE(Mentions(r.err, "cannot write")) << r.err;
     EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
     // What came before the failing write is on disk in full.
-    if (rel != "流域1/Budget.out")
+    if (rel != "流域1/Budget.out") {
       EXPECT_EQ(FileLines(ws.Out("流域1/Daily.out")).size(), 2u + 366u);
+    }
   }
 }
 
