@@ -188,8 +188,14 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
   daysRun_ = 0;
 }
 
-void FusedDayEngine::RunSpans(std::size_t first, std::size_t last, const Day& day,
-                              const ParameterSet& p) {
+// Flattened: every kernel of the cell inlined into the one loop, so values stay in registers
+// between the steps.
+[[gnu::flatten]] void FusedDayEngine::RunSpans(std::size_t first, std::size_t last,
+                                               const Day& today, const ParameterSet& params) {
+  // Local copies: the compiler then knows that no store to a cell array changes them, and
+  // keeps them in registers instead of loading them again after every store.
+  const ParameterSet p = params;
+  const Day day = today;
   const double* const wtStart = wt_[current_].data();
   double* const wtEnd = wt_[1 - current_].data();
   for (std::size_t sp = first; sp < last; ++sp) {
