@@ -108,7 +108,7 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
     if (s.CellFlag[i] > 0) ++inside;
 
   for (std::vector<double>* v : {&snow_, &frozen_, &uz1_, &uz2_, &uz3_, &canopy_, &freeWater_,
-                                 &satEt_, &wt_[0], &wt_[1], &surfElev_, &landUse_, &conductance_,
+                                 &satEt_, &wt_[0], &wt_[1], &surfElev_, &conductance_,
                                  &cellSizeX_, &erodibility_, &slopeLength_, &cover_, &practice_}) {
     v->clear();
     v->shrink_to_fit();
@@ -116,6 +116,8 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
   }
   flag_.assign(inside, 0);
   flag_.shrink_to_fit();
+  landClass_.assign(inside, 0);
+  landClass_.shrink_to_fit();
   prevRow_.assign(inside, -1);
   prevRow_.shrink_to_fit();
   nextRow_.assign(inside, -1);
@@ -150,7 +152,7 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
       wt_[0][j] = s.WTElev[g];
       flag_[j] = static_cast<std::int8_t>(s.CellFlag[g]);
       surfElev_[j] = s.SurfElev[g];
-      landUse_[j] = s.LandUse[g];
+      landClass_[j] = LandUseClassIndex(ClassifyLandUse(s.LandUse[g]));
       conductance_[j] = s.GwConductivity[g];
       cellSizeX_[j] = s.CellSizeX[g];
       const ErosionFactors e = CellErosionFactors(s.LandUse[g], s.SlopeSine[g], s.SlopeMask[g],
@@ -203,7 +205,8 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
     RowSums sum;
     RowPartialSum gw;
     for (std::uint32_t i = span.begin; i < span.end; ++i) {
-      const double surf = surfElev_[i], landUse = landUse_[i], wt0 = wtStart[i];
+      const double surf = surfElev_[i], wt0 = wtStart[i];
+      const LandUseClass& landUse = LandUseClassOf(landClass_[i]);
       double canopy = canopy_[i], snow = snow_[i], frozen = frozen_[i];
       double uz1 = uz1_[i], uz2 = uz2_[i], uz3 = uz3_[i];
       int flag = flag_[i];
@@ -357,10 +360,10 @@ std::size_t FusedDayEngine::StateBytes() const {
   std::size_t b = 0;
   for (const std::vector<double>* v :
        {&snow_, &frozen_, &uz1_, &uz2_, &uz3_, &canopy_, &freeWater_, &satEt_, &wt_[0], &wt_[1],
-        &surfElev_, &landUse_, &conductance_, &cellSizeX_, &erodibility_, &slopeLength_, &cover_,
+        &surfElev_, &conductance_, &cellSizeX_, &erodibility_, &slopeLength_, &cover_,
         &practice_})
     b += v->capacity() * sizeof(double);
-  b += flag_.capacity() + rowNeighbours_.capacity();
+  b += flag_.capacity() + landClass_.capacity() + rowNeighbours_.capacity();
   b += (prevRow_.capacity() + nextRow_.capacity()) * sizeof(std::int32_t);
   b += spans_.capacity() * sizeof(Span) + rowSums_.capacity() * sizeof(RowSums) +
        blockStart_.capacity() * sizeof(std::size_t);
@@ -368,10 +371,11 @@ std::size_t FusedDayEngine::StateBytes() const {
 }
 
 double FusedDayEngine::BytesPerCellDay() {
-  // Read and written: 8 stores and the flag; read: the starting table, 8 static values,
-  // the neighbour links; written: the ending table. Neighbours' tables come from cache.
+  // Read and written: 8 stores and the flag; read: the starting table, 7 static values,
+  // the land-use class, the neighbour links; written: the ending table. Neighbours'
+  // tables come from cache.
   const double readWrite = 8 * 8 + 1;
-  const double readOnly = 8 + 8 * 8 + 2 * 4 + 1;
+  const double readOnly = 8 + 7 * 8 + 1 + 2 * 4 + 1;
   const double writeOnly = 8;
   return 2 * readWrite + readOnly + writeOnly;
 }

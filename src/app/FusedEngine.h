@@ -10,8 +10,8 @@
 // The state lives in structure-of-arrays form over the inside cells alone, in row-major
 // order: what persists from day to day (soil layers, snow, frozen water, canopy and free
 // water, the two water-table buffers, saturated-zone evapotranspiration, the wetness
-// flag) and what the year never changes (terrain, land use, conductance, cell size, the
-// erosion factors, the neighbours). The day's scratch values stay in registers.
+// flag) and what the year never changes (terrain, land-use class, conductance, cell size,
+// the erosion factors, the neighbours). The day's scratch values stay in registers.
 //
 // The rows are split into contiguous blocks, one per thread. Each row keeps its own
 // partial sums, and the rows are added in row order afterwards, so that the totals are
@@ -73,7 +73,8 @@ class FusedDayEngine : public DayEngine {
   int current_ = 0;  // wt_[current_] holds the table at the start of the day
   std::vector<std::int8_t> flag_;
   // Static per inside cell over the year.
-  std::vector<double> surfElev_, landUse_, conductance_, cellSizeX_;
+  std::vector<double> surfElev_, conductance_, cellSizeX_;
+  std::vector<std::uint8_t> landClass_;  // LandUseClassIndex
   std::vector<double> erodibility_, slopeLength_, cover_, practice_;
   // Neighbours: compact index of the cell in the previous / next row (-1 outside), and
   // bit 0 for an inside cell before it in its row, bit 1 after it.

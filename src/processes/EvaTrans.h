@@ -21,12 +21,12 @@ inline double MoistureFactor(double theta, double fieldCapacity, double wiltingP
 }
 
 // Evapotranspiration of one cell and day.
-//   in:  surfElev, wtElev (m), landUse (code), groundwaterFlow (mm), pet (the day's
+//   in:  surfElev, wtElev (m), k (land-use class), groundwaterFlow (mm), pet (the day's
 //        potential evapotranspiration, mm), growth (growth index 0..1)
 //   in/out: canopyStore, uz1, uz2, uz3 (mm), actualEt (mm; holds the snow evaporation on
 //        entry), satZoneEt (mm; what the saturated zone gave, kept from the previous day
 //        where no rule sets it)
-inline void EvapotranspirationCell(double surfElev, double wtElev, double landUse,
+inline void EvapotranspirationCell(double surfElev, double wtElev, const LandUseClass& k,
                                    double groundwaterFlow, double pet, double growth,
                                    const ParameterSet& p, double& canopyStore, double& uz1,
                                    double& uz2, double& uz3, double& actualEt,
@@ -35,7 +35,6 @@ inline void EvapotranspirationCell(double surfElev, double wtElev, double landUs
   const double thf = p.FieldCapacity, thw = p.WiltingPoint;
   const double w1 = p.SoilLayerEvapWeight[0], w2 = p.SoilLayerEvapWeight[1],
                w3 = p.SoilLayerEvapWeight[2];
-  const LandUseClass k = ClassifyLandUse(landUse);
   const double forest = k.Forest, water = k.Water;
 
   // Depth of the water table (mm) and the lowest layer with an unsaturated part.
@@ -156,6 +155,16 @@ inline void EvapotranspirationCell(double surfElev, double wtElev, double landUs
     actualEt = (1 - water) * pet + pet * p.OpenWaterEvapCoef * water;
     satZoneEt = actualEt - canopyEvap;
   }
+}
+
+// The same from the cell's land-use code.
+inline void EvapotranspirationCell(double surfElev, double wtElev, double landUse,
+                                   double groundwaterFlow, double pet, double growth,
+                                   const ParameterSet& p, double& canopyStore, double& uz1,
+                                   double& uz2, double& uz3, double& actualEt,
+                                   double& satZoneEt) {
+  EvapotranspirationCell(surfElev, wtElev, ClassifyLandUse(landUse), groundwaterFlow, pet, growth,
+                         p, canopyStore, uz1, uz2, uz3, actualEt, satZoneEt);
 }
 
 }  // namespace tarnwell

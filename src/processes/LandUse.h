@@ -27,4 +27,23 @@ inline LandUseClass ClassifyLandUse(double code) {
   return k;
 }
 
+// The classes exclude one another, so one small number names a cell's class: 0 for none,
+// then 1 cultivated, 2 forest, 3 grass, 4 water, 5 built-up, 6 barren.
+inline unsigned char LandUseClassIndex(const LandUseClass& k) {
+  if (k.Cultivated == 1) return 1;
+  if (k.Forest == 1) return 2;
+  if (k.Grass == 1) return 3;
+  if (k.Water == 1) return 4;
+  if (k.BuiltUp == 1) return 5;
+  if (k.Barren == 1) return 6;
+  return 0;
+}
+
+inline const LandUseClass& LandUseClassOf(unsigned char index) {
+  static const LandUseClass kClasses[7] = {
+      {}, {1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0},
+      {0, 0, 0, 1, 0, 0}, {0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, 0, 1}};
+  return kClasses[index < 7 ? index : 0];
+}
+
 }  // namespace tarnwell

@@ -115,13 +115,13 @@ inline void SaturationExcess(double& r, double pe, double w, double wm, double i
 }
 
 // Soil pass of one cell and day.
-//   in:  surfElev, wtElev (m), landUse (code), cellPrecip, thawBypass (mm)
+//   in:  surfElev, wtElev (m), k (land-use class), cellPrecip, thawBypass (mm)
 //   in/out: cellFlag (wetness class), uz1, uz2, uz3 (mm), throughfall (in: water at the
 //        surface; out: what enters the soil, or the bypass part of a (near-)saturated cell)
 //   out: unsatDrain (drainage towards the water table, mm), runoffGenerated (mm)
 // A saturated or near-saturated cell lets the bypass fraction through and hands the rest
 // of its surface water to the free-water store.
-inline void SoilCell(double surfElev, double wtElev, double landUse, double cellPrecip,
+inline void SoilCell(double surfElev, double wtElev, const LandUseClass& k, double cellPrecip,
                      double thawBypass, const ParameterSet& p, int& cellFlag, double& uz1,
                      double& uz2, double& uz3, double& throughfall, double& unsatDrain,
                      double& runoffGenerated) {
@@ -129,7 +129,6 @@ inline void SoilCell(double surfElev, double wtElev, double landUse, double cell
   const double thf = p.FieldCapacity;
   const double pf = p.PreferentialFlowPorosity;
   const double t1 = p.LayerThickness1, t2 = p.LayerThickness2, t3 = p.LayerThickness3;
-  const LandUseClass k = ClassifyLandUse(landUse);
   const double sealed = k.Water + k.BuiltUp;
   double r = 0;
 
@@ -229,6 +228,15 @@ inline void SoilCell(double surfElev, double wtElev, double landUse, double cell
   }
   if (r > 1e11) r = 0;
   runoffGenerated = r;
+}
+
+// The same from the cell's land-use code.
+inline void SoilCell(double surfElev, double wtElev, double landUse, double cellPrecip,
+                     double thawBypass, const ParameterSet& p, int& cellFlag, double& uz1,
+                     double& uz2, double& uz3, double& throughfall, double& unsatDrain,
+                     double& runoffGenerated) {
+  SoilCell(surfElev, wtElev, ClassifyLandUse(landUse), cellPrecip, thawBypass, p, cellFlag, uz1,
+           uz2, uz3, throughfall, unsatDrain, runoffGenerated);
 }
 
 // Free-water store of one cell and day.

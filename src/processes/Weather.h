@@ -65,14 +65,13 @@ inline double HamonPetValue(int month, int dayOfMonth, double temperature, doubl
 }
 
 // Canopy interception of one cell and day.
-//   in:  precip (mm), growth (growth index 0..1), landUse (code)
+//   in:  precip (mm), growth (growth index 0..1), k (the cell's land-use class)
 //   out: cellPrecip (mm), interception (mm)
 //   in/out: canopyStore (mm)
 // Forest and grass intercept up to the free canopy storage and never more than the day's
 // precipitation; the capacity is in mm through the factor 25.4, the demand is not.
-inline void InterceptCell(double precip, double growth, double landUse, double& cellPrecip,
+inline void InterceptCell(double precip, double growth, const LandUseClass& k, double& cellPrecip,
                           double& interception, double& canopyStore) {
-  const LandUseClass k = ClassifyLandUse(landUse);
   const double f = k.Forest, g = k.Grass;
   const double p = precip;
   cellPrecip = p;
@@ -85,6 +84,12 @@ inline void InterceptCell(double precip, double growth, double landUse, double& 
   if (demand > p) demand = p;
   interception = demand;
   canopyStore = canopyStore + demand;
+}
+
+// The same from the cell's land-use code.
+inline void InterceptCell(double precip, double growth, double landUse, double& cellPrecip,
+                          double& interception, double& canopyStore) {
+  InterceptCell(precip, growth, ClassifyLandUse(landUse), cellPrecip, interception, canopyStore);
 }
 
 }  // namespace tarnwell
