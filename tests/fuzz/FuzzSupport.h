@@ -7,7 +7,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+#include <unistd.h>
 
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
@@ -23,6 +27,37 @@ inline std::string Bytes(const uint8_t* data, size_t size) {
 [[noreturn]] inline void Broken(const char* what) {
   std::fprintf(stderr, "broken promise: %s\n", what);
   std::abort();
+}
+
+// A workspace of this process under the temporary directory with Output/流域1 (made once).
+inline const std::string& ScratchWorkspace(const char* tag) {
+  static const std::string root = [tag] {
+    std::string r = std::filesystem::temp_directory_path().string() + "/tarnwell-fuzz-" + tag +
+                    "-" + std::to_string(::getpid());
+    std::filesystem::create_directories(r + "/Output/流域1");
+    std::filesystem::create_directories(r + "/Output/全流域");
+    return r;
+  }();
+  return root;
+}
+
+inline void Put(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// The five output files of a sub-basin year, as the input split at form feeds: Daily.out,
+// Daily_s.out, Daily_f.out, Budget.out and Budget_s.out (missing parts are empty files).
+inline void PutSubBasinFiles(const std::string& dir, const std::string& bytes) {
+  const char* names[] = {"Daily.out", "Daily_s.out", "Daily_f.out", "Budget.out", "Budget_s.out"};
+  std::size_t at = 0;
+  for (int i = 0; i < 5; ++i) {
+    const std::size_t end = i == 4 ? std::string::npos : bytes.find('\f', at);
+    std::string part;
+    if (at <= bytes.size()) part = bytes.substr(at, end == std::string::npos ? end : end - at);
+    Put(dir + "/" + names[i], part);
+    at = end == std::string::npos ? bytes.size() + 1 : end + 1;
+  }
 }
 
 // Every message of the system names the file it is about.

@@ -2,11 +2,6 @@
 // (a user's edit, a file from another version) give the system's own error naming the
 // file, never a crash. The input is split at form feeds into Daily.out, Daily_s.out,
 // Daily_f.out, Budget.out and Budget_s.out of the only sub-basin; two years are read.
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
 #include "FuzzSupport.h"
 #include "app/Session.h"
 #include "model/ModelState.h"
@@ -14,38 +9,11 @@
 
 using namespace tarnwell;
 
-namespace {
-
-std::string ScratchRoot() {
-  static std::string root = [] {
-    std::string r = std::filesystem::temp_directory_path().string() + "/tarnwell-fuzz-readback-" +
-                    std::to_string(::getpid());
-    std::filesystem::create_directories(r + "/Output/流域1");
-    std::filesystem::create_directories(r + "/Output/全流域");
-    return r;
-  }();
-  return root;
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string root = ScratchRoot();
-  const std::string bytes = fuzz::Bytes(data, size);
-  const char* names[] = {"Daily.out", "Daily_s.out", "Daily_f.out", "Budget.out", "Budget_s.out"};
-  std::size_t at = 0;
-  for (int i = 0; i < 5; ++i) {
-    std::size_t end = i == 4 ? std::string::npos : bytes.find('\f', at);
-    std::string part = at <= bytes.size() ? bytes.substr(at, end == std::string::npos ? std::string::npos : end - at) : "";
-    Put(root + "/Output/流域1/" + names[i], part);
-    at = end == std::string::npos ? bytes.size() + 1 : end + 1;
-    Put(root + "/Output/全流域/" + names[i], "");
-  }
+  const std::string& root = fuzz::ScratchWorkspace("readback");
+  fuzz::PutSubBasinFiles(root + "/Output/流域1", fuzz::Bytes(data, size));
+  for (const char* name : {"Daily.out", "Daily_s.out", "Daily_f.out", "Budget.out", "Budget_s.out"})
+    fuzz::Put(root + "/Output/全流域/" + name, "");
   Session session(root);
   ModelState& s = session.state;
   s.ProgramDir = session.ws.ProgramDir();
