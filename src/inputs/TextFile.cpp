@@ -359,9 +359,25 @@ void WriteBytes(const std::string& fsPath, const std::string& displayName, const
   if (fd < 0) throw FileError(displayName, 0, "cannot open for writing: " + ErrnoText());
   struct stat st {};
   off_t before = (append && ::fstat(fd, &st) == 0) ? st.st_size : 0;
+  // A killed process leaves on disk what its write had copied so far, and the kernel copies
+  // a write page by page, checking for a fatal signal between pages. So each piece written
+  // stays within one page of the file and ends on a line end; only a line that itself
+  // crosses a page boundary is written across it. A kill then leaves whole lines.
+  static const std::size_t page = [] {
+    const long p = ::sysconf(_SC_PAGESIZE);
+    return p > 0 ? static_cast<std::size_t>(p) : std::size_t{4096};
+  }();
   std::size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    const std::size_t at = static_cast<std::size_t>(before) + done;
+    const std::size_t room = page - at % page;
+    std::size_t piece = bytes.size() - done;
+    if (piece > room) {
+      std::size_t end = bytes.rfind('\n', done + room - 1);
+      if (end == std::string::npos || end < done) end = bytes.find('\n', done);
+      piece = (end == std::string::npos ? bytes.size() : end + 1) - done;
+    }
+    ssize_t w = ::write(fd, bytes.data() + done, piece);
     if (w < 0) {
       if (errno == EINTR) continue;
       std::string why = ErrnoText();
