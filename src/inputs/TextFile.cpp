@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sched.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "model/Errors.h"
@@ -352,6 +357,58 @@ void TextReader::Seek(std::size_t offset, long lineNumber) {
 
 namespace {
 
+// One write handed to a child task that shares this process's memory.
+struct ChildWrite {
+  int fd;
+  const char* data;
+  std::size_t size;
+  std::size_t done;
+  int error;
+  bool finished;
+};
+
+int ChildWriteMain(void* arg) {
+  auto* w = static_cast<ChildWrite*>(arg);
+  while (w->done < w->size) {
+    // Only the raw system call: the child must take no lock the suspended caller may hold.
+    const long n = ::syscall(SYS_write, w->fd, w->data + w->done, w->size - w->done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      w->error = errno;
+      break;
+    }
+    w->done += static_cast<std::size_t>(n);
+  }
+  w->finished = true;
+  return 0;
+}
+
+// A killed process leaves on disk what its write had copied so far, and the kernel copies a
+// write page by page, checking for a fatal signal between pages. So a write that crosses a
+// page boundary of the file is done by a child that shares this memory (no copy is made) and
+// has every signal that can be blocked blocked: a SIGKILL of the run does not reach it, the
+// child finishes the write, and the file keeps whole lines. The caller waits for the child.
+// Returns false when no child could be made; the caller then writes by itself.
+bool WriteInChild(int fd, const std::string& bytes, std::size_t& done, int& error) {
+  constexpr std::size_t kStack = 65536;
+  const std::unique_ptr<char[]> stack(new char[kStack]);
+  ChildWrite w{fd, bytes.data(), bytes.size(), done, 0, false};
+  sigset_t all, old;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &old);
+  const pid_t pid = ::clone(ChildWriteMain, stack.get() + kStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &w);
+  if (pid > 0) {
+    int st = 0;
+    while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+    }
+  }
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  if (pid <= 0) return false;
+  done = w.done;
+  error = w.finished ? w.error : EIO;
+  return true;
+}
+
 void WriteBytes(const std::string& fsPath, const std::string& displayName, const std::string& bytes,
                 bool append) {
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
@@ -359,15 +416,22 @@ void WriteBytes(const std::string& fsPath, const std::string& displayName, const
   if (fd < 0) throw FileError(displayName, 0, "cannot open for writing: " + ErrnoText());
   struct stat st {};
   off_t before = (append && ::fstat(fd, &st) == 0) ? st.st_size : 0;
-  // A killed process leaves on disk what its write had copied so far, and the kernel copies
-  // a write page by page, checking for a fatal signal between pages. So each piece written
-  // stays within one page of the file and ends on a line end; only a line that itself
-  // crosses a page boundary is written across it. A kill then leaves whole lines.
   static const std::size_t page = [] {
     const long p = ::sysconf(_SC_PAGESIZE);
     return p > 0 ? static_cast<std::size_t>(p) : std::size_t{4096};
   }();
+  const auto fail = [&](int why) {
+    // Leave the file as it was before this write: whole lines only.
+    if (append && S_ISREG(st.st_mode)) (void)::ftruncate(fd, before);
+    ::close(fd);
+    throw FileError(displayName, 0, std::string("cannot write: ") + std::strerror(why));
+  };
   std::size_t done = 0;
+  int error = 0;
+  const bool crosses = static_cast<std::size_t>(before) % page + bytes.size() > page;
+  if (crosses && WriteInChild(fd, bytes, done, error) && error != 0) fail(error);
+  // Without a child, each piece stays within one page and ends on a line end, so a kill
+  // between pieces leaves whole lines; only a line across a page boundary is at risk.
   while (done < bytes.size()) {
     const std::size_t at = static_cast<std::size_t>(before) + done;
     const std::size_t room = page - at % page;
@@ -380,11 +444,7 @@ void WriteBytes(const std::string& fsPath, const std::string& displayName, const
     ssize_t w = ::write(fd, bytes.data() + done, piece);
     if (w < 0) {
       if (errno == EINTR) continue;
-      std::string why = ErrnoText();
-      // Leave the file as it was before this write: whole lines only.
-      if (append && S_ISREG(st.st_mode)) (void)::ftruncate(fd, before);
-      ::close(fd);
-      throw FileError(displayName, 0, "cannot write: " + why);
+      fail(errno);
     }
     done += static_cast<std::size_t>(w);
   }

@@ -104,8 +104,10 @@ class TextReader {
 };
 
 // Writers: every write opens for appending, writes whole lines (GBK, CR LF) and closes,
-// so a file on disk always ends on a complete line. On a failed write the file is cut
-// back to its former length before the FileError is thrown.
+// so a file on disk always ends on a complete line, even when the run is killed during a
+// write (an append that crosses a page of the file is finished by a child the kill does not
+// reach). On a failed write the file is cut back to its former length before the FileError
+// is thrown.
 void AppendLines(const std::string& fsPath, const std::string& displayName,
                  const std::vector<std::string>& lines);
 void AppendLine(const std::string& fsPath, const std::string& displayName, const std::string& line);

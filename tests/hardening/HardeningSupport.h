@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -28,14 +29,18 @@ struct CliResult {
 };
 
 // Runs the tarnwell program with args; its output goes to files under scratch. With
-// killAfter >= 0 the child gets SIGKILL after that many seconds (if still running).
+// killAfter >= 0 the child gets SIGKILL after that many seconds (if still running); a writer
+// the run had started is then waited for, as the disk only settles when it has finished.
 inline CliResult RunCli(const std::vector<std::string>& args, const std::string& scratch,
                         double killAfter = -1) {
   const std::string outPath = scratch + "/cli.out", errPath = scratch + "/cli.err";
   std::vector<std::string> argv{TARNWELL_CLI};
   argv.insert(argv.end(), args.begin(), args.end());
+  // Orphans of the run (its writers) come back to this process and can be waited for.
+  if (killAfter >= 0) ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   pid_t pid = ::fork();
   if (pid == 0) {
+    ::setpgid(0, 0);
     int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (o < 0 || e < 0) ::_exit(126);
@@ -57,6 +62,8 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
   }
   int st = 0;
   ::waitpid(pid, &st, 0);
+  for (int other = 0; ::waitpid(-pid, &other, 0) > 0 || errno == EINTR;) {
+  }
   r.exited = WIFEXITED(st);
   r.status = r.exited ? WEXITSTATUS(st) : -1;
   r.out = ReadBytes(outPath);

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <random>
 
+#include <sys/prctl.h>
+
 #include "HardeningSupport.h"
 #include "app/DayEngine.h"
 #include "app/Driver.h"
@@ -174,6 +176,38 @@ TEST(Faults, KilledAtRandomMoments) {
     std::printf("  killed after %.3f of %.3f s: %d files, %ld lines on disk\n", at, seconds,
                 disk.files, disk.lines);
   }
+}
+
+// An append is killed while the kernel copies it into the file (as soon as the file starts
+// to grow): the file then holds all of it, never a torn line or a part of the append.
+TEST(Faults, AppendKilledWhileWritingLandsWhole) {
+  const test::TempDir dir;
+  const std::vector<std::string> rows(150000, std::string(60, '7'));
+  const std::size_t whole = 7 + rows.size() * 62;
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+  int caught = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::string path = dir / ("rows" + std::to_string(i) + ".out");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setpgid(0, 0);
+      AppendLine(path, "rows.out", "first");
+      AppendLines(path, "rows.out", rows);
+      ::_exit(0);
+    }
+    std::error_code ec;
+    std::uintmax_t seen = 0;
+    while ((seen = fs::file_size(path, ec), ec || seen <= 7)) {
+    }
+    ::kill(pid, SIGKILL);
+    for (int st = 0; ::waitpid(-pid, &st, 0) > 0 || errno == EINTR;) {
+    }
+    caught += seen < whole;
+    SCOPED_TRACE(path + ", killed at " + std::to_string(seen) + " bytes");
+    const std::string bytes = test::ReadBytes(path);
+    EXPECT_EQ(bytes.size(), whole);
+  }
+  std::printf("  %d of 4 appends were killed part-way through the copy\n", caught);
 }
 
 }  // namespace
