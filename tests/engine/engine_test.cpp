@@ -80,11 +80,12 @@ RunResult Simulate(const test::TinyWorkspace& w, DayEngine& engine) {
 }
 
 // The reference run (through the probe), then the fused engine on 1, 2 and 3 threads.
-Reached ExpectSameAsReference(const test::TinyWorkspace& w) {
+Reached ExpectSameAsReference(const test::TinyWorkspace& w,
+                              std::initializer_list<int> threadCounts = {1, 2, 3}) {
   ProbeEngine probe;
   const RunResult ref = Simulate(w, probe);
   EXPECT_GE(ref.files.size(), 10u);
-  for (int threads = 1; threads <= 3; ++threads) {
+  for (int threads : threadCounts) {
     SCOPED_TRACE("threads " + std::to_string(threads));
     FusedDayEngine fused(threads);
     const RunResult run = Simulate(w, fused);
@@ -193,6 +194,27 @@ TEST(FusedEngine, OneCellAndOneRowBasins) {
     w.subBasins = {b};
     ExpectSameAsReference(w);
   }
+}
+
+TEST(FusedEngine, BlocksOfManyRowsMeetAtTheirBorders) {
+  // Tall enough that every thread's block has many rows, so the lateral exchange crosses
+  // many block borders each day; a year that starts on day 361 and one that ends after
+  // ten months.
+  test::TinyWorkspace w;
+  w.simYears = 2;
+  test::TinySubBasin b = Outline(64, 23, 250);
+  test::TinyYear y;
+  y.year = 2001;
+  y.startDay = 361;
+  y.temp = [](int d) { return -4.0 + 18.0 * std::sin(d / 58.0); };
+  y.precip = [](int d) { return d % 3 == 0 ? 25.0 : (d % 11 == 0 ? 60.0 : 0.0); };
+  test::TinyYear next = y;
+  next.year = 2002;
+  next.startDay = 1;
+  next.months = 10;
+  b.years = {y, next};
+  w.subBasins = {b};
+  ExpectSameAsReference(w, {2, 3, 4});
 }
 
 TEST(FusedEngine, MoreThreadsThanRowsAndTheNameSelectsIt) {
