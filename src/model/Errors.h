@@ -108,4 +108,12 @@ class InputError : public TarnwellError {
                       file, line, "", -1) {}
 };
 
+// A simulated value that is not a finite number: the inputs or parameters drove the
+// arithmetic beyond what it can represent. Names the sub-basin (or the whole basin), the
+// day and the quantity; never an output file, which is only where it would have gone.
+class ResultError : public TarnwellError {
+ public:
+  explicit ResultError(const std::string& message) : TarnwellError(message, "", 0, "", -1) {}
+};
+
 }  // namespace tarnwell

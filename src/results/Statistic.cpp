@@ -15,7 +15,7 @@ std::string SubBasinOutputDir(const ModelState& s, int k) {
 std::string BasinOutputDir(const ModelState& s) { return s.ProgramDir + "..\\Output\\全流域"; }
 
 OutputFile BindFile(const Session& session, const std::string& modelPath) {
-  return OutputFile{session.ws.Resolve(modelPath), session.ws.Display(modelPath)};
+  return OutputFile{session.ws.ResolveForWriting(modelPath), session.ws.Display(modelPath)};
 }
 
 YearFiles BindYearFiles(const Session& session, const std::string& dir) {
