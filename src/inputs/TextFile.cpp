@@ -546,6 +546,59 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
+std::string ReadFileBytes(const std::string& fsPath, const std::string& displayName) {
+  return ReadBytes(fsPath, displayName, 0).bytes;
+}
+
+namespace {
+
+// Writes all of bytes at the start of fd and cuts the file there; false with errno set.
+bool WriteAllAt(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+}
+
+}  // namespace
+
+void ReplaceFile(const std::string& fsPath, const std::string& displayName, const std::string& bytes) {
+  struct stat old {};
+  const bool existed = ::stat(fsPath.c_str(), &old) == 0;
+  const std::string temp = fsPath + ".tmp-" + std::to_string(::getpid());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    // The new file keeps the old one's permissions (a group-writable shared file stays so).
+    if (existed) (void)::fchmod(fd, old.st_mode & 07777);
+    const bool written = WriteAllAt(fd, bytes);
+    const int why = errno;
+    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), fsPath.c_str()) != 0) {
+      const int reason = written ? errno : why;
+      ::unlink(temp.c_str());
+      throw FileError(displayName, 0, std::string("cannot write: ") + std::strerror(reason));
+    }
+    return;
+  }
+  if (errno != EACCES && errno != EPERM && errno != EROFS)
+    throw FileError(displayName, 0, "cannot write: " + ErrnoText());
+  // No new file can be made beside it: rewrite the file itself, keeping its old bytes to put
+  // back if the rewrite fails.
+  const std::string before = existed ? ReadBytes(fsPath, displayName, 0).bytes : std::string();
+  const int in = ::open(fsPath.c_str(), O_WRONLY | O_CLOEXEC | (existed ? 0 : O_CREAT), 0644);
+  if (in < 0) throw FileError(displayName, 0, "cannot write: " + ErrnoText());
+  if (!WriteAllAt(in, bytes)) {
+    const int why = errno;
+    (void)WriteAllAt(in, before);
+    ::close(in);
+    throw FileError(displayName, 0, std::string("cannot write: ") + std::strerror(why));
+  }
+  if (::close(in) != 0) throw FileError(displayName, 0, "cannot close: " + ErrnoText());
+}
+
 void AppendLines(const std::string& fsPath, const std::string& displayName,
                  const std::vector<std::string>& lines) {
   WriteBytes(fsPath, displayName, JoinLines(lines), true);

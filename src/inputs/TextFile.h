@@ -141,6 +141,13 @@ void AppendLines(const std::string& fsPath, const std::string& displayName,
                  const std::vector<std::string>& lines);
 void AppendLine(const std::string& fsPath, const std::string& displayName, const std::string& line);
 void CreateEmptyFile(const std::string& fsPath, const std::string& displayName);
+// The bytes of a regular file as they stand (FileError naming displayName otherwise).
+std::string ReadFileBytes(const std::string& fsPath, const std::string& displayName);
+// Replaces a file by `bytes` as a whole: written to a temporary file beside it and renamed
+// into place, so that a failure leaves the old file as it was. Where the directory allows
+// no new file (a shared workspace in which only the file itself is writable), the file is
+// rewritten in place, and put back as it was when that fails.
+void ReplaceFile(const std::string& fsPath, const std::string& displayName, const std::string& bytes);
 // Replaces the whole content (used for files rewritten as a whole, such as the marker).
 void WriteWholeFile(const std::string& fsPath, const std::string& displayName,
                     const std::vector<std::string>& lines);

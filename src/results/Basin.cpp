@@ -13,8 +13,14 @@
 
 namespace tarnwell {
 
+namespace {
+constexpr double kRoutingStep = 24.0;  // hours
+}  // namespace
+
+double MuskingumDenominator(double K, double x) { return kRoutingStep / 2 + (1 - x) * K; }
+
 void MuskingumRoute(ModelState& s, double K, double x) {
-  constexpr double dt = 24.0;  // hours
+  constexpr double dt = kRoutingStep;
   constexpr int reaches = 1;   // one reach from the sub-basin to the outlet
   constexpr int lag = 0;       // days
   const int N = reaches < 1 ? 1 : (reaches > 20 ? 20 : reaches);

@@ -102,6 +102,9 @@ struct BasinAggregation {
   }
 };
 
+// The denominator (hours) of the Muskingum coefficients for a one-day step: half the step
+// plus (1 - x) K. At zero or below the coefficients are undefined or lose their sense.
+double MuskingumDenominator(double K, double x);
 // Routes SimFlow[1..366] (m3/s) through one reach with storage constant K (hours) and
 // weight x into RoutedFlow[1..366].
 void MuskingumRoute(ModelState& s, double K, double x);
