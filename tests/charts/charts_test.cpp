@@ -204,5 +204,34 @@ TEST(ChartsCommand, WritesTheChartsOfAStoredYearAndRefusesOthers) {
   EXPECT_NE(badBasin.err.find("the workspace has 1 sub-basins"), std::string::npos) << badBasin.err;
 }
 
+TEST(ChartsCommand, RefusesAStoredYearWithoutDayRows) {
+  // The second year simulates no month: its blocks hold the year line and the heading only.
+  test::TempDir dir;
+  const std::string ws = dir / "ws", out = dir / "charts";
+  test::TinyWorkspace w;
+  test::TinyYear empty;
+  empty.year = 2001;
+  empty.months = 0;
+  w.subBasins[0].years.push_back(empty);
+  w.simYears = 2;
+  test::WriteTinyWorkspace(ws, w);
+  ASSERT_EQ(test::RunCli({"run", "--workspace", ws}, dir.Path().string()).status, 0);
+
+  test::CliResult r = test::RunCli(
+      {"charts", "--workspace", ws, "--sub-basin", "1", "--year", "2001", "--out", out},
+      dir.Path().string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Output/流域1/Daily.out: year 2001 (stored year 2) has no day rows"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(std::filesystem::exists(out + "/runoff.svg"));
+  // The year before it is drawn as ever.
+  EXPECT_EQ(test::RunCli({"charts", "--workspace", ws, "--sub-basin", "1", "--year", "2000",
+                          "--out", out},
+                         dir.Path().string())
+                .status,
+            0);
+}
+
 }  // namespace
 }  // namespace tarnwell
