@@ -116,7 +116,8 @@ TEST(ChartGeometry, LabelsOfALowYearAndTheSnowFrostAxes) {
   EXPECT_TRUE(HasText(d.snow, "818 108 50"));
   EXPECT_TRUE(HasText(d.snow, "818 460 5"));
   EXPECT_TRUE(HasText(d.snow, "5 73 snow"));
-  EXPECT_TRUE(HasText(d.snow, "818 495 Gwater"));
+  // "Gwater" is wider than the margin: it ends inside the border instead of at 818.
+  EXPECT_TRUE(HasText(d.snow, "801 495 Gwater"));
   // Month captions: 5 pixels further right on the snow/frost chart.
   EXPECT_TRUE(HasText(d.runoff, "72 517 1月"));
   EXPECT_TRUE(HasText(d.snow, "77 287 1月"));
@@ -144,6 +145,114 @@ TEST(ChartGeometry, DryYearAndTheLastColumnOfALeapYear) {
   EXPECT_EQ(last.y1, 320);
   EXPECT_EQ(last.y2, 320);
   EXPECT_EQ(last.x2, 813);
+}
+
+TEST(ChartGeometry, LabelsOfHugeAndTinyValuesKeepTheirMagnitude) {
+  // Beyond the range of a 32-bit integer the labels once wrapped round to -214748364.8.
+  ModelState y = Year(1993, 365);
+  for (int d = 1; d <= 365; ++d) {
+    y.SimFlow[d] = 3e8;
+    y.MeanPrecip[d] = 6e12;
+    y.ObsSediment[d] = 0.0004;  // below the scale floor of 10: labels as for 10
+  }
+  Drawn d;
+  Draw(y, d);
+  EXPECT_TRUE(HasText(d.runoff, "5 529 0"));
+  EXPECT_TRUE(HasText(d.runoff, "5 417 100000000"));
+  EXPECT_TRUE(HasText(d.runoff, "5 193 300000000"));
+  bool top = false;
+  for (const auto& t : d.runoff.Texts()) {
+    EXPECT_EQ(t.find('-'), std::string::npos) << t;
+    if (t.find(" 6000000000000") != std::string::npos) top = true;
+  }
+  EXPECT_TRUE(top);
+  EXPECT_TRUE(HasText(d.sediment, "5 417 3.3"));
+}
+
+TEST(ChartGeometry, ValuesFarOffTheirScaleStayDrawable) {
+  // The snow/frost chart has fixed scales: a wild temperature or groundwater value (a
+  // damaged file) lies far off the image, held at a safe distance instead of overflowing.
+  ModelState y = Year(1994, 365);
+  for (int d = 1; d <= 365; ++d) {
+    y.AirTempAdj[d] = d % 2 ? 1e300 : -1e300;
+    y.GroundWaterLevel[d] = d % 3 ? std::nan("") : HUGE_VAL;
+    y.SimFlow[d] = HUGE_VAL;
+  }
+  Drawn d;
+  Draw(y, d);
+  std::size_t points = 0;
+  for (const RecordingCanvas* c : {&d.snow, &d.runoff})
+    for (const auto& line : c->Polylines())
+      for (const Point& p : line.points) {
+        EXPECT_LE(std::abs(p.y), 40000) << p.y;
+        ++points;
+      }
+  // Observed and simulated runoff, snow line, temperature, groundwater.
+  EXPECT_EQ(points, 5u * 363u);
+}
+
+TEST(ChartGeometry, RightMarginTextEndsInsideTheImage) {
+  ModelState y = Year(1995, 365);
+  for (int d = 1; d <= 365; ++d) y.MeanPrecip[d] = 123456.7;
+  for (int width : {kChartWidth, 700}) {
+    RecordingCanvas runoff(width, kChartHeight), sediment(width, kChartHeight), snow(width, kChartHeight);
+    DrawChartFrame(runoff, ChartKind::Runoff, 1995);
+    DrawChartFrame(sediment, ChartKind::Sediment, 1995);
+    DrawChartFrame(snow, ChartKind::SnowFrost, 1995);
+    DrawResultCharts(y, runoff, sediment, snow);
+    int rightTexts = 0;
+    for (const RecordingCanvas* c : {&runoff, &sediment, &snow})
+      for (const auto& t : c->Texts()) {
+        std::istringstream in(t);
+        int x = 0, top = 0;
+        std::string text;
+        in >> x >> top;
+        std::getline(in >> std::ws, text);
+        // Not of the right margin: the left half, the legend, the month captions.
+        if (x < width / 2 || top == 10 || text.find("月") != std::string::npos) continue;
+        ++rightTexts;
+        EXPECT_LE(x + c->TextWidth(text), width - 3) << width << ": " << t;
+        // A text that fits keeps its place 5 pixels right of the axis.
+        if (c->TextWidth(text) <= 31) EXPECT_EQ(x, width - 35) << t;
+      }
+    // Labels and titles: 7 + 1 on each flow chart, 12 + 4 on the snow/frost chart.
+    EXPECT_EQ(rightTexts, 8 + 8 + 16) << width;
+  }
+  // The estimate of the text width counts a CJK character as square.
+  EXPECT_EQ(RecordingCanvas(10, 10).TextWidth("P(mm)"), 40);
+  EXPECT_EQ(RecordingCanvas(10, 10).TextWidth("(℃)"), 28);
+}
+
+TEST(ChartGeometry, EachSeriesIsOnePolylineWithItsPen) {
+  ModelState y = Year(1996, 366);
+  for (int d = 1; d <= 366; ++d) y.SimFlow[d] = d % 10, y.GroundWaterLevel[d] = -1;
+  Drawn d;
+  Draw(y, d);
+  // The simulated runoff: one dotted polyline through indices 1 .. 364, so the dots run on
+  // along the whole year instead of starting anew every day.
+  std::vector<RecordingCanvas::DrawnPolyline> dotted;
+  for (const auto& line : d.runoff.Polylines())
+    if (line.style == PenStyle::Dot) dotted.push_back(line);
+  ASSERT_EQ(dotted.size(), 1u);
+  EXPECT_EQ(dotted[0].colour, kRed);
+  ASSERT_EQ(dotted[0].points.size(), 364u);
+  EXPECT_EQ(dotted[0].points.front().x, 45 + 2);
+  EXPECT_EQ(dotted[0].points.back().x, 45 + 764);  // x(364) = 45 + rnd(768 * 364 / 366)
+  // The groundwater level: one dash-dot polyline at 1 m below the surface.
+  std::vector<RecordingCanvas::DrawnPolyline> dashDot;
+  for (const auto& line : d.snow.Polylines())
+    if (line.style == PenStyle::DashDot) dashDot.push_back(line);
+  ASSERT_EQ(dashDot.size(), 1u);
+  EXPECT_EQ(dashDot[0].colour, kBlack);
+  EXPECT_EQ(dashDot[0].points.size(), 364u);
+  EXPECT_EQ(dashDot[0].points[10].y, 284 + 38);  // -1 / 5 * -284 * 2/3 = 37.9 below the base
+  // The sediment chart: the simulated sediment dash-dot, the observed solid.
+  int sedimentLines = 0;
+  for (const auto& line : d.sediment.Polylines()) {
+    ++sedimentLines;
+    EXPECT_EQ(line.style, line.colour == kRed ? PenStyle::DashDot : PenStyle::Solid);
+  }
+  EXPECT_EQ(sedimentLines, 2);
 }
 
 TEST(ChartGeometry, SvgDocument) {
