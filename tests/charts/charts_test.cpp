@@ -1,7 +1,9 @@
-// The chart geometry through the recording canvas, at the design size 853 x 554, and the
-// charts command writing the three charts of a stored year.
+// The chart geometry through the recording canvas, at the design size 853 x 554, the
+// contour tracing of the terrain map, and the charts command writing the three charts of
+// a stored year.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -12,6 +14,7 @@
 #include "charts/RecordingCanvas.h"
 #include "charts/SvgCanvas.h"
 #include "model/ModelState.h"
+#include "viewer/Contours.h"
 
 namespace tarnwell {
 namespace {
@@ -271,6 +274,97 @@ TEST(ChartGeometry, SvgDocument) {
                      "stroke-width=\"1\"/>"),
             std::string::npos);
   EXPECT_EQ(doc.substr(doc.size() - 7), "</svg>\n");
+}
+
+// A polyline's points, rounded to hundredths, as "x,y x,y ...".
+std::string Points(const ContourLine& line) {
+  std::string out;
+  char buf[64];
+  for (const ContourPoint& p : line) {
+    std::snprintf(buf, sizeof buf, "%s%.2f,%.2f", out.empty() ? "" : " ", p.x + 0.0, p.y + 0.0);
+    out += buf;
+  }
+  return out;
+}
+
+// The same line whichever end it starts from.
+std::string Undirected(ContourLine line) {
+  ContourLine reversed(line.rbegin(), line.rend());
+  return std::min(Points(line), Points(reversed));
+}
+
+TEST(Contours, ARampGivesStraightLinesBetweenCellCentres) {
+  // z = 10 x column + row over 4 rows x 5 columns: the level 16 is crossed between columns
+  // 1 and 2, at x = 1.6 - row / 10.
+  const int rows = 4, cols = 5;
+  std::vector<double> z;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) z.push_back(10.0 * c + r);
+  const auto lines = TraceContours(z, rows, cols, 16);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Undirected(lines[0]), "1.30,3.00 1.40,2.00 1.50,1.00 1.60,0.00");
+  // No line below the lowest or above the highest value; a level on a value passes through
+  // that centre.
+  EXPECT_TRUE(TraceContours(z, rows, cols, -1).empty());
+  EXPECT_TRUE(TraceContours(z, rows, cols, 44).empty());
+  const auto onCentres = TraceContours(z, rows, cols, 20);
+  ASSERT_EQ(onCentres.size(), 1u);
+  EXPECT_EQ(Undirected(onCentres[0]), "1.70,3.00 1.80,2.00 1.90,1.00 2.00,0.00");
+}
+
+TEST(Contours, APeakGivesAClosedRingAndCellsWithoutDataStopTheLines) {
+  std::vector<double> z(25, 0.0);
+  z[12] = 10;  // the centre of 5 x 5
+  auto lines = TraceContours(z, 5, 5, 5);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].front(), lines[0].back());
+  EXPECT_EQ(lines[0].size(), 5u);
+  for (const ContourPoint& p : lines[0]) EXPECT_DOUBLE_EQ(std::abs(p.x - 2) + std::abs(p.y - 2), 0.5);
+  // Smoothing keeps the ring closed and round the peak.
+  const ContourLine smooth = SmoothContour(lines[0], 2);
+  EXPECT_EQ(smooth.front(), smooth.back());
+  EXPECT_EQ(smooth.size(), 17u);
+  for (const ContourPoint& p : smooth) EXPECT_LT(std::hypot(p.x - 2, p.y - 2), 0.5);
+
+  // A cell without data to the east of the peak: the ring opens where its squares are.
+  z[13] = std::nan("");
+  lines = TraceContours(z, 5, 5, 5);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Undirected(lines[0]), "2.00,1.50 1.50,2.00 2.00,2.50");
+  // An open line keeps its ends when smoothed; a straight one stays straight.
+  const ContourLine open = SmoothContour(lines[0], 2);
+  EXPECT_EQ(open.front(), lines[0].front());
+  EXPECT_EQ(open.back(), lines[0].back());
+  const ContourLine straight = SmoothContour({{0, 0}, {1, 1}, {3, 3}}, 3);
+  for (const ContourPoint& p : straight) EXPECT_DOUBLE_EQ(p.x, p.y);
+}
+
+TEST(Contours, ASaddleIsSplitByTheMeanOfItsSquare) {
+  // High corners on one diagonal. Mean 5.5 is above the level 5: the high corners join and
+  // the two low corners are cut off, one short line each.
+  const std::vector<double> z{10, 0, 2, 10};
+  auto lines = TraceContours(z, 2, 2, 5);
+  ASSERT_EQ(lines.size(), 2u);
+  std::vector<std::string> seen{Undirected(lines[0]), Undirected(lines[1])};
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{"0.00,0.62 0.38,1.00", "0.50,0.00 1.00,0.50"}));
+  // At the level 6 the mean is below: the high corners are cut off instead.
+  lines = TraceContours(z, 2, 2, 6);
+  ASSERT_EQ(lines.size(), 2u);
+  seen = {Undirected(lines[0]), Undirected(lines[1])};
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{"0.00,0.50 0.40,0.00", "0.50,1.00 1.00,0.60"}));
+}
+
+TEST(Contours, RoundIntervalsAndTheirLevels) {
+  EXPECT_DOUBLE_EQ(ContourInterval(1046), 200);
+  EXPECT_DOUBLE_EQ(ContourInterval(70), 10);
+  EXPECT_DOUBLE_EQ(ContourInterval(15), 2.5);
+  EXPECT_DOUBLE_EQ(ContourInterval(0), 1);
+  EXPECT_EQ(ContourLevels(236, 1282, 200), (std::vector<double>{400, 600, 800, 1000, 1200}));
+  EXPECT_EQ(ContourLevels(400, 800, 200), (std::vector<double>{600}));
+  EXPECT_TRUE(ContourLevels(5, 5, 1).empty());
+  EXPECT_TRUE(ContourLevels(0, HUGE_VAL, 1).empty());
 }
 
 TEST(ChartsCommand, WritesTheChartsOfAStoredYearAndRefusesOthers) {
