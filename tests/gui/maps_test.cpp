@@ -1,11 +1,15 @@
 // The maps drawn by the program itself: north up (the first data row of a grid file is its
 // south edge), the hill shading lit from the north-west, the contour lines where the
-// terrain is.
+// terrain is; and Qt's own texts in Chinese.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTranslator>
 #include <cmath>
 
 #include "GuiTestSupport.h"
+#include "gui/GuiSupport.h"
 #include "gui/MapMaker.h"
 
 namespace tarnwell {
@@ -98,6 +102,18 @@ TEST(Maps, TerrainIsLitFromTheNorthWestAndItsContoursLieWhereItRises) {
   q = Quartered(DrawnArea(map));
   EXPECT_GT(ToneOf(map, q.bottomLeft, 250).dark, 50);
   for (const QRect& part : {q.topLeft, q.topRight, q.bottomRight}) EXPECT_EQ(ToneOf(map, part, 250).dark, 0);
+}
+
+TEST(QtTexts, StandardButtonsSpeakChinese) {
+  QTranslator* translator = gui::InstallQtTranslations(*QCoreApplication::instance());
+  ASSERT_NE(translator, nullptr) << "Qt's zh_CN translations are not installed (qt6-translations-l10n)";
+  QMessageBox box;
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+  EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "取消");
+  EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith("是")) << box.button(QMessageBox::Yes)->text().toStdString();
+  // The other tests see Qt as it was.
+  QCoreApplication::removeTranslator(translator);
+  delete translator;
 }
 
 }  // namespace
