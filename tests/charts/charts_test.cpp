@@ -370,12 +370,7 @@ TEST(Contours, RoundIntervalsAndTheirLevels) {
 TEST(ChartsCommand, WritesTheChartsOfAStoredYearAndRefusesOthers) {
   test::TempDir dir;
   const std::string ws = dir / "ws", out = dir / "charts";
-  test::TinyWorkspace w;
-  test::TinyYear y2;
-  y2.year = 2001;
-  w.subBasins[0].years.push_back(y2);
-  w.simYears = 2;
-  test::WriteTinyWorkspace(ws, w);
+  test::WriteTinyWorkspace(ws, test::TwoYears());
   test::CliResult run = test::RunCli({"run", "--workspace", ws}, dir.Path().string());
   ASSERT_EQ(run.status, 0) << run.err;
 
@@ -411,13 +406,7 @@ TEST(ChartsCommand, RefusesAStoredYearWithoutDayRows) {
   // The second year simulates no month: its blocks hold the year line and the heading only.
   test::TempDir dir;
   const std::string ws = dir / "ws", out = dir / "charts";
-  test::TinyWorkspace w;
-  test::TinyYear empty;
-  empty.year = 2001;
-  empty.months = 0;
-  w.subBasins[0].years.push_back(empty);
-  w.simYears = 2;
-  test::WriteTinyWorkspace(ws, w);
+  test::WriteTinyWorkspace(ws, test::TwoYears(0));
   ASSERT_EQ(test::RunCli({"run", "--workspace", ws}, dir.Path().string()).status, 0);
 
   test::CliResult r = test::RunCli(

@@ -172,13 +172,7 @@ TEST(BrowseFromWindow, AWorkspaceWithoutResultsSaysARunMakesThem) {
 
 TEST(BrowseFromWindow, AYearWithoutDaysIsRefusedByName) {
   test::TempDir dir;
-  test::TinyWorkspace tiny;
-  test::TinyYear empty;
-  empty.year = 2001;
-  empty.months = 0;
-  tiny.subBasins[0].years.push_back(empty);
-  tiny.simYears = 2;
-  test::WriteTinyWorkspace(dir.Path().string(), tiny);
+  test::WriteTinyWorkspace(dir.Path().string(), test::TwoYears(0));  // 2001 has no day
   Session session(dir.Path().string());
   test::RecordingSink sink;
   gui::TForm1 form1(session, sink);
