@@ -57,8 +57,8 @@ double At(const DaySeries& s, int k) {
   return i < s.size() ? s[i] : 0.0;
 }
 
-// One polyline through indices 1 .. n-2 (so a dotted pen stays dotted); M sits two thirds of the way from the base line B - o
-// up to T.
+// One polyline through indices 1 .. n-2, so a dotted pen stays dotted; M sits two thirds
+// of the way from the base line B - o up to T.
 void PlotLine(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M, int B, int T,
               Colour colour, PenStyle style) {
   if (n - 2 < 1) return;

@@ -22,13 +22,15 @@ constexpr int kMapWidth = 780, kMapHeight = 500;
 constexpr int kContourSmoothing = 2;
 const QColor kContourColour(70, 50, 30);
 
-// The grid on the picture, north up: the first data row of a grid file lies at the south
-// edge, so it is drawn at the bottom, and data row r (0-based) is picture row rows - 1 - r.
+// North up: the first data row of a grid file lies at the south edge, so it is drawn at
+// the bottom, and data row r (0-based) is row rows - 1 - r of the picture.
+int PictureRow(const MapGrid& grid, int r) { return grid.rows - 1 - r; }
+
+// The grid on the picture, north up.
 struct Placement {
   QRectF target;
   int rows, cols;
-  int PictureRow(int r) const { return rows - 1 - r; }
-  // A point in grid coordinates (cell centres at whole numbers) on the picture.
+  // A point in grid coordinates (cell centres at whole numbers, y the data row).
   QPointF At(double x, double y) const {
     return {target.x() + (x + 0.5) * target.width() / cols,
             target.y() + (rows - 0.5 - y) * target.height() / rows};
@@ -146,7 +148,6 @@ QImage DrawMap(MapKind kind, const MapGrid& grid, const ColourMap& colours, cons
 
   QImage cells(grid.cols, grid.rows, QImage::Format_RGB32);
   cells.fill(Qt::white);
-  const Placement cellsPlace{QRectF(0, 0, grid.cols, grid.rows), grid.rows, grid.cols};
   for (int r = 0; r < grid.rows; ++r)
     for (int c = 0; c < grid.cols; ++c) {
       const double v = grid.At(r, c);
@@ -168,7 +169,7 @@ QImage DrawMap(MapKind kind, const MapGrid& grid, const ColourMap& colours, cons
                         std::clamp(static_cast<int>(colour.green() * shade), 0, 255),
                         std::clamp(static_cast<int>(colour.blue() * shade), 0, 255));
       }
-      cells.setPixelColor(c, cellsPlace.PictureRow(r), colour);
+      cells.setPixelColor(c, PictureRow(grid, r), colour);
     }
 
   QImage picture(kMapWidth, kMapHeight, QImage::Format_RGB32);
