@@ -50,7 +50,10 @@ Driver::Driver(Session& session, ProgressObserver& observer, DayEngine& engine)
 
 void Driver::Button3Click() {
   ModelState& s = session_.state;
-  // Every run starts from nothing: counters, whole-basin files and the outlet series.
+  // Every run starts from nothing: counters, whole-basin files and the outlet series. It
+  // also ends browsing, so "下一年" simulates again; the years to simulate come back from
+  // the parameter file, which every sub-basin reloads.
+  s.BrowseMode = 0;
   aggregation_.Reset();
   metResume_.clear();
   s.MetLinesRead = 0;

@@ -67,16 +67,14 @@ int WriteCharts(const std::string& workspace, Options& options) {
   const int stored = StoredYears(session);
   const std::string dir = ResultDirectory(session, k);
 
-  // The year is a calendar year; the files hold their years in order from the first.
-  std::shared_ptr<ModelState> series;
-  for (int i = 1; i <= stored && !series; ++i) {
-    auto y = ReadDailySeries(session, dir, i);
-    if (y->CurYear == year) series = y;
-  }
-  if (!series)
+  // The year is a calendar year; the files hold their years in order from the first. A
+  // stored year without day rows is refused by the reader.
+  const int number = StoredYearNumber(session, dir, year, stored);
+  if (number == 0)
     throw std::invalid_argument("year " + std::to_string(year) + " is not among the " +
                                 std::to_string(stored) + " stored years of " +
                                 session.Display(dir));
+  const std::shared_ptr<ModelState> series = ReadDailySeries(session, dir, number);
 
   std::filesystem::create_directories(options["out"]);
   const std::string out = options["out"] + "/";

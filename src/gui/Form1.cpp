@@ -419,11 +419,14 @@ void TForm1::Button5Click() {
   panel2_->show();
   panel2_->raise();
   StartAction([this] {
+    // Without stored results there is nothing to browse: the window stays as it was for
+    // "下一年" too.
+    const int stored = RequireStoredYears(session_);
     ModelState& s = session_.state;
     s.YearIndex = 1;
     s.SelectedSubBasin = 1;
     s.BrowseMode = 1;
-    session_.params.SimYears = StoredYears(session_);
+    session_.params.SimYears = stored;
     ReadStoredResults();
   });
 }
