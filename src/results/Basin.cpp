@@ -45,17 +45,68 @@ void MuskingumRoute(ModelState& s, double K, double x) {
   for (int d = lag + 1; d <= kMaxDays; ++d) s.RoutedFlow[d] = out[d - lag];
 }
 
+namespace {
+
+// As large as any weather or discharge value may be (see the meteorological reader).
+constexpr double kLargestObservation = 1e9;
+
+// A day line of the outlet series: a date, the discharge and the concentration, numbers.
+bool IsOutletDayLine(const FieldLine& line) {
+  double v = 0;
+  return line.Count() >= 3 && ParseReal(line.View(1), v) && ParseReal(line.View(2), v);
+}
+
+}  // namespace
+
 void ReadOutletObservations(ModelState& s, TextReader& river) {
+  const std::string block = "the outlet block of " + std::to_string(s.CurYear);
+  if (river.AtEnd())
+    throw FileError(river.Name(), river.LineNumber() + 1,
+                    "the file ends before " + block + " (its heading line)");
   river.ReadLine();  // the year's heading
+  const long heading = river.LineNumber();
+  const std::string placed = block + " (heading at line " + std::to_string(heading) + ")";
   s.BasinObsFlow.fill(0.0);
   s.BasinObsSediment.fill(0.0);
   for (int d = 1; d <= s.DaysInYear; ++d) {
+    if (river.AtEnd())
+      throw FileError(river.Name(), river.LineNumber() + 1,
+                      "the file ends after " + std::to_string(d - 1) + " day lines of " + placed +
+                          ", which needs " + std::to_string(s.DaysInYear));
     FieldLine line = river.ReadFields();
+    if (!IsOutletDayLine(line) && line.Count() >= 2 && d > 1) {
+      // Most likely the next year's heading: a day is missing.
+      double v = 0;
+      const int bad = ParseReal(line.View(1), v) ? 2 : 1;
+      throw InputError(river.Name(), line.LineNumber(),
+                       "\"" + (line.Count() > static_cast<std::size_t>(bad) ? line.Token(bad) : "") +
+                           "\" (token " + std::to_string(bad) + ") is not a number: is a day missing? " +
+                           placed + " has " + std::to_string(d - 1) + " day lines before this line, and " +
+                           std::to_string(s.CurYear) + " needs " + std::to_string(s.DaysInYear));
+    }
     const double q = line.Real(1);  // m3/s
     const double c = line.Real(2);  // kg/m3
+    for (int t : {1, 2})
+      if (std::fabs(line.Real(t)) > kLargestObservation)
+        throw InputError(river.Name(), line.LineNumber(),
+                         "\"" + line.Token(t) + "\" (token " + std::to_string(t) +
+                             ") is beyond any measured value (at most 1e9 in magnitude)");
     s.BasinObsFlow[d] = q;
     s.BasinObsSediment[d] = 86.4 * q * c;  // t/day
   }
+  // One more day line after the year's last day: the block is longer than its year.
+  const std::size_t offset = river.Offset();
+  const long lineNumber = river.LineNumber();
+  while (!river.AtEnd()) {
+    FieldLine next = river.ReadFields();
+    if (next.Count() == 0) continue;
+    if (IsOutletDayLine(next))
+      throw InputError(river.Name(), next.LineNumber(),
+                       placed + " has more day lines than the " + std::to_string(s.DaysInYear) +
+                           " days of " + std::to_string(s.CurYear) + ": this line is one too many");
+    break;
+  }
+  river.Seek(offset, lineNumber);
 }
 
 void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
