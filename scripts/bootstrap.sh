@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   fonts-noto-cjk fonts-wqy-zenhei
   xvfb xauth

@@ -183,6 +183,7 @@ TextReader Driver::OpenMeteorologicalFile(int k) {
 
 void Driver::SimulateSubBasinYear(int k, bool nextYear) {
   ModelState& s = session_.state;
+  s.SimulatedSubBasin = k;
   const auto col = static_cast<std::size_t>(k);
   if (nextYear) {
     LoadCurrentParameters(session_);

@@ -25,7 +25,8 @@ struct BadRun {
   std::map<std::string, std::string> Snapshot() const {
     std::map<std::string, std::string> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(Root() + "/Output"))
-      if (e.is_regular_file()) files[e.path().string()] = test::ReadBytes(e.path().string());
+      if (e.is_regular_file() && e.path().filename() != "tarnwell.lock")
+        files[e.path().string()] = test::ReadBytes(e.path().string());
     return files;
   }
   std::string Root() const { return dir / "ws"; }

@@ -82,13 +82,14 @@ TEST(Faults, OutputDirectoryThatCannotBeWritten) {
     EXPECT_FALSE(fs::exists(ws.Out("流域2")));
     EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
   }
-  // The whole output directory: start-up cannot create the run marker.
+  // The whole output directory leads out of the workspace: nothing is written there, not
+  // even the lock file.
   {
     CliWorkspace ws(test::SmallBasins(1, 1));
     fs::create_directory_symlink(kUnwritableDir, ws.Root() + "/Output");
     test::CliResult r = ws.Run();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "Mark.out")) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "Output/tarnwell.lock: not written")) << r.err;
   }
 }
 
