@@ -17,6 +17,20 @@ int main(int argc, char** argv) {
   tarnwell::cli::AddRunCommand(app, commands);
   tarnwell::cli::AddChartsCommand(app, commands);
   tarnwell::cli::AddBenchCommand(app, commands);
+  // A first word that names no command: say so, with the commands there are.
+  if (argc > 1 && argv[1][0] != '-') {
+    std::string names;
+    bool known = false;
+    for (const CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+      known = known || command->get_name() == argv[1];
+      names += (names.empty() ? "" : ", ") + command->get_name();
+    }
+    if (!known) {
+      std::cerr << "tarnwell: unknown command \"" << tarnwell::Printable(argv[1]) << "\" (the commands are "
+                << names << ")\n";
+      return 2;
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -74,15 +74,13 @@ void ReadOutletObservations(ModelState& s, TextReader& river) {
                       "the file ends after " + std::to_string(d - 1) + " day lines of " + placed +
                           ", which needs " + std::to_string(s.DaysInYear));
     FieldLine line = river.ReadFields();
-    if (!IsOutletDayLine(line) && line.Count() >= 2 && d > 1) {
+    if (!IsOutletDayLine(line) && d > 1) {
       // Most likely the next year's heading: a day is missing.
-      double v = 0;
-      const int bad = ParseReal(line.View(1), v) ? 2 : 1;
       throw InputError(river.Name(), line.LineNumber(),
-                       "\"" + (line.Count() > static_cast<std::size_t>(bad) ? line.Token(bad) : "") +
-                           "\" (token " + std::to_string(bad) + ") is not a number: is a day missing? " +
-                           placed + " has " + std::to_string(d - 1) + " day lines before this line, and " +
-                           std::to_string(s.CurYear) + " needs " + std::to_string(s.DaysInYear));
+                       "this is no day line (a date, the discharge and the concentration): is a day "
+                       "missing? " + placed + " has " + std::to_string(d - 1) +
+                           " day lines before it, and " + std::to_string(s.CurYear) + " needs " +
+                           std::to_string(s.DaysInYear));
     }
     const double q = line.Real(1);  // m3/s
     const double c = line.Real(2);  // kg/m3
