@@ -349,7 +349,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     // Outlet discharge, simulated and observed, in m3/s.
     v[10] = s.BasinFlow[static_cast<std::size_t>(row.dayOfYear)];
     v[11] = s.BasinObsFlow[static_cast<std::size_t>(row.dayOfYear)];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kDailyColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kDailyColumns, v.data(), v.size());
     rows.push_back(BasinDailyRow(row.label, v));
   }
   out.Daily.Append(rows);
@@ -359,7 +359,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     // Outlet loads, observed and simulated, t/day.
     v[1] = s.BasinObsSediment[static_cast<std::size_t>(row.dayOfYear)];
     v[2] = s.BasinSediment[static_cast<std::size_t>(row.dayOfYear)];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kSedimentColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kSedimentColumns, v.data(), v.size());
     rows.push_back(BasinFourValueRow(row.label, v));
   }
   out.DailyS.Append(rows);
@@ -398,7 +398,7 @@ void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
     const std::array<double, 13> m = MeanOf(row);
     BudgetValues v{};
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kBudgetColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kBudgetColumns, v.data(), v.size());
     rows.push_back(BasinBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
   }
   out.Budget.Append(rows);
@@ -407,7 +407,7 @@ void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
     const std::array<double, 9> m = MeanOf(row);
     SedBudgetValues v{};
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kSedBudgetColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kSedBudgetColumns, v.data(), v.size());
     rows.push_back(BasinSedBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
   }
   out.BudgetS.Append(rows);
