@@ -21,7 +21,11 @@ std::vector<double> SearchSpace::ToValues(const std::vector<double>& unit) const
   for (std::size_t i = 0; i < unit.size() && i < parameters_.size(); ++i) {
     const SearchParameter& p = parameters_[i];
     double v;
-    if (p.log) {
+    if (unit[i] <= 0) {
+      v = p.lower;  // the bounds themselves, exactly (the log scale would round them)
+    } else if (unit[i] >= 1) {
+      v = p.upper;
+    } else if (p.log) {
       const double lo = std::log(p.lower), hi = std::log(p.upper);
       v = std::exp(lo + unit[i] * (hi - lo));
     } else {
