@@ -13,17 +13,19 @@ namespace {
 
 constexpr Colour kLightGrey{170, 170, 170};
 
-// The loss axis: from the lowest loss to the 90th percentile of the finite losses, so that
-// the few far-off points of an early, global search do not flatten the rest.
+// The loss axis: from the lowest loss to the 90th percentile of the finite losses (widened
+// to round ticks), so that the few far-off points of an early, global search do not
+// flatten the rest.
 void LossRange(const std::vector<TraceRecord>& records, XYChart& chart) {
   std::vector<double> losses;
   for (const TraceRecord& r : records)
     if (std::isfinite(r.loss)) losses.push_back(r.loss);
   if (losses.size() < 10) return;
   std::sort(losses.begin(), losses.end());
-  const double top = losses[losses.size() * 9 / 10];
+  const std::vector<double> ticks = RoundTicks(losses.front(), losses[losses.size() * 9 / 10], 7);
+  const double top = ticks.back();
   if (!(top > losses.front())) return;
-  chart.yMin = losses.front();
+  chart.yMin = ticks.front();
   chart.yMax = top;
   const auto above = static_cast<long>(losses.end() - std::upper_bound(losses.begin(), losses.end(), top));
   const auto unscored = static_cast<long>(records.size() - losses.size());
@@ -65,8 +67,13 @@ std::vector<CalibrationChart> CalibrationCharts(const std::vector<SearchParamete
       c.yMax = v;
       break;
     }
-  if (std::isfinite(lowest) && c.yMax > lowest) c.yMin = lowest;
-  else c.yMax = NAN;
+  if (std::isfinite(lowest) && c.yMax > lowest) {
+    const std::vector<double> ticks = RoundTicks(lowest, c.yMax, 7);
+    c.yMin = ticks.front();
+    c.yMax = ticks.back();
+  } else {
+    c.yMax = NAN;
+  }
   charts.push_back(std::move(convergence));
 
   for (std::size_t p = 0; p < parameters.size(); ++p) {

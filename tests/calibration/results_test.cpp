@@ -166,8 +166,9 @@ TEST(Charts, ConvergenceAndDottyPlots) {
   const XYSeries& best = charts[0].chart.series[1];
   EXPECT_EQ(best.style, XYStyle::Steps);
   EXPECT_EQ(best.y, (std::vector<double>{5, 5, 3, 3, 1, 1, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5}));
+  // From the first best down to the lowest, widened to round ticks.
   EXPECT_EQ(charts[0].chart.yMax, 5);
-  EXPECT_EQ(charts[0].chart.yMin, 0.5);
+  EXPECT_EQ(charts[0].chart.yMin, 0);
   // The dotty plot of the log parameter has a log axis over its range, the best marked.
   const XYChart& b = charts[2].chart;
   EXPECT_TRUE(b.logX);
@@ -175,7 +176,8 @@ TEST(Charts, ConvergenceAndDottyPlots) {
   EXPECT_EQ(b.xMax, 10);
   EXPECT_EQ(b.series[1].x, std::vector<double>{1});  // evaluation 7: 10^(6 % 4 - 2)
   EXPECT_EQ(b.series[1].colour, kRed);
-  // The loss axis ends at the 90th percentile: two evaluations above, one unscored.
+  // The loss axis ends at the 90th percentile, 8: two evaluations above, one unscored.
+  EXPECT_EQ(b.yMin, 0);
   EXPECT_EQ(b.yMax, 8);
   EXPECT_EQ(b.note, "2 of 12 evaluations lie above the chart");
 
