@@ -1,13 +1,16 @@
 // A small calibration on a test function, for the tests that kill a calibrating process
 // and that run one under mpirun:
 //   calibration_probe --trace FILE [--resume] [--method dds|sce|lhs] [--evaluations N]
-//                     [--batch B] [--workers W] [--seed S] [--sleep-ms MS]
+//                     [--batch B] [--workers W] [--seed S] [--sleep-ms MS] [--spin-ms MS]
 //                     [--die-after K [--die-rank R]]
-// It prints "best <evaluation> <loss>" when done. --die-after ends rank R (default 1; the
+// It prints "best <evaluation> <loss>" when done. --sleep-ms makes each evaluation wait,
+// --spin-ms makes it compute for that long (to measure evaluations per second). --die-after ends rank R (default 1; the
 // process itself without MPI) abruptly at its K-th evaluation, as a crash would.
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +45,7 @@ int main(int argc, char** argv) {
     return options.count(key) ? std::atol(options[key].c_str()) : fallback;
   };
   const long sleepMs = number("sleep-ms", 0);
+  const long spinMs = number("spin-ms", 0);
   const long dieAfter = number("die-after", 0);
   const long dieRank = number("die-rank", ranks > 1 ? 1 : 0);
   std::atomic<long> done{0};
@@ -51,6 +55,16 @@ int main(int argc, char** argv) {
       std::_Exit(9);
     }
     if (sleepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+    if (spinMs > 0) {
+      // Arithmetic for a fixed thread CPU time, as a model evaluation would spend it.
+      volatile double sink = 0;
+      timespec t0{}, t{};
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
+      do {
+        for (int i = 0; i < 1000; ++i) sink = sink + std::sqrt(static_cast<double>(i));
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+      } while ((t.tv_sec - t0.tv_sec) * 1000.0 + (t.tv_nsec - t0.tv_nsec) / 1e6 < static_cast<double>(spinMs));
+    }
     return EvaluationResult{test::Rosenbrock(x), {x[0]}};
   };
   const int workers = static_cast<int>(number("workers", 2));
