@@ -3,6 +3,7 @@
 // run a batch of evaluations, on this process's threads or spread over MPI ranks.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -36,6 +37,22 @@ EvaluationOutcome RunEvaluation(const EvaluationFunction& evaluate, const std::v
 // Called as each job of a batch ends, on the thread that called Evaluate: the job's index in
 // the batch and its outcome. Returning false starts no further job of the batch.
 using JobFinished = std::function<bool(std::size_t index, EvaluationOutcome&& outcome)>;
+
+// What a pool does with each job that ends: hands it to `finished` unless an earlier call
+// threw, keeping the first exception, and remembers whether to start further jobs.
+class FinishedJobs {
+ public:
+  explicit FinishedJobs(const JobFinished& finished) : finished_(finished) {}
+  void Deliver(std::size_t index, EvaluationOutcome&& outcome);
+  bool StartMore() const { return go_; }
+  // Once every job started has ended: rethrows what `finished` threw.
+  void RethrowIfFailed() const;
+
+ private:
+  const JobFinished& finished_;
+  bool go_ = true;
+  std::exception_ptr error_;
+};
 
 class EvaluatorPool {
  public:

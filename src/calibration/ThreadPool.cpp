@@ -24,6 +24,20 @@ EvaluationOutcome RunEvaluation(const EvaluationFunction& evaluate, const std::v
   return outcome;
 }
 
+void FinishedJobs::Deliver(std::size_t index, EvaluationOutcome&& outcome) {
+  if (error_) return;
+  try {
+    if (!finished_(index, std::move(outcome))) go_ = false;
+  } catch (...) {
+    error_ = std::current_exception();
+    go_ = false;
+  }
+}
+
+void FinishedJobs::RethrowIfFailed() const {
+  if (error_) std::rethrow_exception(error_);
+}
+
 ThreadEvaluatorPool::ThreadEvaluatorPool(EvaluationFunction evaluate, int workers, ThreadStarter start)
     : evaluate_(std::move(evaluate)) {
   if (!start) start = [](std::function<void()> body) { return std::thread(std::move(body)); };
@@ -96,10 +110,9 @@ void ThreadEvaluatorPool::Evaluate(const std::vector<EvaluationJob>& jobs, const
   // At most one job per worker is queued, so a stop leaves the rest unstarted.
   std::size_t next = 0;
   int outstanding = 0;
-  bool go = true;
-  std::exception_ptr error;
+  FinishedJobs ended(finished);
   auto fill = [&] {
-    while (go && next < jobs.size() && outstanding < Capacity()) {
+    while (ended.StartMore() && next < jobs.size() && outstanding < Capacity()) {
       Submit(static_cast<long>(next), jobs[next].values);
       ++next;
       ++outstanding;
@@ -109,17 +122,11 @@ void ThreadEvaluatorPool::Evaluate(const std::vector<EvaluationJob>& jobs, const
   while (outstanding > 0) {
     for (auto& [index, outcome] : TakeFinished(std::chrono::seconds(1))) {
       --outstanding;
-      if (error) continue;
-      try {
-        if (!finished(static_cast<std::size_t>(index), std::move(outcome))) go = false;
-      } catch (...) {
-        error = std::current_exception();
-        go = false;
-      }
+      ended.Deliver(static_cast<std::size_t>(index), std::move(outcome));
     }
     fill();
   }
-  if (error) std::rethrow_exception(error);
+  ended.RethrowIfFailed();
 }
 
 }  // namespace tarnwell

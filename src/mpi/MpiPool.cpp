@@ -291,12 +291,11 @@ void MpiEvaluatorPool::Evaluate(const std::vector<EvaluationJob>& jobs, const Jo
   std::vector<int> busy(s.capacity.size(), 0);
   std::size_t next = 0;
   int outstanding = 0;
-  bool go = true;
-  std::exception_ptr error;
+  FinishedJobs ended(finished);
 
   // Each job to the rank with the most free places (rank 0's own threads included).
   auto fill = [&] {
-    while (go && next < jobs.size()) {
+    while (ended.StartMore() && next < jobs.size()) {
       std::size_t rank = 0;
       int freest = 0;
       for (std::size_t r = 0; r < busy.size(); ++r)
@@ -318,13 +317,7 @@ void MpiEvaluatorPool::Evaluate(const std::vector<EvaluationJob>& jobs, const Jo
   auto deliver = [&](std::size_t rank, long index, EvaluationOutcome&& outcome) {
     --busy[rank];
     --outstanding;
-    if (error) return;
-    try {
-      if (!finished(static_cast<std::size_t>(index), std::move(outcome))) go = false;
-    } catch (...) {
-      error = std::current_exception();
-      go = false;
-    }
+    ended.Deliver(static_cast<std::size_t>(index), std::move(outcome));
   };
 
   fill();
@@ -350,7 +343,7 @@ void MpiEvaluatorPool::Evaluate(const std::vector<EvaluationJob>& jobs, const Jo
     fill();
   }
   s.outbox.Flush();
-  if (error) std::rethrow_exception(error);
+  ended.RethrowIfFailed();
 }
 
 void ServeEvaluations(EvaluationFunction evaluate, int workers) {
