@@ -108,11 +108,24 @@ EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const Obje
 std::string LossName(const ObjectiveSettings& settings) {
   const std::string measure = MeasureName(settings.kind);
   const double w = settings.sedimentWeight;
-  if (w <= 0) return measure;
   std::string conc = measure;
   conc.insert(measure.back() == '|' ? measure.size() - 1 : measure.size(), "_conc");
-  if (w >= 1) return conc;
-  return Number(1 - w) + "*(" + measure + ")+" + Number(w) + "*(" + conc + ")";
+  std::string name = w <= 0   ? measure
+                     : w >= 1 ? conc
+                              : Number(1 - w) + "*(" + measure + ")+" + Number(w) + "*(" + conc + ")";
+  // The years scored, so that a trace names everything its losses depend on.
+  for (std::size_t i = 0; i < settings.years.size();) {
+    std::size_t j = i;
+    while (j + 1 < settings.years.size() && settings.years[j + 1] == settings.years[j] + 1) ++j;
+    name += i == 0 ? ' ' : '+';
+    name += std::to_string(settings.years[i]);
+    if (j > i) {
+      name += '-';
+      name += std::to_string(settings.years[j]);
+    }
+    i = j + 1;
+  }
+  return name;
 }
 
 std::vector<std::string> MetricNames(const ObjectiveSettings& settings) {

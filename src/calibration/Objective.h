@@ -48,7 +48,8 @@ double Loss(ObjectiveKind kind, const FitStatistics& fit, double logNse);
 // the same of the concentration, with a sediment weight). Throws std::runtime_error when a
 // scored year is missing.
 EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const ObjectiveSettings& settings);
-// The trace's name of the loss ("1-KGE", "0.8*(1-KGE)+0.2*(1-KGE_conc)") and of the metrics.
+// The trace's name of the loss, with the years scored ("1-KGE 1991-1992",
+// "0.8*(1-KGE)+0.2*(1-KGE_conc) 1991+1993"), and of the metrics.
 std::string LossName(const ObjectiveSettings& settings);
 std::vector<std::string> MetricNames(const ObjectiveSettings& settings);
 

@@ -8,7 +8,12 @@
 #include <sstream>
 
 #include "TestSupport.h"
+#include <atomic>
+
 #include "calibration/CalibrationCharts.h"
+#include "calibration/ModelCalibration.h"
+#include "calibration/ThreadPool.h"
+#include "inputs/TextFile.h"
 #include "calibration/Objective.h"
 #include "calibration/Progress.h"
 #include "calibration/Summary.h"
@@ -50,7 +55,8 @@ TEST(Objective, DischargeOverTheCalibrationYearsOnly) {
   EXPECT_NEAR(r.metrics[0], kExampleKge, 1e-15);
   EXPECT_DOUBLE_EQ(r.metrics[1], -0.2);
   EXPECT_DOUBLE_EQ(r.metrics[3], 20);
-  EXPECT_EQ(LossName(kge), "1-KGE");
+  EXPECT_EQ(LossName(kge), "1-KGE 1991");
+  EXPECT_EQ(LossName({ObjectiveKind::Kge, 0, {1991, 1992, 1993, 1995, 1997, 1998}}), "1-KGE 1991-1993+1995+1997-1998");
   EXPECT_EQ(MetricNames(kge), (std::vector<std::string>{"KGE", "NSE", "logNSE", "PBIAS"}));
 
   // 1991 and 1993 together: observed 1 2 3 4 2 2, simulated 2 2 2 6 2 2; sums 14 and 16.
@@ -89,7 +95,7 @@ TEST(Objective, SedimentConcentrationWeighedIn) {
   ASSERT_EQ(r.metrics.size(), 8u);
   EXPECT_DOUBLE_EQ(r.metrics[0], 1);
   EXPECT_NEAR(r.metrics[4], kExampleKge, 1e-14);
-  EXPECT_EQ(LossName(half), "0.5*(1-KGE)+0.5*(1-KGE_conc)");
+  EXPECT_EQ(LossName(half), "0.5*(1-KGE)+0.5*(1-KGE_conc) 2000");
   EXPECT_EQ(MetricNames(half).back(), "PBIAS_conc");
   EXPECT_NEAR(ScoreBasinYears({y}, {ObjectiveKind::Pbias, 1, {2000}}).loss, 20, 1e-12);
   EXPECT_EQ(LossName({ObjectiveKind::Pbias, 1, {}}), "|PBIAS_conc|");
@@ -203,6 +209,53 @@ TEST(Charts, ConvergenceAndDottyPlots) {
       if (image.pixel(x, y) == qRgb(0, 0, 255)) ++blue;
   EXPECT_GT(blue, 500);
 #endif
+}
+
+TEST(ModelCalibration, FindsTheParametersOfASyntheticBasin) {
+  // A basin whose discharge is a recession of its rain: the flow of a year is the observed
+  // flow scaled by FieldCapacity / 0.3, shifted by 100 (DeepLeakageCoef - 0.1). The calibration
+  // file, the plan, the evaluation and the runner must bring back 0.3 and 0.1.
+  const std::string file =
+      "evaluations 400\nseed 7\nbatch 4\nwarmup 2000\ncalibration 2001-2002\nvalidation 2003\n"
+      "FieldCapacity 0.2 0.4\nDeepLeakageCoef 0.01 1 log\n";
+  ParameterSet current;
+  current.SaturatedWaterContent = 0.45, current.WiltingPoint = 0.1;
+  current.FieldCapacity = 0.25, current.DeepLeakageCoef = 0.5;
+  TextReader reader = TextReader::FromString(file, "cal.txt");
+  const CalibrationConfig config = ReadCalibrationFile(reader, current);
+  std::vector<double> observed(365);
+  for (std::size_t d = 0; d < observed.size(); ++d) observed[d] = 50 + 40 * std::sin(0.05 * static_cast<double>(d));
+  observed[100] = -999;
+  std::atomic<int> simulations{0};
+  const BasinSimulator simulate = [&](const ParameterSet& p) {
+    ++simulations;
+    std::vector<BasinYear> years;
+    for (int y = 2000; y <= 2003; ++y) {
+      BasinYear b{y, {}, observed, {}, {}};
+      for (double q : observed) b.simFlow.push_back(q * p.FieldCapacity / 0.3 + (p.DeepLeakageCoef - 0.1) * 100);
+      years.push_back(b);
+    }
+    return years;
+  };
+  test::TempDir dir;
+  const CalibrationRun run = PlanCalibration(config, current, dir / "trace.csv", "trace.csv", false);
+  EXPECT_EQ(run.start, (std::vector<double>{0.25, 0.5}));
+  EXPECT_EQ(run.lossName, "1-KGE 2001-2002");
+  ThreadEvaluatorPool pool(ModelEvaluation(config, current, simulate), 2);
+  const CalibrationResult result = RunCalibration(run, pool);
+  EXPECT_EQ(simulations, 400);
+  EXPECT_NEAR(result.Best().values[0], 0.3, 0.01);
+  EXPECT_NEAR(result.Best().values[1], 0.1, 0.01);
+  EXPECT_LT(result.Best().loss, 0.01);
+
+  ParameterSet best = current;
+  SetCalibratedValues(config, result.Best().values, best);
+  const std::string saved = dir / "best.txt";
+  WriteParameterFile(saved, "best.txt", best);
+  ParameterSet loaded;
+  LoadParameters(saved, "best.txt", loaded);
+  EXPECT_EQ(loaded.FieldCapacity, result.Best().values[0]);
+  EXPECT_EQ(loaded.DeepLeakageCoef, result.Best().values[1]);
 }
 
 TEST(Progress, PlainLinesAndTheBar) {
