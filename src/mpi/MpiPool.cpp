@@ -238,6 +238,14 @@ struct MpiEvaluatorPool::State {
 MpiEvaluatorPool::MpiEvaluatorPool(EvaluationFunction evaluate, int workers) : state_(std::make_unique<State>()) {
   if (!MpiRunning() || WorldRank() != 0) throw std::logic_error("the MPI pool belongs to rank 0 of a running job");
   State& s = *state_;
+  // From here on a job that mpirun ends (another rank died, even before it said hello)
+  // leaves rank 0 with the notice.
+  gNotice = EndNotice().c_str();
+  gNoticeLength = EndNotice().size();
+  struct sigaction action {};
+  action.sa_handler = OnTerminate;
+  sigemptyset(&action.sa_mask);
+  s.handling = ::sigaction(SIGTERM, &action, &s.previous) == 0;
   std::string problem;
   try {
     s.local = std::make_unique<ThreadEvaluatorPool>(std::move(evaluate), workers);
@@ -261,14 +269,9 @@ MpiEvaluatorPool::MpiEvaluatorPool(EvaluationFunction evaluate, int workers) : s
   }
   if (!problem.empty()) {
     s.StopOthers();
+    if (s.handling) ::sigaction(SIGTERM, &s.previous, nullptr);
     throw std::runtime_error(problem);
   }
-  gNotice = EndNotice().c_str();
-  gNoticeLength = EndNotice().size();
-  struct sigaction action {};
-  action.sa_handler = OnTerminate;
-  sigemptyset(&action.sa_mask);
-  s.handling = ::sigaction(SIGTERM, &action, &s.previous) == 0;
 }
 
 MpiEvaluatorPool::~MpiEvaluatorPool() {

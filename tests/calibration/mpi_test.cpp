@@ -67,5 +67,17 @@ TEST(Mpi, ARankThatDiesEndsTheRunAndResumeFinishesIt) {
   EXPECT_EQ(resumed.log, reference.log);
 }
 
+TEST(Mpi, AFailedEvaluationOnAnotherRankEndsTheRunWithItsMessage) {
+  test::TempDir dir;
+  const std::string trace = dir / "failed.csv";
+  const test::ProbeExit failed =
+      MpiRun(2, With({"--workers", "1", "--trace", trace, "--throw-after", "5"}), dir / "failed.log");
+  EXPECT_FALSE(failed.timedOut) << failed.log;
+  EXPECT_TRUE(failed.exited && failed.status != 0) << failed.log;
+  EXPECT_NE(failed.log.find(") failed: deliberate failure on rank 1"), std::string::npos) << failed.log;
+  EXPECT_NE(failed.log.find("calibration_probe: evaluation "), std::string::npos) << failed.log;
+  EXPECT_GE(test::TraceWithoutSeconds(trace).size(), 1u);
+}
+
 }  // namespace
 }  // namespace tarnwell

@@ -2,10 +2,11 @@
 // and that run one under mpirun:
 //   calibration_probe --trace FILE [--resume] [--method dds|sce|lhs] [--evaluations N]
 //                     [--batch B] [--workers W] [--seed S] [--sleep-ms MS] [--spin-ms MS]
-//                     [--die-after K [--die-rank R]]
+//                     [--die-after K | --throw-after K] [--die-rank R]
 // It prints "best <evaluation> <loss>" when done. --sleep-ms makes each evaluation wait,
 // --spin-ms makes it compute for that long (to measure evaluations per second). --die-after ends rank R (default 1; the
-// process itself without MPI) abruptly at its K-th evaluation, as a crash would.
+// process itself without MPI) abruptly at its K-th evaluation, as a crash would;
+// --throw-after makes that evaluation fail with an exception instead.
 #include <unistd.h>
 
 #include <chrono>
@@ -47,12 +48,17 @@ int main(int argc, char** argv) {
   const long sleepMs = number("sleep-ms", 0);
   const long spinMs = number("spin-ms", 0);
   const long dieAfter = number("die-after", 0);
+  const long throwAfter = number("throw-after", 0);
   const long dieRank = number("die-rank", ranks > 1 ? 1 : 0);
   std::atomic<long> done{0};
   const EvaluationFunction evaluate = [&](const std::vector<double>& x) {
-    if (dieAfter > 0 && rank == dieRank && ++done == dieAfter) {
-      std::fprintf(stderr, "rank %d: ending abruptly at its evaluation %ld\n", rank, dieAfter);
-      std::_Exit(9);
+    if ((dieAfter > 0 || throwAfter > 0) && rank == dieRank) {
+      const long mine = ++done;
+      if (mine == dieAfter) {
+        std::fprintf(stderr, "rank %d: ending abruptly at its evaluation %ld\n", rank, dieAfter);
+        std::_Exit(9);
+      }
+      if (mine == throwAfter) throw std::runtime_error("deliberate failure on rank " + std::to_string(rank));
     }
     if (sleepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
     if (spinMs > 0) {
@@ -101,7 +107,7 @@ int main(int argc, char** argv) {
     std::printf("best %ld %.17g\n", result.Best().number, result.Best().loss);
     return 0;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "calibration_probe: %s\n", e.what());
+    if (rank == 0) std::fprintf(stderr, "calibration_probe: %s\n", e.what());
     return 1;
   }
 }
