@@ -29,12 +29,13 @@ struct ProbeExit {
   std::string log;  // standard output and error
 };
 
-// Runs argv (argv[0] a path) with its output in `log`. With killAtLines > 0 the process gets
+// Runs argv (argv[0] a path) with its output in `log` and `environment` added to its own. With killAtLines > 0 the process gets
 // SIGKILL once `trace` has that many lines (the header counts). A process still running
 // after timeoutSeconds is killed with its whole group. Orphans of the process (the
 // writers of a killed run) are waited for.
 inline ProbeExit RunProcess(std::vector<std::string> argv, const std::string& log, const std::string& trace = "",
-                            long killAtLines = 0, int timeoutSeconds = 120) {
+                            long killAtLines = 0, int timeoutSeconds = 120,
+                            const std::vector<std::pair<std::string, std::string>>& environment = {}) {
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -43,13 +44,7 @@ inline ProbeExit RunProcess(std::vector<std::string> argv, const std::string& lo
     if (out < 0) ::_exit(126);
     ::dup2(out, 1);
     ::dup2(out, 2);
-    // Open MPI refuses root without these; this machine's CI runs as root.
-    ::setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
-    ::setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
-#ifdef TARNWELL_MPI_LEAKS
-    // Open MPI keeps memory until the process ends; the leak checker is told so.
-    ::setenv("LSAN_OPTIONS", "suppressions=" TARNWELL_MPI_LEAKS ":print_suppressions=0", 1);
-#endif
+    for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
