@@ -22,6 +22,7 @@ class DdsSearch : public Search {
     // The first point: the given start, or the best of max(5, 0.5 % of the budget) uniform
     // random points.
     if (start) {
+      startGiven_ = true;
       initial_.push_back(*start);
     } else {
       const long count = std::min(budget_, std::max(5L, std::lround(0.005 * static_cast<double>(budget_))));
@@ -43,6 +44,13 @@ class DdsSearch : public Search {
       batchPoints_.assign(initial_.begin() + static_cast<std::ptrdiff_t>(nextInitial_),
                           initial_.begin() + static_cast<std::ptrdiff_t>(end));
       nextInitial_ = end;
+      // A given start is the point to perturb before its loss is known: the rest of the
+      // first batch perturbs it, so that no worker waits for it.
+      if (startGiven_) {
+        best_ = initial_[0];
+        for (long k = static_cast<long>(batchPoints_.size()); k < size; ++k)
+          batchPoints_.push_back(Perturb(proposed_ + k + 1));
+      }
     } else {
       for (long k = 0; k < size; ++k) batchPoints_.push_back(Perturb(proposed_ + k + 1));
     }
@@ -96,6 +104,7 @@ class DdsSearch : public Search {
   Random random_;
   std::vector<std::vector<double>> initial_;
   std::size_t nextInitial_ = 0;
+  bool startGiven_ = false;
   long proposed_ = 0;
   std::vector<std::vector<double>> batchPoints_;
   std::vector<double> best_;
