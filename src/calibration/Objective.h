@@ -15,18 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "app/Evaluator.h"
 #include "calibration/CalibrationFile.h"
 #include "calibration/Evaluation.h"
 #include "results/GoodnessOfFit.h"
 
 namespace tarnwell {
 
-// One simulated year at the basin outlet, day by day from 1 January.
-struct BasinYear {
-  int year = 0;
-  std::vector<double> simFlow, obsFlow;          // m3/s
-  std::vector<double> simSediment, obsSediment;  // t/day
-};
 
 struct ObjectiveSettings {
   ObjectiveKind kind = ObjectiveKind::Kge;

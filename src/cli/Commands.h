@@ -19,6 +19,11 @@ void AddCheckCommand(CLI::App& app, CommandMap& commands);
 void AddRunCommand(CLI::App& app, CommandMap& commands);
 void AddChartsCommand(CLI::App& app, CommandMap& commands);
 void AddBenchCommand(CLI::App& app, CommandMap& commands);
+void AddCalibrateCommand(CLI::App& app, CommandMap& commands);
+
+// This process's rank and the number of ranks of its MPI job (0 and 1 without mpirun).
+int MpiRank();
+int MpiSize();
 
 // --workspace W on a subcommand: an existing directory (default: the current directory).
 void AddWorkspaceOption(CLI::App& command, std::string& workspace);
