@@ -8,7 +8,8 @@
 # the dying run's registers and opens the run's log (named by the run's pid) for the note
 # "Unable to get registers from thread N."; the run's death kills the tracer, mostly before
 # the note is written, which leaves an empty file. Such a note, or the tracer's "was not
-# suspended" note, is not a finding: a leak it could cause would be reported after it.
+# suspended" note, is no finding by itself: whatever the check then finds is reported after
+# it in the same log.
 #
 # Usage: sanitizer-logs.sh DIR
 set -euo pipefail
