@@ -1,6 +1,9 @@
 #include "app/Driver.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 
 #include "app/DayEngine.h"
 #include "app/Progress.h"
@@ -50,14 +53,34 @@ void RequireArea(const Session& session, int k) {
 }
 
 Driver::Driver(Session& session, ProgressObserver& observer, DayEngine& engine)
-    : session_(session), observer_(observer), engine_(engine) {}
+    : session_(session), observer_(observer), engine_(engine) {
+  main_.session = &session_;
+  main_.engine = &engine_;
+  main_.observer = &observer_;
+}
+
+
+namespace {
+
+// A lane's own display, told nothing while it runs: the driver tells the window of each
+// sub-basin when it has finished (Publish).
+class QuietObserver : public ProgressObserver {};
+QuietObserver quietObserver;
+
+}  // namespace
+
+void Driver::RunSideBySide(int threads, EngineFactory makeEngine, bool always) {
+  threads_ = threads < 1 ? 1 : threads;
+  makeEngine_ = std::move(makeEngine);
+  alwaysSideBySide_ = always;
+}
 
 void Driver::Button3Click() {
   ModelState& s = session_.state;
   // Every input of the run is checked before the first output file is emptied: a run that
   // could not finish must not destroy the results of an earlier one. Inputs given read were
   // checked when they were read.
-  if (!inputs_) CheckInputs(session_, yearsToCheck_);
+  if (!inputs_) sizes_ = CheckInputs(session_, yearsToCheck_);
   // Every run starts from nothing: counters, whole-basin files and the outlet series. It
   // also ends browsing, so "下一年" simulates again; the years to simulate come back from
   // the parameter file, which every sub-basin reloads.
@@ -72,7 +95,7 @@ void Driver::Button3Click() {
   s.YearIndex = 1;
   s.CurrentInputFile = s.ProgramDir + kRiverFilePath;
   if (!noFiles_) aggregation_.RiverFile.emplace(session_.Open(s.CurrentInputFile));
-  for (int k = 1; k <= s.SubBasinCount; ++k) SimulateSubBasinYear(k, false);
+  RunSubBasins(false);
   EndBasinYear();
 }
 
@@ -109,28 +132,186 @@ Driver::StepResult Driver::Button7Click() {
     s.YearIndex = simYears;
     return StepResult::Finished;
   }
-  for (int k = 1; k <= s.SubBasinCount; ++k) SimulateSubBasinYear(k, true);
+  RunSubBasins(true);
   EndBasinYear();
   return StepResult::Simulated;
 }
 
-void Driver::ReadInputs(int k, bool nextYear) {
+void Driver::RunSubBasins(bool nextYear) {
   ModelState& s = session_.state;
+  const auto n = static_cast<std::size_t>(s.SubBasinCount);
+  if (metResume_.size() < n + 1) metResume_.resize(n + 1);
+  lastLanes_ = LanesFor(s.SubBasinCount);
+  if (lastLanes_ <= 1) {
+    for (int k = 1; k <= s.SubBasinCount; ++k) SimulateSubBasinYear(k, nextYear, main_);
+    return;
+  }
+  RunLanes(nextYear, lastLanes_);
+}
+
+// Side by side pays when the sub-basins can share the threads evenly: a sub-basin's year
+// costs about its inside cells (the days) plus a share of all its cells (reading and
+// preparing the grids). One after the other, the threads split each sub-basin's rows, but
+// reading and preparing stay on one thread; side by side, each lane does all of its own.
+// The longest lane (largest sub-basins first, each to the least loaded lane) decides.
+int Driver::LanesFor(int subBasins) const {
+  if (threads_ <= 1 || subBasins <= 1 || !makeEngine_ || sizes_.size() != static_cast<std::size_t>(subBasins))
+    return 1;
+  constexpr double kPreparing = 0.3;  // per cell of the grid, against a cell's year of days
+  const int lanes = std::min(threads_, subBasins);
+  if (alwaysSideBySide_) return lanes;
+  const double rowThreads = threads_ / lanes;
+  double oneByOne = 0;
+  std::vector<double> cost;
+  for (const SubBasinCheck& c : sizes_) {
+    const double grid = static_cast<double>(c.rows) * c.cols;
+    oneByOne += static_cast<double>(c.insideCells) / threads_ + kPreparing * grid;
+    cost.push_back(static_cast<double>(c.insideCells) / rowThreads + kPreparing * grid);
+  }
+  std::sort(cost.begin(), cost.end(), std::greater<>());
+  std::vector<double> load(static_cast<std::size_t>(lanes), 0.0);
+  for (double c : cost) *std::min_element(load.begin(), load.end()) += c;
+  const double sideBySide = *std::max_element(load.begin(), load.end());
+  return sideBySide < oneByOne ? lanes : 1;
+}
+
+void Driver::RunLanes(bool nextYear, int lanes) {
+  ModelState& s = session_.state;
+  const int threadsPerLane = std::max(1, threads_ / lanes);
+  while (static_cast<int>(lanes_.size()) < lanes) {
+    Lane lane;
+    lane.own = std::make_unique<Session>(session_.ws.Root().string());
+    lane.session = lane.own.get();
+    lane.ownEngine = makeEngine_(threadsPerLane);
+    lane.engine = lane.ownEngine.get();
+    lane.observer = &quietObserver;
+    lanes_.push_back(std::move(lane));
+  }
+  // Largest first, each to the lane that frees up first.
+  std::vector<int> order;
+  for (int k = 1; k <= s.SubBasinCount; ++k) order.push_back(k);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return sizes_[static_cast<std::size_t>(a - 1)].insideCells > sizes_[static_cast<std::size_t>(b - 1)].insideCells;
+  });
+  // What every sub-basin of the year starts from, as one after the other they would: the
+  // run's counters, the tables of the sub-basins, and the growth index (every sub-basin
+  // computes the same one from the season file, over the days the year before left).
+  const DaySeries growthBefore = s.GrowthIndex;
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> stop{false};
+  std::mutex failed;
+  int failedAt = 0;
+  std::exception_ptr failure;
+  std::vector<Session*> lastOf(static_cast<std::size_t>(s.SubBasinCount) + 1, nullptr);
+  auto work = [&](Lane& lane) {
+    ModelState& ls = lane.session->state;
+    for (;;) {
+      const std::size_t i = next++;
+      if (i >= order.size() || stop) return;
+      const int k = order[i];
+      try {
+        {
+          std::lock_guard<std::mutex> hold(publish_);
+          ls.ProgramDir = s.ProgramDir;
+          ls.ParamFilePath = s.ParamFilePath;
+          ls.SubBasinCount = s.SubBasinCount;
+          ls.SubBasinName = s.SubBasinName;
+          ls.SubBasinK = s.SubBasinK;
+          ls.SubBasinX = s.SubBasinX;
+          ls.SubBasinFlow.resize(s.SubBasinFlow.size());
+          ls.SubBasinSediment.resize(s.SubBasinSediment.size());
+          ls.YearEndState = s.YearEndState;
+          ls.YearIndex = s.YearIndex;
+          ls.MetLinesRead = s.MetLinesRead;
+          ls.RunStarted = s.RunStarted;
+          ls.GrowthIndex = growthBefore;
+          lane.session->params = session_.params;
+        }
+        SimulateSubBasinYear(k, nextYear, lane);
+        std::lock_guard<std::mutex> hold(publish_);
+        const auto col = static_cast<std::size_t>(k);
+        s.SubBasinFlow[col] = ls.SubBasinFlow[col];
+        s.SubBasinSediment[col] = ls.SubBasinSediment[col];
+        s.YearEndState[col] = ls.YearEndState[col];
+        lastOf[col] = lane.session;
+        Publish(k, ls);
+      } catch (...) {
+        std::lock_guard<std::mutex> hold(failed);
+        // Of several failures the sub-basin first in the list speaks, as it would have
+        // one after the other.
+        if (!failure || k < failedAt) {
+          failure = std::current_exception();
+          failedAt = k;
+        }
+        stop = true;
+        return;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  try {
+    for (int i = 1; i < lanes; ++i) threads.emplace_back(work, std::ref(lanes_[static_cast<std::size_t>(i)]));
+  } catch (const std::exception& e) {
+    stop = true;
+    for (std::thread& t : threads) t.join();
+    throw std::runtime_error("cannot start " + std::to_string(lanes) + " threads for the sub-basins: " + e.what());
+  }
+  work(lanes_[0]);
+  for (std::thread& t : threads) t.join();
+  if (failure) std::rethrow_exception(failure);
+  // The year's calendar and growth index for the whole basin, and the parameters, as the
+  // last sub-basin left them.
+  session_.params = lastOf.back()->params;
+  const ModelState& last = lastOf.back()->state;
+  s.CurYear = last.CurYear;
+  s.DaysInYear = last.DaysInYear;
+  s.DaysInMonth = last.DaysInMonth;
+  s.MonthCount = last.MonthCount;
+  s.GrowthIndex = last.GrowthIndex;
+}
+
+// The window's (or the command line's) view of a sub-basin that has finished its year side
+// by side: its series copied into the session's state, then the displays told, one
+// sub-basin at a time.
+void Driver::Publish(int k, const ModelState& from) {
+  ModelState& s = session_.state;
+  s.CurYear = from.CurYear;
+  s.DaysInYear = from.DaysInYear;
+  s.DayCount = from.DayCount;
+  s.StartDay = from.StartDay;
+  s.BasinArea = from.BasinArea;
+  s.MeanElev = from.MeanElev;
+  s.StationElev = from.StationElev;
+  for (DaySeries ModelState::*series :
+       {&ModelState::ObsFlow, &ModelState::SimFlow, &ModelState::MeanPrecip, &ModelState::ObsSediment,
+        &ModelState::SimSediment, &ModelState::MeanSnowPack, &ModelState::MeanFrozen,
+        &ModelState::AirTempAdj, &ModelState::GroundWaterLevel, &ModelState::DailyTemp})
+    s.*series = from.*series;
+  observer_.SetLabel1("子流域" + std::to_string(k) + "  ");
+  observer_.ShowResultsPanel();
+  observer_.FillStatGrids(k, s.YearIndex);
+  observer_.DrawCharts(k, s.YearIndex);
+  observer_.SubBasinYearDone(k, s.YearIndex);
+}
+
+void Driver::ReadInputs(int k, bool nextYear, Lane& lane) {
+  ModelState& s = lane.session->state;
+  ProgressObserver& observer = *lane.observer;
   if (!nextYear) {
-    observer_.SetProgressMax(100);
-    observer_.SetProgressPosition(2);
-    observer_.SetLabel2("数据读取");
+    observer.SetProgressMax(100);
+    observer.SetProgressPosition(2);
+    observer.SetLabel2("数据读取");
   }
   if (inputs_) {
     const SubBasinInputs& in = inputs_->subBasins.at(static_cast<std::size_t>(k - 1));
     ApplyTerrainGrid(s, in.terrain);
-    observer_.SetProgressPosition(4);
+    observer.SetProgressPosition(4);
     ApplyLandUseGrid(s, in.landUse);
-    observer_.SetProgressPosition(6);
+    observer.SetProgressPosition(6);
     ApplySeasonDays(s, in.seasonDays);
-    observer_.SetProgressPosition(8);
+    observer.SetProgressPosition(8);
     ApplySlopeValues(s, in.slope);
-    observer_.SetProgressPosition(10);
+    observer.SetProgressPosition(10);
     return;
   }
   struct Step {
@@ -144,15 +325,15 @@ void Driver::ReadInputs(int k, bool nextYear) {
                         {5, ReadSlopeGrid, 10}};
   for (const Step& step : steps) {
     s.CurrentInputFile = s.InputPath[static_cast<std::size_t>(step.input)];
-    TextReader file = session_.Open(s.CurrentInputFile);
+    TextReader file = lane.session->Open(s.CurrentInputFile);
     step.read(s, file);
-    observer_.SetProgressPosition(step.position);
+    observer.SetProgressPosition(step.position);
   }
 }
 
-void Driver::SetInitialState(int k, bool nextYear) {
-  ModelState& s = session_.state;
-  const ParameterSet& p = session_.params;
+void Driver::SetInitialState(int k, bool nextYear, Lane& lane) {
+  ModelState& s = lane.session->state;
+  const ParameterSet& p = lane.session->params;
   const std::size_t n = s.CellCount();
   const auto& carry = s.YearEndState[static_cast<std::size_t>(k)];
   if (!nextYear) {
@@ -185,72 +366,79 @@ void Driver::SetInitialState(int k, bool nextYear) {
       if (nextYear) s.WTElev[i] = carry[6];
     }
   }
-  RequireInsideCells(session_, k, inside);
-  RequireArea(session_, k);
+  // A year without a simulated day leaves the snow and frozen water it began with: its own,
+  // not those another sub-basin left in the year-end values.
+  s.YearEndValue[8] = nextYear ? carry[8] : 0.0;
+  s.YearEndValue[9] = nextYear ? carry[9] : 0.0;
+  RequireInsideCells(*lane.session, k, inside);
+  RequireArea(*lane.session, k);
   s.MeanElev = elevSum / static_cast<double>(inside);
-  if (nextYear) observer_.SetProgressPosition(10);
+  if (nextYear) lane.observer->SetProgressPosition(10);
 }
 
-TextReader Driver::OpenMeteorologicalFile(int k) {
-  const ModelState& s = session_.state;
+TextReader Driver::OpenMeteorologicalFile(int k, Lane& lane) {
+  const Session& session = *lane.session;
+  const ModelState& s = session.state;
   const auto col = static_cast<std::size_t>(k);
-  if (metResume_.size() <= col) metResume_.resize(col + 1);
   const MetResume& r = metResume_[col];
   // The cursor holds only when it is this file's and stands where the years done end.
-  if (r.at.linesDone == s.MetLinesRead && r.fsPath == session_.ws.Resolve(s.CurrentInputFile))
-    return session_.OpenAt(s.CurrentInputFile, r.at);
-  return session_.Open(s.CurrentInputFile);
+  if (r.at.linesDone == s.MetLinesRead && r.fsPath == session.ws.Resolve(s.CurrentInputFile))
+    return session.OpenAt(s.CurrentInputFile, r.at);
+  return session.Open(s.CurrentInputFile);
 }
 
-void Driver::LoadParametersForSubBasin() {
+void Driver::LoadParametersForSubBasin(Lane& lane) {
+  Session& session = *lane.session;
   if (!fixedParameters_) {
-    LoadCurrentParameters(session_);
+    LoadCurrentParameters(session);
     return;
   }
   // The window's erodibility choice is not part of the file: it stays as set.
-  const int mode = session_.params.ErodibilityMode;
-  session_.params = *fixedParameters_;
-  session_.params.ErodibilityMode = mode;
+  const int mode = session.params.ErodibilityMode;
+  session.params = *fixedParameters_;
+  session.params.ErodibilityMode = mode;
 }
 
-void Driver::SimulateSubBasinYear(int k, bool nextYear) {
-  ModelState& s = session_.state;
+void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
+  Session& session = *lane.session;
+  ModelState& s = session.state;
+  ProgressObserver& observer = *lane.observer;
   s.SimulatedSubBasin = k;
   const auto col = static_cast<std::size_t>(k);
   if (nextYear) {
-    LoadParametersForSubBasin();
+    LoadParametersForSubBasin(lane);
     s.ClearGrids();
-    if (!inputs_) LoadPaths(session_, k);
+    if (!inputs_) LoadPaths(session, k);
   } else {
     s.ClearGrids();
-    if (!inputs_) LoadPaths(session_, k);
-    LoadParametersForSubBasin();
+    if (!inputs_) LoadPaths(session, k);
+    LoadParametersForSubBasin(lane);
   }
   const std::string label1 = "子流域" + std::to_string(k) + "  ";
   const std::string dir = SubBasinOutputDir(s, k);
   if (!nextYear) {
-    observer_.SetLabel1(label1);
+    observer.SetLabel1(label1);
     std::string why;
-    if (!noFiles_ && !session_.ws.CreateDirectory(dir, &why))
-      throw FileError(session_.Display(dir), 0, "cannot create the directory: " + why);
+    if (!noFiles_ && !session.ws.CreateDirectory(dir, &why))
+      throw FileError(session.Display(dir), 0, "cannot create the directory: " + why);
   }
-  files_ = noFiles_ ? YearFiles{} : BindYearFiles(session_, dir);
-  mark_ = noFiles_ ? OutputFile{} : BindFile(session_, s.ProgramDir + kMarkFilePath);
+  lane.files = noFiles_ ? YearFiles{} : BindYearFiles(session, dir);
+  lane.mark = noFiles_ ? OutputFile{} : BindFile(session, s.ProgramDir + kMarkFilePath);
   if (!nextYear) {
-    for (const OutputFile* f :
-         {&files_.Daily, &files_.DailyS, &files_.Budget, &files_.BudgetS, &files_.DailyF})
+    for (const OutputFile* f : {&lane.files.Daily, &lane.files.DailyS, &lane.files.Budget,
+                                &lane.files.BudgetS, &lane.files.DailyF})
       f->Create();
   } else {
-    observer_.SetLabel1(label1);
+    observer.SetLabel1(label1);
   }
 
-  ReadInputs(k, nextYear);
-  SetInitialState(k, nextYear);
+  ReadInputs(k, nextYear, lane);
+  SetInitialState(k, nextYear, lane);
 
   if (!nextYear) {
-    observer_.SetLabel2("模拟准备");
-    observer_.ShowResultsPanel();
-    s.SedStore = session_.params.SedimentStoreInitial;
+    observer.SetLabel2("模拟准备");
+    observer.ShowResultsPanel();
+    s.SedStore = session.params.SedimentStoreInitial;
   } else {
     // Each sub-basin continues from its own channel store and outlet reservoirs.
     const auto& carry = s.YearEndState[col];
@@ -258,60 +446,68 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear) {
     s.RoutedGwFlow = carry[5];
     s.RoutedInterflow = carry[10];
   }
-  ReadMeteorologicalBlock(k);
+  ReadMeteorologicalBlock(k, lane);
 
-  if (!nextYear) observer_.SetLabel2("模拟计算");
-  WriteSubBasinHeaders(s, files_);
-  SimulateYearDays(k);
+  if (!nextYear) observer.SetLabel2("模拟计算");
+  WriteSubBasinHeaders(s, lane.files);
+  SimulateYearDays(k, lane);
 
-  observer_.SetLabel2("结果统计");
-  WriteFrozenDaily(s, files_, s.DayCount);
-  WriteSedimentDaily(s, files_, mark_, s.DayCount);
-  WritePeriodStatistics(s, files_, s.StartDay, s.DayCount, 2);
+  observer.SetLabel2("结果统计");
+  WriteFrozenDaily(s, lane.files, s.DayCount);
+  {
+    // The run marker is one file of every sub-basin.
+    std::unique_lock<std::mutex> marker(publish_, std::defer_lock);
+    if (&lane != &main_) marker.lock();
+    WriteSedimentDaily(s, lane.files, lane.mark, s.DayCount);
+  }
+  WritePeriodStatistics(s, lane.files, s.StartDay, s.DayCount, 2);
 
   if (!nextYear) {
-    observer_.SetProgressPosition(95);
-    observer_.FillStatGrids(k, s.YearIndex);
+    observer.SetProgressPosition(95);
+    observer.FillStatGrids(k, s.YearIndex);
   } else {
-    observer_.FillStatGrids(k, s.YearIndex);
-    observer_.SetProgressPosition(100);
+    observer.FillStatGrids(k, s.YearIndex);
+    observer.SetProgressPosition(100);
   }
   for (int d = 1; d <= s.DayCount; ++d)
     s.AirTempAdj[d] = s.DailyTemp[d] - kLapseRate * (s.MeanElev - s.StationElev);
-  observer_.DrawCharts(k, s.YearIndex);
+  observer.DrawCharts(k, s.YearIndex);
 
   // The sub-basin's outflow for the whole basin: mm/day over its area to m3/s.
   for (int d = 1; d <= kMaxDays; ++d) {
     s.SubBasinFlow[col][d] = s.SimFlow[d] * s.BasinArea / kDepthToFlow;
     s.SubBasinSediment[col][d] = s.SimSediment[d];
   }
-  if (!nextYear) observer_.SetProgressPosition(100);
+  if (!nextYear) observer.SetProgressPosition(100);
   for (int r = 1; r <= 10; ++r)
     s.YearEndState[col][static_cast<std::size_t>(r)] = s.YearEndValue[static_cast<std::size_t>(r)];
-  observer_.SubBasinYearDone(k, s.YearIndex);
+  observer.SubBasinYearDone(k, s.YearIndex);
 }
 
-void Driver::ReadMeteorologicalBlock(int k) {
-  ModelState& s = session_.state;
+void Driver::ReadMeteorologicalBlock(int k, Lane& lane) {
+  Session& session = *lane.session;
+  ModelState& s = session.state;
   if (inputs_) {
-    ApplyMeteorologicalYear(s, session_.params,
+    ApplyMeteorologicalYear(s, session.params,
                             inputs_->subBasins.at(static_cast<std::size_t>(k - 1))
                                 .years.at(static_cast<std::size_t>(s.YearIndex - 1)));
     return;
   }
   const auto col = static_cast<std::size_t>(k);
   s.CurrentInputFile = s.InputPath[3];
-  TextReader metFile = OpenMeteorologicalFile(k);
+  TextReader metFile = OpenMeteorologicalFile(k, lane);
   // The line the year's header stands on (the reader first passes the years done).
   const long header =
       (s.MetLinesRead > 1 ? std::max(metFile.LineNumber(), s.MetLinesRead) : metFile.LineNumber()) + 1;
-  ReadMeteorologicalYear(s, session_.params, metFile);
-  metResume_[col] = {session_.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
-  // Every sub-basin simulates the same calendar year: the whole-basin year sums them day by day.
+  ReadMeteorologicalYear(s, session.params, metFile);
+  metResume_[col] = {session.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
+  // Every sub-basin simulates the same calendar year: the whole-basin year sums them day by
+  // day. Side by side the check of the run has seen to it.
+  if (&lane != &main_) return;
   if (k == 1) {
     yearOfFirst_ = s.CurYear;
   } else if (s.CurYear != yearOfFirst_) {
-    throw InputError(session_.Display(s.InputPath[3]), header,
+    throw InputError(session.Display(s.InputPath[3]), header,
                      "the year block is " + std::to_string(s.CurYear) + ", but sub-basin 1 (" +
                          s.SubBasinName[1] + ") simulates " + std::to_string(yearOfFirst_) +
                          " in this step: the meteorological files of all sub-basins hold the same "
@@ -319,9 +515,11 @@ void Driver::ReadMeteorologicalBlock(int k) {
   }
 }
 
-void Driver::SimulateYearDays(int k) {
-  ModelState& s = session_.state;
-  const ParameterSet& p = session_.params;
+void Driver::SimulateYearDays(int k, Lane& lane) {
+  ModelState& s = lane.session->state;
+  const ParameterSet& p = lane.session->params;
+  DayEngine& engine = *lane.engine;
+  ProgressObserver& observer = *lane.observer;
   s.DayCount = 0;
   // The simulated day tables start the year empty, so days that are not simulated (before
   // StartDay, after the months run, day 366 of a common year) hold 0.
@@ -345,20 +543,20 @@ void Driver::SimulateYearDays(int k) {
   s.YearEndValue[7] = s.SedStore;
   s.YearEndValue[10] = s.RoutedInterflow;
 
-  engine_.BeginYear(s, p);
+  engine.BeginYear(s, p);
   for (int m = 1; m <= s.MonthCount; ++m) {
     s.CurMonth = m;
     s.MonthSimDays = 0;
-    observer_.SetProgressPosition(7 * m + 5);
+    observer.SetProgressPosition(7 * m + 5);
     for (int i = 1; i <= s.DaysInMonth[static_cast<std::size_t>(m)]; ++i) {
       s.DayCount += 1;
       const int d = s.DayCount;
-      observer_.SetLabel2("第" + std::to_string(d) + "天");
-      observer_.DayCounted(k, d);
+      observer.SetLabel2("第" + std::to_string(d) + "天");
+      observer.DayCounted(k, d);
       if (d >= s.StartDay) {
         s.MonthSimDays += 1;
-        const DayTotals totals = engine_.RunDay(s, p, d);
-        WriteDailyRecord(s, p, files_, totals, d, i);
+        const DayTotals totals = engine.RunDay(s, p, d);
+        WriteDailyRecord(s, p, lane.files, totals, d, i);
         RouteSediment(s, p, d, i);
       } else {
         // Not simulated: the date, nothing simulated, the store as the year began.
@@ -370,9 +568,9 @@ void Driver::SimulateYearDays(int k) {
         s.DailySedStore[d] = s.SedStore;
       }
     }
-    if (s.MonthSimDays > 0) WritePeriodStatistics(s, files_, s.MonthSimDays, s.DayCount, 1);
+    if (s.MonthSimDays > 0) WritePeriodStatistics(s, lane.files, s.MonthSimDays, s.DayCount, 1);
   }
-  engine_.EndYear(s);
+  engine.EndYear(s);
 }
 
 }  // namespace tarnwell

@@ -2,7 +2,9 @@
 // the next-year step, with the sub-basin year in its two forms and the daily loop.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,11 +40,6 @@ class Driver {
   // The next-year step.
   StepResult Button7Click();
 
-  // One sub-basin's year; nextYear selects the next-year form (carry-over, files appended).
-  void SimulateSubBasinYear(int k, bool nextYear);
-  // The daily loop of sub-basin k's year.
-  void SimulateYearDays(int k);
-
   BasinAggregation& Aggregation() { return aggregation_; }
 
   // Inputs read (and checked) once, applied for every sub-basin and year instead of reading
@@ -56,13 +53,45 @@ class Driver {
   // How many years the run's check of the inputs covers (0: the parameter file's number).
   void SetYearsToCheck(int years) { yearsToCheck_ = years; }
 
+  // Makes day engines of a given number of threads.
+  using EngineFactory = std::function<std::unique_ptr<DayEngine>(int threads)>;
+  // Lets the sub-basins of a year run side by side on up to `threads` threads, each on a
+  // model state and an engine of its own, when that is faster than one sub-basin after the
+  // other with the threads splitting its rows (many sub-basins, or sub-basins of like size).
+  // The files are byte for byte those of the sequential run. The window's displays are told
+  // of each sub-basin as it finishes.
+  // always: side by side whenever there are two sub-basins and two threads (for tests).
+  void RunSideBySide(int threads, EngineFactory makeEngine, bool always = false);
+  // How many sub-basins the last year ran at once (1: one after the other).
+  int LastLanes() const { return lastLanes_; }
+
  private:
-  void ReadInputs(int k, bool nextYear);
-  void LoadParametersForSubBasin();
-  void ReadMeteorologicalBlock(int k);
+  // Where one sub-basin's year runs: the driver's own session, engine and observer for a
+  // year of one sub-basin after the other; a session and engine of its own side by side.
+  struct Lane {
+    Session* session = nullptr;
+    std::unique_ptr<Session> own;
+    DayEngine* engine = nullptr;
+    std::unique_ptr<DayEngine> ownEngine;
+    ProgressObserver* observer = nullptr;
+    YearFiles files;
+    OutputFile mark;
+  };
+
+  // One sub-basin's year; nextYear selects the next-year form (carry-over, files appended).
+  void SimulateSubBasinYear(int k, bool nextYear, Lane& lane);
+  // The daily loop of sub-basin k's year.
+  void SimulateYearDays(int k, Lane& lane);
+  void RunSubBasins(bool nextYear);
+  int LanesFor(int subBasins) const;
+  void RunLanes(bool nextYear, int lanes);
+  void Publish(int k, const ModelState& from);
+  void ReadInputs(int k, bool nextYear, Lane& lane);
+  void LoadParametersForSubBasin(Lane& lane);
+  void ReadMeteorologicalBlock(int k, Lane& lane);
   void EndBasinYear();
-  void SetInitialState(int k, bool nextYear);
-  TextReader OpenMeteorologicalFile(int k);
+  void SetInitialState(int k, bool nextYear, Lane& lane);
+  TextReader OpenMeteorologicalFile(int k, Lane& lane);
 
   // Where each sub-basin's meteorological file holds its next year, so a year's reading
   // does not pass over every earlier year again.
@@ -74,8 +103,14 @@ class Driver {
   Session& session_;
   ProgressObserver& observer_;
   DayEngine& engine_;
-  YearFiles files_;
-  OutputFile mark_;
+  Lane main_;
+  std::vector<Lane> lanes_;  // side by side
+  int threads_ = 1;
+  bool alwaysSideBySide_ = false;
+  EngineFactory makeEngine_;
+  int lastLanes_ = 1;
+  std::vector<SubBasinCheck> sizes_;  // of the run's check: what a sub-basin's year costs
+  std::mutex publish_;
   BasinAggregation aggregation_;
   std::vector<MetResume> metResume_;
   int yearsToCheck_ = 0;

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <algorithm>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "app/DayEngine.h"
@@ -34,6 +36,7 @@ using Clock = std::chrono::steady_clock;
 
 // One series pair of a year, as the summary needs it.
 struct SeriesYear {
+  int number = 0;  // the sub-basin's (0: the whole basin)
   std::string name;
   int year = 0;
   int first = 1, last = 0;  // simulated day numbers
@@ -96,6 +99,7 @@ class CliProgress : public ProgressObserver {
   void SubBasinYearDone(int k, int yearIndex) override {
     const ModelState& s = session_.state;
     SeriesYear y;
+    y.number = k;
     y.name = std::to_string(k) + " " + s.SubBasinName[static_cast<std::size_t>(k)];
     y.year = s.CurYear;
     y.first = s.StartDay;
@@ -152,7 +156,11 @@ class CliProgress : public ProgressObserver {
     std::snprintf(buf, sizeof buf, "%-6s %-20s %5s %13s %13s %7s %8s %8s %9s\n", "Year", "Sub-basin",
                   "Days", "Measured(mm)", "Simulated(mm)", "R", "NSE", "KGE", "PBIAS(%)");
     out << buf;
-    for (const auto& [yearIndex, subs] : byYear_) {
+    for (const auto& [yearIndex, finished] : byYear_) {
+      // Side by side the sub-basins finish in any order: the summary lists them by number.
+      std::vector<SeriesYear> subs = finished;
+      std::stable_sort(subs.begin(), subs.end(),
+                       [](const SeriesYear& a, const SeriesYear& b) { return a.number < b.number; });
       for (const SeriesYear& y : subs) out << Line(y);
       auto b = basin_.find(yearIndex);
       if (b != basin_.end()) out << Line(b->second);
@@ -230,6 +238,9 @@ int RunSimulation(const RunOptions& options) {
   CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
   Driver driver(session, progress, *engine);
   driver.SetYearsToCheck(std::min(years, std::max(1, session.params.SimYears)));
+  const unsigned hardware = std::thread::hardware_concurrency();
+  const int threads = options.threads > 0 ? options.threads : std::max(1, static_cast<int>(hardware));
+  driver.RunSideBySide(threads, [name = options.engine](int t) { return MakeDayEngine(name, t); });
   try {
     driver.Button3Click();
     while (s.YearIndex < years) {

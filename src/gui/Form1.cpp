@@ -120,6 +120,9 @@ TForm1::TForm1(Session& session, MessageSink& messages, QWidget* parent)
   // same results to the bit.
   engine_ = MakeDayEngine("fused", std::max(1, QThread::idealThreadCount()));
   driver_ = std::make_unique<Driver>(session_, *progress_, *engine_);
+  // Many sub-basins run side by side on the cores; the window shows each as it finishes.
+  driver_->RunSideBySide(std::max(1, QThread::idealThreadCount()),
+                         [](int threads) { return MakeDayEngine("fused", threads); });
 
   form2_ = new TForm2(this);
   form3_ = new TForm3(session_, messages_, this);
