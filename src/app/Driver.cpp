@@ -67,6 +67,8 @@ namespace {
 class QuietObserver : public ProgressObserver {};
 QuietObserver quietObserver;
 
+void CopyDisplay(const ModelState& from, ModelState& to);
+
 }  // namespace
 
 void Driver::RunSideBySide(int threads, EngineFactory makeEngine, bool always) {
@@ -203,6 +205,8 @@ void Driver::RunLanes(bool nextYear, int lanes) {
   int failedAt = 0;
   std::exception_ptr failure;
   std::vector<Session*> lastOf(static_cast<std::size_t>(s.SubBasinCount) + 1, nullptr);
+  int lastPublished = 0;
+  std::unique_ptr<ModelState> lastView;
   auto work = [&](Lane& lane) {
     ModelState& ls = lane.session->state;
     for (;;) {
@@ -234,7 +238,13 @@ void Driver::RunLanes(bool nextYear, int lanes) {
         s.SubBasinSediment[col] = ls.SubBasinSediment[col];
         s.YearEndState[col] = ls.YearEndState[col];
         lastOf[col] = lane.session;
-        Publish(k, ls);
+        Publish(k, ls, true);
+        lastPublished = k;
+        // The window ends the year on the last sub-basin, as one after the other it would.
+        if (k == s.SubBasinCount) {
+          lastView = std::make_unique<ModelState>();
+          CopyDisplay(ls, *lastView);
+        }
       } catch (...) {
         std::lock_guard<std::mutex> hold(failed);
         // Of several failures the sub-basin first in the list speaks, as it would have
@@ -259,6 +269,7 @@ void Driver::RunLanes(bool nextYear, int lanes) {
   work(lanes_[0]);
   for (std::thread& t : threads) t.join();
   if (failure) std::rethrow_exception(failure);
+  if (lastPublished != s.SubBasinCount) Publish(s.SubBasinCount, *lastView, false);
   // The year's calendar and growth index for the whole basin, and the parameters, as the
   // last sub-basin left them.
   session_.params = lastOf.back()->params;
@@ -273,25 +284,36 @@ void Driver::RunLanes(bool nextYear, int lanes) {
 // The window's (or the command line's) view of a sub-basin that has finished its year side
 // by side: its series copied into the session's state, then the displays told, one
 // sub-basin at a time.
-void Driver::Publish(int k, const ModelState& from) {
-  ModelState& s = session_.state;
-  s.CurYear = from.CurYear;
-  s.DaysInYear = from.DaysInYear;
-  s.DayCount = from.DayCount;
-  s.StartDay = from.StartDay;
-  s.BasinArea = from.BasinArea;
-  s.MeanElev = from.MeanElev;
-  s.StationElev = from.StationElev;
+namespace {
+
+// What the displays read of a sub-basin's year: no grid, only its calendar and day series.
+void CopyDisplay(const ModelState& from, ModelState& to) {
+  to.CurYear = from.CurYear;
+  to.DaysInYear = from.DaysInYear;
+  to.DayCount = from.DayCount;
+  to.StartDay = from.StartDay;
+  to.BasinArea = from.BasinArea;
+  to.MeanElev = from.MeanElev;
+  to.StationElev = from.StationElev;
   for (DaySeries ModelState::*series :
        {&ModelState::ObsFlow, &ModelState::SimFlow, &ModelState::MeanPrecip, &ModelState::ObsSediment,
         &ModelState::SimSediment, &ModelState::MeanSnowPack, &ModelState::MeanFrozen,
         &ModelState::AirTempAdj, &ModelState::GroundWaterLevel, &ModelState::DailyTemp})
-    s.*series = from.*series;
+    to.*series = from.*series;
+}
+
+}  // namespace
+
+void Driver::Publish(int k, const ModelState& from, bool finished) {
+  ModelState& s = session_.state;
+  CopyDisplay(from, s);
   observer_.SetLabel1("子流域" + std::to_string(k) + "  ");
+  observer_.SetLabel2("结果统计");
   observer_.ShowResultsPanel();
   observer_.FillStatGrids(k, s.YearIndex);
   observer_.DrawCharts(k, s.YearIndex);
-  observer_.SubBasinYearDone(k, s.YearIndex);
+  observer_.SetProgressPosition(100);
+  if (finished) observer_.SubBasinYearDone(k, s.YearIndex);
 }
 
 void Driver::ReadInputs(int k, bool nextYear, Lane& lane) {

@@ -85,7 +85,7 @@ class Driver {
   void RunSubBasins(bool nextYear);
   int LanesFor(int subBasins) const;
   void RunLanes(bool nextYear, int lanes);
-  void Publish(int k, const ModelState& from);
+  void Publish(int k, const ModelState& from, bool finished);
   void ReadInputs(int k, bool nextYear, Lane& lane);
   void LoadParametersForSubBasin(Lane& lane);
   void ReadMeteorologicalBlock(int k, Lane& lane);
