@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <map>
 #include <exception>
 #include <thread>
 
@@ -69,6 +71,13 @@ QuietObserver quietObserver;
 
 void CopyDisplay(const ModelState& from, ModelState& to);
 
+// The day series the displays read of a sub-basin's year.
+constexpr DaySeries ModelState::*kDisplaySeries[] = {
+    &ModelState::ObsFlow,      &ModelState::SimFlow,      &ModelState::MeanPrecip,
+    &ModelState::ObsSediment,  &ModelState::SimSediment,  &ModelState::MeanSnowPack,
+    &ModelState::MeanFrozen,   &ModelState::AirTempAdj,   &ModelState::GroundWaterLevel,
+    &ModelState::DailyTemp};
+
 }  // namespace
 
 void Driver::RunSideBySide(int threads, EngineFactory makeEngine, bool always) {
@@ -82,7 +91,19 @@ void Driver::Button3Click() {
   // Every input of the run is checked before the first output file is emptied: a run that
   // could not finish must not destroy the results of an earlier one. Inputs given read were
   // checked when they were read.
-  if (!inputs_) sizes_ = CheckInputs(session_, yearsToCheck_);
+  if (!inputs_) {
+    // Spread over ranks, rank 0 checks, and no rank empties a file before it has.
+    std::string problem;
+    if (!group_ || group_->Rank() == 0) {
+      try {
+        sizes_ = CheckInputs(session_, yearsToCheck_);
+      } catch (const std::exception& e) {
+        if (!group_) throw;
+        problem = e.what();
+      }
+    }
+    if (group_) group_->Agree(problem);
+  }
   // Every run starts from nothing: counters, whole-basin files and the outlet series. It
   // also ends browsing, so "下一年" simulates again; the years to simulate come back from
   // the parameter file, which every sub-basin reloads.
@@ -103,7 +124,9 @@ void Driver::Button3Click() {
 
 void Driver::EndBasinYear() {
   ModelState& s = session_.state;
-  if (noFiles_) {
+  if (group_ && group_->Rank() != 0) {
+    // The whole-basin year is rank 0's.
+  } else if (noFiles_) {
     RouteAndSumBasin(s, s.SubBasinCount);
     ApplyOutletObservations(s, inputs_->outlet.at(static_cast<std::size_t>(s.YearIndex - 1)));
   } else {
@@ -139,16 +162,105 @@ Driver::StepResult Driver::Button7Click() {
   return StepResult::Simulated;
 }
 
+std::vector<int> Driver::OwnSubBasins() const {
+  std::vector<int> mine;
+  for (int k = 1; k <= session_.state.SubBasinCount; ++k)
+    if (!group_ || (k - 1) % group_->Size() == group_->Rank()) mine.push_back(k);
+  return mine;
+}
+
 void Driver::RunSubBasins(bool nextYear) {
   ModelState& s = session_.state;
   const auto n = static_cast<std::size_t>(s.SubBasinCount);
   if (metResume_.size() < n + 1) metResume_.resize(n + 1);
-  lastLanes_ = LanesFor(s.SubBasinCount);
-  if (lastLanes_ <= 1) {
-    for (int k = 1; k <= s.SubBasinCount; ++k) SimulateSubBasinYear(k, nextYear, main_);
-    return;
+  const std::vector<int> mine = OwnSubBasins();
+  lastLanes_ = group_ ? 1 : LanesFor(s.SubBasinCount);
+  if (group_ && sizes_.size() == n) lastLanes_ = std::min<int>(LanesFor(s.SubBasinCount), static_cast<int>(mine.size()));
+  std::string problem;
+  try {
+    if (lastLanes_ <= 1) {
+      for (int k : mine) SimulateSubBasinYear(k, nextYear, main_);
+    } else {
+      RunLanes(nextYear, lastLanes_, mine);
+    }
+  } catch (const std::exception& e) {
+    if (!group_) throw;
+    problem = e.what();
   }
-  RunLanes(nextYear, lastLanes_);
+  if (!group_) return;
+  group_->Agree(problem);
+  ExchangeYear(mine);
+}
+
+namespace {
+
+// What rank 0 needs of another rank's sub-basin year, as bytes: both ends are the same
+// program on the same kind of machine.
+class Bytes {
+ public:
+  template <class T>
+  void Put(const T& v) {
+    text_.append(reinterpret_cast<const char*>(&v), sizeof v);
+  }
+  template <class T>
+  T Get(const std::string& from, std::size_t& at) const {
+    T v{};
+    if (at + sizeof v > from.size()) throw std::runtime_error("a rank's year came cut short");
+    std::memcpy(&v, from.data() + at, sizeof v);
+    at += sizeof v;
+    return v;
+  }
+  std::string& Text() { return text_; }
+
+ private:
+  std::string text_;
+};
+
+}  // namespace
+
+void Driver::ExchangeYear(const std::vector<int>& mine) {
+  ModelState& s = session_.state;
+  Bytes out;
+  if (group_->Rank() != 0) {
+    for (int k : mine) {
+      const auto col = static_cast<std::size_t>(k);
+      out.Put(k);
+      out.Put(s.SubBasinFlow[col]);
+      out.Put(s.SubBasinSediment[col]);
+      const ModelState& view = views_.at(col);
+      out.Put(view.CurYear);
+      out.Put(view.DaysInYear);
+      out.Put(view.DayCount);
+      out.Put(view.StartDay);
+      out.Put(view.StationElev);
+      out.Put(view.BasinArea);
+      out.Put(view.MeanElev);
+      for (DaySeries ModelState::*series : kDisplaySeries) out.Put(view.*series);
+    }
+  }
+  const std::vector<std::string> years = group_->Gather(out.Text());
+  if (group_->Rank() != 0) return;
+  // Rank 0 takes the others' sub-basins in rank order; the displays are told of each.
+  for (std::size_t r = 1; r < years.size(); ++r) {
+    const std::string& from = years[r];
+    std::size_t at = 0;
+    while (at < from.size()) {
+      const int k = out.Get<int>(from, at);
+      const auto col = static_cast<std::size_t>(k);
+      s.SubBasinFlow.at(col) = out.Get<DaySeries>(from, at);
+      s.SubBasinSediment.at(col) = out.Get<DaySeries>(from, at);
+      ModelState view;
+      view.CurYear = out.Get<int>(from, at);
+      view.DaysInYear = out.Get<int>(from, at);
+      view.DayCount = out.Get<int>(from, at);
+      view.StartDay = out.Get<int>(from, at);
+      view.StationElev = out.Get<int>(from, at);
+      view.BasinArea = out.Get<double>(from, at);
+      view.MeanElev = out.Get<double>(from, at);
+      for (DaySeries ModelState::*series : kDisplaySeries) view.*series = out.Get<DaySeries>(from, at);
+      Publish(k, view, true);
+    }
+  }
 }
 
 // Side by side pays when the sub-basins can share the threads evenly: a sub-basin's year
@@ -177,7 +289,7 @@ int Driver::LanesFor(int subBasins) const {
   return sideBySide < oneByOne ? lanes : 1;
 }
 
-void Driver::RunLanes(bool nextYear, int lanes) {
+void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasins) {
   ModelState& s = session_.state;
   const int threadsPerLane = std::max(1, threads_ / lanes);
   while (static_cast<int>(lanes_.size()) < lanes) {
@@ -190,8 +302,7 @@ void Driver::RunLanes(bool nextYear, int lanes) {
     lanes_.push_back(std::move(lane));
   }
   // Largest first, each to the lane that frees up first.
-  std::vector<int> order;
-  for (int k = 1; k <= s.SubBasinCount; ++k) order.push_back(k);
+  std::vector<int> order = subBasins;
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
     return sizes_[static_cast<std::size_t>(a - 1)].insideCells > sizes_[static_cast<std::size_t>(b - 1)].insideCells;
   });
@@ -241,10 +352,11 @@ void Driver::RunLanes(bool nextYear, int lanes) {
         Publish(k, ls, true);
         lastPublished = k;
         // The window ends the year on the last sub-basin, as one after the other it would.
-        if (k == s.SubBasinCount) {
+        if (k == subBasins.back()) {
           lastView = std::make_unique<ModelState>();
           CopyDisplay(ls, *lastView);
         }
+        if (group_) CopyDisplay(ls, views_[col]);
       } catch (...) {
         std::lock_guard<std::mutex> hold(failed);
         // Of several failures the sub-basin first in the list speaks, as it would have
@@ -269,11 +381,12 @@ void Driver::RunLanes(bool nextYear, int lanes) {
   work(lanes_[0]);
   for (std::thread& t : threads) t.join();
   if (failure) std::rethrow_exception(failure);
-  if (lastPublished != s.SubBasinCount) Publish(s.SubBasinCount, *lastView, false);
+  const int lastOwn = subBasins.back();
+  if (lastPublished != lastOwn) Publish(lastOwn, *lastView, false);
   // The year's calendar and growth index for the whole basin, and the parameters, as the
   // last sub-basin left them.
-  session_.params = lastOf.back()->params;
-  const ModelState& last = lastOf.back()->state;
+  session_.params = lastOf[static_cast<std::size_t>(lastOwn)]->params;
+  const ModelState& last = lastOf[static_cast<std::size_t>(lastOwn)]->state;
   s.CurYear = last.CurYear;
   s.DaysInYear = last.DaysInYear;
   s.DaysInMonth = last.DaysInMonth;
@@ -295,11 +408,7 @@ void CopyDisplay(const ModelState& from, ModelState& to) {
   to.BasinArea = from.BasinArea;
   to.MeanElev = from.MeanElev;
   to.StationElev = from.StationElev;
-  for (DaySeries ModelState::*series :
-       {&ModelState::ObsFlow, &ModelState::SimFlow, &ModelState::MeanPrecip, &ModelState::ObsSediment,
-        &ModelState::SimSediment, &ModelState::MeanSnowPack, &ModelState::MeanFrozen,
-        &ModelState::AirTempAdj, &ModelState::GroundWaterLevel, &ModelState::DailyTemp})
-    to.*series = from.*series;
+  for (DaySeries ModelState::*series : kDisplaySeries) to.*series = from.*series;
 }
 
 }  // namespace
@@ -504,6 +613,7 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
   for (int r = 1; r <= 10; ++r)
     s.YearEndState[col][static_cast<std::size_t>(r)] = s.YearEndValue[static_cast<std::size_t>(r)];
   observer.SubBasinYearDone(k, s.YearIndex);
+  if (group_ && &lane == &main_) CopyDisplay(s, views_[col]);
 }
 
 void Driver::ReadMeteorologicalBlock(int k, Lane& lane) {
@@ -524,8 +634,8 @@ void Driver::ReadMeteorologicalBlock(int k, Lane& lane) {
   ReadMeteorologicalYear(s, session.params, metFile);
   metResume_[col] = {session.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
   // Every sub-basin simulates the same calendar year: the whole-basin year sums them day by
-  // day. Side by side the check of the run has seen to it.
-  if (&lane != &main_) return;
+  // day. Side by side, and spread over ranks, the check of the run has seen to it.
+  if (&lane != &main_ || group_) return;
   if (k == 1) {
     yearOfFirst_ = s.CurYear;
   } else if (s.CurYear != yearOfFirst_) {

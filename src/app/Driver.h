@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "inputs/TextFile.h"
 
 #include "app/Check.h"
+#include "app/RankGroup.h"
 #include "parameters/ParaDialog.h"
 #include "results/Statistic.h"
 
@@ -64,6 +66,12 @@ class Driver {
   void RunSideBySide(int threads, EngineFactory makeEngine, bool always = false);
   // How many sub-basins the last year ran at once (1: one after the other).
   int LastLanes() const { return lastLanes_; }
+  // Spreads the sub-basins over the ranks of a group (every rank runs a driver of its own on
+  // the same workspace): each rank simulates and writes its own sub-basins, keeps their
+  // carry-over, and sends rank 0 what the whole-basin year needs; rank 0 checks the inputs
+  // before anything is written and forms the whole-basin year. A rank that fails ends the
+  // year on every rank with its message.
+  void DistributeOver(RankGroup* group) { group_ = group; }
 
  private:
   // Where one sub-basin's year runs: the driver's own session, engine and observer for a
@@ -83,8 +91,10 @@ class Driver {
   // The daily loop of sub-basin k's year.
   void SimulateYearDays(int k, Lane& lane);
   void RunSubBasins(bool nextYear);
+  std::vector<int> OwnSubBasins() const;
+  void ExchangeYear(const std::vector<int>& mine);
   int LanesFor(int subBasins) const;
-  void RunLanes(bool nextYear, int lanes);
+  void RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasins);
   void Publish(int k, const ModelState& from, bool finished);
   void ReadInputs(int k, bool nextYear, Lane& lane);
   void LoadParametersForSubBasin(Lane& lane);
@@ -111,6 +121,8 @@ class Driver {
   int lastLanes_ = 1;
   std::vector<SubBasinCheck> sizes_;  // of the run's check: what a sub-basin's year costs
   std::mutex publish_;
+  RankGroup* group_ = nullptr;
+  std::map<std::size_t, ModelState> views_;  // spread over ranks: each own sub-basin's displayed year
   BasinAggregation aggregation_;
   std::vector<MetResume> metResume_;
   int yearsToCheck_ = 0;

@@ -21,6 +21,10 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "app/WorkspaceLock.h"
+#include "app/RankGroup.h"
+#ifdef TARNWELL_HAVE_MPI
+#include "mpi/MpiRankGroup.h"
+#endif
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -212,13 +216,11 @@ struct RunOptions {
   int threads = 0;  // 0: every hardware thread
 };
 
-int RunSimulation(const RunOptions& options) {
-  std::unique_ptr<DayEngine> engine = MakeDayEngine(options.engine, options.threads);
-
-  Session session(options.workspace);
-  const auto lock = WorkspaceLock::Acquire(session.ws, "tarnwell run");
+// The start-up of a run: the lock, start-up and the --parameters copy, all of which write.
+void StartUp(Session& session, const RunOptions& options, std::unique_ptr<WorkspaceLock>& lock) {
+  lock = WorkspaceLock::Acquire(session.ws, "tarnwell run");
   FormCreate(session);
-  ModelState& s = session.state;
+  const ModelState& s = session.state;
   if (!options.parameters.empty()) {
     // As the parameter dialog's confirmation: the file must load, then it becomes the
     // current parameter file (replaced as a whole).
@@ -228,6 +230,41 @@ int RunSimulation(const RunOptions& options) {
     ReplaceFile(session.ws.ResolveForWriting(s.ParamFilePath), session.Display(s.ParamFilePath),
                 ReadFileBytes(from, from));
   }
+}
+
+int RunSimulation(const RunOptions& options) {
+  std::unique_ptr<DayEngine> engine = MakeDayEngine(options.engine, options.threads);
+
+  // Under mpirun the sub-basins are spread over the ranks: rank 0 starts the workspace up
+  // (it alone writes there before the run), the others read it after.
+  std::unique_ptr<RankGroup> group;
+#ifdef TARNWELL_HAVE_MPI
+  if (MpiSize() > 1) group = std::make_unique<mpi::MpiRankGroup>();
+#endif
+  const bool leader = MpiRank() == 0;
+  Session session(options.workspace);
+  std::unique_ptr<WorkspaceLock> lock;
+  if (!group) {
+    StartUp(session, options, lock);
+  } else {
+    std::string problem;
+    if (leader) {
+      try {
+        StartUp(session, options, lock);
+      } catch (const std::exception& e) {
+        problem = e.what();
+      }
+    }
+    group->Agree(problem);
+    if (!leader) {
+      ModelState& s = session.state;
+      s.ProgramDir = session.ws.ProgramDir();
+      TextReader list = session.Open(s.ProgramDir + kSubBasinListPath);
+      LoadSubBasinList(session, list);
+      s.ParamFilePath = s.ProgramDir + kParamFilePath;
+    }
+  }
+  ModelState& s = session.state;
   session.params.ErodibilityMode = options.erodibility == "nonuniform" ? 1 : 0;
   {
     TextReader p = session.Open(s.ParamFilePath);
@@ -236,11 +273,13 @@ int RunSimulation(const RunOptions& options) {
   const int years = options.years > 0 ? options.years : std::max(1, session.params.SimYears);
 
   CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
-  Driver driver(session, progress, *engine);
+  ProgressObserver quiet;
+  Driver driver(session, leader ? static_cast<ProgressObserver&>(progress) : quiet, *engine);
   driver.SetYearsToCheck(std::min(years, std::max(1, session.params.SimYears)));
   const unsigned hardware = std::thread::hardware_concurrency();
   const int threads = options.threads > 0 ? options.threads : std::max(1, static_cast<int>(hardware));
   driver.RunSideBySide(threads, [name = options.engine](int t) { return MakeDayEngine(name, t); });
+  driver.DistributeOver(group.get());
   try {
     driver.Button3Click();
     while (s.YearIndex < years) {
@@ -251,7 +290,7 @@ int RunSimulation(const RunOptions& options) {
     throw;
   }
   progress.EndLine();
-  progress.PrintSummary(std::cout);
+  if (leader) progress.PrintSummary(std::cout);
   return 0;
 }
 

@@ -61,9 +61,10 @@ int main(int argc, char** argv) {
     std::cerr << "run \"tarnwell --help\" or \"tarnwell <command> --help\" for the options\n";
     return 2;
   }
-  // Only a calibration spreads over the ranks of an MPI job; other commands would have every
-  // rank write the same files.
-  if (tarnwell::cli::size > 1 && app.get_subcommands().front()->get_name() != "calibrate") {
+  // A calibration and a run spread over the ranks of an MPI job; other commands would have
+  // every rank write the same files.
+  const std::string name = app.get_subcommands().front()->get_name();
+  if (tarnwell::cli::size > 1 && name != "calibrate" && name != "run") {
     if (tarnwell::cli::rank == 0)
       std::cerr << "tarnwell: " << app.get_subcommands().front()->get_name()
                 << " runs in one process: start it without mpirun\n";

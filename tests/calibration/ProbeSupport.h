@@ -86,12 +86,14 @@ inline ProbeExit RunProcess(std::vector<std::string> argv, const std::string& lo
   return e;
 }
 
+#ifdef TARNWELL_PROBE
 // The probe itself with args.
 inline ProbeExit RunProbe(std::vector<std::string> args, const std::string& log, const std::string& trace = "",
                           long killAtLines = 0) {
   args.insert(args.begin(), TARNWELL_PROBE);
   return RunProcess(std::move(args), log, trace, killAtLines);
 }
+#endif
 
 // A trace's lines without the seconds column; every line must end on CR LF.
 inline std::vector<std::string> TraceWithoutSeconds(const std::string& path) {
