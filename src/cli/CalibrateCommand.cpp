@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -272,6 +273,7 @@ int Calibrate(const CalibrateOptions& o) {
 #else
     auto pool = std::make_unique<ThreadEvaluatorPool>(evaluate, config.WorkerCount());
 #endif
+    const auto began = std::chrono::steady_clock::now();
     try {
       result = RunCalibration(run, *pool, &progress);
     } catch (...) {
@@ -279,6 +281,13 @@ int Calibrate(const CalibrateOptions& o) {
       throw;
     }
     progress.Finish();
+    // The search's own pace: evaluations made in this session (not those taken from a trace).
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    const long made = static_cast<long>(result->records.size()) - result->resumed;
+    if (made > 0 && seconds > 0)
+      std::cerr << "search: " << made << " evaluations in " << ClockTime(seconds) << " ("
+                << static_cast<long>(std::lround(made * 3600.0 / seconds)) << " per hour, "
+                << pool->Capacity() << " at once)\n";
   }
 
   // The best set as a parameter file the dialog can load.
