@@ -115,7 +115,18 @@ std::vector<OutletBlock> CheckOutletSeries(Session& session, const std::vector<i
 
 }  // namespace
 
-std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, WorkspaceInputs* keep) {
+namespace {
+
+std::size_t BytesOf(const SubBasinInputs& in) {
+  std::size_t bytes = (in.terrain.values.size() + in.landUse.values.size() + in.slope.size()) * sizeof(double);
+  for (const MetBlock& b : in.years) bytes += 5 * b.precip.size() * sizeof(double);
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, WorkspaceInputs* keep,
+                                       std::size_t keepAtMost) {
   Session scratch = ScratchSessionOf(session);
   ModelState& s = scratch.state;
   if (s.SubBasinCount < 1)
@@ -132,7 +143,15 @@ std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, Worksp
     SubBasinCheck c = CheckGrids(scratch, k, in);
     CheckMeteorologicalYears(scratch, c, years, found.empty() ? nullptr : &found.front(), in);
     found.push_back(std::move(c));
-    if (keep) keep->subBasins.push_back(std::move(in));
+    if (keep) {
+      keep->bytes += BytesOf(in);
+      keep->subBasins.push_back(std::move(in));
+      // More than may be kept: the inputs are read again when they are needed.
+      if (keep->bytes > keepAtMost) {
+        *keep = WorkspaceInputs{};
+        keep = nullptr;
+      }
+    }
   }
   std::vector<OutletBlock> outlet = CheckOutletSeries(scratch, found.front().years);
   if (keep) keep->outlet = std::move(outlet);

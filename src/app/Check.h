@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct SubBasinInputs {
 struct WorkspaceInputs {
   std::vector<SubBasinInputs> subBasins;  // sub-basin k at k - 1
   std::vector<OutletBlock> outlet;        // year y of the run at y - 1
+  std::size_t bytes = 0;                  // what the sub-basins' inputs take
+  bool Empty() const { return subBasins.empty(); }
 };
 
 // What the check found for one sub-basin.
@@ -48,9 +51,10 @@ struct SubBasinCheck {
 // the line and the token: a parameter the model cannot compute with, a grid that does not
 // load or has no inside cell or no area, a meteorological year block that is missing, short,
 // long or of another year than the other sub-basins', an outlet block that does not fit.
-// With `keep`, the inputs read are kept there (all of them at once: mind the memory of a
-// large basin).
-std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, WorkspaceInputs* keep = nullptr);
+// With `keep`, the inputs read are kept there, unless they take more than keepAtMost bytes
+// (then *keep is left empty).
+std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, WorkspaceInputs* keep = nullptr,
+                                       std::size_t keepAtMost = SIZE_MAX);
 
 // "tarnwell check": the table of CheckInputs for the parameter file's years, then every
 // parameter. Throws the first error met.

@@ -91,12 +91,26 @@ void Driver::Button3Click() {
   // Every input of the run is checked before the first output file is emptied: a run that
   // could not finish must not destroy the results of an earlier one. Inputs given read were
   // checked when they were read.
+  // Inputs kept from an earlier run's check are read anew: they may have changed since.
+  if (inputsKept_) {
+    inputs_.reset();
+    inputsKept_ = false;
+  }
   if (!inputs_) {
     // Spread over ranks, rank 0 checks, and no rank empties a file before it has.
     std::string problem;
     if (!group_ || group_->Rank() == 0) {
       try {
-        sizes_ = CheckInputs(session_, yearsToCheck_);
+        if (reuseAtMost_ > 0 && !group_) {
+          auto kept = std::make_shared<WorkspaceInputs>();
+          sizes_ = CheckInputs(session_, yearsToCheck_, kept.get(), reuseAtMost_);
+          if (!kept->Empty()) {
+            inputs_ = std::move(kept);
+            inputsKept_ = true;
+          }
+        } else {
+          sizes_ = CheckInputs(session_, yearsToCheck_);
+        }
       } catch (const std::exception& e) {
         if (!group_) throw;
         problem = e.what();

@@ -54,6 +54,9 @@ class Driver {
   void WriteNoFiles() { noFiles_ = true; }
   // How many years the run's check of the inputs covers (0: the parameter file's number).
   void SetYearsToCheck(int years) { yearsToCheck_ = years; }
+  // Keeps the inputs the run's check read, up to this many bytes, and applies them every year
+  // instead of reading the files again (a run that nothing else touches: the command line's).
+  void ReuseCheckedInputs(std::size_t atMost) { reuseAtMost_ = atMost; }
 
   // Makes day engines of a given number of threads.
   using EngineFactory = std::function<std::unique_ptr<DayEngine>(int threads)>;
@@ -129,6 +132,8 @@ class Driver {
   std::shared_ptr<const WorkspaceInputs> inputs_;
   std::optional<ParameterSet> fixedParameters_;
   bool noFiles_ = false;
+  std::size_t reuseAtMost_ = 0;
+  bool inputsKept_ = false;
   int yearOfFirst_ = 0;  // the calendar year sub-basin 1 simulates in the current step
 };
 
