@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/CellMaps.h"
 #include "results/Statistic.h"
 
 namespace tarnwell {
@@ -31,12 +32,25 @@ class DayEngine {
   virtual DayTotals RunDay(ModelState& state, const ParameterSet& params, int day) = 0;
   // After the last day of the year: the state grids as the days left them.
   virtual void EndYear(ModelState& state) { (void)state; }
+
+  // Whether the coming years keep the maps of every cell (off unless asked: they cost memory
+  // and a little time, and change no other result).
+  void KeepCellMaps(bool keep) { keepMaps_ = keep; }
+  bool KeepsCellMaps() const { return keepMaps_; }
+  // After EndYear: the year's maps over the state's grid (empty when not kept).
+  CellMaps TakeCellMaps(const ModelState& state) const;
+
+ protected:
+  // The year's sums of the inside cells in row-major order, as the engine gathered them.
+  CellYear cellYear_;
+  bool keepMaps_ = false;
 };
 
 // The sweeps of the process modules one after the other, then ReduceDay.
 class ReferenceDayEngine : public DayEngine {
  public:
   const char* Name() const override { return "reference"; }
+  void BeginYear(ModelState& state, const ParameterSet& params) override;
   DayTotals RunDay(ModelState& state, const ParameterSet& params, int day) override;
 };
 

@@ -689,6 +689,7 @@ void Driver::SimulateYearDays(int k, Lane& lane) {
   s.YearEndValue[7] = s.SedStore;
   s.YearEndValue[10] = s.RoutedInterflow;
 
+  engine.KeepCellMaps(static_cast<bool>(mapSink_));
   engine.BeginYear(s, p);
   for (int m = 1; m <= s.MonthCount; ++m) {
     s.CurMonth = m;
@@ -717,6 +718,12 @@ void Driver::SimulateYearDays(int k, Lane& lane) {
     if (s.MonthSimDays > 0) WritePeriodStatistics(s, lane.files, s.MonthSimDays, s.DayCount, 1);
   }
   engine.EndYear(s);
+  if (mapSink_) {
+    const CellMaps maps = engine.TakeCellMaps(s);
+    std::unique_lock<std::mutex> one(publish_, std::defer_lock);
+    if (&lane != &main_) one.lock();
+    mapSink_(k, maps);
+  }
 }
 
 }  // namespace tarnwell

@@ -12,6 +12,7 @@
 
 #include "inputs/TextFile.h"
 
+#include "app/CellMaps.h"
 #include "app/Check.h"
 #include "app/RankGroup.h"
 #include "parameters/ParaDialog.h"
@@ -75,6 +76,10 @@ class Driver {
   // before anything is written and forms the whole-basin year. A rank that fails ends the
   // year on every rank with its message.
   void DistributeOver(RankGroup* group) { group_ = group; }
+  // Keeps the maps of every cell of every sub-basin's year and hands each to `sink` as the
+  // year ends (one sub-basin at a time, whatever runs side by side).
+  using CellMapSink = std::function<void(int subBasin, const CellMaps& maps)>;
+  void KeepCellMaps(CellMapSink sink) { mapSink_ = std::move(sink); }
 
  private:
   // Where one sub-basin's year runs: the driver's own session, engine and observer for a
@@ -125,6 +130,7 @@ class Driver {
   std::vector<SubBasinCheck> sizes_;  // of the run's check: what a sub-basin's year costs
   std::mutex publish_;
   RankGroup* group_ = nullptr;
+  CellMapSink mapSink_;
   std::map<std::size_t, ModelState> views_;  // spread over ranks: each own sub-basin's displayed year
   BasinAggregation aggregation_;
   std::vector<MetResume> metResume_;

@@ -191,6 +191,7 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
     std::swap(above, here);
   }
   rowSums_.assign(spans_.size(), RowSums{});
+  if (keepMaps_) cellYear_.Reset(inside);
 
   // Contiguous blocks of rows with about the same number of cells each.
   const std::size_t blocks = static_cast<std::size_t>(Threads());
@@ -207,6 +208,7 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
 
 // Flattened: every kernel of the cell inlined into the one loop, so values stay in registers
 // between the steps.
+template <bool KeepMaps>
 [[gnu::flatten]] void FusedDayEngine::RunSpans(std::size_t first, std::size_t last,
                                                const Day& today, const ParameterSet& params) {
   // Local copies: the compiler then knows that no store to a cell array changes them, and
@@ -289,6 +291,8 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
       sum.leakage += deepLeakage;
       sum.erosion += erosion;
       sum.wt += wt;
+      if constexpr (KeepMaps)
+        cellYear_.Add(i, cellPrecip, actualEt, runoffGenerated, erosion, surf - wt, snow);
 
       canopy_[i] = canopy;
       snow_[i] = snow;
@@ -314,10 +318,14 @@ DayTotals FusedDayEngine::RunDay(ModelState& s, const ParameterSet& p, int day) 
                   static_cast<double>(s.StationElev)};
   pool_->Run([&](int k) {
     const auto b = static_cast<std::size_t>(k);
-    RunSpans(blockStart_[b], blockStart_[b + 1], today, p);
+    if (keepMaps_)
+      RunSpans<true>(blockStart_[b], blockStart_[b + 1], today, p);
+    else
+      RunSpans<false>(blockStart_[b], blockStart_[b + 1], today, p);
   });
   current_ = 1 - current_;
   ++daysRun_;
+  if (keepMaps_) ++cellYear_.days;
 
   // The rows in row order; a row without inside cells adds nothing.
   DayTotals t;

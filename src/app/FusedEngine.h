@@ -56,6 +56,8 @@ class FusedDayEngine : public DayEngine {
   struct Day {
     double precip, temp, pet, growth, stationElev;
   };
+  // KeepMaps: also add every cell's day to the year's cell maps.
+  template <bool KeepMaps>
   void RunSpans(std::size_t first, std::size_t last, const Day& day, const ParameterSet& p);
 
   // Inside cells of one grid row: compact indices [begin, end).

@@ -1,0 +1,98 @@
+// The maps of every cell: kept by either engine with the same values, they change no output
+// file, their soil loss adds up to the sub-basin's yearly erosion of "Budget_s.out", and the
+// water-balance maps are finite sums of the days.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+
+#include "TestSupport.h"
+#include "TinyWorkspace.h"
+#include "app/DayEngine.h"
+#include "app/Driver.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "hardening/HardeningSupport.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  std::map<std::string, std::string> files;
+  std::map<int, std::vector<CellMaps>> maps;  // sub-basin -> years
+};
+
+Result RunWith(const std::string& engineName, bool maps) {
+  test::TempDir dir;
+  test::TinyWorkspace w = test::SmallBasins(2, 2, 4, 5);
+  w.subBasins[0].years[0].sedConc = [](int d) { return 0.02 * (d % 7); };
+  test::WriteTinyWorkspace(dir.Path().string(), w);
+  Session session(dir.Path().string());
+  FormCreate(session);
+  ProgressObserver quiet;
+  std::unique_ptr<DayEngine> engine = MakeDayEngine(engineName, 2);
+  Driver driver(session, quiet, *engine);
+  Result r;
+  if (maps) driver.KeepCellMaps([&](int k, const CellMaps& m) { r.maps[k].push_back(m); });
+  driver.Button3Click();
+  while (driver.Button7Click() == Driver::StepResult::Simulated) {
+  }
+  for (const auto& e : fs::recursive_directory_iterator(dir.Path() / "Output"))
+    if (e.is_regular_file()) r.files[fs::relative(e.path(), dir.Path()).string()] = test::ReadBytes(e.path().string());
+  return r;
+}
+
+// The erosion column of a year row of "Budget_s.out" (t).
+double YearErosion(const std::string& budgetS, int year) {
+  TextReader r = TextReader::FromString(budgetS, "Budget_s.out");
+  while (!r.AtEnd()) {
+    const FieldLine l = r.ReadFields();
+    if (l.Count() > 8 && l.Token(0) == std::to_string(year) + "全年") return l.Real(9);
+  }
+  return std::nan("");
+}
+
+TEST(CellMaps, ChangeNoFileAndAddUpToTheYearsErosion) {
+  const Result plain = RunWith("fused", false);
+  const Result fused = RunWith("fused", true);
+  const Result reference = RunWith("reference", true);
+  ASSERT_EQ(fused.files.size(), plain.files.size());
+  for (const auto& [name, bytes] : plain.files) EXPECT_TRUE(test::SameBytes(bytes, fused.files.at(name))) << name;
+  ASSERT_EQ(fused.maps.size(), 2u);
+  for (const auto& [k, years] : fused.maps) {
+    ASSERT_EQ(years.size(), 2u);
+    const std::string budget = fused.files.at("Output/流域" + std::to_string(k) + "/Budget_s.out");
+    for (std::size_t y = 0; y < years.size(); ++y) {
+      const CellMaps& m = years[y];
+      const CellMaps& ref = reference.maps.at(k)[y];
+      EXPECT_EQ(m.precipitation, ref.precipitation);
+      EXPECT_EQ(m.soilLoss, ref.soilLoss);
+      EXPECT_EQ(m.waterTableDepth, ref.waterTableDepth);
+      EXPECT_EQ(m.snowPack, ref.snowPack);
+      // Back from t/ha to t over each cell's area (9000 / 4 m by 9600 / 5 m).
+      const double hectares = (9000.0 / m.rows) * (9600.0 / m.cols) / 10000.0;
+      double total = 0;
+      int inside = 0;
+      for (std::size_t i = 0; i < m.soilLoss.size(); ++i) {
+        if (std::isnan(m.soilLoss[i])) continue;
+        ++inside;
+        total += m.soilLoss[i] * hectares;
+        // Negative where the table stands above the ground (a cell below the sub-basin's mean
+        // table, which every cell takes over into the next year).
+        EXPECT_TRUE(std::isfinite(m.waterTableDepth[i]));
+        EXPECT_GT(m.precipitation[i], 0.0);
+        EXPECT_GE(m.snowPack[i], 0.0);
+      }
+      EXPECT_EQ(inside, m.rows * m.cols);
+      const double printed = YearErosion(budget, m.year);
+      EXPECT_NEAR(total, printed, 0.0005 + 1e-9 * std::fabs(printed)) << "sub-basin " << k << " " << m.year;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell
