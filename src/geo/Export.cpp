@@ -66,7 +66,7 @@ const Column kOutletFlow[] = {
 };
 // "Budget.out" (N, then 12 values) and "Budget_s.out" (its 8 values after N).
 const Column kBudget[] = {
-    {"N", "d", "number of simulated days", nullptr},
+    {"days", "d", "number of simulated days (N)", nullptr},
     {"measured_mean_flow", "mm", "mean observed runoff depth", "time: mean"},
     {"simulated_mean_flow", "mm", "mean simulated runoff depth", "time: mean"},
     {"mean_diff_flow", "mm", "mean simulated minus mean observed runoff depth", "time: mean"},
@@ -93,7 +93,7 @@ constexpr std::size_t kDailyColumns = std::size(kDaily), kBudgetColumns = std::s
 // A CSV name: the column's name and its unit.
 std::string CsvName(const Column& c) {
   std::string u = c.units;
-  if (u == "1") return c.name;
+  if (u == "1" || u == "d") return c.name;
   if (u == "m3 s-1") u = "m3s";
   return std::string(c.name) + "_" + u;
 }
@@ -240,6 +240,7 @@ SeriesFile StartSeriesFile(const fs::path& path, const std::string& display, con
   }
   const int name = nc.AddVariable("station_name", NC_CHAR, {f.station, strlen});
   nc.PutText(name, "cf_role", "timeseries_id");
+  nc.PutText(name, "_Encoding", "utf-8");
   nc.PutText(name, "long_name", "sub-basin name (全流域: the whole basin at its outlet)");
   const int number = nc.AddVariable("station_number", NC_INT, {f.station});
   nc.PutText(number, "long_name", "sub-basin number in the sub-basin list (0: the whole basin)");

@@ -49,8 +49,9 @@ Raster ReadRaster(const std::string& fsPath, const std::string& displayName, con
 // the source does not cover are no-data.
 Raster OnGrid(const Raster& source, const GridFrame& target, Resampling how);
 
-// Slope in degrees by Horn's method (GDAL's terrain processing; a no-data neighbour counts
-// as level with the cell). No-data cells stay no-data (-9999).
+// Slope in degrees by Horn's method (GDAL's terrain processing: a no-data neighbour counts
+// as level with the cell, a cell on the raster's border takes GDAL's edge rule). No-data
+// cells stay no-data (-9999).
 Raster HornSlope(const Raster& terrain);
 
 // Coordinate systems: the WKT of "EPSG:3035", a WKT text, a PROJ string, ...; InputError
