@@ -172,8 +172,9 @@ std::string CsvField(const std::string& s) {
 
 void WriteCsvFiles(const Station& s, const fs::path& dir, const std::string& displayDir, std::vector<std::string>& written) {
   std::string text = "date";
+  // The whole basin's Si_flow and Re_flow: the same names, in m3/s.
   for (std::size_t i = 0; i < kDailyColumns; ++i)
-    text += "," + CsvName(s.basin && i == kSiFlow ? kOutletFlow[0] : s.basin && i == kReFlow ? kOutletFlow[1] : kDaily[i]);
+    text += "," + (s.basin && (i == kSiFlow || i == kReFlow) ? std::string(kDaily[i].name) + "_m3s" : CsvName(kDaily[i]));
   text += "\n";
   for (const auto& [day, values] : MergeDaily(s.results)) {
     text += IsoDate(day);
@@ -237,6 +238,9 @@ SeriesFile StartSeriesFile(const fs::path& path, const std::string& display, con
     const int nv = nc.AddDimension("nv", 2);
     nc.PutText(f.timeVar, "bounds", "time_bnds");
     f.boundsVar = nc.AddVariable("time_bnds", NC_INT, {f.time, nv});
+    nc.PutText(f.boundsVar, "long_name", "first day of the period and the day after its last");
+    nc.PutText(f.boundsVar, "units", "days since " + std::to_string(firstYear) + "-01-01 00:00:00");
+    nc.PutText(f.boundsVar, "calendar", "standard");
   }
   const int name = nc.AddVariable("station_name", NC_CHAR, {f.station, strlen});
   nc.PutText(name, "cf_role", "timeseries_id");

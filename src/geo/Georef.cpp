@@ -65,7 +65,7 @@ GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displa
   const std::string metaName = (fs::path(displayName).parent_path() / kGeorefFileName).string();
   KeyValueFile f = KeyValueFile::Read(meta.string(), metaName,
                                       {"crs", "west", "south", "cell_width", "cell_height", "rows", "columns", "first_row"});
-  g.crsWkt = f.ValueOr("crs", "");
+  if (f.Has("crs")) g.crsWkt = CrsFromText(f.Value("crs"), metaName, f.Line("crs"));
   g.west = f.Real("west");
   g.south = f.Real("south");
   g.cellWidth = f.Real("cell_width");

@@ -3,7 +3,7 @@
 // over the number of columns, and it has no coordinate system. So the import writes the
 // true georeference beside the grids in "georef.txt":
 //
-//   crs = <WKT of the coordinate system; the key is absent when it is not known>
+//   crs = <the coordinate system as WKT (or EPSG:<code>); absent when it is not known>
 //   west = <x of the west edge>          south = <y of the south edge>
 //   cell_width = <x size of a cell>      cell_height = <y size of a cell>
 //   rows = <rows>                        columns = <columns>

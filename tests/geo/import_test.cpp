@@ -14,6 +14,7 @@
 #include "app/Check.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "geo/Export.h"
 #include "geo/FlowDirection.h"
 #include "geo/GeoSupport.h"
 #include "geo/Import.h"
@@ -224,6 +225,22 @@ TEST(Import, GridsInSurferOrderWithTheModelsHeaderAndTheTrueGeoreference) {
   EXPECT_EQ(set.Lines("input/子流域.in"), (std::vector<std::string>{"2", "甲 24 0.2", "乙 12 0.1"}));
   EXPECT_EQ(set.Lines("Parameters/当前参数文件.txt")[0], "纬度 45.2");
   EXPECT_EQ(set.Lines("Parameters/当前参数文件.txt")[2], "模拟年数 1");
+}
+
+TEST(Import, ImportedGridExportsBackToTheSourceCells) {
+  ImportSet set;
+  set.Import();
+  const std::string grid = set.workspace + "/input/乙/dem.grd";
+  geo::ExportGrid(grid, "dem.grd", "terrain", set.Path("dem.tif"), "dem.tif");
+  test::ReadBack b = test::ReadRasterFile(set.Path("dem.tif"));
+  // Sub-basin 2 is rows 2-4 of the source: its north edge 200 m below the source's.
+  EXPECT_DOUBLE_EQ(b.gt[0], 499700);
+  EXPECT_DOUBLE_EQ(b.gt[3], 5000400);
+  EXPECT_DOUBLE_EQ(b.gt[1], 100);
+  EXPECT_DOUBLE_EQ(b.gt[5], -100);
+  ASSERT_EQ(b.rows, 3);
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 6; ++c) EXPECT_EQ(b.At(r, c), set.terrain.At(r + 2, c)) << r << " " << c;
 }
 
 TEST(Import, TheWorkspaceChecksAndRuns) {
