@@ -610,6 +610,21 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   const Workspace ws(options.workspace);
   const fs::path inputDir = ws.Resolve("..\\input"), paramDir = ws.Resolve("..\\Parameters");
   std::error_code ec;
+  // Replacing input/ and Parameters/ must not delete what the import reads.
+  std::vector<std::string> sources{options.config, c.terrain, c.landCover, c.landCoverClasses, c.slope,
+                                   c.subBasinRaster, c.flowDirection, c.outlets, c.subBasins, c.precipitationNetcdf,
+                                   c.temperatureNetcdf, c.parameters, c.slopeColours, c.terrainColours,
+                                   c.landUseColours};
+  for (const Table& t : weatherTables) sources.push_back(t.Name());
+  if (c.discharge) sources.push_back(c.discharge->path);
+  if (c.sediment) sources.push_back(c.sediment->path);
+  for (const fs::path& dir : {inputDir, paramDir}) {
+    const std::string d = fs::weakly_canonical(dir, ec).string() + "/";
+    for (const std::string& src : sources)
+      if (!src.empty() && fs::weakly_canonical(src, ec).string().rfind(d, 0) == 0)
+        throw InputError(src, 0, "lies inside the workspace's " + dir.filename().string() +
+                                     "/, which the import writes anew: keep the data to import elsewhere");
+  }
   for (const fs::path& dir : {inputDir, paramDir}) {
     if (!fs::exists(dir, ec)) continue;
     if (!options.replace && !fs::is_empty(dir, ec))

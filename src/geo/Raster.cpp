@@ -247,6 +247,11 @@ void WriteGeoTiff(const std::string& fsPath, const std::string& displayName, con
       throw FileError(displayName, 0, "cannot write the GeoTIFF: " + GdalReason());
     }
   }
+  // Closing flushes the file: a failure then (a full disk) is only reported as GDAL's error.
+  if (const std::string failed = TakeGdalMessage(); !failed.empty()) {
+    std::remove(part.c_str());
+    throw FileError(displayName, 0, "cannot write the GeoTIFF: " + failed);
+  }
   std::error_code ec;
   std::filesystem::rename(part, fsPath, ec);
   if (ec) {

@@ -488,5 +488,25 @@ TEST(ImportRefusals, AnExistingWorkspaceNeedsReplace) {
   EXPECT_NE(r.out.find("甲"), std::string::npos) << r.out;
 }
 
+TEST(ImportRefusals, DataInsideTheDirectoriesItReplaces) {
+  ImportSet set;
+  set.workspace = set.dir.Path().string();
+  set.Set("terrain", "input/terrain.tif");
+  geo::ImportOptions o;
+  o.config = set.Write();
+  o.workspace = set.workspace;
+  o.replace = true;
+  fs::create_directories(set.Path("input"));
+  fs::copy_file(set.Path("terrain.tif"), set.Path("input/terrain.tif"));
+  std::ostringstream out;
+  try {
+    geo::RunImport(o, out);
+    ADD_FAILURE() << "not refused";
+  } catch (const InputError& e) {
+    EXPECT_NE(std::string(e.what()).find("lies inside the workspace's input/"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(fs::exists(set.Path("input/terrain.tif")));
+}
+
 }  // namespace
 }  // namespace tarnwell
