@@ -86,15 +86,3 @@ std::string CompactReal(double value, int decimals) {
 
 }  // namespace tarnwell::geo
 
-namespace tarnwell::geo {
-std::string PadToColumns(const std::string& text, int columns) {
-  int used = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    used += len >= 3 ? 2 : 1;
-    i += len;
-  }
-  return text + std::string(static_cast<std::size_t>(std::max(0, columns - used)), ' ');
-}
-}  // namespace tarnwell::geo

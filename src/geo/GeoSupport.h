@@ -31,8 +31,3 @@ std::string CompactReal(double value, int decimals);
 std::string Fixed(double value, int decimals);
 
 }  // namespace tarnwell::geo
-
-namespace tarnwell::geo {
-// Pads UTF-8 text with blanks to a width in terminal columns (a Chinese character takes two).
-std::string PadToColumns(const std::string& text, int columns);
-}  // namespace tarnwell::geo

@@ -71,6 +71,13 @@ struct SubBasinSpec {
   long line = 0;
 };
 
+// A table of a comma-separated list with a header row and no dates.
+Table ReadList(const std::string& path) {
+  TableFormat format;
+  format.dateColumns.clear();
+  return Table::Read(path, path, format);
+}
+
 // A name becomes a directory and a token of the sub-basin list: it must survive both.
 void CheckName(const Table& t, std::size_t row, const std::string& name) {
   auto refuse = [&](const std::string& why) {
@@ -84,9 +91,7 @@ void CheckName(const Table& t, std::size_t row, const std::string& name) {
 }
 
 std::vector<SubBasinSpec> ReadSubBasins(const std::string& path) {
-  TableFormat format;
-  format.dateColumns.clear();
-  Table t = Table::Read(path, path, format);
+  Table t = ReadList(path);
   const int idCol = t.Column("id", "the sub-basin id"), nameCol = t.Column("name", "the sub-basin name");
   const int kCol = t.Column("muskingum_k_hours", "the Muskingum K (hours)");
   const int xCol = t.Column("muskingum_x", "the Muskingum x");
@@ -120,9 +125,7 @@ std::vector<SubBasinSpec> ReadSubBasins(const std::string& path) {
 // Land-cover class -> the model's land-use code (1..149: the model counts codes of 150 or
 // more as outside the sub-basin).
 std::map<long, int> ReadClasses(const std::string& path) {
-  TableFormat format;
-  format.dateColumns.clear();
-  Table t = Table::Read(path, path, format);
+  Table t = ReadList(path);
   const int classCol = t.Column("class", "the land-cover class"), codeCol = t.Column("code", "the model's land-use code");
   std::map<long, int> map;
   for (std::size_t r = 0; r < t.Rows(); ++r) {
@@ -137,9 +140,7 @@ std::map<long, int> ReadClasses(const std::string& path) {
 }
 
 std::vector<Outlet> ReadOutlets(const std::string& path) {
-  TableFormat format;
-  format.dateColumns.clear();
-  Table t = Table::Read(path, path, format);
+  Table t = ReadList(path);
   const int idCol = t.Column("id", "the sub-basin id"), xCol = t.Column("x", "the outlet's x");
   const int yCol = t.Column("y", "the outlet's y");
   std::vector<Outlet> outlets;

@@ -128,21 +128,4 @@ inline void WriteWeatherNetcdf(const std::string& path, const std::string& varia
   ASSERT_EQ(nc_close(nc), NC_NOERR);
 }
 
-// Lines of a model file (GBK, CR LF) as UTF-8, without their line ends.
-inline std::vector<std::string> ModelFileLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::string text = DecodeText(ReadBytes(path)), cur;
-  for (char ch : text) {
-    if (ch == '\r') continue;
-    if (ch == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-    } else {
-      cur += ch;
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  return lines;
-}
-
 }  // namespace tarnwell::test

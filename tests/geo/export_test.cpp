@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 // Rows of an output file by their first token (a date or a period label), the other tokens.
 std::map<std::string, std::vector<std::string>> RowsOf(const std::string& path) {
   std::map<std::string, std::vector<std::string>> rows;
-  for (const std::string& line : test::ModelFileLines(path)) {
+  for (const std::string& line : test::FileLines(path)) {
     std::vector<std::string> t = SplitFields(line);
     if (t.size() < 3) continue;
     const std::string& k = t[0];
@@ -185,7 +185,7 @@ TEST_F(ExportTest, NetcdfReadsBackWithXarrayAndNcdump) {
                    "                if x == x: out.write('%s %s %s %s %r\\n' % (name, s, v, str(t)[:10], float(x)))\n");
   ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + Out("export") + "' '" + dump + "'").c_str()), 0);
   std::map<std::string, double> got;
-  for (const std::string& line : test::ModelFileLines(dump)) {
+  for (const std::string& line : test::FileLines(dump)) {
     std::vector<std::string> t = SplitFields(line);
     got[t[0] + " " + t[1] + " " + t[2] + " " + t[3]] = std::stod(t[4]);
   }

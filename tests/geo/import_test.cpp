@@ -151,7 +151,7 @@ struct ImportSet {
     return "";
   }
 
-  std::vector<std::string> Lines(const std::string& rel) const { return test::ModelFileLines(workspace + "/" + rel); }
+  std::vector<std::string> Lines(const std::string& rel) const { return test::FileLines(workspace + "/" + rel); }
 };
 
 std::string GeorefValue(const std::vector<std::string>& lines, const std::string& key) {
