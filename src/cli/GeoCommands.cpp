@@ -43,6 +43,7 @@ int ImportCommand(const std::string& workspace, Options& options) {
   geo::RunImport(o, std::cout);
   return 0;
 #else
+  (void)workspace;
   return NotAvailable("import");
 #endif
 }
@@ -59,6 +60,7 @@ int ExportCommand(const std::string& workspace, Options& options) {
   geo::RunExport(o, std::cout);
   return 0;
 #else
+  (void)workspace;
   return NotAvailable("export");
 #endif
 }
