@@ -405,21 +405,21 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     auto it = byId.find(ids[i]);
     if (ids[i] == 0 || it == byId.end()) continue;
     SubBasinCells& b = basins[it->second];
-    const std::string where = CellText(target, i) + " of sub-basin " + b.spec.name;
-    if (!terrain.IsData(i)) throw InputError(c.terrain, 0, "no elevation at " + where);
+    auto where = [&] { return CellText(target, i) + " of sub-basin " + b.spec.name; };
+    if (!terrain.IsData(i)) throw InputError(c.terrain, 0, "no elevation at " + where());
     if (!(terrain.values[i] > 0) || terrain.values[i] >= 2e30)
       throw InputError(c.terrain, 0,
-                       "the elevation " + CompactReal(terrain.values[i], 2) + " at " + where +
+                       "the elevation " + CompactReal(terrain.values[i], 2) + " at " + where() +
                            " is not above 0, which the model takes for a cell outside the basin");
-    if (!land.IsData(i)) throw InputError(c.landCover, 0, "no land-cover class at " + where);
+    if (!land.IsData(i)) throw InputError(c.landCover, 0, "no land-cover class at " + where());
     const double cls = land.values[i];
     auto code = cls == std::floor(cls) && std::fabs(cls) < 1e15 ? classes.find(static_cast<long>(cls)) : classes.end();
     if (code == classes.end())
       throw InputError(c.landCoverClasses, 0,
-                       "the land-cover class " + CompactReal(cls, 6) + " (in " + c.landCover + " at " + where +
+                       "the land-cover class " + CompactReal(cls, 6) + " (in " + c.landCover + " at " + where() +
                            ") is not mapped to a land-use code");
     if (!slope.IsData(i) || slope.values[i] < 0)
-      throw InputError(c.slope.empty() ? c.terrain : c.slope, 0, "no slope at " + where);
+      throw InputError(c.slope.empty() ? c.terrain : c.slope, 0, "no slope at " + where());
     codes[i] = code->second;
     owner[i] = static_cast<int>(it->second);
     const int r = static_cast<int>(i / static_cast<std::size_t>(target.cols));
