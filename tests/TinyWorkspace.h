@@ -118,4 +118,16 @@ inline void WriteTinyWorkspace(const std::string& root, const TinyWorkspace& w) 
   WriteGbkLines(root + "/input/RiverDaily.in", river);
 }
 
+// The default workspace simulating two years, 2000 and 2001; the second one runs the given
+// number of months (0: a year without a simulated day).
+inline TinyWorkspace TwoYears(int secondYearMonths = 12) {
+  TinyWorkspace w;
+  TinyYear second;
+  second.year = 2001;
+  second.months = secondYearMonths;
+  w.subBasins[0].years.push_back(second);
+  w.simYears = 2;
+  return w;
+}
+
 }  // namespace tarnwell::test

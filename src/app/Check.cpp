@@ -1,67 +1,151 @@
 #include "app/Check.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "app/Driver.h"
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
 #include "model/Errors.h"
+#include "parameters/ParaDialog.h"
+#include "parameters/ParameterLimits.h"
+#include "processes/Processes.h"
+#include "results/Statistic.h"
 
 namespace tarnwell {
 
-void RunCheck(Session& session, std::ostream& out) {
+namespace {
+
+// A session of its own over the same workspace and sub-basin table: the check reads every
+// year with the model's own readers, and those leave traces in the state (the growth index
+// keeps days of earlier years) that a run must not inherit.
+Session ScratchSessionOf(const Session& session) {
+  Session scratch(session.ws.Root().string());
+  ModelState& s = scratch.state;
+  const ModelState& from = session.state;
+  s.ProgramDir = from.ProgramDir;
+  s.ParamFilePath = from.ParamFilePath.empty() ? from.ProgramDir + kParamFilePath : from.ParamFilePath;
+  s.ResizeSubBasins(from.SubBasinCount);
+  s.SubBasinName = from.SubBasinName;
+  s.SubBasinK = from.SubBasinK;
+  s.SubBasinX = from.SubBasinX;
+  scratch.params.ErodibilityMode = session.params.ErodibilityMode;
+  return scratch;
+}
+
+void LoadCheckedParameters(Session& session) {
+  TextReader file = session.Open(session.state.ParamFilePath);
+  LoadParameters(file, session.params);
+  RequireComputableParameters(session.params, file.Name());
+}
+
+// The grids and the season file of sub-basin k, as the driver reads them for a year.
+SubBasinCheck CheckGrids(Session& session, int k) {
   ModelState& s = session.state;
+  s.ClearGrids();
+  LoadPaths(session, k);
+  for (int input : {1, 2, 4, 5}) {
+    TextReader f = session.Open(s.InputPath[static_cast<std::size_t>(input)]);
+    switch (input) {
+      case 1: ReadTerrainGrid(s, f); break;
+      case 2: ReadLandUseGrid(s, f); break;
+      case 4: ReadSeasonFile(s, f); break;
+      default: ReadSlopeGrid(s, f); break;
+    }
+  }
+  SubBasinCheck c;
+  c.number = k;
+  c.name = s.SubBasinName[static_cast<std::size_t>(k)];
+  c.rows = s.GridRows;
+  c.cols = s.GridCols;
+  for (std::size_t i = 0; i < s.CellCount(); ++i)
+    if (s.SurfElev[i] > 0 && s.SurfElev[i] < kNoDataLimit) ++c.insideCells;
+  RequireInsideCells(session, k, c.insideCells);
+  RequireArea(session, k);
+  c.area = s.BasinArea;
+  c.seasonDays = {s.SeasonDay1, s.SeasonDay2, s.SeasonDay3, s.SeasonDay4};
+  return c;
+}
+
+// The year blocks a run reads from sub-basin k's meteorological file, each checked by the
+// reader the run uses; the years must be those of sub-basin 1, block by block, since one
+// line count positions every file.
+void CheckMeteorologicalYears(Session& session, SubBasinCheck& c, int years,
+                              const SubBasinCheck* first) {
+  ModelState& s = session.state;
+  const std::string& path = s.InputPath[3];
+  TextReader file = session.Open(path);
+  s.MetLinesRead = 0;
+  for (int y = 1; y <= years; ++y) {
+    s.YearIndex = y;
+    const long header = file.LineNumber() + 1;
+    ReadMeteorologicalYear(s, session.params, file);
+    if (first && first->years[static_cast<std::size_t>(y - 1)] != s.CurYear)
+      throw InputError(file.Name(), header,
+                       "year block " + std::to_string(y) + " is " + std::to_string(s.CurYear) +
+                           ", but sub-basin " + std::to_string(first->number) + " (" + first->name +
+                           ") has " + std::to_string(first->years[static_cast<std::size_t>(y - 1)]) +
+                           " there: the meteorological files of all sub-basins hold the same "
+                           "years in the same order");
+    c.years.push_back(s.CurYear);
+    s.MetLinesRead += s.DaysInYear + 1;
+  }
+  c.yearBlocks = years + CountMetYearBlocks(file);
+}
+
+// The outlet series: one block per simulated year, of the length of that year.
+void CheckOutletSeries(Session& session, const std::vector<int>& years) {
+  ModelState& s = session.state;
+  TextReader river = session.Open(s.ProgramDir + kRiverFilePath);
+  for (int year : years) {
+    s.CurYear = year;
+    s.DaysInYear = (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) ? 366 : 365;
+    ReadOutletObservations(s, river);
+  }
+}
+
+}  // namespace
+
+std::vector<SubBasinCheck> CheckInputs(const Session& session, int years) {
+  Session scratch = ScratchSessionOf(session);
+  ModelState& s = scratch.state;
+  if (s.SubBasinCount < 1)
+    throw InputError(scratch.Display(s.ProgramDir + kSubBasinListPath), 0,
+                     "the sub-basin list holds no sub-basin");
+  LoadCheckedParameters(scratch);
+  if (years < 1) years = std::max(1, scratch.params.SimYears);
+  std::vector<SubBasinCheck> found;
+  for (int k = 1; k <= s.SubBasinCount; ++k) {
+    // The run reloads the parameter file before every sub-basin; so does the check.
+    LoadCheckedParameters(scratch);
+    SubBasinCheck c = CheckGrids(scratch, k);
+    CheckMeteorologicalYears(scratch, c, years, found.empty() ? nullptr : &found.front());
+    found.push_back(std::move(c));
+  }
+  CheckOutletSeries(scratch, found.front().years);
+  return found;
+}
+
+void RunCheck(Session& session, std::ostream& out) {
+  const std::vector<SubBasinCheck> found = CheckInputs(session, 0);
   char buf[512];
   std::snprintf(buf, sizeof buf, "%-4s %-16s %11s %9s %12s %6s  %s\n", "No.", "Name", "Rows x Cols",
                 "Inside", "Area (km2)", "Years", "Season days");
   out << buf;
-  for (int k = 1; k <= s.SubBasinCount; ++k) {
-    s.ClearGrids();
-    LoadPaths(session, k);
-    {
-      TextReader p = session.Open(s.ParamFilePath);
-      LoadParameters(p, session.params);
-    }
-    {
-      TextReader f = session.Open(s.InputPath[1]);
-      ReadTerrainGrid(s, f);
-    }
-    {
-      TextReader f = session.Open(s.InputPath[2]);
-      ReadLandUseGrid(s, f);
-    }
-    {
-      TextReader f = session.Open(s.InputPath[4]);
-      ReadSeasonFile(s, f);
-    }
-    {
-      TextReader f = session.Open(s.InputPath[5]);
-      ReadSlopeGrid(s, f);
-    }
-    long inside = 0;
-    for (double z : s.SurfElev)
-      if (z > 0 && z < kNoDataLimit) ++inside;
-    if (inside == 0)
-      throw InputError(session.Display(s.InputPath[1]), 0,
-                       "sub-basin " + std::to_string(k) + " (" + s.SubBasinName[k] +
-                           ") has no cell inside the basin (no terrain value between 0 and 2e30)");
-    int years = 0;
-    {
-      TextReader f = session.Open(s.InputPath[3]);
-      years = CountMetYearBlocks(f);
-    }
-    std::string size = std::to_string(s.GridRows) + " x " + std::to_string(s.GridCols);
-    std::snprintf(buf, sizeof buf, "%-4d %-16s %11s %9ld %12.3f %6d  %d %d %d %d\n", k,
-                  s.SubBasinName[k].c_str(), size.c_str(), inside, s.BasinArea, years, s.SeasonDay1,
-                  s.SeasonDay2, s.SeasonDay3, s.SeasonDay4);
+  for (const SubBasinCheck& c : found) {
+    const std::string size = std::to_string(c.rows) + " x " + std::to_string(c.cols);
+    std::snprintf(buf, sizeof buf, "%-4d %-16s %11s %9ld %12.3f %6d  %d %d %d %d\n", c.number,
+                  c.name.c_str(), size.c_str(), c.insideCells, c.area, c.yearBlocks,
+                  c.seasonDays[0], c.seasonDays[1], c.seasonDays[2], c.seasonDays[3]);
     out << buf;
   }
-  if (s.SubBasinCount == 0) {
-    TextReader p = session.Open(s.ParamFilePath);
+  {
+    TextReader p = session.Open(session.state.ParamFilePath);
     LoadParameters(p, session.params);
   }
-  out << "\nParameters (" << session.Display(s.ParamFilePath) << "):\n";
+  out << "\nParameters (" << session.Display(session.state.ParamFilePath) << "):\n";
   for (const auto& [name, value] : ListParameters(session.params)) {
     std::snprintf(buf, sizeof buf, "  %-28s %s\n", name.c_str(), value.c_str());
     out << buf;

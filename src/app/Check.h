@@ -1,10 +1,39 @@
-// "tarnwell check": loads everything a run needs, sub-basin by sub-basin, and reports it.
+// Checking every input of a run before anything is written: "tarnwell check" reports what
+// it found, and a run checks the same before it empties the first output file, so that a
+// run that cannot finish never destroys the results of an earlier one.
 #pragma once
 
+#include <array>
 #include <ostream>
+#include <string>
+#include <vector>
 
 namespace tarnwell {
+
 struct Session;
-// Writes the table to out; throws the first error met.
+
+// What the check found for one sub-basin.
+struct SubBasinCheck {
+  int number = 0;
+  std::string name;
+  int rows = 0, cols = 0;
+  long insideCells = 0;
+  double area = 0;             // km2
+  int yearBlocks = 0;          // whole year blocks of the meteorological file
+  std::vector<int> years;      // the calendar years of the blocks a run reads
+  std::array<int, 4> seasonDays{};
+};
+
+// Loads and checks everything a run of `years` years reads (years < 1: the parameter file's
+// number of years, at least 1), sub-basin by sub-basin, on a model state of its own: the
+// session's state and files are left as they were. Throws the first problem, naming the file,
+// the line and the token: a parameter the model cannot compute with, a grid that does not
+// load or has no inside cell or no area, a meteorological year block that is missing, short,
+// long or of another year than the other sub-basins', an outlet block that does not fit.
+std::vector<SubBasinCheck> CheckInputs(const Session& session, int years);
+
+// "tarnwell check": the table of CheckInputs for the parameter file's years, then every
+// parameter. Throws the first error met.
 void RunCheck(Session& session, std::ostream& out);
+
 }  // namespace tarnwell

@@ -10,6 +10,8 @@
 #include "inputs/WGetData.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
+#include "parameters/ParameterLimits.h"
+#include "app/Check.h"
 #include "processes/Processes.h"
 
 namespace tarnwell {
@@ -22,6 +24,8 @@ constexpr double kInitialSoilWaterFraction = 0.6;
 void LoadCurrentParameters(Session& session) {
   TextReader file = session.Open(session.state.ParamFilePath);
   LoadParameters(file, session.params);
+  // The file may have been saved since the run's check: refuse what cannot be computed.
+  RequireComputableParameters(session.params, file.Name());
 }
 
 }  // namespace
@@ -50,7 +54,13 @@ Driver::Driver(Session& session, ProgressObserver& observer, DayEngine& engine)
 
 void Driver::Button3Click() {
   ModelState& s = session_.state;
-  // Every run starts from nothing: counters, whole-basin files and the outlet series.
+  // Every input of the run is checked before the first output file is emptied: a run that
+  // could not finish must not destroy the results of an earlier one.
+  CheckInputs(session_, yearsToCheck_);
+  // Every run starts from nothing: counters, whole-basin files and the outlet series. It
+  // also ends browsing, so "下一年" simulates again; the years to simulate come back from
+  // the parameter file, which every sub-basin reloads.
+  s.BrowseMode = 0;
   aggregation_.Reset();
   metResume_.clear();
   s.MetLinesRead = 0;
@@ -173,6 +183,7 @@ TextReader Driver::OpenMeteorologicalFile(int k) {
 
 void Driver::SimulateSubBasinYear(int k, bool nextYear) {
   ModelState& s = session_.state;
+  s.SimulatedSubBasin = k;
   const auto col = static_cast<std::size_t>(k);
   if (nextYear) {
     LoadCurrentParameters(session_);
@@ -216,8 +227,21 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear) {
     s.RoutedGwFlow = carry[5];
     s.RoutedInterflow = carry[10];
   }
+  // The line the year's header stands on (the reader first passes the years done).
+  const long header =
+      (s.MetLinesRead > 1 ? std::max(metFile.LineNumber(), s.MetLinesRead) : metFile.LineNumber()) + 1;
   ReadMeteorologicalYear(s, session_.params, metFile);
   metResume_[col] = {session_.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
+  // Every sub-basin simulates the same calendar year: the whole-basin year sums them day by day.
+  if (k == 1) {
+    yearOfFirst_ = s.CurYear;
+  } else if (s.CurYear != yearOfFirst_) {
+    throw InputError(session_.Display(s.InputPath[3]), header,
+                     "the year block is " + std::to_string(s.CurYear) + ", but sub-basin 1 (" +
+                         s.SubBasinName[1] + ") simulates " + std::to_string(yearOfFirst_) +
+                         " in this step: the meteorological files of all sub-basins hold the same "
+                         "years in the same order");
+  }
   if (s.MonthCount < 0 || s.MonthCount > kMonths)
     throw InputError(session_.Display(s.InputPath[3]), s.MetLinesRead + 1,
                      "the number of months to simulate is " + std::to_string(s.MonthCount) +

@@ -40,6 +40,8 @@ class Driver {
   void SimulateYearDays(int k);
 
   BasinAggregation& Aggregation() { return aggregation_; }
+  // How many years the run's check of the inputs covers (0: the parameter file's number).
+  void SetYearsToCheck(int years) { yearsToCheck_ = years; }
 
  private:
   void ReadInputs(bool nextYear);
@@ -60,6 +62,8 @@ class Driver {
   OutputFile mark_;
   BasinAggregation aggregation_;
   std::vector<MetResume> metResume_;
+  int yearsToCheck_ = 0;
+  int yearOfFirst_ = 0;  // the calendar year sub-basin 1 simulates in the current step
 };
 
 // Refuses a sub-basin without any inside cell (its mean elevation and every cell mean

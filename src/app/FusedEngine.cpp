@@ -3,6 +3,8 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "model/ModelState.h"
@@ -22,17 +24,30 @@ namespace tarnwell {
 class WorkerPool {
  public:
   explicit WorkerPool(int threads) : size_(threads < 1 ? 1 : threads) {
-    for (int k = 1; k < size_; ++k) workers_.emplace_back([this, k] { Work(k); });
+    try {
+      for (int k = 1; k < size_; ++k) workers_.emplace_back([this, k] { Work(k); });
+    } catch (const std::exception& e) {
+      // Under a memory or process limit (a cluster job, a container) a thread may not
+      // start: the ones that did are woken and joined, and the failure is told as such.
+      const std::size_t started = workers_.size() + 1;
+      Stop();
+      throw std::runtime_error("cannot start " + std::to_string(size_) + " worker threads (" +
+                               std::to_string(started) + " started): " + e.what() +
+                               "; ask for fewer threads");
+    }
   }
-  ~WorkerPool() {
+  ~WorkerPool() { Stop(); }
+  int Size() const { return size_; }
+
+  void Stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stop_ = true;
     }
     wake_.notify_all();
     for (std::thread& t : workers_) t.join();
+    workers_.clear();
   }
-  int Size() const { return size_; }
 
   // task(k) for every k in 0 .. Size() - 1; returns when all have finished.
   void Run(const std::function<void(int)>& task) {

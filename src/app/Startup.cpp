@@ -5,6 +5,8 @@
 #include "app/Session.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
+#include "results/Format.h"
+#include "results/Statistic.h"
 
 namespace tarnwell {
 
@@ -21,13 +23,24 @@ void LoadSubBasinList(Session& session, TextReader& file) {
   session.listItems.clear();
   FieldLine first = file.ReadFields();
   int count = first.Integer(0);
-  if (count < 0) throw InputError(file.Name(), first.LineNumber(), "negative sub-basin count");
+  if (count < 1)
+    throw InputError(file.Name(), first.LineNumber(),
+                     "\"" + first.Token(0) + "\" (token 0): the sub-basin list must hold at least one sub-basin");
   s.ResizeSubBasins(0);
   for (int k = 1; k <= count; ++k) {
     FieldLine line = file.ReadFields();
     std::string name = line.Token(0);
     double K = line.Real(1);
     double x = line.Real(2);
+    // The routing to the outlet divides by this; at zero or below its coefficients are
+    // undefined (x = 1.5 with K = 24 h gives exactly zero).
+    const double denominator = MuskingumDenominator(K, x);
+    if (!(denominator > 0))
+      throw InputError(file.Name(), line.LineNumber(),
+                       "Muskingum K = " + line.Token(1) + " h and x = " + line.Token(2) +
+                           " (tokens 1 and 2) give a routing denominator 12 + (1 - x) K of " +
+                           Printf("%g", denominator) +
+                           " h: it must be above 0 (x at most 1 with K at least 0 keeps it so)");
     // Grow the tables one sub-basin at a time: the ones read so far stay.
     s.SubBasinName.push_back(name);
     s.SubBasinK.push_back(K);
@@ -63,27 +76,42 @@ void FormCreate(Session& session) {
   s.BasinDailyLinesDone = 0;
   s.MetLinesRead = 0;
   s.BasinBudgetLinesDone = 0;
-  // The default files restore the current ones inside the parameters directory; a missing
-  // default is not an error.
-  const std::pair<const char*, const char*> copies[] = {
-      {"..\\Parameters\\缺省路径文件.txt", "..\\Parameters\\当前路径文件.txt"},
-      {"..\\Parameters\\缺省参数文件.txt", "..\\Parameters\\当前参数文件.txt"}};
-  for (const auto& [from, to] : copies) {
-    std::error_code ec;
-    std::string src = session.ws.Resolve(s.ProgramDir + from);
-    if (std::filesystem::is_regular_file(src, ec))
-      std::filesystem::copy_file(src, session.ws.Resolve(s.ProgramDir + to),
-                                 std::filesystem::copy_options::overwrite_existing, ec);
-  }
+  CopyDefaultFiles(session);
   s.ParamFilePath = s.ProgramDir + kParamFilePath;
-  session.ws.CreateDirectory(s.ProgramDir + "..\\Output");
+  const std::string output = s.ProgramDir + "..\\Output";
+  std::string why;
+  if (!session.ws.CreateDirectory(output, &why))
+    throw FileError(session.Display(output), 0, "cannot create the directory: " + why);
   s.RunStarted = 0;
   s.BasinFilesCreated = 0;
   s.BrowseMode = 0;
   session.params.ErodibilityMode = 0;
   // The run marker must exist for the writers; a fresh workspace gets an empty one.
   const std::string mark = s.ProgramDir + kMarkFilePath;
-  if (!session.ws.FileExists(mark)) CreateEmptyFile(session.ws.Resolve(mark), session.ws.Display(mark));
+  if (!session.ws.FileExists(mark))
+    CreateEmptyFile(session.ws.ResolveForWriting(mark), session.ws.Display(mark));
+}
+
+void CopyDefaultFiles(Session& session) {
+  const ModelState& s = session.state;
+  // The default files restore the current ones inside the parameters directory. A missing
+  // default is not an error; a copy that fails is, since the run would then use another
+  // parameter set than the default the user expects. Each copy replaces the current file
+  // as a whole (a temporary file renamed into place), so a failure never leaves it cut.
+  const std::pair<const char*, const char*> copies[] = {
+      {"..\\Parameters\\缺省路径文件.txt", "..\\Parameters\\当前路径文件.txt"},
+      {"..\\Parameters\\缺省参数文件.txt", "..\\Parameters\\当前参数文件.txt"}};
+  for (const auto& [from, to] : copies) {
+    std::error_code ec;
+    const std::string src = session.ws.Resolve(s.ProgramDir + from);
+    if (!std::filesystem::is_regular_file(src, ec)) continue;
+    const std::string bytes = ReadFileBytes(src, session.Display(s.ProgramDir + from));
+    const std::string target = s.ProgramDir + to;
+    const std::string dst = session.ws.ResolveForWriting(target);
+    if (std::filesystem::is_regular_file(dst, ec) && ReadFileBytes(dst, session.Display(target)) == bytes)
+      continue;  // already the default: nothing to write (a read-only workspace still starts)
+    ReplaceFile(dst, session.Display(target), bytes);
+  }
 }
 
 }  // namespace tarnwell

@@ -15,6 +15,8 @@ void LoadSubBasinList(Session& session, TextReader& file);
 // The five input paths of sub-basin k from the current path file; entry 4 is always the
 // shared season file.
 void LoadPaths(Session& session, int k);
+// Copies the default path and parameter files over the current ones.
+void CopyDefaultFiles(Session& session);
 // The whole start-up sequence. Throws when the sub-basin list cannot be read (the rest
 // of start-up is then skipped, as the window would after showing the error).
 void FormCreate(Session& session);

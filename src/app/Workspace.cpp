@@ -2,8 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <system_error>
 #include <vector>
+
+#include "model/Errors.h"
 
 namespace tarnwell {
 
@@ -103,12 +108,32 @@ bool Workspace::FileExists(const std::string& modelPath) const {
   return fs::is_regular_file(Resolve(modelPath), ec);
 }
 
-bool Workspace::CreateDirectory(const std::string& modelPath) const {
+bool Workspace::CreateDirectory(const std::string& modelPath, std::string* why) const {
   std::string target = Resolve(modelPath);
   while (target.size() > 1 && target.back() == '/') target.pop_back();
   std::error_code ec;
   if (fs::is_directory(target, ec)) return true;
-  return fs::create_directory(target, ec) && !ec;
+  if (::mkdir(target.c_str(), 0777) == 0) return true;
+  if (why) *why = std::strerror(errno);
+  return false;
+}
+
+std::string Workspace::ResolveForWriting(const std::string& modelPath) const {
+  const std::string path = Resolve(modelPath);
+  std::error_code ec;
+  const fs::path realRoot = fs::weakly_canonical(root_, ec);
+  // Where the write would really land: every link on the way followed (a file or directory
+  // that does not exist yet lands where its parent really is).
+  const fs::path real = fs::weakly_canonical(path, ec);
+  if (ec) return path;  // the open that follows reports what is wrong with the path
+  const std::string r = realRoot.string(), t = real.string();
+  const bool inside = t.size() > r.size() && t.compare(0, r.size(), r) == 0 &&
+                      (t[r.size()] == '/' || r == "/");
+  if (!inside)
+    throw FileError(Display(modelPath), 0,
+                    "not written: it is reached through a symbolic link that leads outside the "
+                    "workspace (to " + t + ")");
+  return path;
 }
 
 }  // namespace tarnwell

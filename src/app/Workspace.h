@@ -23,10 +23,15 @@ class Workspace {
   // How messages name the file: relative to the workspace, with "/".
   std::string Display(const std::string& modelPath) const;
 
+  // The file on disk that a model path names, for writing: refused (FileError) when it, or
+  // a directory on the way, is a symbolic link that leads outside the workspace. Nothing the
+  // program writes ever lands outside its workspace.
+  std::string ResolveForWriting(const std::string& modelPath) const;
+
   bool DirectoryExists(const std::string& modelPath) const;
   // Creates one directory level (as spelled, unless a case variant exists). Returns false
-  // when it could not be created.
-  bool CreateDirectory(const std::string& modelPath) const;
+  // when it could not be created, with the reason in *why when given.
+  bool CreateDirectory(const std::string& modelPath, std::string* why = nullptr) const;
   bool FileExists(const std::string& modelPath) const;
 
  private:

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "charts/Canvas.h"
 #include "model/ModelState.h"
@@ -13,17 +14,34 @@ namespace tarnwell {
 namespace {
 
 constexpr int kLeft = 45;
+// The frame's black border: text of the right margin ends inside it.
+constexpr int kBorder = 3;
+// Pixel positions far outside any image still convert safely, and stay far enough from the
+// integer range that the offsets added to them cannot overflow.
+constexpr double kPixelLimit = 32767;
 
-// Rounding to the nearest integer, halves to even.
-int Rnd(double x) { return static_cast<int>(std::nearbyint(x)); }
+// A pixel position: rounded to the nearest integer, halves to even. A value far off the
+// image (a huge series value on a fixed scale, an infinite or undefined one) is held at
+// the edge of the safe range before it becomes an integer.
+int Rnd(double x) {
+  if (std::isnan(x)) return 0;
+  return static_cast<int>(std::nearbyint(std::clamp(x, -kPixelLimit, kPixelLimit)));
+}
 
 int Right(const Canvas& c) { return c.Width() - 40; }
 
-// A label value rounded to one decimal, in the shortest general form (0, 1.7, 10).
+// A label value rounded to one decimal, in the shortest general form (0, 1.7, 10). The
+// rounding stays in floating point, so a value of any size keeps its magnitude.
 std::string Label(double v) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15g", Rnd(v * 10) / 10.0);
+  std::snprintf(buf, sizeof buf, "%.15g", std::nearbyint(v * 10) / 10);
   return std::string(buf) == "-0" ? "0" : buf;
+}
+
+// Text of the right margin at (x, y); a text too wide for the margin moves left so that it
+// ends inside the border.
+void RightMarginText(Canvas& c, int x, int y, const std::string& text) {
+  c.TextOut(std::min(x, c.Width() - kBorder - 1 - c.TextWidth(text)), y, text);
 }
 
 std::string Month(int m) { return std::to_string(m) + "月"; }
@@ -39,15 +57,17 @@ double At(const DaySeries& s, int k) {
   return i < s.size() ? s[i] : 0.0;
 }
 
-// Polyline through indices 1 .. n-2; M sits two thirds of the way from the base line B - o
-// up to T.
+// One polyline through indices 1 .. n-2, so a dotted pen stays dotted; M sits two thirds
+// of the way from the base line B - o up to T.
 void PlotLine(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M, int B, int T,
               Colour colour, PenStyle style) {
   if (n - 2 < 1) return;
   c.SetPen(colour, 2, style);
   auto y = [&](int k) { return Rnd(At(s, k) / M * (T - B + o) * 2 / 3) + B - o; };
-  c.MoveTo(g.X(1), y(1));
-  for (int k = 2; k <= n - 2; ++k) c.LineTo(g.X(k), y(k));
+  std::vector<Point> points;
+  points.reserve(static_cast<std::size_t>(n - 2));
+  for (int k = 1; k <= n - 2; ++k) points.push_back({g.X(k), y(k)});
+  c.Polyline(points);
 }
 
 // Steps hanging from the top; M reaches a quarter of the height.
@@ -85,10 +105,10 @@ void DrawFlowAxisLabels(Canvas& c, const Scale& g, int o, double Mp, double Mq, 
   auto rightY = [&](int k) { return T - Rnd(static_cast<double>(T - B + o) / 4 / 6 * k) - o - 5; };
   for (int k = 0; k <= 6; ++k) {
     c.TextOut(g.L - 40, leftY(k), Label(Mq / 6 * k + base));
-    c.TextOut(g.R + 5, rightY(k), Label(Mp / 6 * k + base));
+    RightMarginText(c, g.R + 5, rightY(k), Label(Mp / 6 * k + base));
   }
   c.TextOut(g.L - 40, leftY(7), leftTitle);
-  c.TextOut(g.R + 5, rightY(7), "P(mm)");
+  RightMarginText(c, g.R + 5, rightY(7), "P(mm)");
 }
 
 void DrawSnowFrostAxes(Canvas& c, const Scale& g, int o, double base, double Ms, double Mf,
@@ -100,17 +120,17 @@ void DrawSnowFrostAxes(Canvas& c, const Scale& g, int o, double base, double Ms,
   for (int k = 0; k <= 5; ++k) {
     c.TextOut(5, yB + Rnd(s * k), Label(Ms / 5 * k + base));
     c.TextOut(5, yB - Rnd(s * k), Label(Mf / 5 * k + base));
-    c.TextOut(g.R + 5, yB + Rnd(s * k), Label(Mt / 5 * k + base));
-    c.TextOut(g.R + 5, yB - Rnd(s * k), Label(Mg / 5 * k + base));
+    RightMarginText(c, g.R + 5, yB + Rnd(s * k), Label(Mt / 5 * k + base));
+    RightMarginText(c, g.R + 5, yB - Rnd(s * k), Label(Mg / 5 * k + base));
   }
   c.TextOut(5, yB + Rnd(6 * s), "snow");
   c.TextOut(5, yB - Rnd(6 * s), "frost");
-  c.TextOut(g.R + 5, yB + Rnd(6 * s), "temp");
-  c.TextOut(g.R + 5, yB - Rnd(6 * s), "Gwater");
+  RightMarginText(c, g.R + 5, yB + Rnd(6 * s), "temp");
+  RightMarginText(c, g.R + 5, yB - Rnd(6 * s), "Gwater");
   c.TextOut(5, yB + Rnd(5.5 * s), "(mm)");
   c.TextOut(5, yB - Rnd(5.5 * s), "(mm)");
-  c.TextOut(g.R + 5, yB + Rnd(5.5 * s), "(℃)");
-  c.TextOut(g.R + 5, yB - Rnd(5.5 * s), "( M)");
+  RightMarginText(c, g.R + 5, yB + Rnd(5.5 * s), "(℃)");
+  RightMarginText(c, g.R + 5, yB - Rnd(5.5 * s), "( M)");
   c.SetPen(kBlack, 3, PenStyle::Solid);
   c.Line(g.L, yB, g.R, yB);
   for (int m = 1; m <= 12; ++m) {

@@ -1,5 +1,7 @@
 // A canvas that writes an SVG document (for print): lines as paths, text as text in a
-// sans-serif CJK-capable font, at the canvas's pixel size.
+// sans-serif CJK-capable font, at the canvas's pixel size. The lines of one pen between
+// two moves form one subpath, so a polyline keeps its dash pattern running. A viewer's
+// font is unknown here, so text widths are the canvas's estimate.
 #pragma once
 
 #include <string>

@@ -3,6 +3,8 @@
 // cell-days per second and the model-state bytes of each, the machine's streaming-copy
 // bandwidth and the bytes the fused engine moves per cell-day, checks that the two give
 // the same daily series to the bit, and ends with the speed ratio.
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -17,6 +19,7 @@
 #include "app/FusedEngine.h"
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
+#include "inputs/WGetData.h"
 #include "model/ModelState.h"
 #include "parameters/ParaDialog.h"
 #include "processes/Processes.h"
@@ -30,16 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-int IntOption(const Options& options, const char* key, int fallback, int least) {
-  auto it = options.find(key);
-  if (it == options.end()) return fallback;
-  int v = 0;
-  if (!ParseInteger(it->second, v) || v < least)
-    throw std::invalid_argument(std::string("--") + key + " needs a whole number of at least " +
-                                std::to_string(least) + ", not \"" + it->second + "\"");
-  return v;
 }
 
 // A parameter set of a temperate basin with cold winters.
@@ -246,14 +239,17 @@ EngineRun RunFused(int n, int days, int threads, const ParameterSet& p, std::siz
 
 }  // namespace
 
-int RunBenchmark(Options& options) {
-  for (const auto& [key, value] : options)
-    if (key != "size" && key != "threads" && key != "days")
-      throw std::invalid_argument("unknown option --" + key);
-  const int n = IntOption(options, "size", 1000, 2);
+struct BenchOptions {
+  int size = 1000;
+  int threads = 0;
+  int days = 365;
+};
+
+int RunBenchmark(const BenchOptions& options) {
+  const int n = options.size;
   const unsigned hw = std::thread::hardware_concurrency();
-  const int threads = IntOption(options, "threads", hw == 0 ? 1 : static_cast<int>(hw), 1);
-  const int days = std::min(365, IntOption(options, "days", 365, 1));
+  const int threads = options.threads > 0 ? options.threads : (hw == 0 ? 1 : static_cast<int>(hw));
+  const int days = options.days;
   const ParameterSet p = BenchParameters();
 
   std::printf("synthetic sub-basin: %d x %d cells, %d days\n", n, n, days);
@@ -289,6 +285,18 @@ int RunBenchmark(Options& options) {
   std::printf("fused/reference speed = %.2f at %d x %d cells, %d threads\n",
               ref.seconds / fused.seconds, n, n, threads);
   return same ? 0 : 1;
+}
+
+void AddBenchCommand(CLI::App& app, CommandMap& commands) {
+  auto o = std::make_shared<BenchOptions>();
+  CLI::App* bench = app.add_subcommand("bench", "time both engines on a synthetic N x N sub-basin");
+  // Both engines' state for the grid must fit this machine's memory.
+  const int largest = static_cast<int>(std::sqrt(static_cast<double>(MaxGridCells()) / 2));
+  bench->add_option("--size", o->size, "cells along each side (default 1000)")
+      ->check(CLI::Range(2, largest));
+  AddThreadsOption(*bench, o->threads, "threads of the fused engine (default: every hardware thread)");
+  bench->add_option("--days", o->days, "days to simulate (default 365)")->check(CLI::Range(1, 365));
+  commands[bench] = [o] { return RunBenchmark(*o); };
 }
 
 }  // namespace tarnwell::cli

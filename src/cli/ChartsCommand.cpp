@@ -1,6 +1,8 @@
 // "tarnwell charts": the three result charts of one stored year of a sub-basin or of the
 // whole basin, drawn from the output files at the design size, as PNG (when the program
 // was built with Qt's image support) and as SVG for print.
+#include <CLI/CLI.hpp>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,6 +11,7 @@
 
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/WorkspaceLock.h"
 #include "charts/Graph.h"
 #include "charts/SvgCanvas.h"
 #include "cli/Commands.h"
@@ -41,45 +44,44 @@ void WriteText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-int WriteCharts(const std::string& workspace, Options& options) {
-  for (const char* key : {"sub-basin", "year", "out"})
-    if (!options.count(key) || options[key].empty())
-      throw std::invalid_argument(std::string("charts needs --") + key);
-  const std::string format = options.count("format") ? options["format"] : "all";
-  if (format != "all" && format != "png" && format != "svg")
-    throw std::invalid_argument("--format must be png, svg or all, not \"" + format + "\"");
-#ifndef TARNWELL_PNG
-  if (format == "png") throw std::invalid_argument("this build writes charts as SVG only");
-#endif
+struct ChartsOptions {
+  std::string workspace = ".";
+  std::string subBasin;
+  int year = 0;
+  std::string out;
+  std::string format = "all";
+};
 
-  Session session(workspace);
+int WriteCharts(const ChartsOptions& options) {
+#ifndef TARNWELL_PNG
+  if (options.format == "png") throw std::invalid_argument("this build writes charts as SVG only");
+#endif
+  const std::string& format = options.format;
+  Session session(options.workspace);
+  const auto lock = WorkspaceLock::Acquire(session.ws, "tarnwell charts");
   FormCreate(session);
   const ModelState& s = session.state;
   int k = s.SubBasinCount + 1;  // the whole basin
-  if (options["sub-basin"] != "basin") {
-    if (!ParseInteger(options["sub-basin"], k) || k < 1 || k > s.SubBasinCount)
-      throw std::invalid_argument("--sub-basin " + options["sub-basin"] + ": the workspace has " +
+  if (options.subBasin != "basin") {
+    if (!ParseInteger(options.subBasin, k) || k < 1 || k > s.SubBasinCount)
+      throw std::invalid_argument("--sub-basin " + options.subBasin + ": the workspace has " +
                                   std::to_string(s.SubBasinCount) + " sub-basins (or: basin)");
   }
-  int year = 0;
-  if (!ParseInteger(options["year"], year))
-    throw std::invalid_argument("--year " + options["year"] + " is not a calendar year");
+  const int year = options.year;
   const int stored = StoredYears(session);
   const std::string dir = ResultDirectory(session, k);
 
-  // The year is a calendar year; the files hold their years in order from the first.
-  std::shared_ptr<ModelState> series;
-  for (int i = 1; i <= stored && !series; ++i) {
-    auto y = ReadDailySeries(session, dir, i);
-    if (y->CurYear == year) series = y;
-  }
-  if (!series)
+  // The year is a calendar year; the files hold their years in order from the first. A
+  // stored year without day rows is refused by the reader.
+  const int number = StoredYearNumber(session, dir, year, stored);
+  if (number == 0)
     throw std::invalid_argument("year " + std::to_string(year) + " is not among the " +
                                 std::to_string(stored) + " stored years of " +
                                 session.Display(dir));
+  const std::shared_ptr<ModelState> series = ReadDailySeries(session, dir, number);
 
-  std::filesystem::create_directories(options["out"]);
-  const std::string out = options["out"] + "/";
+  std::filesystem::create_directories(options.out);
+  const std::string out = options.out + "/";
   if (format != "png") {
     SvgCanvas c1(kChartWidth, kChartHeight), c2(kChartWidth, kChartHeight),
         c7(kChartWidth, kChartHeight);
@@ -105,6 +107,19 @@ int WriteCharts(const std::string& workspace, Options& options) {
   }
 #endif
   return 0;
+}
+
+void AddChartsCommand(CLI::App& app, CommandMap& commands) {
+  auto o = std::make_shared<ChartsOptions>();
+  CLI::App* charts = app.add_subcommand("charts", "draw the three charts of a stored year");
+  AddWorkspaceOption(*charts, o->workspace);
+  charts->add_option("--sub-basin", o->subBasin, "the sub-basin's number, or basin for the whole basin")
+      ->required();
+  charts->add_option("--year", o->year, "the calendar year")->required()->check(CLI::Range(1, 9999));
+  charts->add_option("--out", o->out, "the directory the pictures go to")->required();
+  charts->add_option("--format", o->format, "png, svg or all (default)")
+      ->check(CLI::IsMember({"png", "svg", "all"}));
+  commands[charts] = [o] { return WriteCharts(*o); };
 }
 
 }  // namespace tarnwell::cli

@@ -1,17 +1,31 @@
-// Commands of the command line beyond "check"; each lives in its own file.
+// The commands of the command line. Each command file declares its options on a CLI11
+// subcommand and hands back what runs it; main parses, then runs the chosen command.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 
+namespace CLI {
+class App;
+}
+
 namespace tarnwell::cli {
 
-using Options = std::map<std::string, std::string>;
-constexpr int kUnknownCommand = -1;
+// What runs a parsed subcommand; its result is the exit status.
+using CommandMap = std::map<const CLI::App*, std::function<int()>>;
 
-// Runs the named command; returns its exit status or kUnknownCommand.
-int RunCommand(const std::string& command, const std::string& workspace, Options& options);
-// Usage lines of those commands.
-const char* ExtraUsage();
+void AddCheckCommand(CLI::App& app, CommandMap& commands);
+void AddRunCommand(CLI::App& app, CommandMap& commands);
+void AddChartsCommand(CLI::App& app, CommandMap& commands);
+void AddBenchCommand(CLI::App& app, CommandMap& commands);
+// import and export (say they are not available when the build has no GDAL and NetCDF).
+void AddImportCommand(CLI::App& app, CommandMap& commands);
+void AddExportCommand(CLI::App& app, CommandMap& commands);
+
+// --workspace W on a subcommand: an existing directory (default: the current directory).
+void AddWorkspaceOption(CLI::App& command, std::string& workspace);
+// --threads N on a subcommand: 1 .. 1024 (0 stays: every hardware thread).
+void AddThreadsOption(CLI::App& command, int& threads, const char* what);
 
 }  // namespace tarnwell::cli

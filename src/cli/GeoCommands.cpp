@@ -1,8 +1,9 @@
-// "tarnwell import" and "tarnwell export": thin glue over the geo library, which is only
-// there when the build found GDAL and NetCDF.
+// "tarnwell import" and "tarnwell export": their options, over the geo library, which is
+// only there when the build found GDAL and NetCDF.
+#include <CLI/CLI.hpp>
+
 #include <iostream>
-#include <set>
-#include <stdexcept>
+#include <memory>
 
 #include "cli/Commands.h"
 #ifdef TARNWELL_GEO
@@ -14,13 +15,8 @@ namespace tarnwell::cli {
 
 namespace {
 
-void OnlyOptions(const std::string& command, const Options& options, const std::set<std::string>& allowed) {
-  for (const auto& [key, value] : options)
-    if (!allowed.count(key)) throw std::invalid_argument(command + " has no option --" + key);
-}
-
 #ifndef TARNWELL_GEO
-int NotAvailable(const std::string& command) {
+int NotAvailable(const char* command) {
   std::cerr << "tarnwell: " << command
             << " is not available: this program was built without GDAL and NetCDF "
                "(install libgdal-dev and libnetcdf-dev and build it again)\n";
@@ -28,41 +24,56 @@ int NotAvailable(const std::string& command) {
 }
 #endif
 
+struct ImportArguments {
+  std::string config, workspace;
+  bool replace = false;
+};
+
+struct ExportArguments {
+  std::string workspace = ".";
+  std::string format = "csv";
+};
+
 }  // namespace
 
-int ImportCommand(const std::string& workspace, Options& options) {
-  OnlyOptions("import", options, {"workspace", "config", "replace"});
-  if (!options.count("config") || options["config"].empty()) throw std::invalid_argument("import needs --config FILE");
-  if (options.count("replace") && !options["replace"].empty())
-    throw std::invalid_argument("--replace takes no value");
+void AddImportCommand(CLI::App& app, CommandMap& commands) {
+  auto a = std::make_shared<ImportArguments>();
+  CLI::App* import = app.add_subcommand("import", "make a workspace from GIS data (rasters, tables, NetCDF weather)");
+  import->add_option("--config", a->config, "the import configuration (key = value lines)")
+      ->required()
+      ->check(CLI::ExistingFile);
+  import->add_option("--workspace", a->workspace, "the workspace to write (made when missing)")->required();
+  import->add_flag("--replace", a->replace, "replace the workspace's input/ and Parameters/ when it has them");
+  commands[import] = [a] {
 #ifdef TARNWELL_GEO
-  geo::ImportOptions o;
-  o.config = options["config"];
-  o.workspace = workspace;
-  o.replace = options.count("replace") > 0;
-  geo::RunImport(o, std::cout);
-  return 0;
+    geo::ImportOptions o;
+    o.config = a->config;
+    o.workspace = a->workspace;
+    o.replace = a->replace;
+    geo::RunImport(o, std::cout);
+    return 0;
 #else
-  (void)workspace;
-  return NotAvailable("import");
+    return NotAvailable("import");
 #endif
+  };
 }
 
-int ExportCommand(const std::string& workspace, Options& options) {
-  OnlyOptions("export", options, {"workspace", "format"});
-  const std::string format = options.count("format") ? options["format"] : "csv";
-  if (format != "csv" && format != "netcdf")
-    throw std::invalid_argument("--format must be csv or netcdf, not \"" + format + "\"");
+void AddExportCommand(CLI::App& app, CommandMap& commands) {
+  auto a = std::make_shared<ExportArguments>();
+  CLI::App* exp = app.add_subcommand("export", "write the stored results and the grids under Output/export/");
+  AddWorkspaceOption(*exp, a->workspace);
+  exp->add_option("--format", a->format, "csv (default) or netcdf")->check(CLI::IsMember({"csv", "netcdf"}));
+  commands[exp] = [a] {
 #ifdef TARNWELL_GEO
-  geo::ExportOptions o;
-  o.workspace = workspace;
-  o.format = format == "csv" ? geo::ExportFormat::Csv : geo::ExportFormat::Netcdf;
-  geo::RunExport(o, std::cout);
-  return 0;
+    geo::ExportOptions o;
+    o.workspace = a->workspace;
+    o.format = a->format == "netcdf" ? geo::ExportFormat::Netcdf : geo::ExportFormat::Csv;
+    geo::RunExport(o, std::cout);
+    return 0;
 #else
-  (void)workspace;
-  return NotAvailable("export");
+    return NotAvailable("export");
 #endif
+  };
 }
 
 }  // namespace tarnwell::cli

@@ -3,6 +3,8 @@
 // year on standard output.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "app/Progress.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/WorkspaceLock.h"
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -197,56 +200,43 @@ class CliProgress : public ProgressObserver {
   std::map<int, SeriesYear> basin_;
 };
 
-int PositiveOption(const Options& options, const char* key, int fallback) {
-  auto it = options.find(key);
-  if (it == options.end()) return fallback;
-  int v = 0;
-  if (!ParseInteger(it->second, v) || v < 1)
-    throw std::invalid_argument(std::string("--") + key + " needs a whole number of at least 1, not \"" +
-                                it->second + "\"");
-  return v;
-}
-
 }  // namespace
 
-int RunSimulation(const std::string& workspace, Options& options) {
-  for (const auto& [key, value] : options)
-    if (key != "workspace" && key != "years" && key != "parameters" && key != "erodibility" &&
-        key != "engine" && key != "threads")
-      throw std::invalid_argument("unknown option --" + key);
-  // Default: the fused engine on every hardware thread.
-  const int threads = PositiveOption(options, "threads", 0);
-  const std::string engineName = options.count("engine") ? options["engine"] : "fused";
-  std::unique_ptr<DayEngine> engine = MakeDayEngine(engineName, threads);
+struct RunOptions {
+  std::string workspace = ".";
+  int years = 0;  // 0: the parameter file's number
+  std::string parameters;
+  std::string erodibility;
+  std::string engine = "fused";
+  int threads = 0;  // 0: every hardware thread
+};
 
-  Session session(workspace);
+int RunSimulation(const RunOptions& options) {
+  std::unique_ptr<DayEngine> engine = MakeDayEngine(options.engine, options.threads);
+
+  Session session(options.workspace);
+  const auto lock = WorkspaceLock::Acquire(session.ws, "tarnwell run");
   FormCreate(session);
   ModelState& s = session.state;
-  if (options.count("parameters")) {
+  if (!options.parameters.empty()) {
     // As the parameter dialog's confirmation: the file must load, then it becomes the
-    // current parameter file.
-    const std::string from = options["parameters"];
+    // current parameter file (replaced as a whole).
+    const std::string& from = options.parameters;
     ParameterSet check;
     LoadParameters(from, from, check);
-    std::error_code ec;
-    std::filesystem::copy_file(from, session.ws.Resolve(s.ParamFilePath),
-                               std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) throw FileError(session.Display(s.ParamFilePath), 0, "cannot copy " + from + ": " + ec.message());
+    ReplaceFile(session.ws.ResolveForWriting(s.ParamFilePath), session.Display(s.ParamFilePath),
+                ReadFileBytes(from, from));
   }
-  if (options.count("erodibility")) {
-    const std::string& mode = options["erodibility"];
-    if (mode == "uniform") session.params.ErodibilityMode = 0;
-    else if (mode == "nonuniform") session.params.ErodibilityMode = 1;
-    else throw std::invalid_argument("--erodibility is uniform or nonuniform, not \"" + mode + "\"");
-  }
+  session.params.ErodibilityMode = options.erodibility == "nonuniform" ? 1 : 0;
   {
     TextReader p = session.Open(s.ParamFilePath);
     LoadParameters(p, session.params);
   }
-  const int years = PositiveOption(options, "years", std::max(1, session.params.SimYears));
+  const int years = options.years > 0 ? options.years : std::max(1, session.params.SimYears);
 
   CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
   Driver driver(session, progress, *engine);
+  driver.SetYearsToCheck(std::min(years, std::max(1, session.params.SimYears)));
   try {
     driver.Button3Click();
     while (s.YearIndex < years) {
@@ -259,6 +249,25 @@ int RunSimulation(const std::string& workspace, Options& options) {
   progress.EndLine();
   progress.PrintSummary(std::cout);
   return 0;
+}
+
+void AddRunCommand(CLI::App& app, CommandMap& commands) {
+  auto o = std::make_shared<RunOptions>();
+  CLI::App* run = app.add_subcommand(
+      "run", "start-up, the run and the next-year steps up to the parameter file's years; "
+             "a summary of every year");
+  AddWorkspaceOption(*run, o->workspace);
+  run->add_option("--years", o->years, "simulate this many years (default: the parameter file's)")
+      ->check(CLI::Range(1, 1000));
+  run->add_option("--parameters", o->parameters,
+                  "a parameter file copied over the current one first, as the parameter dialog's 确定")
+      ->check(CLI::ExistingFile);
+  run->add_option("--erodibility", o->erodibility, "uniform (one erodibility) or nonuniform (per soil type)")
+      ->check(CLI::IsMember({"uniform", "nonuniform"}));
+  run->add_option("--engine", o->engine, "fused (default) or reference; both give the same files")
+      ->check(CLI::IsMember({"fused", "reference"}));
+  AddThreadsOption(*run, o->threads, "threads of the fused engine (default: every hardware thread)");
+  commands[run] = [o] { return RunSimulation(*o); };
 }
 
 }  // namespace tarnwell::cli

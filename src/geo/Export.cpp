@@ -10,6 +10,7 @@
 
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/WorkspaceLock.h"
 #include "geo/Georef.h"
 #include "geo/GeoSupport.h"
 #include "geo/NetcdfFile.h"
@@ -395,6 +396,7 @@ void ExportGrid(const std::string& gridFsPath, const std::string& gridDisplay, c
 
 std::vector<std::string> RunExport(const ExportOptions& options, std::ostream& out) {
   Session session(options.workspace);
+  const auto lock = WorkspaceLock::Acquire(session.ws, "tarnwell export");
   ModelState& s = session.state;
   s.ProgramDir = session.ws.ProgramDir();
   {
@@ -403,7 +405,7 @@ std::vector<std::string> RunExport(const ExportOptions& options, std::ostream& o
   }
   std::vector<Station> stations;
   double basinArea = 0;
-  const fs::path dir = session.ws.Resolve(s.ProgramDir + "..\\Output") + "/export";
+  const fs::path dir = session.ws.ResolveForWriting(s.ProgramDir + "..\\Output\\export");
   const std::string displayDir = session.ws.Display(s.ProgramDir + "..\\Output") + "/export";
   struct Grid {
     std::string path, display, kind;

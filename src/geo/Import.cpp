@@ -10,6 +10,7 @@
 #include <set>
 
 #include "app/Workspace.h"
+#include "app/WorkspaceLock.h"
 #include "geo/FlowDirection.h"
 #include "geo/GdalHandles.h"
 #include "geo/Georef.h"
@@ -609,8 +610,12 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
 
   // Everything is checked: now the workspace.
   const Workspace ws(options.workspace);
-  const fs::path inputDir = ws.Resolve("..\\input"), paramDir = ws.Resolve("..\\Parameters");
   std::error_code ec;
+  fs::create_directories(ws.Root(), ec);
+  if (ec) throw FileError(ws.Root().string(), 0, "cannot create the workspace: " + ec.message());
+  const auto lock = WorkspaceLock::Acquire(ws, "tarnwell import");
+  const fs::path inputDir = ws.ResolveForWriting(ws.ProgramDir() + "..\\input");
+  const fs::path paramDir = ws.ResolveForWriting(ws.ProgramDir() + "..\\Parameters");
   // Replacing input/ and Parameters/ must not delete what the import reads.
   std::vector<std::string> sources{options.config, c.terrain, c.landCover, c.landCoverClasses, c.slope,
                                    c.subBasinRaster, c.flowDirection, c.outlets, c.subBasins, c.precipitationNetcdf,

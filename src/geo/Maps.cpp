@@ -133,7 +133,7 @@ std::vector<std::string> WriteSubBasinMaps(Session& session, int k, const SubBas
   const std::string terrainFs = session.ws.Resolve(terrain);
   const GridGeoref georef = GridGeorefOf(terrainFs, session.Display(terrain), ReadDsaaGrid(terrainFs, session.Display(terrain)));
   const std::string dir = s.ProgramDir + "..\\Output\\maps";
-  return WriteYearlyMaps(maps, georef, session.ws.Resolve(dir), session.Display(dir), "subbasin" + std::to_string(k),
+  return WriteYearlyMaps(maps, georef, session.ws.ResolveForWriting(dir), session.Display(dir), "subbasin" + std::to_string(k),
                          format);
 }
 

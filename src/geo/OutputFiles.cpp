@@ -53,7 +53,9 @@ std::vector<DayRow> ReadDaily(const Workspace& ws, const std::string& path, cons
       throw InputError(file.Name(), file.LineNumber(),
                        "a row of " + std::to_string(line.Count()) + " tokens; " + std::to_string(values + 1) + " expected");
     CheckNumbers(line, 1);
-    rows.push_back({day, std::vector<std::string>(line.Tokens().begin() + 1, line.Tokens().end())});
+    std::vector<std::string> tokens = line.Tokens();
+    tokens.erase(tokens.begin());
+    rows.push_back({day, std::move(tokens)});
   }
   return rows;
 }
@@ -82,7 +84,8 @@ std::vector<BudgetRow> ReadBudget(const Workspace& ws, const std::string& path,
       throw InputError(file.Name(), file.LineNumber(),
                        "a row of " + std::to_string(line.Count()) + " tokens; " + std::to_string(values + 2) + " expected");
     CheckNumbers(line, 1);
-    row.values.assign(line.Tokens().begin() + 1, line.Tokens().end());
+    row.values = line.Tokens();
+    row.values.erase(row.values.begin());
     rows.push_back(std::move(row));
   }
   return rows;

@@ -28,6 +28,7 @@
 #include "app/Driver.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/WorkspaceLock.h"
 #include "gui/ChartImage.h"
 #include "gui/ChartPainter.h"
 #include "gui/Form2.h"
@@ -284,6 +285,7 @@ void TForm1::BuildMenu() {
 
 void TForm1::FormCreate() {
   try {
+    const auto lock = WorkspaceLock::Acquire(session_.ws, "the Tarnwell window's start-up");
     tarnwell::FormCreate(session_);
   } catch (const std::exception& e) {
     ShowError(Q(e.what()));
@@ -309,8 +311,11 @@ void TForm1::StartAction(std::function<void()> work, std::function<void()> after
   if (busy_) return;
   SetBusy(true);
   after_ = std::move(after);
-  watcher_->setFuture(QtConcurrent::run([work = std::move(work)]() -> QString {
+  watcher_->setFuture(QtConcurrent::run([this, work = std::move(work)]() -> QString {
     try {
+      // One program at a time works on a workspace: a command-line run started meanwhile
+      // is refused, and so is this action while one runs.
+      const auto lock = WorkspaceLock::Acquire(session_.ws, "the Tarnwell window");
       work();
       return {};
     } catch (const std::exception& e) {
@@ -419,11 +424,14 @@ void TForm1::Button5Click() {
   panel2_->show();
   panel2_->raise();
   StartAction([this] {
+    // Without stored results there is nothing to browse: the window stays as it was for
+    // "下一年" too.
+    const int stored = RequireStoredYears(session_);
     ModelState& s = session_.state;
     s.YearIndex = 1;
     s.SelectedSubBasin = 1;
     s.BrowseMode = 1;
-    session_.params.SimYears = StoredYears(session_);
+    session_.params.SimYears = stored;
     ReadStoredResults();
   });
 }

@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace tarnwell::gui {
 
@@ -36,6 +39,17 @@ void MessageBoxSink::Error(QWidget* owner, const QString& text) {
 
 void MessageBoxSink::Notice(QWidget* owner, const QString& text) {
   QMessageBox::information(owner, QApplication::applicationName(), text);
+}
+
+QTranslator* InstallQtTranslations(QCoreApplication& app) {
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return nullptr;
+  }
+  QCoreApplication::installTranslator(translator);
+  return translator;
 }
 
 ShellOpener DesktopOpener() {

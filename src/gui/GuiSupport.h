@@ -1,6 +1,7 @@
 // What the windows share: the fonts the forms ask for (with CJK fallbacks so the Chinese
-// captions render on any desktop), the message sink that shows errors and the model's own
-// messages, the shell opener of the help file, and string conversions.
+// captions render on any desktop), Qt's own texts in Chinese, the message sink that shows
+// errors and the model's own messages, the shell opener of the help file, and string
+// conversions.
 #pragma once
 
 #include <QFont>
@@ -9,6 +10,8 @@
 #include <functional>
 #include <string>
 
+class QCoreApplication;
+class QTranslator;
 class QWidget;
 
 namespace tarnwell::gui {
@@ -37,6 +40,11 @@ class MessageBoxSink : public MessageSink {
   void Error(QWidget* owner, const QString& text) override;
   void Notice(QWidget* owner, const QString& text) override;
 };
+
+// Qt's own texts in Chinese (the file dialogs, the buttons of message boxes), from the
+// translations shipped with Qt (Debian: qt6-translations-l10n), installed on app, which
+// owns the translator returned; nullptr (and Qt's English) when they are not installed.
+QTranslator* InstallQtTranslations(QCoreApplication& app);
 
 // Asks the desktop to open a document; returns whether it was handed over.
 using ShellOpener = std::function<bool(const QUrl&)>;

@@ -12,21 +12,47 @@
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
+#include "viewer/Contours.h"
 
 namespace tarnwell::gui {
 
 namespace {
 
 constexpr int kMapWidth = 780, kMapHeight = 500;
+constexpr int kContourSmoothing = 2;
+const QColor kContourColour(70, 50, 30);
 
-// A round contour interval giving about seven lines over the range.
-double ContourInterval(double range) {
-  if (range <= 0) return 1;
-  const double raw = range / 7;
-  const double unit = std::pow(10.0, std::floor(std::log10(raw)));
-  for (double f : {1.0, 2.0, 2.5, 5.0, 10.0})
-    if (raw <= f * unit) return f * unit;
-  return 10 * unit;
+// North up: the first data row of a grid file lies at the south edge, so it is drawn at
+// the bottom, and data row r (0-based) is row rows - 1 - r of the picture.
+int PictureRow(const MapGrid& grid, int r) { return grid.rows - 1 - r; }
+
+// The grid on the picture, north up.
+struct Placement {
+  QRectF target;
+  int rows, cols;
+  // A point in grid coordinates (cell centres at whole numbers, y the data row).
+  QPointF At(double x, double y) const {
+    return {target.x() + (x + 0.5) * target.width() / cols,
+            target.y() + (rows - 0.5 - y) * target.height() / rows};
+  }
+};
+
+// The contour lines at round intervals over the terrain's data cells, smoothed and drawn
+// antialiased over the scaled cells.
+void DrawContours(QPainter& p, const Placement& place, const MapGrid& grid, double lo, double hi) {
+  std::vector<double> z(grid.z.size(), std::nan(""));
+  for (std::size_t i = 0; i < z.size(); ++i)
+    if (HasData(MapKind::Terrain, grid, grid.z[i])) z[i] = grid.z[i];
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(kContourColour, 1.1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  for (double level : ContourLevels(lo, hi, ContourInterval(hi - lo)))
+    for (const ContourLine& line : TraceContours(z, grid.rows, grid.cols, level)) {
+      QPolygonF polygon;
+      for (const ContourPoint& q : SmoothContour(line, kContourSmoothing)) polygon << place.At(q.x, q.y);
+      p.drawPolyline(polygon);
+    }
+  p.restore();
 }
 
 // A map document: the PNG of the map, replaced as a whole (an old document stays intact
@@ -122,33 +148,28 @@ QImage DrawMap(MapKind kind, const MapGrid& grid, const ColourMap& colours, cons
 
   QImage cells(grid.cols, grid.rows, QImage::Format_RGB32);
   cells.fill(Qt::white);
-  const double interval = ContourInterval(range);
   for (int r = 0; r < grid.rows; ++r)
     for (int c = 0; c < grid.cols; ++c) {
       const double v = grid.At(r, c);
       if (!HasData(kind, grid, v)) continue;
       QColor colour = colours.At(percent(v));
       if (kind == MapKind::Terrain) {
-        // Hill shading, light from the north-west; neighbours without data count as level.
+        // Hill shading, light from the north-west: slopes facing it brighten. Data rows run
+        // from south to north, columns from west to east; neighbours without data count
+        // as level.
         auto z = [&](int rr, int cc) {
           if (rr < 0 || rr >= grid.rows || cc < 0 || cc >= grid.cols) return v;
           const double w = grid.At(rr, cc);
           return HasData(kind, grid, w) ? w : v;
         };
-        const double gx = (z(r, c + 1) - z(r, c - 1)) / 2, gy = (z(r + 1, c) - z(r - 1, c)) / 2;
-        const double shade = std::clamp(0.85 + (-gx - gy) * 0.012, 0.5, 1.15);
+        const double towardEast = (z(r, c + 1) - z(r, c - 1)) / 2;
+        const double towardNorth = (z(r + 1, c) - z(r - 1, c)) / 2;
+        const double shade = std::clamp(0.85 + (towardEast - towardNorth) * 0.012, 0.5, 1.15);
         colour = QColor(std::clamp(static_cast<int>(colour.red() * shade), 0, 255),
                         std::clamp(static_cast<int>(colour.green() * shade), 0, 255),
                         std::clamp(static_cast<int>(colour.blue() * shade), 0, 255));
-        // Contour lines where the contour band changes towards the right or lower neighbour.
-        const double band = std::floor(v / interval);
-        const bool edge = (c + 1 < grid.cols && HasData(kind, grid, grid.At(r, c + 1)) &&
-                           std::floor(grid.At(r, c + 1) / interval) != band) ||
-                          (r + 1 < grid.rows && HasData(kind, grid, grid.At(r + 1, c)) &&
-                           std::floor(grid.At(r + 1, c) / interval) != band);
-        if (edge) colour = QColor(70, 50, 30);
       }
-      cells.setPixelColor(c, r, colour);
+      cells.setPixelColor(c, PictureRow(grid, r), colour);
     }
 
   QImage picture(kMapWidth, kMapHeight, QImage::Format_RGB32);
@@ -163,6 +184,7 @@ QImage DrawMap(MapKind kind, const MapGrid& grid, const ColourMap& colours, cons
   const int w = static_cast<int>(grid.cols * scale), h = static_cast<int>(grid.rows * scale);
   const QRect target(area.x() + (area.width() - w) / 2, area.y() + (area.height() - h) / 2, w, h);
   p.drawImage(target, cells);
+  if (kind == MapKind::Terrain) DrawContours(p, Placement{QRectF(target), grid.rows, grid.cols}, grid, lo, hi);
   p.setPen(QColor(120, 120, 120));
   p.drawRect(target.adjusted(0, 0, -1, -1));
 

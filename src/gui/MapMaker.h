@@ -30,7 +30,9 @@ ColourMap ReadColourFile(const Session& session, const std::string& modelPath);
 
 enum class MapKind { Slope, Terrain, LandUse };
 
-// A DSAA grid as the maps read it: value line 1 is the top row of the picture.
+// A DSAA grid as the maps read it, rows in file order. The first value line holds the
+// lowest y, the south edge: the maps are drawn north up, so it is the bottom row of the
+// picture.
 struct MapGrid {
   int rows = 0, cols = 0;
   double zMax = 0;
@@ -43,7 +45,8 @@ MapGrid ReadMapGrid(const Session& session, const std::string& modelPath);
 // the header's z maximum, land use 150 or more, slope outside 0 to 2e30.
 bool HasData(MapKind kind, const MapGrid& grid, double v);
 
-// The picture of one map, 780 x 500, with its title and colour scale.
+// The picture of one map, 780 x 500, north up, with its title and colour scale; the
+// terrain map hill-shaded (light from the north-west) with contour lines.
 QImage DrawMap(MapKind kind, const MapGrid& grid, const ColourMap& colours, const QString& title);
 
 // DrawMaps: clamps SelectedSubBasin to 1..SubBasinCount, reloads its paths and the

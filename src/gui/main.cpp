@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tarnwell");
   QApplication::setFont(tarnwell::gui::SansSerif(13));
+  // The standard dialogs and message-box buttons speak Chinese like the window.
+  tarnwell::gui::InstallQtTranslations(app);
 
   QString workspace, capture;
   const QStringList args = QApplication::arguments();

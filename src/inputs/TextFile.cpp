@@ -14,9 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "model/Errors.h"
 
@@ -67,29 +65,34 @@ std::string ErrnoText() { return std::strerror(errno); }
 
 }  // namespace
 
+bool FieldScanner::Next(std::string_view& token) {
+  const std::size_t n = line_.size();
+  std::size_t i = pos_;
+  while (i < n && (IsSeparator(line_[i]) || line_[i] == '#')) ++i;
+  if (i >= n) {
+    pos_ = n;
+    return false;
+  }
+  const std::size_t start = i;
+  while (i < n && !IsSeparator(line_[i])) {
+    const char c = line_[i];
+    if (c == '"' || c == '\'') {
+      // A quoted stretch: separators inside do not split; the quotes stay in the token.
+      const std::size_t close = line_.find(c, i + 1);
+      i = close == std::string_view::npos ? n : close + 1;
+    } else {
+      ++i;
+    }
+  }
+  token = line_.substr(start, i - start);
+  pos_ = i;
+  return true;
+}
+
 std::vector<std::string> SplitFields(std::string_view line) {
   std::vector<std::string> tokens;
-  std::size_t i = 0;
-  const std::size_t n = line.size();
-  while (i < n) {
-    while (i < n && (IsSeparator(line[i]) || line[i] == '#')) ++i;
-    if (i >= n) break;
-    std::string token;
-    while (i < n && !IsSeparator(line[i])) {
-      char c = line[i];
-      if (c == '"' || c == '\'') {
-        // A quoted stretch: separators inside do not split; the quotes stay in the token.
-        std::size_t close = line.find(c, i + 1);
-        std::size_t end = close == std::string_view::npos ? n : close + 1;
-        token.append(line.substr(i, end - i));
-        i = end;
-      } else {
-        token.push_back(c);
-        ++i;
-      }
-    }
-    tokens.push_back(std::move(token));
-  }
+  FieldScanner scanner(line);
+  for (std::string_view t; scanner.Next(t);) tokens.emplace_back(t);
   return tokens;
 }
 
@@ -145,7 +148,8 @@ bool IsAscii(std::string_view bytes) {
 // Line by line, as DecodeText takes the whole file. GBK never uses the line-end byte
 // inside a character, so a GBK file decoded by lines gives the text of the whole.
 std::string DecodeLine(std::string_view line, TextEncoding encoding) {
-  if (encoding == TextEncoding::Utf8 || IsAscii(line)) return std::string(line);
+  if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf16 || IsAscii(line))
+    return std::string(line);
   if (encoding == TextEncoding::Mixed && IsValidUtf8(line)) return std::string(line);
   return Iconv(line, "GBK", "UTF-8");
 }
@@ -238,26 +242,49 @@ bool ParseReal(std::string_view t, double& value) {
   return true;
 }
 
-FieldLine::FieldLine(std::string_view text, std::string file, long lineNumber)
-    : tokens_(SplitFields(text)), file_(std::move(file)), lineNumber_(lineNumber) {}
+FieldLine::FieldLine(std::string text, std::string file, long lineNumber)
+    : text_(std::move(text)), file_(std::move(file)), lineNumber_(lineNumber), scanner_(text_) {}
 
-const std::string& FieldLine::Token(int index) const {
-  if (index < 0 || static_cast<std::size_t>(index) >= tokens_.size())
-    throw ListIndexError(file_, lineNumber_, index, tokens_.size());
-  return tokens_[static_cast<std::size_t>(index)];
+bool FieldLine::Reach(std::size_t index) const {
+  while (bounds_.size() <= index) {
+    std::string_view t;
+    if (complete_ || !scanner_.Next(t)) {
+      complete_ = true;
+      return false;
+    }
+    bounds_.emplace_back(static_cast<std::uint32_t>(t.data() - text_.data()),
+                         static_cast<std::uint32_t>(t.size()));
+  }
+  return true;
+}
+
+std::size_t FieldLine::Count() const {
+  if (complete_) return bounds_.size();
+  // Count the rest without storing it: a line of millions of tokens stays cheap.
+  FieldScanner rest = scanner_;
+  std::size_t n = bounds_.size();
+  for (std::string_view t; rest.Next(t);) ++n;
+  return n;
+}
+
+std::string_view FieldLine::View(int index) const {
+  if (index < 0 || !Reach(static_cast<std::size_t>(index)))
+    throw ListIndexError(file_, lineNumber_, index, Count());
+  const auto [offset, length] = bounds_[static_cast<std::size_t>(index)];
+  return std::string_view(text_).substr(offset, length);
 }
 
 int FieldLine::Integer(int index) const {
-  const std::string& t = Token(index);
+  const std::string_view t = View(index);
   int v = 0;
-  if (!ParseInteger(t, v)) throw ConversionError(file_, lineNumber_, t, index, "an integer");
+  if (!ParseInteger(t, v)) throw ConversionError(file_, lineNumber_, std::string(t), index, "an integer");
   return v;
 }
 
 double FieldLine::Real(int index) const {
-  const std::string& t = Token(index);
+  const std::string_view t = View(index);
   double v = 0.0;
-  if (!ParseReal(t, v)) throw ConversionError(file_, lineNumber_, t, index, "a number");
+  if (!ParseReal(t, v)) throw ConversionError(file_, lineNumber_, std::string(t), index, "a number");
   return v;
 }
 
@@ -271,39 +298,80 @@ struct FileBytes {
 };
 
 FileBytes ReadBytes(const std::string& fsPath, const std::string& name, std::uint64_t from) {
+  const int fd = ::open(fsPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw FileError(name, 0, "cannot open: " + ErrnoText());
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   struct stat st {};
-  if (::stat(fsPath.c_str(), &st) != 0) throw FileError(name, 0, "cannot open: " + ErrnoText());
+  if (::fstat(fd, &st) != 0) throw FileError(name, 0, "cannot open: " + ErrnoText());
   if (S_ISDIR(st.st_mode)) throw FileError(name, 0, "cannot open: it is a directory");
-  std::ifstream in(fsPath, std::ios::binary);
-  if (!in) throw FileError(name, 0, "cannot open: " + ErrnoText());
+  // A device, a pipe or a socket may never end (/dev/zero): only regular files are input.
+  if (!S_ISREG(st.st_mode))
+    throw FileError(name, 0, "cannot open: not a regular file (a device, pipe or socket)");
   FileBytes out;
   out.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  if (from > 0) {
-    in.seekg(0, std::ios::end);
-    const auto size = static_cast<std::uint64_t>(in.tellg());
-    if (size < from) return out;
-    in.seekg(static_cast<std::streamoff>(from - 1));
-    in.get(out.before);
-  }
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (from > size) return out;
+  if (from > 0 && ::pread(fd, &out.before, 1, static_cast<off_t>(from - 1)) != 1)
+    throw FileError(name, 0, "cannot read: " + ErrnoText());
   out.reached = true;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) throw FileError(name, 0, "cannot read");
-  out.bytes = buffer.str();
+  try {
+    out.bytes.resize(static_cast<std::size_t>(size - from));
+  } catch (const std::bad_alloc&) {
+    throw FileError(name, 0, "not enough memory to read its " + std::to_string(size) + " bytes");
+  }
+  std::size_t done = 0;
+  while (done < out.bytes.size()) {
+    const ssize_t n = ::pread(fd, out.bytes.data() + done, out.bytes.size() - done,
+                              static_cast<off_t>(from + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw FileError(name, 0, "cannot read: " + ErrnoText());
+    if (n == 0) break;  // the file shrank while it was read: take what is there
+    done += static_cast<std::size_t>(n);
+  }
+  out.bytes.resize(done);
   return out;
+}
+
+bool HasUtf16Mark(std::string_view bytes, const char*& encoding) {
+  if (bytes.size() < 2) return false;
+  const auto b0 = static_cast<unsigned char>(bytes[0]), b1 = static_cast<unsigned char>(bytes[1]);
+  if (b0 == 0xFF && b1 == 0xFE) encoding = "UTF-16LE";
+  else if (b0 == 0xFE && b1 == 0xFF) encoding = "UTF-16BE";
+  else return false;
+  return true;
 }
 
 }  // namespace
 
 void TextReader::Take(std::string bytes) {
   raw_ = std::move(bytes);
-  if (HasByteOrderMark(raw_)) {
+  pos_ = 0;
+  const char* utf16 = nullptr;
+  if (HasUtf16Mark(raw_, utf16)) {
+    // Saved as "Unicode" by a Windows editor: decoded here, so every line is UTF-8 text.
+    raw_ = Iconv(std::string_view(raw_).substr(2), utf16, "UTF-8");
+    encoding_ = TextEncoding::Utf16;
+  } else if (HasByteOrderMark(raw_)) {
     pos_ = 3;
     encoding_ = IsValidUtf8(std::string_view(raw_).substr(3)) ? TextEncoding::Utf8
                                                                : TextEncoding::Mixed;
   } else {
     encoding_ = IsValidUtf8(raw_) ? TextEncoding::Utf8 : TextEncoding::Gbk;
   }
+}
+
+void TextReader::LineEnd(std::size_t pos, std::size_t& stop, std::size_t& next) const {
+  const std::size_t at = raw_.find_first_of("\r\n", pos);
+  if (at == std::string::npos) {
+    stop = next = raw_.size();
+    return;
+  }
+  stop = at;
+  next = at + 1;
+  if (raw_[at] == '\r' && next < raw_.size() && raw_[next] == '\n') ++next;
 }
 
 TextReader::TextReader(const std::string& fsPath, std::string displayName)
@@ -324,7 +392,9 @@ TextReader TextReader::OpenAt(const std::string& fsPath, std::string displayName
                               const TextCursor& at) {
   if (at.byteOffset > 0) {
     FileBytes rest = ReadBytes(fsPath, displayName, at.byteOffset);
-    if (rest.reached && rest.before == '\n' && rest.modified == at.modified) {
+    const bool lineStart = rest.before == '\n' || rest.before == '\r';
+    if (at.encoding != TextEncoding::Utf16 && rest.reached && lineStart &&
+        rest.modified == at.modified) {
       TextReader r;
       r.name_ = std::move(displayName);
       r.modified_ = rest.modified;
@@ -343,12 +413,16 @@ TextReader TextReader::OpenAt(const std::string& fsPath, std::string displayName
 std::string TextReader::ReadLine() {
   ++line_;
   if (pos_ >= raw_.size()) return std::string();
-  std::size_t end = raw_.find('\n', pos_);
-  std::size_t next = end == std::string::npos ? raw_.size() : end + 1;
-  std::size_t stop = end == std::string::npos ? raw_.size() : end;
-  // The CR of a CR LF ending is not part of the line; blanks before it are.
-  if (stop > pos_ && raw_[stop - 1] == '\r') --stop;
-  std::string line = DecodeLine(std::string_view(raw_).substr(pos_, stop - pos_), encoding_);
+  std::size_t stop = 0, next = 0;
+  LineEnd(pos_, stop, next);
+  const std::string_view bytes = std::string_view(raw_).substr(pos_, stop - pos_);
+  const std::size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos)
+    throw FileError(name_, line_,
+                    "not a text file: byte " + std::to_string(nul + 1) +
+                        " of the line is a NUL byte (a binary file, or text saved as UTF-16 "
+                        "without its byte-order mark)");
+  std::string line = DecodeLine(bytes, encoding_);
   pos_ = next;
   return line;
 }
@@ -357,8 +431,8 @@ void TextReader::SkipLines(long count) {
   for (long i = 0; i < count; ++i) {
     ++line_;
     if (pos_ >= raw_.size()) continue;
-    std::size_t end = raw_.find('\n', pos_);
-    pos_ = end == std::string::npos ? raw_.size() : end + 1;
+    std::size_t stop = 0;
+    LineEnd(pos_, stop, pos_);
   }
 }
 
@@ -483,6 +557,59 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+std::string ReadFileBytes(const std::string& fsPath, const std::string& displayName) {
+  return ReadBytes(fsPath, displayName, 0).bytes;
+}
+
+namespace {
+
+// Writes all of bytes at the start of fd and cuts the file there; false with errno set.
+bool WriteAllAt(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+}
+
+}  // namespace
+
+void ReplaceFile(const std::string& fsPath, const std::string& displayName, const std::string& bytes) {
+  struct stat old {};
+  const bool existed = ::stat(fsPath.c_str(), &old) == 0;
+  const std::string temp = fsPath + ".tmp-" + std::to_string(::getpid());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    // The new file keeps the old one's permissions (a group-writable shared file stays so).
+    if (existed) (void)::fchmod(fd, old.st_mode & 07777);
+    const bool written = WriteAllAt(fd, bytes);
+    const int why = errno;
+    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), fsPath.c_str()) != 0) {
+      const int reason = written ? errno : why;
+      ::unlink(temp.c_str());
+      throw FileError(displayName, 0, std::string("cannot write: ") + std::strerror(reason));
+    }
+    return;
+  }
+  if (errno != EACCES && errno != EPERM && errno != EROFS)
+    throw FileError(displayName, 0, "cannot write: " + ErrnoText());
+  // No new file can be made beside it: rewrite the file itself, keeping its old bytes to put
+  // back if the rewrite fails.
+  const std::string before = existed ? ReadBytes(fsPath, displayName, 0).bytes : std::string();
+  const int in = ::open(fsPath.c_str(), O_WRONLY | O_CLOEXEC | (existed ? 0 : O_CREAT), 0644);
+  if (in < 0) throw FileError(displayName, 0, "cannot write: " + ErrnoText());
+  if (!WriteAllAt(in, bytes)) {
+    const int why = errno;
+    (void)WriteAllAt(in, before);
+    ::close(in);
+    throw FileError(displayName, 0, std::string("cannot write: ") + std::strerror(why));
+  }
+  if (::close(in) != 0) throw FileError(displayName, 0, "cannot close: " + ErrnoText());
+}
 
 void AppendLines(const std::string& fsPath, const std::string& displayName,
                  const std::vector<std::string>& lines) {

@@ -32,27 +32,50 @@ std::string EncodeGbk(std::string_view utf8);
 bool ParseInteger(std::string_view token, int& value);
 bool ParseReal(std::string_view token, double& value);
 
-// One line split into tokens, remembering where it came from so that a failed lookup or
-// conversion names the file, the line and the token.
-class FieldLine {
+// The token boundaries of a line, found one token at a time: only the tokens a reader asks
+// for are ever located, so a line of millions of tokens costs nothing beyond the ones read.
+// A token is always a contiguous stretch of the line (quotes and all).
+class FieldScanner {
  public:
-  FieldLine(std::string_view text, std::string file, long lineNumber);
-  std::size_t Count() const { return tokens_.size(); }
-  const std::string& Token(int index) const;  // ListIndexError when missing
-  int Integer(int index) const;               // ConversionError when not an integer
-  double Real(int index) const;               // ConversionError when not a real
-  long LineNumber() const { return lineNumber_; }
-  const std::vector<std::string>& Tokens() const { return tokens_; }
+  explicit FieldScanner(std::string_view line) : line_(line) {}
+  // The next token, or false at the end of the line.
+  bool Next(std::string_view& token);
 
  private:
-  std::vector<std::string> tokens_;
+  std::string_view line_;
+  std::size_t pos_ = 0;
+};
+
+// One line split into tokens, remembering where it came from so that a failed lookup or
+// conversion names the file, the line and the token. Tokens are located on demand.
+class FieldLine {
+ public:
+  FieldLine(std::string text, std::string file, long lineNumber);
+  std::size_t Count() const;               // scans the whole line, storing nothing
+  std::string_view View(int index) const;  // ListIndexError when missing
+  std::string Token(int index) const { return std::string(View(index)); }
+  int Integer(int index) const;            // ConversionError when not an integer
+  double Real(int index) const;            // ConversionError when not a real
+  long LineNumber() const { return lineNumber_; }
+  const std::string& File() const { return file_; }
+  const std::string& Text() const { return text_; }
+  std::vector<std::string> Tokens() const { return SplitFields(text_); }
+
+ private:
+  bool Reach(std::size_t index) const;  // locates tokens up to index; false when fewer
+
+  std::string text_;
   std::string file_;
   long lineNumber_;
+  mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> bounds_;  // offset, length
+  mutable FieldScanner scanner_;
+  mutable bool complete_ = false;
 };
 
 // How a file's bytes become text: UTF-8 as it stands, GBK, or UTF-8 with some lines in GBK
-// (a UTF-8 file edited on another machine).
-enum class TextEncoding { Utf8, Gbk, Mixed };
+// (a UTF-8 file edited on another machine), or UTF-16 with its byte-order mark (decoded to
+// UTF-8 when read; a cursor into it is not a byte offset of the file).
+enum class TextEncoding { Utf8, Gbk, Mixed, Utf16 };
 
 // Where a later reading of a file continues: the byte offset of a line start, the number of
 // lines before it, how the whole file was decoded, and the file's modification time then.
@@ -63,9 +86,11 @@ struct TextCursor {
   std::int64_t modified = 0;  // ns since the epoch
 };
 
-// Reads a whole text file and hands it out line by line (CR LF or LF), each line decoded
-// as the whole file is (see DecodeText). Reading past the end yields empty lines, so the
-// error comes from the token lookup that follows.
+// Reads a whole text file and hands it out line by line, each line decoded as the whole
+// file is (see DecodeText). A line ends at LF, CR LF or a lone CR (old Mac files). Reading
+// past the end yields empty lines, so the error comes from the token lookup that follows.
+// Only regular files are read (a device or a pipe could be endless); a line holding a NUL
+// byte is refused, since no text file holds one (a binary file, or UTF-16 without its mark).
 class TextReader {
  public:
   // fsPath: where the file is on disk; displayName: how messages name it.
@@ -81,11 +106,13 @@ class TextReader {
   std::string ReadLine();
   FieldLine ReadFields() {
     std::string text = ReadLine();
-    return FieldLine(text, name_, line_);
+    return FieldLine(std::move(text), name_, line_);
   }
   void SkipLines(long count);
   long LineNumber() const { return line_; }  // number of the line read last
   bool AtEnd() const { return pos_ >= raw_.size(); }
+  // Bytes not yet read (what the rest of the file can hold at most).
+  std::size_t BytesLeft() const { return pos_ < raw_.size() ? raw_.size() - pos_ : 0; }
   std::size_t Offset() const { return pos_; }
   // Continue at a position found earlier by Offset(), with its line count.
   void Seek(std::size_t offset, long lineNumber);
@@ -96,6 +123,8 @@ class TextReader {
  private:
   TextReader() = default;
   void Take(std::string bytes);
+  // The end of the line starting at pos: where its text stops and where the next begins.
+  void LineEnd(std::size_t pos, std::size_t& stop, std::size_t& next) const;
   std::string raw_;  // the file's bytes (from base_ on)
   std::string name_;
   std::size_t pos_ = 0;
@@ -114,6 +143,13 @@ void AppendLines(const std::string& fsPath, const std::string& displayName,
                  const std::vector<std::string>& lines);
 void AppendLine(const std::string& fsPath, const std::string& displayName, const std::string& line);
 void CreateEmptyFile(const std::string& fsPath, const std::string& displayName);
+// The bytes of a regular file as they stand (FileError naming displayName otherwise).
+std::string ReadFileBytes(const std::string& fsPath, const std::string& displayName);
+// Replaces a file by `bytes` as a whole: written to a temporary file beside it and renamed
+// into place, so that a failure leaves the old file as it was. Where the directory allows
+// no new file (a shared workspace in which only the file itself is writable), the file is
+// rewritten in place, and put back as it was when that fails.
+void ReplaceFile(const std::string& fsPath, const std::string& displayName, const std::string& bytes);
 // Replaces the whole content (used for files rewritten as a whole, such as the marker).
 void WriteWholeFile(const std::string& fsPath, const std::string& displayName,
                     const std::vector<std::string>& lines);

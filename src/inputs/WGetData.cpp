@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <new>
 #include <string>
 
 #include "inputs/TextFile.h"
@@ -22,6 +23,17 @@ struct GridHeader {
   int xMin = 0, xMax = 0, yMin = 0, yMax = 0;
   int zMin = 0, zMax = 0;
 };
+
+// An extent (line 3 or 4) must run from low to high: the cell sizes are the extents over the
+// numbers of rows and columns, and a reversed or empty extent gives cells of no or negative
+// size, so a sub-basin of no area.
+void RequireExtent(const FieldLine& line, int low, int high, const char* axis) {
+  if (high > low) return;
+  throw InputError(line.File(), line.LineNumber(),
+                   std::string("the ") + axis + " extent runs from " + std::to_string(low) + " to " +
+                       std::to_string(high) + ": its maximum (token 1) must be above its minimum "
+                       "(token 0), or the cells have no size");
+}
 
 // Lines 1-5 of a DSAA grid. readZ: whether line 5 must hold two integers.
 GridHeader ReadHeader(TextReader& file, bool readZ) {
@@ -53,6 +65,17 @@ GridHeader ReadHeader(TextReader& file, bool readZ) {
   } else {
     file.ReadLine();
   }
+  RequireExtent(x, h.xMin, h.xMax, "x");
+  RequireExtent(y, h.yMin, h.yMax, "y");
+  // Every value takes at least one character and one separator or line end: a file too
+  // short for its header's claim is refused before any memory is taken for the grid.
+  const unsigned long long needed = 2ULL * static_cast<unsigned long long>(cells) - 1;
+  if (file.BytesLeft() < needed)
+    throw InputError(file.Name(), 2,
+                     "the header claims " + std::to_string(h.cols) + " x " + std::to_string(h.rows) +
+                         " cells (columns x rows), at least " + std::to_string(needed) +
+                         " bytes of values, but the whole rest of the file has " +
+                         std::to_string(file.BytesLeft()) + " bytes");
   return h;
 }
 
@@ -84,8 +107,16 @@ void ReadGridValues(std::vector<double>& grid, int rows, int cols, TextReader& f
 void ReadTerrainGrid(ModelState& s, TextReader& file) {
   GridHeader h = ReadHeader(file, true);
   // Every grid is sized and cleared over the full extent of the grid being read.
-  if (h.rows != s.GridRows || h.cols != s.GridCols || s.SurfElev.size() != s.CellCount())
-    s.AllocateGrids(h.rows, h.cols);
+  if (h.rows != s.GridRows || h.cols != s.GridCols || s.SurfElev.size() != s.CellCount()) {
+    try {
+      s.AllocateGrids(h.rows, h.cols);
+    } catch (const std::bad_alloc&) {
+      s.AllocateGrids(0, 0);
+      throw InputError(file.Name(), 2,
+                       "not enough memory for the model's grids of " + std::to_string(h.cols) +
+                           " x " + std::to_string(h.rows) + " cells");
+    }
+  }
   StoreGeometry(s, h);
   s.GridZMax = h.zMax;
   ReadGridValues(s.SurfElev, s.GridRows, s.GridCols, file);

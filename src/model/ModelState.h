@@ -39,6 +39,7 @@ struct ModelState {
   int BrowseMode = 0;
   int YearIndex = 0;
   int SelectedSubBasin = 1;
+  int SimulatedSubBasin = 0;  // the sub-basin whose year the driver runs (0: none, or the whole basin)
   long MetLinesRead = 0;
   long BasinDailyLinesDone = 0;
   long BasinBudgetLinesDone = 0;

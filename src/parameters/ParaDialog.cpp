@@ -6,10 +6,8 @@
 
 namespace tarnwell {
 
-namespace {
-
 // Where each token of each line goes. Line 3 (SimYears) is the only integer.
-std::vector<double*> Targets(ParameterSet& p, int line) {
+std::vector<double*> ParameterLineTargets(ParameterSet& p, int line) {
   switch (line) {
     case 1: return {&p.Latitude};
     case 2: return {&p.EvapConversionCoef};
@@ -48,6 +46,8 @@ std::vector<double*> Targets(ParameterSet& p, int line) {
     default: return {};
   }
 }
+
+namespace {
 
 std::string Shortest(double v) {
   char buf[64];
@@ -106,7 +106,7 @@ void LoadParameters(TextReader& reader, ParameterSet& params) {
       params.SimYears = fields.Integer(1);
       continue;
     }
-    std::vector<double*> targets = Targets(params, line);
+    std::vector<double*> targets = ParameterLineTargets(params, line);
     for (std::size_t i = 0; i < row.tokens.size(); ++i) *targets[i] = fields.Real(row.tokens[i]);
   }
 }
@@ -127,7 +127,7 @@ std::vector<std::pair<std::string, std::string>> ListParameters(const ParameterS
       out.emplace_back(row.names[0], std::to_string(params.SimYears));
       continue;
     }
-    std::vector<double*> targets = Targets(copy, line);
+    std::vector<double*> targets = ParameterLineTargets(copy, line);
     for (std::size_t i = 0; i < targets.size(); ++i) out.emplace_back(row.names[i], Shortest(*targets[i]));
   }
   return out;

@@ -55,6 +55,9 @@ struct ParameterLine {
   std::vector<const char*> names;  // parameter names, one per token
 };
 const std::vector<ParameterLine>& ParameterFileLayout();
+// The real parameters that line `line` (1..34) reads, in the order of its tokens; empty for
+// line 3 (SimYears, the one integer).
+std::vector<double*> ParameterLineTargets(ParameterSet& params, int line);
 
 // Reads the 34 lines at fsPath (displayName in messages) into params.
 void LoadParameters(const std::string& fsPath, const std::string& displayName,

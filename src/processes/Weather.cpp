@@ -1,6 +1,7 @@
 #include "processes/Weather.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "inputs/TextFile.h"
@@ -12,11 +13,81 @@ namespace tarnwell {
 
 namespace {
 
-// A line that must exist: past the end of the file the year block is incomplete.
-FieldLine ReadRequiredLine(TextReader& file, const std::string& what) {
+// The largest magnitude a weather or discharge value may have. Nothing measured comes near
+// it (the largest rivers carry 2e5 m3/s); a larger value is a typing error, and values near
+// the largest double would overflow the sums and loads formed from them.
+constexpr double kLargestInputValue = 1e9;
+
+// Where the year block being read began, for messages about the block as a whole.
+struct BlockPlace {
+  int year;
+  long headerLine;
+  int daysNeeded;
+  std::string Describe() const {
+    return "the block of " + std::to_string(year) + " (header at line " +
+           std::to_string(headerLine) + ")";
+  }
+};
+
+// An integer header token that indexes a table, checked where it is read.
+int HeaderInteger(const FieldLine& header, int token, int lowest, int highest, const char* what) {
+  const int v = header.Integer(token);
+  if (v < lowest || v > highest)
+    throw InputError(header.File(), header.LineNumber(),
+                     "\"" + header.Token(token) + "\" (token " + std::to_string(token) + ") is " +
+                         what + ": it must lie between " + std::to_string(lowest) + " and " +
+                         std::to_string(highest));
+  return v;
+}
+
+// A weather or discharge value of a day line.
+double DayValue(const FieldLine& line, int token) {
+  const double v = line.Real(token);
+  if (std::fabs(v) > kLargestInputValue)
+    throw InputError(line.File(), line.LineNumber(),
+                     "\"" + line.Token(token) + "\" (token " + std::to_string(token) +
+                         ") is beyond any measured value (at most 1e9 in magnitude)");
+  return v;
+}
+
+// Day line d of the block: it must exist and belong to the block's year, else the block is
+// short (a missing day, or the next year's block begins early).
+FieldLine ReadDayLine(TextReader& file, const BlockPlace& block, int d) {
   if (file.AtEnd())
-    throw FileError(file.Name(), file.LineNumber() + 1, "the file ends before " + what);
-  return file.ReadFields();
+    throw FileError(file.Name(), file.LineNumber() + 1,
+                     "the file ends after " + std::to_string(d - 1) + " day lines of " +
+                         block.Describe() + ", which needs " + std::to_string(block.daysNeeded));
+  FieldLine line = file.ReadFields();
+  const int year = line.Count() == 0 ? 0 : line.Integer(0);
+  if (line.Count() == 0 || year != block.year) {
+    // A day missing: the next block (or an empty line) comes before the year's last day.
+    const std::string what =
+        line.Count() == 0 ? "an empty line" : "a line of " + std::to_string(year);
+    throw InputError(file.Name(), line.LineNumber(),
+                     block.Describe() + " has " + std::to_string(d - 1) + " day lines but " +
+                         std::to_string(block.year) + " needs " + std::to_string(block.daysNeeded) +
+                         ": this is " + what + ", not a day of " + std::to_string(block.year));
+  }
+  return line;
+}
+
+// After the last day line of a block: another day line of the same year means the block
+// has more days than its year.
+void RefuseExtraDays(TextReader& file, const BlockPlace& block) {
+  const std::size_t offset = file.Offset();
+  const long lineNumber = file.LineNumber();
+  while (!file.AtEnd()) {
+    FieldLine next = file.ReadFields();
+    if (next.Count() == 0) continue;
+    int year = 0;
+    if (next.Count() >= 8 && ParseInteger(next.View(0), year) && year == block.year)
+      throw InputError(file.Name(), next.LineNumber(),
+                       block.Describe() + " has more day lines than the " +
+                           std::to_string(block.daysNeeded) + " days of " +
+                           std::to_string(block.year) + ": this line is one too many");
+    break;
+  }
+  file.Seek(offset, lineNumber);
 }
 
 // Day t of a season segment, with days above the year's length standing for the next
@@ -86,15 +157,20 @@ void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextR
   if (state.MetLinesRead > 1 && metFile.LineNumber() < state.MetLinesRead)
     metFile.SkipLines(state.MetLinesRead - metFile.LineNumber());
 
-  FieldLine header = ReadRequiredLine(metFile, "the header line of the year");
-  state.CurYear = header.Integer(0);
-  state.MonthCount = header.Integer(1);
-  state.StartDay = header.Integer(2);
-  state.Col8Flag = header.Integer(3);
-  state.StationElev = header.Integer(4);
-
+  if (metFile.AtEnd())
+    throw FileError(metFile.Name(), metFile.LineNumber() + 1,
+                    "the file ends before the header line of the year");
+  FieldLine header = metFile.ReadFields();
+  // Every header field that indexes a table is checked here, before anything uses it.
+  state.CurYear = HeaderInteger(header, 0, 1, 9999, "the calendar year");
   const bool leap = IsLeapYear(state.CurYear);
   state.DaysInYear = leap ? 366 : 365;
+  state.MonthCount = HeaderInteger(header, 1, 0, kMonths, "the number of months to simulate");
+  state.StartDay = HeaderInteger(header, 2, 1, state.DaysInYear, "the first simulated day of the year");
+  state.Col8Flag = header.Integer(3);
+  state.StationElev = header.Integer(4);
+  const BlockPlace block{state.CurYear, header.LineNumber(), state.DaysInYear};
+
   static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   for (int m = 1; m <= kMonths; ++m) state.DaysInMonth[m] = kMonthDays[m - 1];
   if (leap) state.DaysInMonth[2] = 29;
@@ -104,20 +180,20 @@ void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextR
 
   const bool ninth = state.Col8Flag != 1;
   for (int d = 1; d <= state.DaysInYear; ++d) {
-    FieldLine line = ReadRequiredLine(metFile, "day " + std::to_string(d) + " of the year");
-    state.CurYear = line.Integer(0);
+    FieldLine line = ReadDayLine(metFile, block, d);
     line.Integer(1);
     line.Integer(2);
     line.Integer(3);
-    state.DailyPrecip[d] = line.Real(4);
-    state.DailyTemp[d] = line.Real(5);
-    const double q = line.Real(6);
-    state.DailySedConc[d] = line.Real(7);
+    state.DailyPrecip[d] = DayValue(line, 4);
+    state.DailyTemp[d] = DayValue(line, 5);
+    const double q = DayValue(line, 6);
+    state.DailySedConc[d] = DayValue(line, 7);
     if (ninth) state.DailyExtra[d] = line.Real(8);
     // The load uses the raw discharge, before it becomes a depth.
     state.ObsSediment[d] = q * 86400 * state.DailySedConc[d] / 1000;
     state.ObsFlow[d] = q * state.FlowToDepthFactor;
   }
+  RefuseExtraDays(metFile, block);
 
   if (state.YearIndex == 1) {
     state.RoutedInterflow = 0.4 * state.ObsFlow[1];

@@ -13,8 +13,14 @@
 
 namespace tarnwell {
 
+namespace {
+constexpr double kRoutingStep = 24.0;  // hours
+}  // namespace
+
+double MuskingumDenominator(double K, double x) { return kRoutingStep / 2 + (1 - x) * K; }
+
 void MuskingumRoute(ModelState& s, double K, double x) {
-  constexpr double dt = 24.0;  // hours
+  constexpr double dt = kRoutingStep;
   constexpr int reaches = 1;   // one reach from the sub-basin to the outlet
   constexpr int lag = 0;       // days
   const int N = reaches < 1 ? 1 : (reaches > 20 ? 20 : reaches);
@@ -39,21 +45,73 @@ void MuskingumRoute(ModelState& s, double K, double x) {
   for (int d = lag + 1; d <= kMaxDays; ++d) s.RoutedFlow[d] = out[d - lag];
 }
 
+namespace {
+
+// As large as any weather or discharge value may be (see the meteorological reader).
+constexpr double kLargestObservation = 1e9;
+
+// A day line of the outlet series: a date, the discharge and the concentration, numbers.
+bool IsOutletDayLine(const FieldLine& line) {
+  double v = 0;
+  return line.Count() >= 3 && ParseReal(line.View(1), v) && ParseReal(line.View(2), v);
+}
+
+}  // namespace
+
 void ReadOutletObservations(ModelState& s, TextReader& river) {
+  const std::string block = "the outlet block of " + std::to_string(s.CurYear);
+  if (river.AtEnd())
+    throw FileError(river.Name(), river.LineNumber() + 1,
+                    "the file ends before " + block + " (its heading line)");
   river.ReadLine();  // the year's heading
+  const long heading = river.LineNumber();
+  const std::string placed = block + " (heading at line " + std::to_string(heading) + ")";
   s.BasinObsFlow.fill(0.0);
   s.BasinObsSediment.fill(0.0);
   for (int d = 1; d <= s.DaysInYear; ++d) {
+    if (river.AtEnd())
+      throw FileError(river.Name(), river.LineNumber() + 1,
+                      "the file ends after " + std::to_string(d - 1) + " day lines of " + placed +
+                          ", which needs " + std::to_string(s.DaysInYear));
     FieldLine line = river.ReadFields();
+    if (!IsOutletDayLine(line) && line.Count() >= 2 && d > 1) {
+      // Most likely the next year's heading: a day is missing.
+      double v = 0;
+      const int bad = ParseReal(line.View(1), v) ? 2 : 1;
+      throw InputError(river.Name(), line.LineNumber(),
+                       "\"" + (line.Count() > static_cast<std::size_t>(bad) ? line.Token(bad) : "") +
+                           "\" (token " + std::to_string(bad) + ") is not a number: is a day missing? " +
+                           placed + " has " + std::to_string(d - 1) + " day lines before this line, and " +
+                           std::to_string(s.CurYear) + " needs " + std::to_string(s.DaysInYear));
+    }
     const double q = line.Real(1);  // m3/s
     const double c = line.Real(2);  // kg/m3
+    for (int t : {1, 2})
+      if (std::fabs(line.Real(t)) > kLargestObservation)
+        throw InputError(river.Name(), line.LineNumber(),
+                         "\"" + line.Token(t) + "\" (token " + std::to_string(t) +
+                             ") is beyond any measured value (at most 1e9 in magnitude)");
     s.BasinObsFlow[d] = q;
     s.BasinObsSediment[d] = 86.4 * q * c;  // t/day
   }
+  // One more day line after the year's last day: the block is longer than its year.
+  const std::size_t offset = river.Offset();
+  const long lineNumber = river.LineNumber();
+  while (!river.AtEnd()) {
+    FieldLine next = river.ReadFields();
+    if (next.Count() == 0) continue;
+    if (IsOutletDayLine(next))
+      throw InputError(river.Name(), next.LineNumber(),
+                       placed + " has more day lines than the " + std::to_string(s.DaysInYear) +
+                           " days of " + std::to_string(s.CurYear) + ": this line is one too many");
+    break;
+  }
+  river.Seek(offset, lineNumber);
 }
 
 void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
   ModelState& s = session.state;
+  s.SimulatedSubBasin = 0;  // the rows from here on are the whole basin's
   s.BasinFlow.fill(0.0);
   s.BasinSediment.fill(0.0);
   for (int k = 1; k <= n; ++k) {
@@ -293,6 +351,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     // Outlet discharge, simulated and observed, in m3/s.
     v[10] = s.BasinFlow[static_cast<std::size_t>(row.dayOfYear)];
     v[11] = s.BasinObsFlow[static_cast<std::size_t>(row.dayOfYear)];
+    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kDailyColumns, v.data(), v.size());
     rows.push_back(BasinDailyRow(row.label, v));
   }
   out.Daily.Append(rows);
@@ -302,6 +361,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     // Outlet loads, observed and simulated, t/day.
     v[1] = s.BasinObsSediment[static_cast<std::size_t>(row.dayOfYear)];
     v[2] = s.BasinSediment[static_cast<std::size_t>(row.dayOfYear)];
+    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kSedimentColumns, v.data(), v.size());
     rows.push_back(BasinFourValueRow(row.label, v));
   }
   out.DailyS.Append(rows);
@@ -340,6 +400,7 @@ void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
     const std::array<double, 13> m = MeanOf(row);
     BudgetValues v{};
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
+    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kBudgetColumns, v.data(), v.size());
     rows.push_back(BasinBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
   }
   out.Budget.Append(rows);
@@ -348,6 +409,7 @@ void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
     const std::array<double, 9> m = MeanOf(row);
     SedBudgetValues v{};
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
+    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kSedBudgetColumns, v.data(), v.size());
     rows.push_back(BasinSedBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
   }
   out.BudgetS.Append(rows);

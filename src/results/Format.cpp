@@ -58,6 +58,22 @@ const char* const kHeaderT3 =
     "                     Chansha     Chansha    Chansha    Chansha                            "
     "           ";
 
+const char* const kDailyColumns[] = {"Precip", "Intercep", "PET", "AET", "Uzone1", "Uzone2",
+                                     "Uzone3", "U_drain", "Subflow", "G_Flow",
+                                     "Si_flow (simulated outflow)", "Re_flow (observed outflow)",
+                                     "G_drain", "G_Stable (water-table depth)"};
+const char* const kFrozenColumns[] = {"SnowPack", "FrostSoil", "AirTemp", "GroundWater"};
+const char* const kSedimentColumns[] = {"Si_errosion (soil loss)", "Re_chansha (observed load)",
+                                        "Si_chansha (simulated load)", "Sediment (channel store)"};
+const char* const kBudgetColumns[] = {"measured mean flow", "simulated mean flow", "mean difference",
+                                      "st. dev. of the difference", "correlation",
+                                      "measured total", "simulated total", "precipitation",
+                                      "AET", "interception", "soil drainage", "groundwater"};
+const char* const kSedBudgetColumns[] = {"measured mean load", "simulated mean load",
+                                         "mean difference", "st. dev. of the difference",
+                                         "correlation", "measured total", "simulated total",
+                                         "erosion"};
+
 std::string YearLine(int year) { return Printf("%4d ", year); }
 
 std::string DateText(int month, int dayOfMonth, int year) {

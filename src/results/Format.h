@@ -23,6 +23,13 @@ extern const char* const kHeaderT1;
 extern const char* const kHeaderT2;
 extern const char* const kHeaderT3;
 
+// What each value of a row stands for, in column order, for messages about a row.
+extern const char* const kDailyColumns[14];
+extern const char* const kFrozenColumns[4];
+extern const char* const kSedimentColumns[4];
+extern const char* const kBudgetColumns[12];
+extern const char* const kSedBudgetColumns[8];
+
 // The year line: the calendar year in four characters and one blank.
 std::string YearLine(int year);
 // "07-15-2001": the date token of every day row.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/Session.h"
+#include "model/Errors.h"
 #include "parameters/ParaDialog.h"
 #include "results/Format.h"
 
@@ -15,7 +16,7 @@ std::string SubBasinOutputDir(const ModelState& s, int k) {
 std::string BasinOutputDir(const ModelState& s) { return s.ProgramDir + "..\\Output\\全流域"; }
 
 OutputFile BindFile(const Session& session, const std::string& modelPath) {
-  return OutputFile{session.ws.Resolve(modelPath), session.ws.Display(modelPath)};
+  return OutputFile{session.ws.ResolveForWriting(modelPath), session.ws.Display(modelPath)};
 }
 
 YearFiles BindYearFiles(const Session& session, const std::string& dir) {
@@ -23,6 +24,20 @@ YearFiles BindYearFiles(const Session& session, const std::string& dir) {
                    BindFile(session, dir + "\\Budget.out"),
                    BindFile(session, dir + "\\Budget_s.out"),
                    BindFile(session, dir + "\\Daily_f.out")};
+}
+
+void ThrowNotFinite(const std::string& where, const char* column, double value) {
+  throw ResultError(where + ": " + column + " is " + Printf("%g", value) +
+                    ", not a finite number: the inputs or parameters take the model beyond what it "
+                    "can compute (the row is not written)");
+}
+
+std::string RowPlace(const ModelState& s, const std::string& date) {
+  const int k = s.SimulatedSubBasin;
+  if (k >= 1 && k < static_cast<int>(s.SubBasinName.size()))
+    return "sub-basin " + std::to_string(k) + " (" + s.SubBasinName[static_cast<std::size_t>(k)] +
+           "), " + date;
+  return "the whole basin, " + date;
 }
 
 void WriteSubBasinHeaders(const ModelState& s, const YearFiles& f) {
@@ -93,10 +108,15 @@ void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles
   s.MeanSoilDrain[d] = drain;
   s.GroundWaterLevel[d] = wt - s.MeanElev;
   s.SimErosion[d] = t.CellErosion;
-  files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear,
-                               {precip, intercep, s.DailyPET[d], aet, uz1, uz2, uz3, drain, subflow,
-                                s.GwFlow[d], s.SimFlow[d], s.ObsFlow[d], gDrain,
-                                s.GroundWaterLevel[d]})});
+  const DailyValues row{precip, intercep, s.DailyPET[d], aet, uz1, uz2, uz3, drain, subflow,
+                        s.GwFlow[d], s.SimFlow[d], s.ObsFlow[d], gDrain, s.GroundWaterLevel[d]};
+  RequireFiniteRow([&] { return RowPlace(s, DateText(s.CurMonth, dayOfMonth, s.CurYear) + " (day " +
+                                   std::to_string(d) + ")"); },
+                   kDailyColumns, row.data(), row.size());
+  // The day's soil loss is carried on to the sediment store and the yearly files.
+  RequireFiniteRow([&] { return RowPlace(s, DateText(s.CurMonth, dayOfMonth, s.CurYear)); }, kSedimentColumns,
+                   &s.SimErosion[d], 1);
+  files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear, row)});
   s.YearEndValue[1] = uz1;
   s.YearEndValue[2] = uz2;
   s.YearEndValue[3] = uz3;
@@ -156,6 +176,10 @@ void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int coun
   const BudgetValues b{q.MeanObs, q.MeanSim, q.MeanDiff, q.D,      q.R,     q.SumObs,
                        q.SumSim,  precip,    aet,        intercep, drain,   gw};
   const SedBudgetValues t{g.MeanObs, g.MeanSim, g.MeanDiff, g.D, g.R, g.SumObs, g.SumSim, erosion};
+  const std::string period = mode == 1 ? Printf("%.2d-%4d", s.CurMonth, s.CurYear)
+                                       : std::to_string(s.CurYear) + " (the year row)";
+  RequireFiniteRow([&] { return RowPlace(s, period); }, kBudgetColumns, b.data(), b.size());
+  RequireFiniteRow([&] { return RowPlace(s, period); }, kSedBudgetColumns, t.data(), t.size());
   if (mode == 1) {
     files.Budget.Append({BudgetMonthRow(s.CurMonth, s.CurYear, n, b)});
     files.BudgetS.Append({SedBudgetMonthRow(s.CurMonth, s.CurYear, n, t)});
@@ -172,9 +196,11 @@ void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount) {
   const double lapse = kLapseRate * (s.MeanElev - s.StationElev);
   for (int d = 1; d <= dayCount; ++d) {
     const auto i = static_cast<std::size_t>(d);
-    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i],
-                                {s.MeanSnowPack[i], s.MeanFrozen[i], s.DailyTemp[i] - lapse,
-                                 s.GroundWaterLevel[i]}));
+    const FourValues v{s.MeanSnowPack[i], s.MeanFrozen[i], s.DailyTemp[i] - lapse,
+                       s.GroundWaterLevel[i]};
+    RequireFiniteRow([&] { return RowPlace(s, DateText(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i])); },
+                     kFrozenColumns, v.data(), v.size());
+    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
   }
   files.DailyF.Append(rows);
   if (dayCount >= 1) {
@@ -189,9 +215,10 @@ void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile&
   rows.reserve(static_cast<std::size_t>(dayCount));
   for (int d = 1; d <= dayCount; ++d) {
     const auto i = static_cast<std::size_t>(d);
-    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i],
-                                {s.SimErosion[i], s.ObsSediment[i], s.SimSediment[i],
-                                 s.DailySedStore[i]}));
+    const FourValues v{s.SimErosion[i], s.ObsSediment[i], s.SimSediment[i], s.DailySedStore[i]};
+    RequireFiniteRow([&] { return RowPlace(s, DateText(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i])); },
+                     kSedimentColumns, v.data(), v.size());
+    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
   }
   files.DailyS.Append(rows);
   if (dayCount >= 1) s.YearEndValue[7] = s.DailySedStore[static_cast<std::size_t>(dayCount)];

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,6 +38,20 @@ std::string BasinOutputDir(const ModelState& s);
 // Binds the five files of a directory (model path) to their files on disk.
 YearFiles BindYearFiles(const Session& session, const std::string& dirModelPath);
 OutputFile BindFile(const Session& session, const std::string& modelPath);
+
+// Refuses a row that would carry a value that is not a finite number (ResultError naming
+// where(), the column and the value): no output file ever holds nan or inf. The place is
+// only composed when a value fails.
+[[noreturn]] void ThrowNotFinite(const std::string& where, const char* column, double value);
+template <typename Where>
+void RequireFiniteRow(Where&& where, const char* const* columns, const double* values,
+                      std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    if (!std::isfinite(values[i])) ThrowNotFinite(where(), columns[i], values[i]);
+}
+// "sub-basin 2 (乙), 03-05-1990" for the sub-basin the driver simulates, else "the whole
+// basin, 03-05-1990".
+std::string RowPlace(const ModelState& s, const std::string& date);
 
 // The year line and header lines of the five files, for CurYear.
 void WriteSubBasinHeaders(const ModelState& s, const YearFiles& files);
@@ -102,6 +117,9 @@ struct BasinAggregation {
   }
 };
 
+// The denominator (hours) of the Muskingum coefficients for a one-day step: half the step
+// plus (1 - x) K. At zero or below the coefficients are undefined or lose their sense.
+double MuskingumDenominator(double K, double x);
 // Routes SimFlow[1..366] (m3/s) through one reach with storage constant K (hours) and
 // weight x into RoutedFlow[1..366].
 void MuskingumRoute(ModelState& s, double K, double x);

@@ -45,22 +45,32 @@ int DayOfYear(const std::string& date) {
 }
 
 // The day rows of one year block after its year line and column heading; stops before the
-// next year line. For every row, store(day, line).
+// next year line. For every row, store(day, line); returns the number of rows.
 template <class Store>
-void ReadDayRows(TextReader& file, Store store) {
+int ReadDayRows(TextReader& file, Store store) {
+  int rows = 0;
   while (!file.AtEnd()) {
     const std::size_t offset = file.Offset();
     const long lineNumber = file.LineNumber();
     FieldLine line = file.ReadFields();
     if (line.Count() <= 1) {  // the next year's line (or an empty line at the end)
       file.Seek(offset, lineNumber);
-      return;
+      return rows;
     }
     const int day = DayOfYear(line.Token(0));
     if (day < 1 || day > kMaxDays)
       throw ConversionError(file.Name(), line.LineNumber(), line.Token(0), 0, "a date MM-DD-YYYY");
     store(day, line);
+    ++rows;
   }
+  return rows;
+}
+
+void RequireDayRows(const TextReader& file, int rows, int calendarYear, int yearNumber) {
+  if (rows > 0) return;
+  throw InputError(file.Name(), 0,
+                   "year " + std::to_string(calendarYear) + " (stored year " + std::to_string(yearNumber) +
+                       ") has no day rows: there is nothing to draw");
 }
 
 }  // namespace
@@ -101,30 +111,58 @@ std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::s
     s->DaysInYear = IsLeap(s->CurYear) ? 366 : 365;
     int last = 0;
     const auto d = [](int day) { return static_cast<std::size_t>(day); };
-    ReadDayRows(daily, [&](int day, const FieldLine& line) {
+    const int rows = ReadDayRows(daily, [&](int day, const FieldLine& line) {
       s->MeanPrecip[d(day)] = line.Real(1);
       s->SimFlow[d(day)] = line.Real(11);
       s->ObsFlow[d(day)] = line.Real(12);
       last = std::max(last, day);
     });
-    ReadDayRows(dailyS, [&](int day, const FieldLine& line) {
+    const int rowsS = ReadDayRows(dailyS, [&](int day, const FieldLine& line) {
       s->ObsSediment[d(day)] = line.Real(2);
       s->SimSediment[d(day)] = line.Real(3);
     });
-    ReadDayRows(dailyF, [&](int day, const FieldLine& line) {
+    const int rowsF = ReadDayRows(dailyF, [&](int day, const FieldLine& line) {
       s->MeanSnowPack[d(day)] = line.Real(1);
       s->MeanFrozen[d(day)] = line.Real(2);
       s->AirTempAdj[d(day)] = line.Real(3);
       s->GroundWaterLevel[d(day)] = line.Real(4);
     });
+    // Only the year drawn must have days: an earlier year is read over.
+    if (y == year) {
+      RequireDayRows(daily, rows, s->CurYear, y);
+      RequireDayRows(dailyS, rowsS, s->CurYear, y);
+      RequireDayRows(dailyF, rowsF, s->CurYear, y);
+    }
     s->DayCount = last;
   }
   return s;
 }
 
+int StoredYearNumber(const Session& session, const std::string& dir, int calendarYear, int storedYears) {
+  TextReader daily = session.Open(dir + "\\Daily.out");
+  for (int y = 1; y <= storedYears && !daily.AtEnd(); ++y) {
+    if (daily.ReadFields().Integer(0) == calendarYear) return y;
+    daily.SkipLines(1);
+    ReadDayRows(daily, [](int, const FieldLine&) {});
+  }
+  return 0;
+}
+
 int StoredYears(const Session& session) {
-  TextReader mark = session.Open(session.state.ProgramDir + kMarkFilePath);
-  return mark.ReadFields().Integer(0);
+  const std::string path = session.state.ProgramDir + kMarkFilePath;
+  if (!session.ws.FileExists(path)) return 0;
+  TextReader mark = session.Open(path);
+  const FieldLine first = mark.ReadFields();
+  if (first.Count() == 0) return 0;
+  const int years = first.Integer(0);
+  if (years < 0) throw ConversionError(mark.Name(), 1, first.Token(0), 0, "a number of years (0 or more)");
+  return years;
+}
+
+int RequireStoredYears(const Session& session) {
+  const int years = StoredYears(session);
+  if (years == 0) throw NoStoredResults();
+  return years;
 }
 
 }  // namespace tarnwell

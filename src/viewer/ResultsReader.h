@@ -1,11 +1,12 @@
 // The stored results as the window shows them, read from the output files only: the rows
 // of the two statistics tables for years 1..n, and the day series of one year for the
-// charts. Each year block is read by its own structure (the rows it has up to its year
+// charts; and whether there are stored results at all. Each year block is read by its own structure (the rows it has up to its year
 // row, the days it has up to the next year line), so a year with a late start day or
 // fewer months shows what it holds.
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,26 @@ std::string ResultDirectory(const Session& session, int k);
 ResultTables ReadStatTables(const Session& session, const std::string& dir, int years);
 
 // Daily.out, Daily_s.out and Daily_f.out of dir, year `year` (1-based): the chart series,
-// CurYear, DaysInYear and DayCount (the last day the files hold).
+// CurYear, DaysInYear and DayCount (the last day the files hold). A year that has no day
+// row in one of the files is refused (InputError naming the file and the year): it would
+// draw empty charts.
 std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::string& dir, int year);
 
-// The number of years the last simulation stored ("..\output\Mark.out", token 0).
+// Which stored year (1-based) of dir's Daily.out is the calendar year `calendarYear`,
+// looking at its first `storedYears` years; 0 when none is.
+int StoredYearNumber(const Session& session, const std::string& dir, int calendarYear, int storedYears);
+
+// The number of years the last simulation stored ("..\output\Mark.out", token 0); 0 when
+// the marker is missing or empty or says 0: nothing has been stored yet.
 int StoredYears(const Session& session);
+
+// StoredYears, refusing a workspace without stored results with NoStoredResults.
+int RequireStoredYears(const Session& session);
+
+// Browsing a workspace that holds no results yet.
+class NoStoredResults : public std::runtime_error {
+ public:
+  NoStoredResults() : std::runtime_error("No stored results yet: a run (模拟计算) makes them.") {}
+};
 
 }  // namespace tarnwell

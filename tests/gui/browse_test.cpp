@@ -118,6 +118,80 @@ TEST(BrowseFromWindow, YearsAddThirteenRowsAndTheWholeBasinShowsItsOwnFiles) {
   EXPECT_EQ(w.Rows(), 40);
 }
 
+TEST(BrowseFromWindow, ARunEndsBrowsingSoNextYearSimulatesAgain) {
+  test::TempDir dir;
+  {
+    Window w(dir);
+    w.Click("Button3");
+    w.Click("Button5");  // browsing: the one stored year
+    ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+    EXPECT_EQ(w.session.params.SimYears, 1);
+    w.Click("Button3");
+    EXPECT_EQ(w.session.state.BrowseMode, 0);
+    EXPECT_EQ(w.session.params.SimYears, 3);  // the parameter file's years again
+    w.Click("Button7");
+    EXPECT_TRUE(w.sink.notices.empty()) << w.sink.notices[0];
+    ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+    EXPECT_EQ(w.session.state.YearIndex, 2);
+    EXPECT_EQ(w.Rows(), 27);
+    EXPECT_EQ(w.Cell("StringGrid1", 26, 0), "1991全年");
+  }
+  // A later program run: browsing the results stored before, then a run and "下一年".
+  Session session(dir.Path().string());
+  test::RecordingSink sink;
+  gui::TForm1 form1(session, sink);
+  form1.FormCreate();
+  for (const char* button : {"Button5", "Button7", "Button3", "Button7"}) {
+    Child<QPushButton>(&form1, button)->click();
+    form1.WaitUntilIdle();
+  }
+  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
+  EXPECT_TRUE(sink.notices.empty()) << sink.notices[0];
+  EXPECT_EQ(session.state.YearIndex, 2);
+  EXPECT_EQ(Child<QTableWidget>(&form1, "StringGrid1")->item(26, 0)->text(), "1991全年");
+}
+
+TEST(BrowseFromWindow, AWorkspaceWithoutResultsSaysARunMakesThem) {
+  const std::string message = "No stored results yet: a run (模拟计算) makes them.";
+  test::TempDir dir;
+  Window w(dir);  // start-up leaves an empty Mark.out
+  w.Click("Button5");
+  ASSERT_EQ(w.sink.errors, std::vector<std::string>{message});
+  EXPECT_EQ(w.session.state.BrowseMode, 0);
+  // A marker that says 0, or none at all, is the same.
+  test::WriteGbkLines((dir.Path() / "Output" / "Mark.out").string(), " 0\n");
+  w.Click("Button5");
+  fs::remove(dir.Path() / "Output" / "Mark.out");
+  w.Click("Button5");
+  EXPECT_EQ(w.sink.errors, std::vector<std::string>(3, message));
+  // "下一年" then has nothing to browse nor to continue from.
+  w.Click("Button7");
+  EXPECT_EQ(w.sink.errors.size(), 3u);
+  EXPECT_TRUE(w.sink.notices.empty());
+}
+
+TEST(BrowseFromWindow, AYearWithoutDaysIsRefusedByName) {
+  test::TempDir dir;
+  test::WriteTinyWorkspace(dir.Path().string(), test::TwoYears(0));  // 2001 has no day
+  Session session(dir.Path().string());
+  test::RecordingSink sink;
+  gui::TForm1 form1(session, sink);
+  form1.FormCreate();
+  for (const char* button : {"Button3", "Button7", "Button5"}) {
+    Child<QPushButton>(&form1, button)->click();
+    form1.WaitUntilIdle();
+  }
+  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
+  Child<QPushButton>(&form1, "Button7")->click();
+  form1.WaitUntilIdle();
+  ASSERT_EQ(sink.errors.size(), 1u);
+  EXPECT_NE(sink.errors[0].find("Output/流域1/Daily.out: year 2001 (stored year 2) has no day rows"),
+            std::string::npos)
+      << sink.errors[0];
+  // The tables keep year 1.
+  EXPECT_EQ(Child<QTableWidget>(&form1, "StringGrid1")->rowCount(), 14);
+}
+
 TEST(BrowseFromWindow, AYearStartingLateShowsTheRowsItHas) {
   test::TempDir dir;
   test::TinyWorkspace tiny;

@@ -93,14 +93,19 @@ TEST(RunFromWindow, NextYearAfterTheLastYearSaysSoAndChangesNothing) {
 TEST(RunFromWindow, AnErrorEndsTheRunInAMessageBoxAndKeepsWhatWasWritten) {
   test::TempDir dir;
   WriteTwoSubBasins(dir);
-  fs::remove(dir.Path() / "input" / "下游" / "met.txt");
   Window w(dir);
+  w.Click("Button3");
+  ASSERT_TRUE(w.sink.errors.empty());
+  const std::string budget = test::ReadBytes(dir / "Output/流域1/Budget.out");
+  ASSERT_FALSE(budget.empty());
+  // The second sub-basin's weather gone: the run's check refuses it before any file of the
+  // earlier run is emptied.
+  fs::remove(dir.Path() / "input" / "下游" / "met.txt");
   w.Click("Button3");
   ASSERT_EQ(w.sink.errors.size(), 1u);
   EXPECT_NE(w.sink.errors[0].find("met.txt"), std::string::npos) << w.sink.errors[0];
-  // Sub-basin 1 finished its year before the failure: its files stay.
-  EXPECT_GT(fs::file_size(dir.Path() / "Output" / "流域1" / "Budget.out"), 0u);
-  EXPECT_FALSE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
+  EXPECT_EQ(test::ReadBytes(dir / "Output/流域1/Budget.out"), budget);
+  EXPECT_TRUE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
   // The window is usable again.
   EXPECT_TRUE(Child<QPushButton>(&w.form1, "Button3")->isEnabled());
   EXPECT_FALSE(w.form1.Busy());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -31,8 +32,10 @@ struct CliResult {
 // Runs the tarnwell program with args; its output goes to files under scratch. With
 // killAfter >= 0 the child gets SIGKILL after that many seconds (if still running); a writer
 // the run had started is then waited for, as the disk only settles when it has finished.
+// fileSizeLimit > 0: no file of the run may grow beyond that many bytes (as on a device
+// that is full); a write past it fails with "File too large".
 inline CliResult RunCli(const std::vector<std::string>& args, const std::string& scratch,
-                        double killAfter = -1) {
+                        double killAfter = -1, long fileSizeLimit = 0) {
   const std::string outPath = scratch + "/cli.out", errPath = scratch + "/cli.err";
   std::vector<std::string> argv{TARNWELL_CLI};
   argv.insert(argv.end(), args.begin(), args.end());
@@ -46,6 +49,11 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
     if (o < 0 || e < 0) ::_exit(126);
     ::dup2(o, 1);
     ::dup2(e, 2);
+    if (fileSizeLimit > 0) {
+      ::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of the signal ending the run
+      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);

@@ -82,33 +82,57 @@ TEST(Faults, OutputDirectoryThatCannotBeWritten) {
     EXPECT_FALSE(fs::exists(ws.Out("流域2")));
     EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
   }
-  // The whole output directory: start-up cannot create the run marker.
+  // The whole output directory leads out of the workspace: nothing is written there, not
+  // even the lock file.
   {
     CliWorkspace ws(test::SmallBasins(1, 1));
     fs::create_directory_symlink(kUnwritableDir, ws.Root() + "/Output");
     test::CliResult r = ws.Run();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "Mark.out")) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "Output/tarnwell.lock: not written")) << r.err;
   }
 }
 
-TEST(Faults, OneOutputFileOnAFullDevice) {
-  // A sub-basin file and a whole-basin file, each in turn a link to /dev/full.
-  for (const std::string rel : {"流域2/Daily_s.out", "流域1/Budget.out", "全流域/Daily.out"}) {
+TEST(Faults, AWriteThatFailsPartWay) {
+  // No file may grow beyond 40 kB, as on a device that fills up: the first sub-basin's daily
+  // file reaches it during its first year. The append that fails is cut back, the message
+  // names the file, and every file keeps whole lines.
+  CliWorkspace ws(test::SmallBasins(2, 2));
+  test::CliResult r = RunCli({"run", "--workspace", ws.Root()}, ws.dir.Path().string(), -1, 40000);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(Mentions(r.err, "Output/流域1/Daily.out")) << r.err;
+  EXPECT_TRUE(Mentions(r.err, "cannot write")) << r.err;
+  EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+  const std::size_t rows = FileLines(ws.Out("流域1/Daily.out")).size();
+  EXPECT_GT(rows, 100u);
+  EXPECT_LT(rows, 2u + 366u);
+}
+
+TEST(Faults, OutputFilesLinkedOutsideTheWorkspaceAreNotWritten) {
+  // A sub-basin file, the marker and a whole-basin file, each in turn a link to a file
+  // outside the workspace: refused naming the file; the file outside is untouched.
+  for (const std::string rel : {"流域2/Daily_s.out", "Mark.out", "全流域/Daily.out"}) {
     SCOPED_TRACE(rel);
-    CliWorkspace ws(test::SmallBasins(2, 2));
+    CliWorkspace ws(test::SmallBasins(2, 1));
+    const std::string outside = ws.dir / "outside.txt";
+    test::WriteBytes(outside, "keep me\r\n");
     fs::create_directories(fs::path(ws.Out(rel)).parent_path());
-    fs::create_symlink("/dev/full", ws.Out(rel));
+    fs::create_symlink(outside, ws.Out(rel));
     test::CliResult r = ws.Run();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "Output/" + rel)) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "cannot write")) << r.err;
+    EXPECT_TRUE(Mentions(r.err, rel + ": not written")) << r.err;
+    EXPECT_TRUE(Mentions(r.err, "outside the workspace")) << r.err;
+    EXPECT_EQ(test::ReadBytes(outside), "keep me\r\n");
     EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
-    // What came before the failing write is on disk in full.
-    if (rel != "流域1/Budget.out") {
-      EXPECT_EQ(FileLines(ws.Out("流域1/Daily.out")).size(), 2u + 366u);
-    }
   }
+  // A link that stays inside the workspace is written through as before.
+  CliWorkspace ws(test::SmallBasins(1, 1));
+  fs::create_directories(ws.Root() + "/elsewhere");
+  fs::create_directories(ws.Root() + "/Output");
+  fs::create_directory_symlink(ws.Root() + "/elsewhere", ws.Out("流域1"));
+  test::CliResult r = ws.Run();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FileLines(ws.Root() + "/elsewhere/Daily.out").size(), 2u + 366u);
 }
 
 class Quiet : public ProgressObserver {};

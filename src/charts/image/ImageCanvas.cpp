@@ -32,6 +32,16 @@ void ImageCanvas::LineTo(int x, int y) {
   x_ = x, y_ = y;
 }
 
+void ImageCanvas::Polyline(const std::vector<Point>& points) {
+  if (points.empty()) return;
+  QPolygon polygon(static_cast<int>(points.size()));
+  for (int i = 0; i < polygon.size(); ++i)
+    polygon.setPoint(i, points[static_cast<std::size_t>(i)].x, points[static_cast<std::size_t>(i)].y);
+  // One path: the dash pattern runs on from segment to segment.
+  painter_.drawPolyline(polygon);
+  x_ = points.back().x, y_ = points.back().y;
+}
+
 void ImageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   painter_.fillRect(x1, y1, x2 - x1, y2 - y1, Qt::white);
   painter_.setBrush(Qt::NoBrush);
@@ -42,6 +52,10 @@ void ImageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 void ImageCanvas::TextOut(int x, int y, const std::string& text) {
   const QFontMetrics m(painter_.font());
   painter_.drawText(QPoint(x, y + m.ascent()), QString::fromStdString(text));
+}
+
+int ImageCanvas::TextWidth(const std::string& text) const {
+  return QFontMetrics(painter_.font()).horizontalAdvance(QString::fromStdString(text));
 }
 
 ChartImages RenderCharts(const ModelState& year, int width, int height) {

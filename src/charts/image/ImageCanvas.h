@@ -21,8 +21,11 @@ class ImageCanvas : public Canvas {
   void SetPen(Colour c, int width, PenStyle style) override;
   void MoveTo(int x, int y) override { x_ = x, y_ = y; }
   void LineTo(int x, int y) override;
+  void Polyline(const std::vector<Point>& points) override;
   void Rectangle(int x1, int y1, int x2, int y2) override;
   void TextOut(int x, int y, const std::string& text) override;
+  // Measured with the painter's font.
+  int TextWidth(const std::string& text) const override;
 
  private:
   QImage& image_;

@@ -1,0 +1,115 @@
+// The values the model cannot compute with are refused naming the parameter file's line and
+// token; the sensible domains bound what an automatic search may try.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "TestSupport.h"
+#include "model/Errors.h"
+#include "parameters/ParaDialog.h"
+#include "parameters/ParameterLimits.h"
+
+namespace tarnwell {
+namespace {
+
+ParameterSet Plausible() {
+  std::string crlf;
+  for (char c : test::ParameterFileText()) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  TextReader r = TextReader::FromString(EncodeGbk(crlf), "p.txt");
+  ParameterSet p;
+  LoadParameters(r, p);
+  return p;
+}
+
+std::string Refusal(const ParameterSet& p) {
+  try {
+    RequireComputableParameters(p, "Parameters/当前参数文件.txt");
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return "accepted";
+}
+
+TEST(ParameterLimits, NamesReachEveryRealParameterOnce) {
+  const std::vector<std::string> names = RealParameterNames();
+  EXPECT_EQ(names.size(), 48u);  // 49 parameters, SimYears the one integer
+  ParameterSet p;
+  std::set<double*> seen;
+  for (const std::string& n : names) {
+    double* target = FindParameter(p, n);
+    ASSERT_NE(target, nullptr) << n;
+    EXPECT_TRUE(seen.insert(target).second) << n;
+    EXPECT_NE(FindParameterDomain(n), nullptr) << n;
+  }
+  EXPECT_EQ(FindParameter(p, "SimYears"), nullptr);
+  EXPECT_EQ(FindParameter(p, "FieldCapacityy"), nullptr);
+  ASSERT_TRUE(FindParameterPlace("Erodibility[6]"));
+  EXPECT_EQ(FindParameterPlace("Erodibility[6]")->line, 28);
+  EXPECT_EQ(FindParameterPlace("Erodibility[6]")->token, 3);
+  *FindParameter(p, "SoilLayerEvapWeight[2]") = 0.25;
+  EXPECT_EQ(p.SoilLayerEvapWeight[2], 0.25);
+}
+
+TEST(ParameterLimits, UndefinedArithmeticIsRefusedNamingLineAndToken) {
+  EXPECT_EQ(Refusal(Plausible()), "accepted");
+  EXPECT_FALSE(FindParameterOutsideDomain(Plausible()));
+  {
+    ParameterSet p = Plausible();
+    p.LayerThickness2 = 0;
+    EXPECT_EQ(Refusal(p).rfind("Parameters/当前参数文件.txt line 24: LayerThickness2 = 0 (token 2) cannot be used", 0), 0u)
+        << Refusal(p);
+  }
+  {
+    ParameterSet p = Plausible();
+    p.LayerThickness3 = -5;
+    EXPECT_NE(Refusal(p).find("line 24: LayerThickness3 = -5 (token 3)"), std::string::npos);
+  }
+  {
+    ParameterSet p = Plausible();  // no specific yield: the water table could not move
+    p.FieldCapacity = p.SaturatedWaterContent;
+    EXPECT_NE(Refusal(p).find("line 22: FieldCapacity = 0.45"), std::string::npos) << Refusal(p);
+  }
+  {
+    ParameterSet p = Plausible();
+    p.WiltingPoint = 0.3;
+    EXPECT_NE(Refusal(p).find("line 23: WiltingPoint"), std::string::npos) << Refusal(p);
+  }
+  {
+    ParameterSet p = Plausible();
+    p.WaterTableExponent = -50;
+    EXPECT_NE(Refusal(p).find("line 14: WaterTableExponent = -50 (token 3)"), std::string::npos);
+  }
+  {
+    ParameterSet p = Plausible();
+    p.WmCurveExponent = -1;
+    EXPECT_NE(Refusal(p).find("line 11:"), std::string::npos);
+  }
+  {
+    ParameterSet p = Plausible();
+    p.Latitude = 91;
+    EXPECT_NE(Refusal(p).find("line 1:"), std::string::npos);
+  }
+}
+
+TEST(ParameterLimits, DomainsBoundFractionsAndRates) {
+  ParameterSet p = Plausible();
+  p.FreeWaterOutflowInterflow = 1.5;  // computable, but more than all the free water
+  EXPECT_EQ(Refusal(p), "accepted");
+  auto outside = FindParameterOutsideDomain(p);
+  ASSERT_TRUE(outside);
+  EXPECT_EQ(outside->name, "FreeWaterOutflowInterflow");
+  EXPECT_EQ(outside->place.line, 9);
+  EXPECT_EQ(outside->place.token, 2);
+  const ParameterDomain* thickness = FindParameterDomain("LayerThickness1");
+  EXPECT_FALSE(thickness->Contains(0));
+  EXPECT_TRUE(thickness->Contains(1e-3));
+  EXPECT_EQ(thickness->Describe(), "above 0");
+  EXPECT_EQ(FindParameterDomain("SnowEvapRate")->Describe(), "0 to 1");
+  EXPECT_FALSE(FindParameterDomain("SnowEvapRate")->Contains(std::nan("")));
+}
+
+}  // namespace
+}  // namespace tarnwell
