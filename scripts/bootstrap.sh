@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   fonts-noto-cjk fonts-wqy-zenhei
   xvfb xauth
+  libopenmpi-dev openmpi-bin
   clang libclang-rt-dev
 )
 missing=()

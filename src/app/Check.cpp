@@ -41,19 +41,30 @@ void LoadCheckedParameters(Session& session) {
   RequireComputableParameters(session.params, file.Name());
 }
 
-// The grids and the season file of sub-basin k, as the driver reads them for a year.
-SubBasinCheck CheckGrids(Session& session, int k) {
+// The grids and the season file of sub-basin k, read and applied as the driver does.
+SubBasinCheck CheckGrids(Session& session, int k, SubBasinInputs& in) {
   ModelState& s = session.state;
   s.ClearGrids();
   LoadPaths(session, k);
-  for (int input : {1, 2, 4, 5}) {
-    TextReader f = session.Open(s.InputPath[static_cast<std::size_t>(input)]);
-    switch (input) {
-      case 1: ReadTerrainGrid(s, f); break;
-      case 2: ReadLandUseGrid(s, f); break;
-      case 4: ReadSeasonFile(s, f); break;
-      default: ReadSlopeGrid(s, f); break;
-    }
+  {
+    TextReader f = session.Open(s.InputPath[1]);
+    in.terrain = ParseGridFile(f, true);
+    ApplyTerrainGrid(s, in.terrain);
+  }
+  {
+    TextReader f = session.Open(s.InputPath[2]);
+    in.landUse = ParseGridFile(f, false);
+    ApplyLandUseGrid(s, in.landUse);
+  }
+  {
+    TextReader f = session.Open(s.InputPath[4]);
+    in.seasonDays = ParseSeasonDays(f);
+    ApplySeasonDays(s, in.seasonDays);
+  }
+  {
+    TextReader f = session.Open(s.InputPath[5]);
+    in.slope = ParseSlopeValues(f, s.GridRows, s.GridCols);
+    ApplySlopeValues(s, in.slope);
   }
   SubBasinCheck c;
   c.number = k;
@@ -65,7 +76,7 @@ SubBasinCheck CheckGrids(Session& session, int k) {
   RequireInsideCells(session, k, c.insideCells);
   RequireArea(session, k);
   c.area = s.BasinArea;
-  c.seasonDays = {s.SeasonDay1, s.SeasonDay2, s.SeasonDay3, s.SeasonDay4};
+  c.seasonDays = in.seasonDays;
   return c;
 }
 
@@ -73,42 +84,38 @@ SubBasinCheck CheckGrids(Session& session, int k) {
 // reader the run uses; the years must be those of sub-basin 1, block by block, since one
 // line count positions every file.
 void CheckMeteorologicalYears(Session& session, SubBasinCheck& c, int years,
-                              const SubBasinCheck* first) {
+                              const SubBasinCheck* first, SubBasinInputs& in) {
   ModelState& s = session.state;
-  const std::string& path = s.InputPath[3];
-  TextReader file = session.Open(path);
-  s.MetLinesRead = 0;
+  TextReader file = session.Open(s.InputPath[3]);
   for (int y = 1; y <= years; ++y) {
-    s.YearIndex = y;
-    const long header = file.LineNumber() + 1;
-    ReadMeteorologicalYear(s, session.params, file);
-    if (first && first->years[static_cast<std::size_t>(y - 1)] != s.CurYear)
-      throw InputError(file.Name(), header,
-                       "year block " + std::to_string(y) + " is " + std::to_string(s.CurYear) +
+    MetBlock block = ReadMetBlock(file);
+    if (first && first->years[static_cast<std::size_t>(y - 1)] != block.year)
+      throw InputError(file.Name(), block.headerLine,
+                       "year block " + std::to_string(y) + " is " + std::to_string(block.year) +
                            ", but sub-basin " + std::to_string(first->number) + " (" + first->name +
                            ") has " + std::to_string(first->years[static_cast<std::size_t>(y - 1)]) +
                            " there: the meteorological files of all sub-basins hold the same "
                            "years in the same order");
-    c.years.push_back(s.CurYear);
-    s.MetLinesRead += s.DaysInYear + 1;
+    c.years.push_back(block.year);
+    in.years.push_back(std::move(block));
   }
   c.yearBlocks = years + CountMetYearBlocks(file);
 }
 
 // The outlet series: one block per simulated year, of the length of that year.
-void CheckOutletSeries(Session& session, const std::vector<int>& years) {
-  ModelState& s = session.state;
-  TextReader river = session.Open(s.ProgramDir + kRiverFilePath);
+std::vector<OutletBlock> CheckOutletSeries(Session& session, const std::vector<int>& years) {
+  TextReader river = session.Open(session.state.ProgramDir + kRiverFilePath);
+  std::vector<OutletBlock> blocks;
   for (int year : years) {
-    s.CurYear = year;
-    s.DaysInYear = (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) ? 366 : 365;
-    ReadOutletObservations(s, river);
+    const int days = (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) ? 366 : 365;
+    blocks.push_back(ReadOutletBlock(year, days, river));
   }
+  return blocks;
 }
 
 }  // namespace
 
-std::vector<SubBasinCheck> CheckInputs(const Session& session, int years) {
+std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, WorkspaceInputs* keep) {
   Session scratch = ScratchSessionOf(session);
   ModelState& s = scratch.state;
   if (s.SubBasinCount < 1)
@@ -117,14 +124,18 @@ std::vector<SubBasinCheck> CheckInputs(const Session& session, int years) {
   LoadCheckedParameters(scratch);
   if (years < 1) years = std::max(1, scratch.params.SimYears);
   std::vector<SubBasinCheck> found;
+  if (keep) *keep = WorkspaceInputs{};
   for (int k = 1; k <= s.SubBasinCount; ++k) {
     // The run reloads the parameter file before every sub-basin; so does the check.
     LoadCheckedParameters(scratch);
-    SubBasinCheck c = CheckGrids(scratch, k);
-    CheckMeteorologicalYears(scratch, c, years, found.empty() ? nullptr : &found.front());
+    SubBasinInputs in;
+    SubBasinCheck c = CheckGrids(scratch, k, in);
+    CheckMeteorologicalYears(scratch, c, years, found.empty() ? nullptr : &found.front(), in);
     found.push_back(std::move(c));
+    if (keep) keep->subBasins.push_back(std::move(in));
   }
-  CheckOutletSeries(scratch, found.front().years);
+  std::vector<OutletBlock> outlet = CheckOutletSeries(scratch, found.front().years);
+  if (keep) keep->outlet = std::move(outlet);
   return found;
 }
 

@@ -8,9 +8,27 @@
 #include <string>
 #include <vector>
 
+#include "inputs/WGetData.h"
+#include "processes/Processes.h"
+#include "results/Statistic.h"
+
 namespace tarnwell {
 
 struct Session;
+
+// Every input of a run as read, kept to be applied again: for each sub-basin its three grids,
+// the season days and the year blocks of its meteorological file a run reads; the outlet
+// series' blocks of the same years. A calibration reads its workspace once into this.
+struct SubBasinInputs {
+  GridFile terrain, landUse;
+  std::vector<double> slope;
+  std::array<int, 4> seasonDays{};
+  std::vector<MetBlock> years;
+};
+struct WorkspaceInputs {
+  std::vector<SubBasinInputs> subBasins;  // sub-basin k at k - 1
+  std::vector<OutletBlock> outlet;        // year y of the run at y - 1
+};
 
 // What the check found for one sub-basin.
 struct SubBasinCheck {
@@ -30,7 +48,9 @@ struct SubBasinCheck {
 // the line and the token: a parameter the model cannot compute with, a grid that does not
 // load or has no inside cell or no area, a meteorological year block that is missing, short,
 // long or of another year than the other sub-basins', an outlet block that does not fit.
-std::vector<SubBasinCheck> CheckInputs(const Session& session, int years);
+// With `keep`, the inputs read are kept there (all of them at once: mind the memory of a
+// large basin).
+std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, WorkspaceInputs* keep = nullptr);
 
 // "tarnwell check": the table of CheckInputs for the parameter file's years, then every
 // parameter. Throws the first error met.

@@ -55,8 +55,9 @@ Driver::Driver(Session& session, ProgressObserver& observer, DayEngine& engine)
 void Driver::Button3Click() {
   ModelState& s = session_.state;
   // Every input of the run is checked before the first output file is emptied: a run that
-  // could not finish must not destroy the results of an earlier one.
-  CheckInputs(session_, yearsToCheck_);
+  // could not finish must not destroy the results of an earlier one. Inputs given read were
+  // checked when they were read.
+  if (!inputs_) CheckInputs(session_, yearsToCheck_);
   // Every run starts from nothing: counters, whole-basin files and the outlet series. It
   // also ends browsing, so "下一年" simulates again; the years to simulate come back from
   // the parameter file, which every sub-basin reloads.
@@ -70,9 +71,19 @@ void Driver::Button3Click() {
   s.RunStarted = 1;
   s.YearIndex = 1;
   s.CurrentInputFile = s.ProgramDir + kRiverFilePath;
-  aggregation_.RiverFile.emplace(session_.Open(s.CurrentInputFile));
+  if (!noFiles_) aggregation_.RiverFile.emplace(session_.Open(s.CurrentInputFile));
   for (int k = 1; k <= s.SubBasinCount; ++k) SimulateSubBasinYear(k, false);
-  AggregateBasin(session_, aggregation_, s.SubBasinCount);
+  EndBasinYear();
+}
+
+void Driver::EndBasinYear() {
+  ModelState& s = session_.state;
+  if (noFiles_) {
+    RouteAndSumBasin(s, s.SubBasinCount);
+    ApplyOutletObservations(s, inputs_->outlet.at(static_cast<std::size_t>(s.YearIndex - 1)));
+  } else {
+    AggregateBasin(session_, aggregation_, s.SubBasinCount);
+  }
   s.MetLinesRead += s.DaysInYear + 1;
   observer_.BasinYearDone(s.YearIndex);
 }
@@ -99,18 +110,28 @@ Driver::StepResult Driver::Button7Click() {
     return StepResult::Finished;
   }
   for (int k = 1; k <= s.SubBasinCount; ++k) SimulateSubBasinYear(k, true);
-  AggregateBasin(session_, aggregation_, s.SubBasinCount);
-  s.MetLinesRead += s.DaysInYear + 1;
-  observer_.BasinYearDone(s.YearIndex);
+  EndBasinYear();
   return StepResult::Simulated;
 }
 
-void Driver::ReadInputs(bool nextYear) {
+void Driver::ReadInputs(int k, bool nextYear) {
   ModelState& s = session_.state;
   if (!nextYear) {
     observer_.SetProgressMax(100);
     observer_.SetProgressPosition(2);
     observer_.SetLabel2("数据读取");
+  }
+  if (inputs_) {
+    const SubBasinInputs& in = inputs_->subBasins.at(static_cast<std::size_t>(k - 1));
+    ApplyTerrainGrid(s, in.terrain);
+    observer_.SetProgressPosition(4);
+    ApplyLandUseGrid(s, in.landUse);
+    observer_.SetProgressPosition(6);
+    ApplySeasonDays(s, in.seasonDays);
+    observer_.SetProgressPosition(8);
+    ApplySlopeValues(s, in.slope);
+    observer_.SetProgressPosition(10);
+    return;
   }
   struct Step {
     int input;
@@ -181,28 +202,40 @@ TextReader Driver::OpenMeteorologicalFile(int k) {
   return session_.Open(s.CurrentInputFile);
 }
 
+void Driver::LoadParametersForSubBasin() {
+  if (!fixedParameters_) {
+    LoadCurrentParameters(session_);
+    return;
+  }
+  // The window's erodibility choice is not part of the file: it stays as set.
+  const int mode = session_.params.ErodibilityMode;
+  session_.params = *fixedParameters_;
+  session_.params.ErodibilityMode = mode;
+}
+
 void Driver::SimulateSubBasinYear(int k, bool nextYear) {
   ModelState& s = session_.state;
   s.SimulatedSubBasin = k;
   const auto col = static_cast<std::size_t>(k);
   if (nextYear) {
-    LoadCurrentParameters(session_);
+    LoadParametersForSubBasin();
     s.ClearGrids();
-    LoadPaths(session_, k);
+    if (!inputs_) LoadPaths(session_, k);
   } else {
     s.ClearGrids();
-    LoadPaths(session_, k);
-    LoadCurrentParameters(session_);
+    if (!inputs_) LoadPaths(session_, k);
+    LoadParametersForSubBasin();
   }
   const std::string label1 = "子流域" + std::to_string(k) + "  ";
   const std::string dir = SubBasinOutputDir(s, k);
   if (!nextYear) {
     observer_.SetLabel1(label1);
-    if (!session_.ws.CreateDirectory(dir))
-      throw FileError(session_.Display(dir), 0, "cannot create the directory");
+    std::string why;
+    if (!noFiles_ && !session_.ws.CreateDirectory(dir, &why))
+      throw FileError(session_.Display(dir), 0, "cannot create the directory: " + why);
   }
-  files_ = BindYearFiles(session_, dir);
-  mark_ = BindFile(session_, s.ProgramDir + kMarkFilePath);
+  files_ = noFiles_ ? YearFiles{} : BindYearFiles(session_, dir);
+  mark_ = noFiles_ ? OutputFile{} : BindFile(session_, s.ProgramDir + kMarkFilePath);
   if (!nextYear) {
     for (const OutputFile* f :
          {&files_.Daily, &files_.DailyS, &files_.Budget, &files_.BudgetS, &files_.DailyF})
@@ -211,11 +244,9 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear) {
     observer_.SetLabel1(label1);
   }
 
-  ReadInputs(nextYear);
+  ReadInputs(k, nextYear);
   SetInitialState(k, nextYear);
 
-  s.CurrentInputFile = s.InputPath[3];
-  TextReader metFile = OpenMeteorologicalFile(k);
   if (!nextYear) {
     observer_.SetLabel2("模拟准备");
     observer_.ShowResultsPanel();
@@ -227,25 +258,7 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear) {
     s.RoutedGwFlow = carry[5];
     s.RoutedInterflow = carry[10];
   }
-  // The line the year's header stands on (the reader first passes the years done).
-  const long header =
-      (s.MetLinesRead > 1 ? std::max(metFile.LineNumber(), s.MetLinesRead) : metFile.LineNumber()) + 1;
-  ReadMeteorologicalYear(s, session_.params, metFile);
-  metResume_[col] = {session_.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
-  // Every sub-basin simulates the same calendar year: the whole-basin year sums them day by day.
-  if (k == 1) {
-    yearOfFirst_ = s.CurYear;
-  } else if (s.CurYear != yearOfFirst_) {
-    throw InputError(session_.Display(s.InputPath[3]), header,
-                     "the year block is " + std::to_string(s.CurYear) + ", but sub-basin 1 (" +
-                         s.SubBasinName[1] + ") simulates " + std::to_string(yearOfFirst_) +
-                         " in this step: the meteorological files of all sub-basins hold the same "
-                         "years in the same order");
-  }
-  if (s.MonthCount < 0 || s.MonthCount > kMonths)
-    throw InputError(session_.Display(s.InputPath[3]), s.MetLinesRead + 1,
-                     "the number of months to simulate is " + std::to_string(s.MonthCount) +
-                         " (0 to 12)");
+  ReadMeteorologicalBlock(k);
 
   if (!nextYear) observer_.SetLabel2("模拟计算");
   WriteSubBasinHeaders(s, files_);
@@ -276,6 +289,34 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear) {
   for (int r = 1; r <= 10; ++r)
     s.YearEndState[col][static_cast<std::size_t>(r)] = s.YearEndValue[static_cast<std::size_t>(r)];
   observer_.SubBasinYearDone(k, s.YearIndex);
+}
+
+void Driver::ReadMeteorologicalBlock(int k) {
+  ModelState& s = session_.state;
+  if (inputs_) {
+    ApplyMeteorologicalYear(s, session_.params,
+                            inputs_->subBasins.at(static_cast<std::size_t>(k - 1))
+                                .years.at(static_cast<std::size_t>(s.YearIndex - 1)));
+    return;
+  }
+  const auto col = static_cast<std::size_t>(k);
+  s.CurrentInputFile = s.InputPath[3];
+  TextReader metFile = OpenMeteorologicalFile(k);
+  // The line the year's header stands on (the reader first passes the years done).
+  const long header =
+      (s.MetLinesRead > 1 ? std::max(metFile.LineNumber(), s.MetLinesRead) : metFile.LineNumber()) + 1;
+  ReadMeteorologicalYear(s, session_.params, metFile);
+  metResume_[col] = {session_.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
+  // Every sub-basin simulates the same calendar year: the whole-basin year sums them day by day.
+  if (k == 1) {
+    yearOfFirst_ = s.CurYear;
+  } else if (s.CurYear != yearOfFirst_) {
+    throw InputError(session_.Display(s.InputPath[3]), header,
+                     "the year block is " + std::to_string(s.CurYear) + ", but sub-basin 1 (" +
+                         s.SubBasinName[1] + ") simulates " + std::to_string(yearOfFirst_) +
+                         " in this step: the meteorological files of all sub-basins hold the same "
+                         "years in the same order");
+  }
 }
 
 void Driver::SimulateYearDays(int k) {

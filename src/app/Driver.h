@@ -2,11 +2,15 @@
 // the next-year step, with the sub-basin year in its two forms and the daily loop.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "inputs/TextFile.h"
 
+#include "app/Check.h"
+#include "parameters/ParaDialog.h"
 #include "results/Statistic.h"
 
 namespace tarnwell {
@@ -40,11 +44,23 @@ class Driver {
   void SimulateYearDays(int k);
 
   BasinAggregation& Aggregation() { return aggregation_; }
+
+  // Inputs read (and checked) once, applied for every sub-basin and year instead of reading
+  // the files again. The run's own check is then not repeated.
+  void UseInputs(std::shared_ptr<const WorkspaceInputs> inputs) { inputs_ = std::move(inputs); }
+  // This parameter set for every sub-basin instead of the current parameter file.
+  void UseParameters(const ParameterSet& params) { fixedParameters_ = params; }
+  // In memory only: no output file is made, written or read back; the whole-basin year is
+  // routed and summed, and the observed outlet series taken from the inputs (UseInputs).
+  void WriteNoFiles() { noFiles_ = true; }
   // How many years the run's check of the inputs covers (0: the parameter file's number).
   void SetYearsToCheck(int years) { yearsToCheck_ = years; }
 
  private:
-  void ReadInputs(bool nextYear);
+  void ReadInputs(int k, bool nextYear);
+  void LoadParametersForSubBasin();
+  void ReadMeteorologicalBlock(int k);
+  void EndBasinYear();
   void SetInitialState(int k, bool nextYear);
   TextReader OpenMeteorologicalFile(int k);
 
@@ -63,6 +79,9 @@ class Driver {
   BasinAggregation aggregation_;
   std::vector<MetResume> metResume_;
   int yearsToCheck_ = 0;
+  std::shared_ptr<const WorkspaceInputs> inputs_;
+  std::optional<ParameterSet> fixedParameters_;
+  bool noFiles_ = false;
   int yearOfFirst_ = 0;  // the calendar year sub-basin 1 simulates in the current step
 };
 

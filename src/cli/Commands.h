@@ -22,6 +22,11 @@ void AddBenchCommand(CLI::App& app, CommandMap& commands);
 // import and export (say they are not available when the build has no GDAL and NetCDF).
 void AddImportCommand(CLI::App& app, CommandMap& commands);
 void AddExportCommand(CLI::App& app, CommandMap& commands);
+void AddCalibrateCommand(CLI::App& app, CommandMap& commands);
+
+// This process's rank and the number of ranks of its MPI job (0 and 1 without mpirun).
+int MpiRank();
+int MpiSize();
 
 // --workspace W on a subcommand: an existing directory (default: the current directory).
 void AddWorkspaceOption(CLI::App& command, std::string& workspace);

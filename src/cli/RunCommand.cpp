@@ -23,6 +23,7 @@
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
+#include "results/GoodnessOfFit.h"
 #include "results/Statistic.h"
 
 namespace tarnwell::cli {
@@ -158,36 +159,16 @@ class CliProgress : public ProgressObserver {
     const int n = std::max(0, y.last - y.first + 1);
     const PeriodStats p = ComputePeriodStats(y.obs, y.sim, n, y.last);
     // Goodness of fit of the daily discharge, beside the files' own R.
-    double ssRes = 0, ssObs = 0, ssSim = 0, sumDiff = 0;
-    for (int d = y.first; d <= y.last; ++d) {
-      const double o = y.obs[static_cast<std::size_t>(d)], m = y.sim[static_cast<std::size_t>(d)];
-      ssRes += (o - m) * (o - m);
-      ssObs += (o - p.MeanObs) * (o - p.MeanObs);
-      ssSim += (m - p.MeanSim) * (m - p.MeanSim);
-      sumDiff += m - o;
-    }
-    const double nan = std::nan("");
-    const double nse = ssObs > 0 ? 1 - ssRes / ssObs : nan;
-    double r = nan;
-    if (ssObs > 0 && ssSim > 0) {
-      double c = 0;
-      for (int d = y.first; d <= y.last; ++d)
-        c += (y.obs[static_cast<std::size_t>(d)] - p.MeanObs) *
-             (y.sim[static_cast<std::size_t>(d)] - p.MeanSim);
-      r = c / std::sqrt(ssObs * ssSim);
-    }
-    const double alpha = ssObs > 0 ? std::sqrt(ssSim / ssObs) : nan;
-    const double beta = p.MeanObs != 0 ? p.MeanSim / p.MeanObs : nan;
-    const double kge =
-        1 - std::sqrt((r - 1) * (r - 1) + (alpha - 1) * (alpha - 1) + (beta - 1) * (beta - 1));
-    const double pbias = p.SumObs != 0 ? 100 * sumDiff / p.SumObs : nan;
+    const auto count = static_cast<std::size_t>(n);
+    const FitStatistics fit =
+        ComputeFit({y.obs.data() + y.first, count}, {y.sim.data() + y.first, count});
     char year[16], days[16];
     std::snprintf(year, sizeof year, "%-6d", y.year);
     std::snprintf(days, sizeof days, "%5d", n);
     return std::string(year) + " " + PadToColumns(y.name, 20) + " " + days + " " + Number(p.SumObs * y.toDepth, "%*.3f", 13) + " " +
            Number(p.SumSim * y.toDepth, "%*.3f", 13) + " " + Number(p.R, "%*.3f", 7) + " " +
-           Number(nse, "%*.3f", 8) + " " + Number(kge, "%*.3f", 8) + " " +
-           Number(pbias, "%*.1f", 9) + "\n";
+           Number(fit.NSE, "%*.3f", 8) + " " + Number(fit.KGE, "%*.3f", 8) + " " +
+           Number(fit.PBIAS, "%*.1f", 9) + "\n";
   }
 
   const Session& session_;

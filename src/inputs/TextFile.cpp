@@ -65,27 +65,27 @@ std::string ErrnoText() { return std::strerror(errno); }
 
 }  // namespace
 
-bool FieldScanner::Next(std::string_view& token) {
-  const std::size_t n = line_.size();
-  std::size_t i = pos_;
-  while (i < n && (IsSeparator(line_[i]) || line_[i] == '#')) ++i;
+bool FieldScanner::Next(std::string_view line, std::size_t& pos, std::string_view& token) {
+  const std::size_t n = line.size();
+  std::size_t i = pos;
+  while (i < n && (IsSeparator(line[i]) || line[i] == '#')) ++i;
   if (i >= n) {
-    pos_ = n;
+    pos = n;
     return false;
   }
   const std::size_t start = i;
-  while (i < n && !IsSeparator(line_[i])) {
-    const char c = line_[i];
+  while (i < n && !IsSeparator(line[i])) {
+    const char c = line[i];
     if (c == '"' || c == '\'') {
       // A quoted stretch: separators inside do not split; the quotes stay in the token.
-      const std::size_t close = line_.find(c, i + 1);
+      const std::size_t close = line.find(c, i + 1);
       i = close == std::string_view::npos ? n : close + 1;
     } else {
       ++i;
     }
   }
-  token = line_.substr(start, i - start);
-  pos_ = i;
+  token = line.substr(start, i - start);
+  pos = i;
   return true;
 }
 
@@ -243,12 +243,12 @@ bool ParseReal(std::string_view t, double& value) {
 }
 
 FieldLine::FieldLine(std::string text, std::string file, long lineNumber)
-    : text_(std::move(text)), file_(std::move(file)), lineNumber_(lineNumber), scanner_(text_) {}
+    : text_(std::move(text)), file_(std::move(file)), lineNumber_(lineNumber) {}
 
 bool FieldLine::Reach(std::size_t index) const {
   while (bounds_.size() <= index) {
     std::string_view t;
-    if (complete_ || !scanner_.Next(t)) {
+    if (complete_ || !FieldScanner::Next(text_, scanned_, t)) {
       complete_ = true;
       return false;
     }
@@ -261,9 +261,8 @@ bool FieldLine::Reach(std::size_t index) const {
 std::size_t FieldLine::Count() const {
   if (complete_) return bounds_.size();
   // Count the rest without storing it: a line of millions of tokens stays cheap.
-  FieldScanner rest = scanner_;
-  std::size_t n = bounds_.size();
-  for (std::string_view t; rest.Next(t);) ++n;
+  std::size_t n = bounds_.size(), at = scanned_;
+  for (std::string_view t; FieldScanner::Next(text_, at, t);) ++n;
   return n;
 }
 
@@ -417,14 +416,13 @@ std::string TextReader::ReadLine() {
   LineEnd(pos_, stop, next);
   const std::string_view bytes = std::string_view(raw_).substr(pos_, stop - pos_);
   const std::size_t nul = bytes.find('\0');
+  pos_ = next;  // a refused line is passed: the next read continues after it
   if (nul != std::string_view::npos)
     throw FileError(name_, line_,
                     "not a text file: byte " + std::to_string(nul + 1) +
                         " of the line is a NUL byte (a binary file, or text saved as UTF-16 "
                         "without its byte-order mark)");
-  std::string line = DecodeLine(bytes, encoding_);
-  pos_ = next;
-  return line;
+  return DecodeLine(bytes, encoding_);
 }
 
 void TextReader::SkipLines(long count) {

@@ -39,7 +39,9 @@ class FieldScanner {
  public:
   explicit FieldScanner(std::string_view line) : line_(line) {}
   // The next token, or false at the end of the line.
-  bool Next(std::string_view& token);
+  bool Next(std::string_view& token) { return Next(line_, pos_, token); }
+  // The same on a line held elsewhere, from position pos (moved past the token).
+  static bool Next(std::string_view line, std::size_t& pos, std::string_view& token);
 
  private:
   std::string_view line_;
@@ -68,7 +70,7 @@ class FieldLine {
   std::string file_;
   long lineNumber_;
   mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> bounds_;  // offset, length
-  mutable FieldScanner scanner_;
+  mutable std::size_t scanned_ = 0;  // where the search for the next token goes on
   mutable bool complete_ = false;
 };
 

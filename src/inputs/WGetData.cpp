@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <string>
@@ -104,22 +105,83 @@ void ReadGridValues(std::vector<double>& grid, int rows, int cols, TextReader& f
   }
 }
 
-void ReadTerrainGrid(ModelState& s, TextReader& file) {
-  GridHeader h = ReadHeader(file, true);
+namespace {
+
+std::vector<double> GridValues(TextReader& file, int rows, int cols) {
+  std::vector<double> values;
+  try {
+    values.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+  } catch (const std::bad_alloc&) {
+    throw InputError(file.Name(), 2,
+                     "not enough memory for a grid of " + std::to_string(cols) + " x " +
+                         std::to_string(rows) + " cells");
+  }
+  ReadGridValues(values, rows, cols, file);
+  return values;
+}
+
+}  // namespace
+
+namespace {
+
+// The grid's header and its value lines.
+GridFile ParseGridBody(TextReader& file, const GridHeader& h) {
+  GridFile g;
+  g.file = file.Name();
+  g.cols = h.cols;
+  g.rows = h.rows;
+  g.xMin = h.xMin;
+  g.xMax = h.xMax;
+  g.yMin = h.yMin;
+  g.yMax = h.yMax;
+  g.zMin = h.zMin;
+  g.zMax = h.zMax;
+  g.values = GridValues(file, h.rows, h.cols);
+  return g;
+}
+
+// All three grids of a sub-basin have the terrain grid's size.
+void RequireTerrainSize(const ModelState& s, const std::string& file, int cols, int rows) {
+  if (rows == s.GridRows && cols == s.GridCols) return;
+  throw InputError(file, 2,
+                   "land-use grid is " + std::to_string(cols) + " x " + std::to_string(rows) +
+                       " (columns x rows) but the terrain grid is " + std::to_string(s.GridCols) +
+                       " x " + std::to_string(s.GridRows));
+}
+
+}  // namespace
+
+GridFile ParseGridFile(TextReader& file, bool readZ) { return ParseGridBody(file, ReadHeader(file, readZ)); }
+
+std::vector<double> ParseSlopeValues(TextReader& file, int rows, int cols) {
+  for (int i = 0; i < 5; ++i) file.ReadLine();
+  return GridValues(file, rows, cols);
+}
+
+std::array<int, 4> ParseSeasonDays(TextReader& file) {
+  file.ReadLine();
+  FieldLine line = file.ReadFields();
+  return {line.Integer(0), line.Integer(1), line.Integer(2), line.Integer(3)};
+}
+
+void ApplyTerrainGrid(ModelState& s, const GridFile& g) {
   // Every grid is sized and cleared over the full extent of the grid being read.
-  if (h.rows != s.GridRows || h.cols != s.GridCols || s.SurfElev.size() != s.CellCount()) {
+  if (g.rows != s.GridRows || g.cols != s.GridCols || s.SurfElev.size() != s.CellCount()) {
     try {
-      s.AllocateGrids(h.rows, h.cols);
+      s.AllocateGrids(g.rows, g.cols);
     } catch (const std::bad_alloc&) {
       s.AllocateGrids(0, 0);
-      throw InputError(file.Name(), 2,
-                       "not enough memory for the model's grids of " + std::to_string(h.cols) +
-                           " x " + std::to_string(h.rows) + " cells");
+      throw InputError(g.file, 2,
+                       "not enough memory for the model's grids of " + std::to_string(g.cols) +
+                           " x " + std::to_string(g.rows) + " cells");
     }
   }
-  StoreGeometry(s, h);
-  s.GridZMax = h.zMax;
-  ReadGridValues(s.SurfElev, s.GridRows, s.GridCols, file);
+  s.GridXMin = g.xMin;
+  s.GridXMax = g.xMax;
+  s.GridYMin = g.yMin;
+  s.GridYMax = g.yMax;
+  s.GridZMax = g.zMax;
+  std::copy(g.values.begin(), g.values.end(), s.SurfElev.begin());
   const std::size_t n = s.CellCount();
   // Cell width from the x extent over the rows and height from the y extent over the
   // columns: the model's own convention, which the land-use reader shares.
@@ -134,15 +196,13 @@ void ReadTerrainGrid(ModelState& s, TextReader& file) {
   }
 }
 
-void ReadLandUseGrid(ModelState& s, TextReader& file) {
-  GridHeader h = ReadHeader(file, false);
-  if (h.rows != s.GridRows || h.cols != s.GridCols)
-    throw InputError(file.Name(), 2,
-                     "land-use grid is " + std::to_string(h.cols) + " x " + std::to_string(h.rows) +
-                         " (columns x rows) but the terrain grid is " + std::to_string(s.GridCols) +
-                         " x " + std::to_string(s.GridRows));
-  StoreGeometry(s, h);
-  ReadGridValues(s.LandUse, s.GridRows, s.GridCols, file);
+void ApplyLandUseGrid(ModelState& s, const GridFile& g) {
+  RequireTerrainSize(s, g.file, g.cols, g.rows);
+  s.GridXMin = g.xMin;
+  s.GridXMax = g.xMax;
+  s.GridYMin = g.yMin;
+  s.GridYMax = g.yMax;
+  std::copy(g.values.begin(), g.values.end(), s.LandUse.begin());
   const double w = (s.GridXMax - s.GridXMin) / s.GridRows;
   const double hgt = (s.GridYMax - s.GridYMin) / s.GridCols;
   long long counted = 0;
@@ -151,9 +211,8 @@ void ReadLandUseGrid(ModelState& s, TextReader& file) {
   s.BasinArea = static_cast<double>(counted) * w * hgt / 1000000.0;
 }
 
-void ReadSlopeGrid(ModelState& s, TextReader& file) {
-  for (int i = 0; i < 5; ++i) file.ReadLine();
-  ReadGridValues(s.SlopeSine, s.GridRows, s.GridCols, file);
+void ApplySlopeValues(ModelState& s, const std::vector<double>& values) {
+  std::copy(values.begin(), values.end(), s.SlopeSine.begin());
   for (std::size_t i = 0; i < s.CellCount(); ++i) {
     double v = s.SlopeSine[i];
     if (v >= 0 && v < kNoDataLimit) s.SlopeSine[i] = std::sin(kPi * v / 180.0);
@@ -162,14 +221,28 @@ void ReadSlopeGrid(ModelState& s, TextReader& file) {
   }
 }
 
-void ReadSeasonFile(ModelState& s, TextReader& file) {
-  file.ReadLine();
-  FieldLine line = file.ReadFields();
-  s.SeasonDay1 = line.Integer(0);
-  s.SeasonDay2 = line.Integer(1);
-  s.SeasonDay3 = line.Integer(2);
-  s.SeasonDay4 = line.Integer(3);
+void ApplySeasonDays(ModelState& s, const std::array<int, 4>& days) {
+  s.SeasonDay1 = days[0];
+  s.SeasonDay2 = days[1];
+  s.SeasonDay3 = days[2];
+  s.SeasonDay4 = days[3];
 }
+
+void ReadTerrainGrid(ModelState& s, TextReader& file) { ApplyTerrainGrid(s, ParseGridFile(file, true)); }
+
+void ReadLandUseGrid(ModelState& s, TextReader& file) {
+  // The sizes must agree before any value is read: a land-use grid of another size is
+  // refused at its header.
+  const GridHeader h = ReadHeader(file, false);
+  RequireTerrainSize(s, file.Name(), h.cols, h.rows);
+  ApplyLandUseGrid(s, ParseGridBody(file, h));
+}
+
+void ReadSlopeGrid(ModelState& s, TextReader& file) {
+  ApplySlopeValues(s, ParseSlopeValues(file, s.GridRows, s.GridCols));
+}
+
+void ReadSeasonFile(ModelState& s, TextReader& file) { ApplySeasonDays(s, ParseSeasonDays(file)); }
 
 }  // namespace tarnwell
 

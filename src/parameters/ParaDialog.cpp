@@ -1,6 +1,7 @@
 #include "parameters/ParaDialog.h"
 
 #include <charconv>
+#include <cstdint>
 
 #include "inputs/TextFile.h"
 
@@ -115,6 +116,46 @@ void LoadParameters(const std::string& fsPath, const std::string& displayName,
                     ParameterSet& params) {
   TextReader reader(fsPath, displayName);
   LoadParameters(reader, params);
+}
+
+const std::vector<const char*>& SoilTypeNames() {
+  static const std::vector<const char*> names = {"紫色土", "黄壤性土", "黄棕壤", "酸性棕壤",
+                                                 "暗棕壤", "中性粗骨土", "高山草甸土", "高山寒漠土"};
+  return names;
+}
+
+std::vector<std::string> ParameterFileLines(const ParameterSet& params) {
+  ParameterSet copy = params;
+  std::vector<std::string> lines;
+  const auto& layout = ParameterFileLayout();
+  for (int line = 1; line <= static_cast<int>(layout.size()); ++line) {
+    const ParameterLine& row = layout[static_cast<std::size_t>(line - 1)];
+    if (line == 3) {
+      lines.push_back(std::string(row.label) + " " + std::to_string(params.SimYears));
+      continue;
+    }
+    const std::vector<double*> targets = ParameterLineTargets(copy, line);
+    // Lines 27 and 28 carry Erodibility[1..4] and [5..8]: a soil name before each value.
+    const std::size_t firstSoil = line == 27 ? 0 : line == 28 ? 4 : SIZE_MAX;
+    std::string text;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      if (firstSoil != SIZE_MAX) {
+        if (i > 0) text += ' ';
+        text += SoilTypeNames()[firstSoil + i];
+      } else if (i == 0) {
+        text = row.label;
+      }
+      text += ' ';
+      text += Shortest(*targets[i]);
+    }
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+void WriteParameterFile(const std::string& fsPath, const std::string& displayName,
+                        const ParameterSet& params) {
+  WriteWholeFile(fsPath, displayName, ParameterFileLines(params));
 }
 
 std::vector<std::pair<std::string, std::string>> ListParameters(const ParameterSet& params) {

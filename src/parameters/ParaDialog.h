@@ -64,6 +64,18 @@ void LoadParameters(const std::string& fsPath, const std::string& displayName,
                     ParameterSet& params);
 void LoadParameters(TextReader& reader, ParameterSet& params);
 
+// The soil types of Erodibility[1..8], in index order: lines 27 and 28 of the file
+// alternate these names with the values.
+const std::vector<const char*>& SoilTypeNames();
+
+// The 34 lines of a parameter file holding params, as the parameter dialog writes them: the
+// label, then the values separated by single blanks (lines 27 and 28: each soil type's name
+// before its value), each value in the shortest text that reads back to the same number.
+std::vector<std::string> ParameterFileLines(const ParameterSet& params);
+// Writes those lines as a whole file (GBK, CR LF), loadable by LoadParameters and the dialog.
+void WriteParameterFile(const std::string& fsPath, const std::string& displayName,
+                        const ParameterSet& params);
+
 // Name and value of every parameter in file order, as text ("%g"-like, shortest exact).
 std::vector<std::pair<std::string, std::string>> ListParameters(const ParameterSet& params);
 

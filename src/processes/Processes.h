@@ -8,11 +8,26 @@
 // sums then added in row order, so that every engine and thread count gives the same bits.
 #pragma once
 
+#include <vector>
+
 namespace tarnwell {
 
 struct ModelState;
 struct ParameterSet;
 class TextReader;
+
+// One year block of a meteorological file as read: the header's fields (checked) and the
+// day values, day d at index d - 1.
+struct MetBlock {
+  long headerLine = 0;
+  int year = 0, monthCount = 0, startDay = 1, col8Flag = 1, stationElev = 0;
+  std::vector<double> precip, temp, flow, sedConc, extra;
+};
+// Reads the block that begins at the reader's next line, refusing a short or long block.
+MetBlock ReadMetBlock(TextReader& metFile);
+// What the model takes from a block: the calendar, the day series, the growth index, the
+// potential evapotranspiration; in year 1 (state.YearIndex == 1) the two outlet reservoirs.
+void ApplyMeteorologicalYear(ModelState& state, const ParameterSet& params, const MetBlock& block);
 
 // Weather: reads this year's block of the open meteorological file (skipping
 // state.MetLinesRead lines first), fixes the calendar, the day series, the growth index

@@ -151,26 +151,48 @@ void HamonPet(int month, int dayOfMonth, double& pet, double temperature, double
   pet = HamonPetValue(month, dayOfMonth, temperature, latitude, coef);
 }
 
-void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextReader& metFile) {
-  // The file holds one block per year; the years already simulated are passed over
-  // (a reader opened where the last year ended has passed them already).
-  if (state.MetLinesRead > 1 && metFile.LineNumber() < state.MetLinesRead)
-    metFile.SkipLines(state.MetLinesRead - metFile.LineNumber());
-
+MetBlock ReadMetBlock(TextReader& metFile) {
   if (metFile.AtEnd())
     throw FileError(metFile.Name(), metFile.LineNumber() + 1,
                     "the file ends before the header line of the year");
   FieldLine header = metFile.ReadFields();
+  MetBlock b;
+  b.headerLine = header.LineNumber();
   // Every header field that indexes a table is checked here, before anything uses it.
-  state.CurYear = HeaderInteger(header, 0, 1, 9999, "the calendar year");
+  b.year = HeaderInteger(header, 0, 1, 9999, "the calendar year");
+  const int days = IsLeapYear(b.year) ? 366 : 365;
+  b.monthCount = HeaderInteger(header, 1, 0, kMonths, "the number of months to simulate");
+  b.startDay = HeaderInteger(header, 2, 1, days, "the first simulated day of the year");
+  b.col8Flag = header.Integer(3);
+  b.stationElev = header.Integer(4);
+  const BlockPlace block{b.year, header.LineNumber(), days};
+  const bool ninth = b.col8Flag != 1;
+  for (auto* series : {&b.precip, &b.temp, &b.flow, &b.sedConc, &b.extra})
+    series->assign(static_cast<std::size_t>(days), 0.0);
+  for (int d = 1; d <= days; ++d) {
+    FieldLine line = ReadDayLine(metFile, block, d);
+    line.Integer(1);
+    line.Integer(2);
+    line.Integer(3);
+    const auto i = static_cast<std::size_t>(d - 1);
+    b.precip[i] = DayValue(line, 4);
+    b.temp[i] = DayValue(line, 5);
+    b.flow[i] = DayValue(line, 6);
+    b.sedConc[i] = DayValue(line, 7);
+    if (ninth) b.extra[i] = line.Real(8);
+  }
+  RefuseExtraDays(metFile, block);
+  return b;
+}
+
+void ApplyMeteorologicalYear(ModelState& state, const ParameterSet& params, const MetBlock& b) {
+  state.CurYear = b.year;
+  state.MonthCount = b.monthCount;
+  state.StartDay = b.startDay;
+  state.Col8Flag = b.col8Flag;
+  state.StationElev = b.stationElev;
   const bool leap = IsLeapYear(state.CurYear);
   state.DaysInYear = leap ? 366 : 365;
-  state.MonthCount = HeaderInteger(header, 1, 0, kMonths, "the number of months to simulate");
-  state.StartDay = HeaderInteger(header, 2, 1, state.DaysInYear, "the first simulated day of the year");
-  state.Col8Flag = header.Integer(3);
-  state.StationElev = header.Integer(4);
-  const BlockPlace block{state.CurYear, header.LineNumber(), state.DaysInYear};
-
   static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   for (int m = 1; m <= kMonths; ++m) state.DaysInMonth[m] = kMonthDays[m - 1];
   if (leap) state.DaysInMonth[2] = 29;
@@ -180,20 +202,16 @@ void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextR
 
   const bool ninth = state.Col8Flag != 1;
   for (int d = 1; d <= state.DaysInYear; ++d) {
-    FieldLine line = ReadDayLine(metFile, block, d);
-    line.Integer(1);
-    line.Integer(2);
-    line.Integer(3);
-    state.DailyPrecip[d] = DayValue(line, 4);
-    state.DailyTemp[d] = DayValue(line, 5);
-    const double q = DayValue(line, 6);
-    state.DailySedConc[d] = DayValue(line, 7);
-    if (ninth) state.DailyExtra[d] = line.Real(8);
+    const auto i = static_cast<std::size_t>(d - 1);
+    state.DailyPrecip[d] = b.precip[i];
+    state.DailyTemp[d] = b.temp[i];
+    const double q = b.flow[i];
+    state.DailySedConc[d] = b.sedConc[i];
+    if (ninth) state.DailyExtra[d] = b.extra[i];
     // The load uses the raw discharge, before it becomes a depth.
     state.ObsSediment[d] = q * 86400 * state.DailySedConc[d] / 1000;
     state.ObsFlow[d] = q * state.FlowToDepthFactor;
   }
-  RefuseExtraDays(metFile, block);
 
   if (state.YearIndex == 1) {
     state.RoutedInterflow = 0.4 * state.ObsFlow[1];
@@ -213,6 +231,14 @@ void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextR
       state.DailyPET[d] = (0.4 * state.GrowthIndex[d] + 1.0) * pet / 1.4;
     }
   }
+}
+
+void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextReader& metFile) {
+  // The file holds one block per year; the years already simulated are passed over
+  // (a reader opened where the last year ended has passed them already).
+  if (state.MetLinesRead > 1 && metFile.LineNumber() < state.MetLinesRead)
+    metFile.SkipLines(state.MetLinesRead - metFile.LineNumber());
+  ApplyMeteorologicalYear(state, params, ReadMetBlock(metFile));
 }
 
 void ComputeInterception(ModelState& state, const ParameterSet& /*params*/, int day) {

@@ -58,31 +58,28 @@ bool IsOutletDayLine(const FieldLine& line) {
 
 }  // namespace
 
-void ReadOutletObservations(ModelState& s, TextReader& river) {
-  const std::string block = "the outlet block of " + std::to_string(s.CurYear);
+OutletBlock ReadOutletBlock(int year, int daysInYear, TextReader& river) {
+  const std::string block = "the outlet block of " + std::to_string(year);
   if (river.AtEnd())
     throw FileError(river.Name(), river.LineNumber() + 1,
                     "the file ends before " + block + " (its heading line)");
   river.ReadLine();  // the year's heading
   const long heading = river.LineNumber();
   const std::string placed = block + " (heading at line " + std::to_string(heading) + ")";
-  s.BasinObsFlow.fill(0.0);
-  s.BasinObsSediment.fill(0.0);
-  for (int d = 1; d <= s.DaysInYear; ++d) {
+  OutletBlock b;
+  for (int d = 1; d <= daysInYear; ++d) {
     if (river.AtEnd())
       throw FileError(river.Name(), river.LineNumber() + 1,
                       "the file ends after " + std::to_string(d - 1) + " day lines of " + placed +
-                          ", which needs " + std::to_string(s.DaysInYear));
+                          ", which needs " + std::to_string(daysInYear));
     FieldLine line = river.ReadFields();
-    if (!IsOutletDayLine(line) && line.Count() >= 2 && d > 1) {
+    if (!IsOutletDayLine(line) && d > 1) {
       // Most likely the next year's heading: a day is missing.
-      double v = 0;
-      const int bad = ParseReal(line.View(1), v) ? 2 : 1;
       throw InputError(river.Name(), line.LineNumber(),
-                       "\"" + (line.Count() > static_cast<std::size_t>(bad) ? line.Token(bad) : "") +
-                           "\" (token " + std::to_string(bad) + ") is not a number: is a day missing? " +
-                           placed + " has " + std::to_string(d - 1) + " day lines before this line, and " +
-                           std::to_string(s.CurYear) + " needs " + std::to_string(s.DaysInYear));
+                       "this is no day line (a date, the discharge and the concentration): is a day "
+                       "missing? " + placed + " has " + std::to_string(d - 1) +
+                           " day lines before it, and " + std::to_string(year) + " needs " +
+                           std::to_string(daysInYear));
     }
     const double q = line.Real(1);  // m3/s
     const double c = line.Real(2);  // kg/m3
@@ -91,8 +88,8 @@ void ReadOutletObservations(ModelState& s, TextReader& river) {
         throw InputError(river.Name(), line.LineNumber(),
                          "\"" + line.Token(t) + "\" (token " + std::to_string(t) +
                              ") is beyond any measured value (at most 1e9 in magnitude)");
-    s.BasinObsFlow[d] = q;
-    s.BasinObsSediment[d] = 86.4 * q * c;  // t/day
+    b.flow.push_back(q);
+    b.conc.push_back(c);
   }
   // One more day line after the year's last day: the block is longer than its year.
   const std::size_t offset = river.Offset();
@@ -102,15 +99,28 @@ void ReadOutletObservations(ModelState& s, TextReader& river) {
     if (next.Count() == 0) continue;
     if (IsOutletDayLine(next))
       throw InputError(river.Name(), next.LineNumber(),
-                       placed + " has more day lines than the " + std::to_string(s.DaysInYear) +
-                           " days of " + std::to_string(s.CurYear) + ": this line is one too many");
+                       placed + " has more day lines than the " + std::to_string(daysInYear) +
+                           " days of " + std::to_string(year) + ": this line is one too many");
     break;
   }
   river.Seek(offset, lineNumber);
+  return b;
 }
 
-void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
-  ModelState& s = session.state;
+void ApplyOutletObservations(ModelState& s, const OutletBlock& b) {
+  s.BasinObsFlow.fill(0.0);
+  s.BasinObsSediment.fill(0.0);
+  for (std::size_t i = 0; i < b.flow.size() && i < static_cast<std::size_t>(kMaxDays); ++i) {
+    s.BasinObsFlow[i + 1] = b.flow[i];
+    s.BasinObsSediment[i + 1] = 86.4 * b.flow[i] * b.conc[i];  // t/day
+  }
+}
+
+void ReadOutletObservations(ModelState& s, TextReader& river) {
+  ApplyOutletObservations(s, ReadOutletBlock(s.CurYear, s.DaysInYear, river));
+}
+
+void RouteAndSumBasin(ModelState& s, int n) {
   s.SimulatedSubBasin = 0;  // the rows from here on are the whole basin's
   s.BasinFlow.fill(0.0);
   s.BasinSediment.fill(0.0);
@@ -127,6 +137,10 @@ void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
       s.BasinSediment[d] += s.RoutedSediment[d];
     }
   }
+}
+
+void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
+  RouteAndSumBasin(session.state, n);
   WriteBasinYear(session, agg, n);
 }
 
@@ -351,7 +365,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     // Outlet discharge, simulated and observed, in m3/s.
     v[10] = s.BasinFlow[static_cast<std::size_t>(row.dayOfYear)];
     v[11] = s.BasinObsFlow[static_cast<std::size_t>(row.dayOfYear)];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kDailyColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kDailyColumns, v.data(), v.size());
     rows.push_back(BasinDailyRow(row.label, v));
   }
   out.Daily.Append(rows);
@@ -361,7 +375,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     // Outlet loads, observed and simulated, t/day.
     v[1] = s.BasinObsSediment[static_cast<std::size_t>(row.dayOfYear)];
     v[2] = s.BasinSediment[static_cast<std::size_t>(row.dayOfYear)];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kSedimentColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kSedimentColumns, v.data(), v.size());
     rows.push_back(BasinFourValueRow(row.label, v));
   }
   out.DailyS.Append(rows);
@@ -400,7 +414,7 @@ void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
     const std::array<double, 13> m = MeanOf(row);
     BudgetValues v{};
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kBudgetColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kBudgetColumns, v.data(), v.size());
     rows.push_back(BasinBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
   }
   out.Budget.Append(rows);
@@ -409,7 +423,7 @@ void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
     const std::array<double, 9> m = MeanOf(row);
     SedBudgetValues v{};
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = m[i + 1];
-    RequireFiniteRow([&] { return RowPlace(s, row.label); }, kSedBudgetColumns, v.data(), v.size());
+    RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kSedBudgetColumns, v.data(), v.size());
     rows.push_back(BasinSedBudgetRow(row.label, static_cast<int>(std::lround(m[0])), v));
   }
   out.BudgetS.Append(rows);

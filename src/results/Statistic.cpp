@@ -116,7 +116,7 @@ void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles
   // The day's soil loss is carried on to the sediment store and the yearly files.
   RequireFiniteRow([&] { return RowPlace(s, DateText(s.CurMonth, dayOfMonth, s.CurYear)); }, kSedimentColumns,
                    &s.SimErosion[d], 1);
-  files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear, row)});
+  if (files.Daily.Active()) files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear, row)});
   s.YearEndValue[1] = uz1;
   s.YearEndValue[2] = uz2;
   s.YearEndValue[3] = uz3;
@@ -200,7 +200,7 @@ void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount) {
                        s.GroundWaterLevel[i]};
     RequireFiniteRow([&] { return RowPlace(s, DateText(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i])); },
                      kFrozenColumns, v.data(), v.size());
-    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
+    if (files.DailyF.Active()) rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
   }
   files.DailyF.Append(rows);
   if (dayCount >= 1) {
@@ -218,12 +218,12 @@ void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile&
     const FourValues v{s.SimErosion[i], s.ObsSediment[i], s.SimSediment[i], s.DailySedStore[i]};
     RequireFiniteRow([&] { return RowPlace(s, DateText(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i])); },
                      kSedimentColumns, v.data(), v.size());
-    rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
+    if (files.DailyS.Active()) rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
   }
   files.DailyS.Append(rows);
   if (dayCount >= 1) s.YearEndValue[7] = s.DailySedStore[static_cast<std::size_t>(dayCount)];
   // The marker names the last year finished; a workspace without one gets it now.
-  WriteWholeFile(mark.path, mark.name, {Printf("%2d", s.YearIndex)});
+  if (mark.Active()) WriteWholeFile(mark.path, mark.name, {Printf("%2d", s.YearIndex)});
 }
 
 }  // namespace tarnwell

@@ -20,11 +20,17 @@ struct ParameterSet;
 struct Session;
 
 // One output file: where it is on disk and how messages name it.
+// An empty path stands for no file: a run in memory writes nothing.
 struct OutputFile {
   std::string path;
   std::string name;
-  void Append(const std::vector<std::string>& lines) const { AppendLines(path, name, lines); }
-  void Create() const { CreateEmptyFile(path, name); }
+  bool Active() const { return !path.empty(); }
+  void Append(const std::vector<std::string>& lines) const {
+    if (Active()) AppendLines(path, name, lines);
+  }
+  void Create() const {
+    if (Active()) CreateEmptyFile(path, name);
+  }
 };
 
 // The five files of one output directory (a sub-basin's or the whole basin's).
@@ -123,8 +129,20 @@ double MuskingumDenominator(double K, double x);
 // Routes SimFlow[1..366] (m3/s) through one reach with storage constant K (hours) and
 // weight x into RoutedFlow[1..366].
 void MuskingumRoute(ModelState& s, double K, double x);
-// Reads the next year block (heading line, DaysInYear day lines) of the outlet series.
+// One year block of the outlet series as read: discharge (m3/s) and concentration (kg/m3)
+// of day d at index d - 1.
+struct OutletBlock {
+  std::vector<double> flow, conc;
+};
+// Reads the next year block (heading line, daysInYear day lines) of the outlet series.
+OutletBlock ReadOutletBlock(int year, int daysInYear, TextReader& river);
+// BasinObsFlow and BasinObsSediment (t/day) of the block's days.
+void ApplyOutletObservations(ModelState& s, const OutletBlock& block);
+// Both, for CurYear and DaysInYear.
 void ReadOutletObservations(ModelState& s, TextReader& river);
+// The whole-basin year of n sub-basins without files: each sub-basin's outflow routed to the
+// outlet and summed into BasinFlow, the sediment summed into BasinSediment.
+void RouteAndSumBasin(ModelState& s, int n);
 // The whole-basin year of n sub-basins: routing and sums, then WriteBasinYear.
 void AggregateBasin(Session& session, BasinAggregation& agg, int n);
 // Directory, first-time creation, year lines and headers, outlet observations, rows.

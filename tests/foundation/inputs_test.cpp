@@ -48,6 +48,28 @@ TEST(Parameters, GbkFileWithChineseLabelsAndTokenPositions) {
   EXPECT_DOUBLE_EQ(q.CriticalScourVelocity, p.CriticalScourVelocity);
 }
 
+TEST(Parameters, WrittenFileIsTheDialogsFormatAndLoadsBack) {
+  // Values as loaded ("1.0" is written back as 1), and three that need care: all 17 digits,
+  // a tiny value, and one shorter in exponent form.
+  ParameterSet p;
+  TextReader r = Gbk(test::ParameterFileText());
+  LoadParameters(r, p);
+  p.SoilEvapParam = 0.1 + 0.2;
+  p.Erodibility[0] = 1e-20;
+  p.SedimentStoreInitial = 1.25e8;
+  test::TempDir dir;
+  const std::string path = dir / "written.txt";
+  WriteParameterFile(path, "written.txt", p);
+  EXPECT_TRUE(test::SameBytes(
+      test::ReadBytes(std::string(TARNWELL_TEST_DATA) + "/golden/parameters/written.txt"),
+      test::ReadBytes(path)));
+  ParameterSet q;
+  LoadParameters(path, "written.txt", q);
+  EXPECT_EQ(ListParameters(q), ListParameters(p));
+  EXPECT_EQ(q.SoilEvapParam, p.SoilEvapParam);
+  EXPECT_EQ(q.Erodibility[0], 1e-20);
+}
+
 TEST(Parameters, FailurePartWayKeepsEarlierValues) {
   std::string text = test::ParameterFileText();
   // "3.0" on line 3 fails after lines 1 and 2 are stored.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -70,8 +71,14 @@ inline void CheckNamesFile(const TarnwellError& e, const std::string& name) {
 // they would not convert.
 inline bool PeekGridSize(const std::string& bytes, long long& cols, long long& rows) {
   TextReader r = TextReader::FromString(bytes, "peek");
-  r.ReadLine();
-  FieldLine sizes = r.ReadFields();
+  std::optional<FieldLine> read;
+  try {
+    r.ReadLine();
+    read.emplace(r.ReadFields());
+  } catch (const TarnwellError&) {
+    return false;  // not text: the reader refuses it before any size matters
+  }
+  const FieldLine& sizes = *read;
   if (sizes.Count() < 2) return false;
   int c = 0, w = 0;
   if (!ParseInteger(sizes.Token(0), c) || !ParseInteger(sizes.Token(1), w)) return false;

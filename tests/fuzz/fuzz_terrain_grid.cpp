@@ -3,6 +3,8 @@
 #include "FuzzSupport.h"
 #include "model/ModelState.h"
 
+#include <string>
+
 using namespace tarnwell;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -27,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (g->size() != n) fuzz::Broken("a grid not sized to the header");
     } catch (const InputError& e) {
       fuzz::CheckNamesFile(e, "input/流域1/dem.grd");
-      if (size_class == fuzz::SizeClass::kSmall && sized && e.Line() == 2)
+      // A small grid may be refused at line 2 only when the file cannot hold its values.
+      const bool tooShort = std::string(e.what()).find("the whole rest of the file") != std::string::npos;
+      if (size_class == fuzz::SizeClass::kSmall && sized && e.Line() == 2 && !tooShort)
         fuzz::Broken("a small grid refused for its size");
     } catch (const TarnwellError& e) {
       fuzz::CheckNamesFile(e, "input/流域1/dem.grd");

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <fcntl.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -29,31 +30,44 @@ struct CliResult {
   std::string out, err;
 };
 
-// Runs the tarnwell program with args; its output goes to files under scratch. With
-// killAfter >= 0 the child gets SIGKILL after that many seconds (if still running); a writer
-// the run had started is then waited for, as the disk only settles when it has finished.
-// fileSizeLimit > 0: no file of the run may grow beyond that many bytes (as on a device
-// that is full); a write past it fails with "File too large".
-inline CliResult RunCli(const std::vector<std::string>& args, const std::string& scratch,
-                        double killAfter = -1, long fileSizeLimit = 0) {
+// How a command-line run is started: limits of the machine it meets and when it is ended.
+struct CliLimits {
+  double killAfter = -1;       // SIGKILL at this many seconds if still running
+  double timeout = 120;        // a run still going then is killed: a hang shows as not exited
+  long fileSizeLimit = 0;      // > 0: no file may grow beyond it, as on a full device
+  long addressSpace = 0;       // > 0: the run's memory limit in bytes (a cluster job's)
+  int uid = -1;                // >= 0: run as this user (the tests run as root)
+};
+
+// Runs the tarnwell program with args; its output goes to files under scratch. A writer the
+// run had started is waited for after a kill, as the disk only settles when it has finished.
+inline CliResult RunCliWith(const std::vector<std::string>& args, const std::string& scratch,
+                            const CliLimits& limits) {
   const std::string outPath = scratch + "/cli.out", errPath = scratch + "/cli.err";
   std::vector<std::string> argv{TARNWELL_CLI};
   argv.insert(argv.end(), args.begin(), args.end());
   // Orphans of the run (its writers) come back to this process and can be waited for.
-  if (killAfter >= 0) ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   pid_t pid = ::fork();
   if (pid == 0) {
     ::setpgid(0, 0);
-    int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (o < 0 || e < 0) ::_exit(126);
     ::dup2(o, 1);
     ::dup2(e, 2);
-    if (fileSizeLimit > 0) {
+    if (limits.fileSizeLimit > 0) {
       ::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of the signal ending the run
-      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      const rlimit limit{static_cast<rlim_t>(limits.fileSizeLimit), static_cast<rlim_t>(limits.fileSizeLimit)};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (limits.addressSpace > 0) {
+      const rlimit limit{static_cast<rlim_t>(limits.addressSpace), static_cast<rlim_t>(limits.addressSpace)};
+      ::setrlimit(RLIMIT_AS, &limit);
+    }
+    if (limits.uid >= 0 && (::setgid(static_cast<gid_t>(limits.uid)) != 0 ||
+                            ::setuid(static_cast<uid_t>(limits.uid)) != 0))
+      ::_exit(125);
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
@@ -62,14 +76,19 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
   }
   CliResult r;
   if (pid < 0) return r;
-  if (killAfter >= 0) {
-    timespec ts{static_cast<time_t>(killAfter),
-                static_cast<long>((killAfter - static_cast<long>(killAfter)) * 1e9)};
-    ::nanosleep(&ts, nullptr);
-    ::kill(pid, SIGKILL);
-  }
+  const auto start = std::chrono::steady_clock::now();
+  const double end = limits.killAfter >= 0 ? limits.killAfter : limits.timeout;
   int st = 0;
-  ::waitpid(pid, &st, 0);
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &st, WNOHANG);
+    if (done == pid) break;
+    if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= end) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &st, 0);
+      break;
+    }
+    ::usleep(2000);
+  }
   for (int other = 0; ::waitpid(-pid, &other, 0) > 0 || errno == EINTR;) {
   }
   r.exited = WIFEXITED(st);
@@ -77,6 +96,14 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
   r.out = ReadBytes(outPath);
   r.err = ReadBytes(errPath);
   return r;
+}
+
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& scratch,
+                        double killAfter = -1, long fileSizeLimit = 0) {
+  CliLimits limits;
+  limits.killAfter = killAfter;
+  limits.fileSizeLimit = fileSizeLimit;
+  return RunCliWith(args, scratch, limits);
 }
 
 // What the check found on disk.

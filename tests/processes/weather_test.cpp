@@ -175,6 +175,27 @@ TEST(HamonPet, EquatorPolesAndSouthernLatitudes) {
   EXPECT_LT(HalfDayLength(june, -45.0), 6.0);   // southern winter
 }
 
+// South of the equator the branch follows the sign of the sunset-angle cosine, not of the
+// declination (the rule by the declination would give a negative day length there): at 35 S
+// the December days are long and the June days short, both positive, and the potential
+// evapotranspiration follows.
+TEST(HamonPet, SouthernLatitudeInBothSeasons) {
+  const double december = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(12, 21));
+  const double june = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(6, 21));
+  const double summer = HalfDayLength(december, -35.0), winter = HalfDayLength(june, -35.0);
+  EXPECT_GT(summer, 6.9);
+  EXPECT_LT(summer, 7.3);
+  EXPECT_GT(winter, 4.7);
+  EXPECT_LT(winter, 5.1);
+  EXPECT_NEAR(summer + winter, 12.0, 0.01);  // mirror images about the equinox
+  EXPECT_NEAR(summer, ReferenceHalfDay(december, -35.0), 0.01);
+  double petSummer = 0, petWinter = 0;
+  HamonPet(12, 21, petSummer, 20.0, -35.0, 1.0);
+  HamonPet(6, 21, petWinter, 20.0, -35.0, 1.0);
+  EXPECT_GT(petWinter, 0.0);
+  EXPECT_NEAR(petSummer / petWinter, summer / winter, 1e-12);
+}
+
 // A meteorological file of the given years: a header line and one line per day with the
 // year, month, day, a code, then P = 1 + day/100, T = 10, Q = 2 and C = 0.5 (and a ninth
 // value when col8 != 1).

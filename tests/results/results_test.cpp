@@ -166,6 +166,24 @@ TEST(DailyRecord, ReservoirsMeansAndErosionSum) {
   EXPECT_DOUBLE_EQ(s.YearEndValue[10], 1);
 }
 
+// The cell sums of a day: one partial sum per grid row, from 0 with the cells in column
+// order, the rows then added in row order. The order shows in the last bit, and the drainage
+// of a thin unsaturated part turns such a bit into a printed difference within weeks, so it is
+// part of the result: here a sum over the cells one by one would give 0, the row order 1.
+TEST(DailyRecord, CellSumsArePartialSumsPerRowAddedInRowOrder) {
+  ModelState s;
+  Grid(s, 2, 2);
+  const double values[4] = {0, 1, 1e16, -1e16};  // row 1: 0, 1; row 2: 1e16, -1e16
+  for (std::size_t i = 0; i < 4; ++i) s.Uz1[i] = values[i];
+  double oneByOne = 0;
+  for (double v : values) oneByOne += v;
+  ASSERT_EQ(oneByOne, 0.0);
+  EXPECT_EQ(ReduceDay(s).Uz1, 1.0);
+  // An outside cell takes no part, and an empty row adds its 0.
+  s.CellFlag[s.Cell(1, 2)] = -1;
+  EXPECT_EQ(ReduceDay(s).Uz1, 0.0);
+}
+
 TEST(DailyRecord, YearEndRowsAndMarker) {
   test::TempDir dir;
   ModelState s;

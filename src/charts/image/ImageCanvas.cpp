@@ -98,4 +98,15 @@ bool SavePng(const QImage& image, const std::string& path) {
   return image.save(QString::fromStdString(path), "PNG");
 }
 
+bool DrawPng(int width, int height, const std::function<void(Canvas&)>& draw, const std::string& path) {
+  EnsureImageApplication();
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    ImageCanvas canvas(image);
+    draw(canvas);
+  }
+  return SavePng(image, path);
+}
+
 }  // namespace tarnwell

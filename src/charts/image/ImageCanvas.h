@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <functional>
 #include <string>
 
 #include "charts/Canvas.h"
@@ -50,4 +51,7 @@ namespace tarnwell {
 void EnsureImageApplication();
 // Writes image as a PNG file; false when the file cannot be written.
 bool SavePng(const QImage& image, const std::string& path);
+// Draws on a fresh white image of the given size and writes it as a PNG file (the image
+// application is made when missing); false when the file cannot be written.
+bool DrawPng(int width, int height, const std::function<void(Canvas&)>& draw, const std::string& path);
 }  // namespace tarnwell

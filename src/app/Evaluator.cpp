@@ -1,0 +1,79 @@
+#include "app/Evaluator.h"
+
+#include "app/Check.h"
+#include "app/Driver.h"
+#include "app/FusedEngine.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+#include "parameters/ParaDialog.h"
+
+namespace tarnwell {
+
+namespace {
+
+// Takes each whole-basin year as the driver finishes it.
+class YearCollector : public ProgressObserver {
+ public:
+  YearCollector(const ModelState& state, std::vector<BasinYear>& years) : state_(state), years_(years) {}
+  void BasinYearDone(int) override {
+    const ModelState& s = state_;
+    BasinYear y;
+    y.year = s.CurYear;
+    const auto days = static_cast<std::ptrdiff_t>(s.DaysInYear);
+    y.simFlow.assign(s.BasinFlow.begin() + 1, s.BasinFlow.begin() + 1 + days);
+    y.obsFlow.assign(s.BasinObsFlow.begin() + 1, s.BasinObsFlow.begin() + 1 + days);
+    y.simSediment.assign(s.BasinSediment.begin() + 1, s.BasinSediment.begin() + 1 + days);
+    y.obsSediment.assign(s.BasinObsSediment.begin() + 1, s.BasinObsSediment.begin() + 1 + days);
+    years_.push_back(std::move(y));
+  }
+
+ private:
+  const ModelState& state_;
+  std::vector<BasinYear>& years_;
+};
+
+}  // namespace
+
+BasinEvaluator::BasinEvaluator(const Session& session, int years)
+    : root_(session.ws.Root().string()), years_(years < 1 ? 1 : years) {
+  auto inputs = std::make_shared<WorkspaceInputs>();
+  const std::vector<SubBasinCheck> checked = CheckInputs(session, years_, inputs.get());
+  calendarYears_ = checked.front().years;
+  inputs_ = std::move(inputs);
+  const ModelState& s = session.state;
+  table_.ProgramDir = s.ProgramDir;
+  table_.ParamFilePath = s.ParamFilePath;
+  table_.ResizeSubBasins(s.SubBasinCount);
+  table_.SubBasinName = s.SubBasinName;
+  table_.SubBasinK = s.SubBasinK;
+  table_.SubBasinX = s.SubBasinX;
+}
+
+BasinEvaluator::~BasinEvaluator() = default;
+
+std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) const {
+  Session session(root_);
+  ModelState& s = session.state;
+  s.ProgramDir = table_.ProgramDir;
+  s.ParamFilePath = table_.ParamFilePath;
+  s.ResizeSubBasins(table_.SubBasinCount);
+  s.SubBasinName = table_.SubBasinName;
+  s.SubBasinK = table_.SubBasinK;
+  s.SubBasinX = table_.SubBasinX;
+  session.params = params;
+  session.params.SimYears = years_;
+
+  std::vector<BasinYear> years;
+  YearCollector collector(s, years);
+  FusedDayEngine engine(1);
+  Driver driver(session, collector, engine);
+  driver.UseInputs(inputs_);
+  driver.UseParameters(session.params);
+  driver.WriteNoFiles();
+  driver.Button3Click();
+  while (s.YearIndex < years_)
+    if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+  return years;
+}
+
+}  // namespace tarnwell

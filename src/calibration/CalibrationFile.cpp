@@ -1,0 +1,387 @@
+#include "calibration/CalibrationFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <stdexcept>
+#include <thread>
+
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+#include "parameters/ParaDialog.h"
+#include "parameters/ParameterLimits.h"
+
+namespace tarnwell {
+
+namespace {
+
+struct Token {
+  std::string text;
+  int index = 0;
+};
+
+// Blanks and tabs separate; `#` starts a comment.
+std::vector<Token> Tokenize(std::string_view line) {
+  const std::size_t hash = line.find('#');
+  if (hash != std::string_view::npos) line = line.substr(0, hash);
+  std::vector<Token> tokens;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
+    if (i > start)
+      tokens.push_back({std::string(line.substr(start, i - start)), static_cast<int>(tokens.size())});
+  }
+  return tokens;
+}
+
+std::string Number(double v) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+// The reader of one file: every refusal names the file, the line and the token.
+class FileChecker {
+ public:
+  explicit FileChecker(std::string file) : file_(std::move(file)) {}
+  const std::string& File() const { return file_; }
+  void At(long line) { line_ = line; }
+
+  [[noreturn]] void Refuse(const Token& t, const std::string& what) const {
+    throw TarnwellError(file_ + " line " + std::to_string(line_) + ": \"" + t.text + "\" (token " +
+                            std::to_string(t.index) + ") " + what,
+                        file_, line_, t.text, t.index);
+  }
+  [[noreturn]] void RefuseAt(long line, const Token& t, const std::string& what) {
+    line_ = line;
+    Refuse(t, what);
+  }
+
+  double Real(const Token& t) const {
+    double v = 0;
+    if (!ParseReal(t.text, v)) Refuse(t, "is not a number");
+    return v;
+  }
+  int Count(const Token& t, const char* what) const {
+    int v = 0;
+    if (!ParseInteger(t.text, v) || v < 1)
+      Refuse(t, std::string("is not a whole number of at least 1 (") + what + ")");
+    return v;
+  }
+
+ private:
+  std::string file_;
+  long line_ = 0;
+};
+
+bool ParseSeed(std::string_view text, std::uint64_t& seed) {
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), seed);
+  return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+bool ParseMethod(std::string_view text, SearchMethod& method) {
+  if (text == "dds") method = SearchMethod::Dds;
+  else if (text == "sce") method = SearchMethod::Sce;
+  else if (text == "lhs") method = SearchMethod::Lhs;
+  else return false;
+  return true;
+}
+
+bool ParseObjective(std::string_view text, ObjectiveKind& kind) {
+  if (text == "kge") kind = ObjectiveKind::Kge;
+  else if (text == "nse") kind = ObjectiveKind::Nse;
+  else if (text == "lognse") kind = ObjectiveKind::LogNse;
+  else if (text == "pbias") kind = ObjectiveKind::Pbias;
+  else return false;
+  return true;
+}
+
+// "1991" or "1991-1993".
+bool ParseYears(std::string_view text, std::vector<int>& years) {
+  const std::size_t dash = text.find('-', 1);
+  int first = 0, last = 0;
+  if (!ParseInteger(text.substr(0, dash), first)) return false;
+  last = first;
+  if (dash != std::string_view::npos && !ParseInteger(text.substr(dash + 1), last)) return false;
+  if (first < 1 || last > 9999 || first > last) return false;
+  for (int y = first; y <= last; ++y) years.push_back(y);
+  return true;
+}
+
+// Edit distance, for suggesting the name meant.
+std::size_t Distance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t up = row[j];
+      const char ca = static_cast<char>(std::tolower(static_cast<unsigned char>(a[i - 1])));
+      const char cb = static_cast<char>(std::tolower(static_cast<unsigned char>(b[j - 1])));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (ca == cb ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+const char* const kSettings[] = {"algorithm", "evaluations", "objective",   "sediment-weight",
+                                 "warmup",    "calibration", "validation",  "seed",
+                                 "batch",     "complexes"};
+
+std::string Suggestion(const std::string& text) {
+  std::string best;
+  std::size_t bestDistance = 4;  // farther than 3 edits is no suggestion
+  std::vector<std::string> names = RealParameterNames();
+  names.insert(names.end(), std::begin(kSettings), std::end(kSettings));
+  for (const std::string& name : names) {
+    const std::size_t d = Distance(text, name);
+    if (d < bestDistance) bestDistance = d, best = name;
+  }
+  return best.empty() ? "" : " (did you mean " + best + "?)";
+}
+
+// One bound of a calibrated parameter, for the checks between parameters.
+struct Bounds {
+  const CalibratedParameter* calibrated = nullptr;
+  std::size_t index = 0;  // in the file's order
+  double fixed = 0;  // the parameter set's value when not calibrated
+};
+
+// Parameters tied by the model's arithmetic: `below` must stay under `above` for every
+// point of the search box, and the reason.
+struct Tie {
+  const char* below;
+  const char* above;
+  const char* why;
+};
+const Tie kTies[] = {
+    {"WiltingPoint", "FieldCapacity", "transpiration scales with the moisture between them"},
+    {"FieldCapacity", "SaturatedWaterContent",
+     "their difference is the specific yield that moves the water table"},
+};
+
+}  // namespace
+
+SearchSpace CalibrationConfig::Space() const {
+  std::vector<SearchParameter> space;
+  for (const CalibratedParameter& p : parameters) space.push_back({p.name, p.lower, p.upper, p.log});
+  return SearchSpace(std::move(space));
+}
+
+std::vector<std::string> CalibrationConfig::ParameterNames() const {
+  std::vector<std::string> names;
+  for (const CalibratedParameter& p : parameters) names.push_back(p.name);
+  return names;
+}
+
+int CalibrationConfig::WorkerCount() const {
+  if (workers > 0) return workers;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+int CalibrationConfig::LastYear() const {
+  int last = 0;
+  for (const auto* list : {&warmupYears, &calibrationYears, &validationYears})
+    if (!list->empty()) last = std::max(last, list->back());
+  return last;
+}
+
+CalibrationConfig ReadCalibrationFile(const std::string& fsPath, const std::string& displayName,
+                                      const ParameterSet& current) {
+  TextReader reader(fsPath, displayName);
+  return ReadCalibrationFile(reader, current);
+}
+
+CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& current) {
+  CalibrationConfig config;
+  config.file = reader.Name();
+  FileChecker check(config.file);
+  std::map<std::string, long> settingLine;   // setting -> line that gave it
+  std::map<int, std::string> yearList;        // year -> the list that holds it
+  std::map<std::string, long, std::less<>> parameterLine;
+  std::vector<std::pair<Token, Token>> boundTokens;  // as typed, per calibrated parameter
+
+  while (!reader.AtEnd()) {
+    const std::string text = reader.ReadLine();
+    const long line = reader.LineNumber();
+    check.At(line);
+    const std::vector<Token> tokens = Tokenize(text);
+    if (tokens.empty()) continue;
+    const Token& key = tokens[0];
+    const bool isSetting = std::find(std::begin(kSettings), std::end(kSettings), key.text) != std::end(kSettings);
+
+    if (isSetting) {
+      auto [seen, fresh] = settingLine.emplace(key.text, line);
+      if (!fresh) check.Refuse(key, "is set twice (first on line " + std::to_string(seen->second) + ")");
+      if (tokens.size() < 2) check.Refuse(key, "needs a value");
+      const bool isYears = key.text == "warmup" || key.text == "calibration" || key.text == "validation";
+      if (!isYears && tokens.size() > 2) check.Refuse(tokens[2], "is one value too many");
+      const Token& value = tokens[1];
+      if (key.text == "algorithm") {
+        if (!ParseMethod(value.text, config.search.method))
+          check.Refuse(value, "is not an algorithm (dds, sce or lhs)");
+      } else if (key.text == "evaluations") {
+        config.search.evaluations = check.Count(value, "the number of evaluations");
+      } else if (key.text == "objective") {
+        if (!ParseObjective(value.text, config.objective))
+          check.Refuse(value, "is not an objective (kge, nse, lognse or pbias)");
+      } else if (key.text == "sediment-weight") {
+        config.sedimentWeight = check.Real(value);
+        if (!(config.sedimentWeight >= 0 && config.sedimentWeight <= 1))
+          check.Refuse(value, "is not a weight from 0 to 1");
+      } else if (key.text == "seed") {
+        if (!ParseSeed(value.text, config.search.seed))
+          check.Refuse(value, "is not a seed (a whole number from 0 to 18446744073709551615)");
+      } else if (key.text == "batch") {
+        config.search.batch = check.Count(value, "points proposed together");
+      } else if (key.text == "complexes") {
+        config.search.complexes = check.Count(value, "the number of complexes");
+      } else {
+        std::vector<int>& years = key.text == "warmup"        ? config.warmupYears
+                                  : key.text == "calibration" ? config.calibrationYears
+                                                              : config.validationYears;
+        for (std::size_t i = 1; i < tokens.size(); ++i) {
+          std::vector<int> these;
+          if (!ParseYears(tokens[i].text, these))
+            check.Refuse(tokens[i], "is not a year or a range of years such as 1991-1993");
+          for (int y : these) {
+            auto [other, added] = yearList.emplace(y, key.text);
+            if (!added)
+              check.Refuse(tokens[i], "names " + std::to_string(y) + ", already a " + other->second +
+                                          " year");
+            years.push_back(y);
+          }
+        }
+        std::sort(years.begin(), years.end());
+      }
+      continue;
+    }
+
+    // A parameter line: name lower upper [log]
+    if (key.text == "SimYears")
+      check.Refuse(key, "is the number of simulated years, not a parameter to calibrate");
+    const ParameterDomain* domain = FindParameterDomain(key.text);
+    if (!domain)
+      check.Refuse(key, "is neither a setting nor a parameter name" + Suggestion(key.text));
+    auto [seen, fresh] = parameterLine.emplace(key.text, line);
+    if (!fresh) check.Refuse(key, "is calibrated twice (first on line " + std::to_string(seen->second) + ")");
+    if (tokens.size() < 3) check.Refuse(key, "needs a lower and an upper bound");
+    CalibratedParameter p;
+    p.name = key.text;
+    p.line = line;
+    p.lower = check.Real(tokens[1]);
+    p.upper = check.Real(tokens[2]);
+    for (int i : {1, 2}) {
+      const double v = i == 1 ? p.lower : p.upper;
+      if (!domain->Contains(v))
+        check.Refuse(tokens[static_cast<std::size_t>(i)],
+                     std::string("is outside what the model can take: ") + p.name + " must be " +
+                         domain->Describe() + " (" + domain->why + ")");
+    }
+    if (!(p.lower < p.upper))
+      check.Refuse(tokens[2], "must be above the lower bound " + tokens[1].text);
+    if (tokens.size() > 3) {
+      if (tokens[3].text != "log") check.Refuse(tokens[3], "is not \"log\"");
+      if (!(p.lower > 0)) check.Refuse(tokens[1], "must be above 0 for a search in the logarithm (log)");
+      p.log = true;
+    }
+    if (tokens.size() > 4) check.Refuse(tokens[4], "is one value too many");
+    config.parameters.push_back(p);
+    boundTokens.emplace_back(tokens[1], tokens[2]);
+  }
+
+  if (config.parameters.empty())
+    throw InputError(config.file, 0, "names no parameter to calibrate (a line such as \"FieldCapacity 0.2 0.36\")");
+  if (config.calibrationYears.empty())
+    throw InputError(config.file, 0, "has no calibration years (a line such as \"calibration 1991-1992\")");
+
+  // Tied parameters: every point of the box must keep them in order.
+  ParameterSet values = current;
+  auto bounds = [&](const char* name) {
+    Bounds b;
+    for (std::size_t i = 0; i < config.parameters.size(); ++i)
+      if (config.parameters[i].name == name) b.calibrated = &config.parameters[i], b.index = i;
+    b.fixed = *FindParameter(values, name);
+    return b;
+  };
+  for (const Tie& tie : kTies) {
+    const Bounds lo = bounds(tie.below), hi = bounds(tie.above);
+    if (!lo.calibrated && !hi.calibrated) continue;
+    const std::string reason = std::string(" (") + tie.why + ")";
+    const double highestBelow = lo.calibrated ? lo.calibrated->upper : lo.fixed;
+    const double lowestAbove = hi.calibrated ? hi.calibrated->lower : hi.fixed;
+    if (highestBelow < lowestAbove) continue;
+    if (lo.calibrated && hi.calibrated) {
+      check.RefuseAt(lo.calibrated->line, boundTokens[lo.index].second,
+                     "must lie below the lower bound " + Number(hi.calibrated->lower) + " of " + tie.above +
+                         " (line " + std::to_string(hi.calibrated->line) + "): " + tie.below +
+                         " must stay below " + tie.above + reason);
+    } else if (lo.calibrated) {
+      check.RefuseAt(lo.calibrated->line, boundTokens[lo.index].second,
+                     std::string("must lie below ") + tie.above + " = " + Number(hi.fixed) +
+                         " of the parameter file: " + tie.below + " must stay below " + tie.above + reason);
+    } else {
+      check.RefuseAt(hi.calibrated->line, boundTokens[hi.index].first,
+                     std::string("must lie above ") + tie.below + " = " + Number(lo.fixed) +
+                         " of the parameter file: " + tie.below + " must stay below " + tie.above + reason);
+    }
+  }
+  return config;
+}
+
+void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& o) {
+  auto count = [](const std::string& option, const std::string& text) {
+    int v = 0;
+    if (!ParseInteger(text, v) || v < 1)
+      throw std::invalid_argument("--" + option + " needs a whole number of at least 1, not \"" + text + "\"");
+    return v;
+  };
+  if (o.algorithm && !ParseMethod(*o.algorithm, config.search.method))
+    throw std::invalid_argument("--algorithm is dds, sce or lhs, not \"" + *o.algorithm + "\"");
+  if (o.evaluations) config.search.evaluations = count("evaluations", *o.evaluations);
+  if (o.objective && !ParseObjective(*o.objective, config.objective))
+    throw std::invalid_argument("--objective is kge, nse, lognse or pbias, not \"" + *o.objective + "\"");
+  if (o.seed && !ParseSeed(*o.seed, config.search.seed))
+    throw std::invalid_argument("--seed needs a whole number from 0 to 18446744073709551615, not \"" +
+                                *o.seed + "\"");
+  if (o.workers) config.workers = count("workers", *o.workers);
+}
+
+std::vector<double> CalibratedValues(const CalibrationConfig& config, const ParameterSet& params) {
+  ParameterSet copy = params;
+  std::vector<double> values;
+  for (const CalibratedParameter& p : config.parameters) values.push_back(*FindParameter(copy, p.name));
+  return values;
+}
+
+void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values,
+                         ParameterSet& params) {
+  for (std::size_t i = 0; i < config.parameters.size() && i < values.size(); ++i)
+    *FindParameter(params, config.parameters[i].name) = values[i];
+}
+
+const char* MethodName(SearchMethod method) {
+  switch (method) {
+    case SearchMethod::Dds: return "dds";
+    case SearchMethod::Sce: return "sce";
+    case SearchMethod::Lhs: return "lhs";
+  }
+  return "?";
+}
+
+const char* ObjectiveName(ObjectiveKind kind) {
+  switch (kind) {
+    case ObjectiveKind::Kge: return "kge";
+    case ObjectiveKind::Nse: return "nse";
+    case ObjectiveKind::LogNse: return "lognse";
+    case ObjectiveKind::Pbias: return "pbias";
+  }
+  return "?";
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,92 @@
+// The calibration file: plain UTF-8 text, one item per line, `#` to the end of a line a
+// comment, tokens separated by blanks or tabs.
+//
+//   algorithm dds                  dds (default), sce or lhs
+//   evaluations 1000               the budget (default 1000)
+//   objective kge                  kge (default), nse, lognse or pbias
+//   sediment-weight 0              0 (default) to 1: share of sediment concentration
+//   warmup 1990                    simulated, not scored
+//   calibration 1991-1992          scored by the search (required)
+//   validation 1993                scored with the best set only
+//   seed 1                         random seed (default 1)
+//   batch 8                        DDS and Latin hypercube: points proposed together (8)
+//   complexes 4                    SCE-UA: number of complexes (4)
+//   FieldCapacity 0.2 0.36         a parameter: name, lower and upper bound
+//   DeepLeakageCoef 0.001 0.5 log  searched uniformly in its logarithm
+//
+// Years are calendar years, given as single years or ranges (1991-1992), several per line.
+// Parameter names are those of the parameter set ("tarnwell check" lists them).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "calibration/Search.h"
+
+namespace tarnwell {
+
+struct ParameterSet;
+class TextReader;
+
+enum class ObjectiveKind { Kge, Nse, LogNse, Pbias };
+
+struct CalibratedParameter {
+  std::string name;
+  double lower = 0;
+  double upper = 0;
+  bool log = false;
+  long line = 0;  // where the file names it
+};
+
+struct CalibrationConfig {
+  std::string file;  // the file as messages name it
+  SearchSettings search;
+  ObjectiveKind objective = ObjectiveKind::Kge;
+  double sedimentWeight = 0;
+  std::vector<int> warmupYears, calibrationYears, validationYears;  // ascending
+  int workers = 0;  // evaluations at once in this process; 0: every hardware thread
+  std::vector<CalibratedParameter> parameters;
+
+  SearchSpace Space() const;
+  std::vector<std::string> ParameterNames() const;
+  // The workers to start: `workers`, or the hardware threads when 0.
+  int WorkerCount() const;
+  // The last year any list names: the simulation must reach it.
+  int LastYear() const;
+};
+
+// Reads and checks a calibration file. current: the parameter set in effect, whose values
+// stand for the parameters not calibrated where parameters are tied (wilting point below
+// field capacity below saturated water content). Every error names the file, the line and
+// the token.
+CalibrationConfig ReadCalibrationFile(const std::string& fsPath, const std::string& displayName,
+                                      const ParameterSet& current);
+CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& current);
+
+// Command-line values that replace the file's settings; each as typed, checked here.
+struct CalibrationOverrides {
+  std::optional<std::string> algorithm;    // --algorithm dds|sce|lhs
+  std::optional<std::string> evaluations;  // --evaluations N
+  std::optional<std::string> objective;    // --objective kge|nse|lognse|pbias
+  std::optional<std::string> seed;         // --seed S
+  std::optional<std::string> workers;      // --workers N
+};
+// Throws std::invalid_argument naming the option and the value it refuses.
+void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& overrides);
+
+// The calibrated parameters' values in a parameter set, in the file's order.
+std::vector<double> CalibratedValues(const CalibrationConfig& config, const ParameterSet& params);
+// Sets the calibrated parameters of params to values (in the file's order).
+void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values,
+                         ParameterSet& params);
+
+const char* MethodName(SearchMethod method);    // "dds", "sce", "lhs"
+const char* ObjectiveName(ObjectiveKind kind);  // "kge", "nse", "lognse", "pbias"
+
+// The file `calibrate --init` writes for a workspace simulating firstYear..lastYear: the
+// parameters that matter for discharge, with sensible ranges and the reasons for them.
+std::vector<std::string> DefaultCalibrationFile(int firstYear, int lastYear);
+
+}  // namespace tarnwell

@@ -1,0 +1,51 @@
+// What the search minimises for the model: the fit of the whole-basin daily discharge to
+// the observed discharge of input/RiverDaily.in over the calibration years, days without
+// an observation left out, optionally weighted together with the fit of the sediment
+// concentration.
+//
+//   kge     1 - KGE
+//   nse     1 - NSE
+//   lognse  1 - log-NSE
+//   pbias   |PBIAS| (percent)
+//
+// With a sediment weight w: (1 - w) x that of the discharge + w x that of the
+// concentration. A perfect fit scores 0.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/Evaluator.h"
+#include "calibration/CalibrationFile.h"
+#include "calibration/Evaluation.h"
+#include "results/GoodnessOfFit.h"
+
+namespace tarnwell {
+
+
+struct ObjectiveSettings {
+  ObjectiveKind kind = ObjectiveKind::Kge;
+  double sedimentWeight = 0;
+  std::vector<int> years;  // the years scored
+};
+ObjectiveSettings CalibrationObjective(const CalibrationConfig& config);
+
+// Sediment concentration (kg/m3) of a load (t/day) carried by a discharge (m3/s). An
+// observed day counts when both its discharge is above 0 and its load is observed; a
+// simulated day without discharge carries no sediment.
+std::vector<double> ObservedConcentration(const std::vector<double>& flow, const std::vector<double>& load);
+std::vector<double> SimulatedConcentration(const std::vector<double>& flow, const std::vector<double>& load);
+
+// The loss of one fit; NaN when the fit is undefined.
+double Loss(ObjectiveKind kind, const FitStatistics& fit, double logNse);
+
+// Scores the years: loss, then the metrics KGE, NSE, logNSE and PBIAS of the discharge (and
+// the same of the concentration, with a sediment weight). Throws std::runtime_error when a
+// scored year is missing.
+EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const ObjectiveSettings& settings);
+// The trace's name of the loss, with the years scored ("1-KGE 1991-1992",
+// "0.8*(1-KGE)+0.2*(1-KGE_conc) 1991+1993"), and of the metrics.
+std::string LossName(const ObjectiveSettings& settings);
+std::vector<std::string> MetricNames(const ObjectiveSettings& settings);
+
+}  // namespace tarnwell

@@ -1,0 +1,177 @@
+#include "calibration/Runner.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+
+namespace tarnwell {
+
+namespace {
+
+std::string Number(double v) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string Describe(const std::vector<SearchParameter>& parameters, const std::vector<double>& values) {
+  std::string text;
+  for (std::size_t i = 0; i < values.size() && i < parameters.size(); ++i)
+    text += (i ? ", " : "") + parameters[i].name + " = " + Number(values[i]);
+  return text;
+}
+
+// Keeps the records and the best, writes the trace and tells the observer.
+class Recorder {
+ public:
+  Recorder(const CalibrationRun& run, CalibrationObserver* observer) : run_(run), observer_(observer) {}
+
+  void Take(TraceRecord record, bool fromTrace) {
+    if (!fromTrace) AppendLine(run_.tracePath, run_.traceName, TraceLine(record));
+    result_.records.push_back(std::move(record));
+    const std::size_t i = result_.records.size() - 1;
+    if (result_.records[i].loss < result_.records[result_.best].loss) result_.best = i;
+    if (fromTrace) ++result_.resumed;
+    else if (observer_) observer_->Recorded(result_.records[i], result_.Best(), run_.search.evaluations);
+  }
+  CalibrationResult& Result() { return result_; }
+
+ private:
+  const CalibrationRun& run_;
+  CalibrationObserver* observer_;
+  CalibrationResult result_;
+};
+
+// The trace of an earlier run to replay, or a fresh trace with its header.
+std::vector<TraceRecord> OpenTrace(const CalibrationRun& run) {
+  const TraceLayout layout = run.Layout();
+  if (run.resume) {
+    std::vector<TraceRecord> recorded = ReadTrace(run.tracePath, run.traceName, layout);
+    if (static_cast<long>(recorded.size()) > run.search.evaluations)
+      throw InputError(run.traceName, 0,
+                       "holds " + std::to_string(recorded.size()) + " evaluations, more than the " +
+                           std::to_string(run.search.evaluations) +
+                           " of this calibration: it belongs to another configuration");
+    if (recorded.empty()) WriteWholeFile(run.tracePath, run.traceName, {layout.Header()});
+    return recorded;
+  }
+  if (!run.replaceTrace) {
+    std::error_code ec;
+    if (std::filesystem::exists(run.tracePath, ec)) {
+      // Whatever is in it, its evaluations are not thrown away unasked.
+      TextReader existing(run.tracePath, run.traceName);
+      long lines = 0;
+      while (!existing.AtEnd())
+        if (!existing.ReadLine().empty()) ++lines;
+      if (lines > 1)
+        throw InputError(run.traceName, 0,
+                         "already holds " + std::to_string(lines - 1) +
+                             " evaluations: continue them with --resume, or remove the file to start afresh");
+    }
+  }
+  WriteWholeFile(run.tracePath, run.traceName, {layout.Header()});
+  return {};
+}
+
+}  // namespace
+
+TraceLayout CalibrationRun::Layout() const {
+  TraceLayout layout;
+  for (const SearchParameter& p : parameters) layout.parameterNames.push_back(p.name);
+  layout.lossName = lossName;
+  layout.metricNames = metricNames;
+  return layout;
+}
+
+CalibrationResult RunCalibration(const CalibrationRun& run, EvaluatorPool& pool,
+                                 CalibrationObserver* observer) {
+  const SearchSpace space(run.parameters);
+  std::optional<std::vector<double>> startUnit;
+  if (run.start) startUnit = space.ToUnit(*run.start);
+  std::unique_ptr<Search> search = MakeSearch(run.search, space.Size(), startUnit);
+
+  const std::vector<TraceRecord> recorded = OpenTrace(run);
+  Recorder recorder(run, observer);
+  std::size_t replayed = 0;
+  long number = 0;
+
+  for (;;) {
+    const std::vector<std::vector<double>> batch = search->Propose();
+    if (batch.empty()) break;
+    std::vector<double> losses(batch.size());
+    std::vector<EvaluationJob> jobs;
+    std::vector<std::size_t> jobSlot;  // where each job's loss goes in the batch
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      std::vector<double> values = space.ToValues(batch[i]);
+      ++number;
+      if (replayed < recorded.size()) {
+        // The trace must show the very point the search proposes now.
+        const TraceRecord& r = recorded[replayed];
+        for (std::size_t j = 0; j < values.size(); ++j)
+          if (r.values[j] != values[j]) {
+            const std::string token = Number(r.values[j]);
+            throw TarnwellError(
+                run.traceName + " line " + std::to_string(number + 1) + ": \"" + token + "\" (column " +
+                    std::to_string(j + 2) + "): evaluation " + std::to_string(number) + " recorded " +
+                    run.parameters[j].name + " = " + token + " where this calibration proposes " +
+                    Number(values[j]) +
+                    ": the trace belongs to another configuration (algorithm, seed, batch, ranges or "
+                    "starting parameters); restore it, or remove the trace to start afresh",
+                run.traceName, number + 1, token, static_cast<int>(j + 1));
+          }
+        losses[i] = r.loss;
+        recorder.Take(r, true);
+        if (++replayed == recorded.size() && observer) observer->Resumed(recorder.Result().resumed);
+        continue;
+      }
+      jobSlot.push_back(i);
+      jobs.push_back({number, std::move(values)});
+    }
+
+    if (!jobs.empty()) {
+      // Outcomes arrive in any order; they are recorded in evaluation order.
+      std::vector<std::optional<EvaluationOutcome>> outcomes(jobs.size());
+      std::size_t nextToRecord = 0;
+      std::optional<std::size_t> failed;
+      pool.Evaluate(jobs, [&](std::size_t index, EvaluationOutcome&& outcome) {
+        outcomes[index] = std::move(outcome);
+        if (!outcomes[index]->ok && (!failed || index < *failed)) failed = index;
+        while (nextToRecord < jobs.size() && outcomes[nextToRecord] && outcomes[nextToRecord]->ok &&
+               (!failed || nextToRecord < *failed)) {
+          EvaluationOutcome& o = *outcomes[nextToRecord];
+          if (o.result.metrics.size() != run.metricNames.size())
+            throw std::logic_error("the evaluation gave " + std::to_string(o.result.metrics.size()) +
+                                   " metrics for " + std::to_string(run.metricNames.size()) + " names");
+          TraceRecord r;
+          r.number = jobs[nextToRecord].number;
+          r.values = jobs[nextToRecord].values;
+          // A loss that is not a number (an undefined fit) ranks below every other.
+          r.loss = std::isfinite(o.result.loss) ? o.result.loss : std::numeric_limits<double>::infinity();
+          r.metrics = std::move(o.result.metrics);
+          r.seconds = o.seconds;
+          losses[jobSlot[nextToRecord]] = r.loss;
+          recorder.Take(std::move(r), false);
+          ++nextToRecord;
+        }
+        return !failed;
+      });
+      if (failed) {
+        const EvaluationJob& job = jobs[*failed];
+        throw EvaluationFailed("evaluation " + std::to_string(job.number) + " (" +
+                               Describe(run.parameters, job.values) + ") failed: " + outcomes[*failed]->error);
+      }
+    }
+    search->Tell(losses);
+  }
+  if (replayed < recorded.size())
+    throw InputError(run.traceName, 0,
+                     "holds " + std::to_string(recorded.size()) + " evaluations, more than this calibration makes (" +
+                         std::to_string(number) + "): it belongs to another configuration");
+  return std::move(recorder.Result());
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,80 @@
+#include "calibration/Summary.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "results/GoodnessOfFit.h"
+
+namespace tarnwell {
+
+namespace {
+
+// The discharge of the given years, one after another; a year not simulated adds nothing.
+void Gather(const std::vector<BasinYear>& years, const std::vector<int>& which, std::vector<double>& obs,
+            std::vector<double>& sim) {
+  for (int y : which)
+    for (const BasinYear& b : years)
+      if (b.year == y) {
+        const std::size_t n = std::min(b.obsFlow.size(), b.simFlow.size());
+        obs.insert(obs.end(), b.obsFlow.begin(), b.obsFlow.begin() + static_cast<std::ptrdiff_t>(n));
+        sim.insert(sim.end(), b.simFlow.begin(), b.simFlow.begin() + static_cast<std::ptrdiff_t>(n));
+      }
+}
+
+FitStatistics Fit(const std::vector<BasinYear>& years, const std::vector<int>& which) {
+  std::vector<double> obs, sim;
+  Gather(years, which, obs, sim);
+  return ComputeFit(obs, sim);
+}
+
+std::string Value(double v, const char* format) {
+  char buf[32];
+  if (std::isfinite(v)) std::snprintf(buf, sizeof buf, format, v);
+  else std::snprintf(buf, sizeof buf, "%s", "n/a");
+  return buf;
+}
+
+std::string Row(const std::string& year, const char* period, const FitStatistics& b, const FitStatistics& a) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "%-10s %-12s %10s %10s %10s %10s %12s %12s\n", year.c_str(), period,
+                Value(b.KGE, "%.3f").c_str(), Value(a.KGE, "%.3f").c_str(), Value(b.NSE, "%.3f").c_str(),
+                Value(a.NSE, "%.3f").c_str(), Value(b.PBIAS, "%.1f").c_str(), Value(a.PBIAS, "%.1f").c_str());
+  return buf;
+}
+
+}  // namespace
+
+std::string FormatCalibrationSummary(const std::vector<BasinYear>& before, const std::vector<BasinYear>& after,
+                                     const std::vector<int>& calibrationYears,
+                                     const std::vector<int>& validationYears) {
+  char header[160];
+  std::snprintf(header, sizeof header, "%-10s %-12s %10s %10s %10s %10s %12s %12s\n", "Year", "Period", "KGE before",
+                "KGE after", "NSE before", "NSE after", "PBIAS before", "PBIAS after");
+  std::string out = header;
+  const std::pair<const char*, const std::vector<int>*> periods[] = {{"calibration", &calibrationYears},
+                                                                     {"validation", &validationYears}};
+  for (const auto& [period, years] : periods) {
+    for (int y : *years) out += Row(std::to_string(y), period, Fit(before, {y}), Fit(after, {y}));
+    // The period as a whole: every day of its years together, as the search scored it.
+    if (years->size() > 1) out += Row("all", period, Fit(before, *years), Fit(after, *years));
+  }
+  out += "PBIAS in percent of the observed discharge; days without an observation are left out.\n";
+  return out;
+}
+
+std::string FormatParameterTable(const std::vector<SearchParameter>& parameters,
+                                 const std::vector<double>& before, const std::vector<double>& after) {
+  char line[200];
+  std::snprintf(line, sizeof line, "%-28s %12s %12s %12s %12s\n", "Parameter", "Lower", "Upper", "Before", "After");
+  std::string out = line;
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    const SearchParameter& p = parameters[i];
+    std::snprintf(line, sizeof line, "%-28s %12s %12s %12s %12s%s\n", p.name.c_str(), Value(p.lower, "%.6g").c_str(),
+                  Value(p.upper, "%.6g").c_str(), Value(i < before.size() ? before[i] : NAN, "%.6g").c_str(),
+                  Value(i < after.size() ? after[i] : NAN, "%.6g").c_str(), p.log ? "  (log)" : "");
+    out += line;
+  }
+  return out;
+}
+
+}  // namespace tarnwell

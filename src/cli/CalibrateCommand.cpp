@@ -1,0 +1,344 @@
+// "tarnwell calibrate": the search for parameter values that fit the whole-basin discharge,
+// every evaluation a whole simulation in memory, on every worker thread and, under mpirun,
+// on every rank; then the best set written as a parameter file, the charts, a normal run with
+// it, and the fit before and after for every calibration and validation year.
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "app/Check.h"
+#include "app/DayEngine.h"
+#include "app/Driver.h"
+#include "app/Evaluator.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "app/WorkspaceLock.h"
+#include "calibration/CalibrationCharts.h"
+#include "calibration/ModelCalibration.h"
+#include "calibration/Progress.h"
+#include "calibration/Summary.h"
+#include "calibration/ThreadPool.h"
+#include "cli/Commands.h"
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+#include "parameters/ParaDialog.h"
+#include "parameters/ParameterLimits.h"
+#ifdef TARNWELL_HAVE_MPI
+#include "mpi/MpiPool.h"
+#endif
+#ifdef TARNWELL_PNG
+#include "charts/image/ImageCanvas.h"
+#endif
+
+namespace tarnwell::cli {
+
+namespace {
+
+constexpr const char* kCalibrationFile = "..\\Parameters\\calibration.txt";
+constexpr const char* kCalibrationDir = "..\\Output\\calibration";
+
+struct CalibrateOptions {
+  std::string workspace = ".";
+  std::string config;  // empty: Parameters/calibration.txt
+  bool init = false, resume = false, apply = false;
+  CalibrationOverrides overrides;
+  std::string algorithm, evaluations, objective, seed, workers;
+};
+
+// This process's place in an MPI job (rank 0 of 1 without mpirun).
+struct Ranks {
+  int rank = 0, size = 1;
+  bool Leader() const { return rank == 0; }
+  // Every rank learns whether every rank got this far (a barrier that carries failures).
+  void Agree(const std::string& problem) const {
+#ifdef TARNWELL_HAVE_MPI
+    if (size > 1) return mpi::AgreeReady(problem);
+#endif
+    if (!problem.empty()) throw std::runtime_error(problem);
+  }
+};
+
+Ranks CurrentRanks() {
+  Ranks r;
+  r.rank = MpiRank();
+  r.size = MpiSize();
+  return r;
+}
+
+// Years whose every simulated value is not a number: they score as the worst fit.
+std::vector<BasinYear> UnscorableYears(const std::vector<int>& calendarYears) {
+  std::vector<BasinYear> years;
+  const double nan = std::nan("");
+  for (int y : calendarYears) {
+    const std::size_t days = (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0)) ? 366 : 365;
+    BasinYear b;
+    b.year = y;
+    b.simFlow.assign(days, nan);
+    b.obsFlow.assign(days, nan);
+    b.simSediment.assign(days, nan);
+    b.obsSediment.assign(days, nan);
+    years.push_back(std::move(b));
+  }
+  return years;
+}
+
+std::string Attempt(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return std::string();
+}
+
+ParameterSet LoadCurrent(Session& session) {
+  TextReader file = session.Open(session.state.ParamFilePath);
+  ParameterSet p;
+  LoadParameters(file, p);
+  RequireComputableParameters(p, file.Name());
+  return p;
+}
+
+// The calibration file: --config FILE (as given) or Parameters/calibration.txt of the workspace.
+std::pair<std::string, std::string> ConfigPath(const Session& session, const CalibrateOptions& o) {
+  if (!o.config.empty()) return {o.config, o.config};
+  const std::string model = session.state.ProgramDir + kCalibrationFile;
+  return {session.ws.Resolve(model), session.Display(model)};
+}
+
+// The calendar years a run of the workspace simulates, by the first sub-basin's blocks.
+std::vector<int> SimulatedYears(const Session& session, int years) {
+  return CheckInputs(session, years).front().years;
+}
+
+// How many years the simulation must run to reach every year the file names, which must be
+// among the years the meteorological files hold, in order from the first.
+int YearsToSimulate(const Session& session, const CalibrationConfig& config, int firstYear) {
+  const int needed = config.LastYear() - firstYear + 1;
+  if (needed < 1)
+    throw InputError(config.file, 0,
+                     "the years it names end before the workspace's first year " + std::to_string(firstYear));
+  return needed;
+}
+
+void CheckNamedYears(const CalibrationConfig& config, const std::vector<int>& simulated) {
+  for (const std::vector<int>* list : {&config.warmupYears, &config.calibrationYears, &config.validationYears})
+    for (int y : *list)
+      if (std::find(simulated.begin(), simulated.end(), y) == simulated.end())
+        throw InputError(config.file, 0,
+                         "names the year " + std::to_string(y) + ", which the workspace's meteorological "
+                         "files do not hold among the years they simulate (" +
+                             std::to_string(simulated.front()) + " to " + std::to_string(simulated.back()) + ")");
+}
+
+// The years before a given one are simulated too: the search scores only what it needs.
+int IndexAfter(const std::vector<int>& simulated, int year) {
+  const auto it = std::find(simulated.begin(), simulated.end(), year);
+  return static_cast<int>(it - simulated.begin()) + 1;
+}
+
+void WriteCharts(const std::string& dir, const CalibrationRun& run, const CalibrationResult& result) {
+  const std::vector<CalibrationChart> charts = CalibrationCharts(run.parameters, run.lossName, result.records);
+  WriteSvgCharts(dir, charts);
+#ifdef TARNWELL_PNG
+  EnsureImageApplication();
+  for (const CalibrationChart& c : charts) {
+    const std::string path = dir + "/" + c.name + ".png";
+    if (!DrawPng(kCalibrationChartWidth, kCalibrationChartHeight,
+                 [&](Canvas& canvas) { DrawXYChart(canvas, c.chart); }, path))
+      throw FileError(path, 0, "cannot write");
+  }
+#endif
+}
+
+// The normal run with the best set: every usual output file, for every year calibrated and
+// validated.
+void FinalRun(Session& session, const ParameterSet& best, int years,
+              std::shared_ptr<const WorkspaceInputs> inputs) {
+  ProgressObserver quiet;
+  std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 0);
+  ParameterSet p = best;
+  p.SimYears = years;
+  session.params = p;
+  Driver driver(session, quiet, *engine);
+  driver.UseInputs(std::move(inputs));
+  driver.UseParameters(p);
+  driver.Button3Click();
+  while (session.state.YearIndex < years)
+    if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+}
+
+int Calibrate(const CalibrateOptions& o) {
+  const Ranks ranks = CurrentRanks();
+  Session session(o.workspace);
+  std::unique_ptr<WorkspaceLock> lock;
+  // Rank 0 alone starts the workspace up (it writes); the others read after it.
+  if (ranks.Leader()) {
+    lock = WorkspaceLock::Acquire(session.ws, "tarnwell calibrate");
+    FormCreate(session);
+  }
+  ranks.Agree(std::string());
+  if (!ranks.Leader()) {
+    ModelState& s = session.state;
+    s.ProgramDir = session.ws.ProgramDir();
+    TextReader list = session.Open(s.ProgramDir + kSubBasinListPath);
+    LoadSubBasinList(session, list);
+    s.ParamFilePath = s.ProgramDir + kParamFilePath;
+  }
+  const auto [configPath, configName] = ConfigPath(session, o);
+
+  if (o.init) {
+    if (!ranks.Leader()) return 0;
+    const ParameterSet current = LoadCurrent(session);
+    const std::vector<int> years = SimulatedYears(session, std::max(1, current.SimYears));
+    if (std::filesystem::exists(configPath))
+      throw FileError(configName, 0, "exists already: not replaced (remove it, or name another file with --config)");
+    const std::string target = o.config.empty()
+                                   ? session.ws.ResolveForWriting(session.state.ProgramDir + kCalibrationFile)
+                                   : configPath;
+    WriteWholeFile(target, configName, DefaultCalibrationFile(years.front(), years.back()));
+    std::cout << configName << "\n";
+    return 0;
+  }
+
+  // Every rank prepares the same evaluation: the parameter file, the calibration file and the
+  // workspace's inputs, read once.
+  ParameterSet current;
+  CalibrationConfig config;
+  std::unique_ptr<BasinEvaluator> search, whole;
+  std::vector<int> simulated;
+  int searchYears = 0;
+  std::string problem = Attempt([&] {
+    current = LoadCurrent(session);
+    config = ReadCalibrationFile(configPath, configName, current);
+    CalibrationOverrides overrides;
+    if (!o.algorithm.empty()) overrides.algorithm = o.algorithm;
+    if (!o.evaluations.empty()) overrides.evaluations = o.evaluations;
+    if (!o.objective.empty()) overrides.objective = o.objective;
+    if (!o.seed.empty()) overrides.seed = o.seed;
+    if (!o.workers.empty()) overrides.workers = o.workers;
+    ApplyOverrides(config, overrides);
+    const int firstYear = SimulatedYears(session, 1).front();
+    whole = std::make_unique<BasinEvaluator>(session, YearsToSimulate(session, config, firstYear));
+    simulated = whole->CalendarYears();
+    CheckNamedYears(config, simulated);
+    searchYears = IndexAfter(simulated, config.calibrationYears.back());
+    search = std::make_unique<BasinEvaluator>(session, searchYears);
+  });
+  ranks.Agree(problem);
+
+  // A parameter set whose simulation leaves the finite numbers cannot be scored: it ranks
+  // last instead of ending the calibration.
+  const BasinEvaluator& searcher = *search;
+  const BasinSimulator simulate = [&searcher](const ParameterSet& p) {
+    try {
+      return searcher.Evaluate(p);
+    } catch (const ResultError&) {
+      return UnscorableYears(searcher.CalendarYears());
+    }
+  };
+  const EvaluationFunction evaluate = ModelEvaluation(config, current, simulate);
+
+#ifdef TARNWELL_HAVE_MPI
+  if (!ranks.Leader()) {
+    mpi::ServeEvaluations(evaluate, config.WorkerCount());
+    return 0;
+  }
+#endif
+
+  const std::string dirModel = session.state.ProgramDir + kCalibrationDir;
+  std::string why;
+  if (!session.ws.CreateDirectory(dirModel, &why))
+    throw FileError(session.Display(dirModel), 0, "cannot create the directory: " + why);
+  const std::string dir = session.ws.ResolveForWriting(dirModel);
+  const std::string traceModel = dirModel + "\\trace.csv";
+  const CalibrationRun run = PlanCalibration(config, current, session.ws.ResolveForWriting(traceModel),
+                                             session.Display(traceModel), o.resume);
+  CalibrationProgress progress(std::cerr, ::isatty(STDERR_FILENO) == 1, run.lossName);
+  std::optional<CalibrationResult> result;
+  {
+#ifdef TARNWELL_HAVE_MPI
+    std::unique_ptr<EvaluatorPool> pool;
+    if (ranks.size > 1)
+      pool = std::make_unique<mpi::MpiEvaluatorPool>(evaluate, config.WorkerCount());
+    else
+      pool = std::make_unique<ThreadEvaluatorPool>(evaluate, config.WorkerCount());
+#else
+    auto pool = std::make_unique<ThreadEvaluatorPool>(evaluate, config.WorkerCount());
+#endif
+    try {
+      result = RunCalibration(run, *pool, &progress);
+    } catch (...) {
+      progress.Finish();
+      throw;
+    }
+    progress.Finish();
+  }
+
+  // The best set as a parameter file the dialog can load.
+  ParameterSet best = current;
+  SetCalibratedValues(config, result->Best().values, best);
+  const std::string bestModel = dirModel + "\\best-parameters.txt";
+  WriteParameterFile(session.ws.ResolveForWriting(bestModel), session.Display(bestModel), best);
+  if (o.apply) {
+    // Start-up copies the default parameter file over the current one, so both take it.
+    const std::string bytes = ReadFileBytes(session.ws.Resolve(bestModel), session.Display(bestModel));
+    for (const char* file : {"..\\Parameters\\当前参数文件.txt", "..\\Parameters\\缺省参数文件.txt"}) {
+      const std::string model = session.state.ProgramDir + file;
+      ReplaceFile(session.ws.ResolveForWriting(model), session.Display(model), bytes);
+    }
+  }
+  WriteCharts(dir, run, *result);
+
+  // Before and after over every year named, then the normal run with the best set.
+  const std::vector<BasinYear> before = whole->Evaluate(current);
+  const std::vector<BasinYear> after = whole->Evaluate(best);
+  const std::string summary =
+      FormatParameterTable(run.parameters, CalibratedValues(config, current), result->Best().values) + "\n" +
+      FormatCalibrationSummary(before, after, config.calibrationYears, config.validationYears);
+  const std::string summaryModel = dirModel + "\\summary.txt";
+  {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < summary.size();) {
+      const std::size_t nl = summary.find('\n', at);
+      lines.push_back(summary.substr(at, nl == std::string::npos ? std::string::npos : nl - at));
+      at = nl == std::string::npos ? summary.size() : nl + 1;
+    }
+    WriteWholeFile(session.ws.ResolveForWriting(summaryModel), session.Display(summaryModel), lines);
+  }
+  FinalRun(session, best, whole->Years(), whole->Inputs());
+  std::cout << summary;
+  std::cout << "\nbest of " << result->records.size() << " evaluations (number " << result->Best().number
+            << "): " << session.Display(bestModel) << (o.apply ? " (applied)" : "") << "\n";
+  return 0;
+}
+
+}  // namespace
+
+void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
+  auto o = std::make_shared<CalibrateOptions>();
+  CLI::App* c = app.add_subcommand(
+      "calibrate", "search parameter values that fit the whole-basin discharge (in memory, on every "
+                   "core, across MPI ranks under mpirun)");
+  AddWorkspaceOption(*c, o->workspace);
+  c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)");
+  c->add_flag("--init", o->init, "write the default calibration file and stop");
+  c->add_flag("--resume", o->resume, "continue an interrupted calibration from its trace");
+  c->add_flag("--apply", o->apply, "copy the best parameter file over the current and default ones");
+  c->add_option("--algorithm", o->algorithm, "dds (default), sce or lhs")
+      ->check(CLI::IsMember({"dds", "sce", "lhs"}));
+  c->add_option("--evaluations", o->evaluations, "the number of evaluations");
+  c->add_option("--objective", o->objective, "kge (default), nse, lognse or pbias")
+      ->check(CLI::IsMember({"kge", "nse", "lognse", "pbias"}));
+  c->add_option("--seed", o->seed, "the random seed");
+  c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)");
+  commands[c] = [o] { return Calibrate(*o); };
+}
+
+}  // namespace tarnwell::cli

@@ -1,0 +1,46 @@
+// Goodness of fit of a simulated daily series against an observed one: Nash-Sutcliffe
+// efficiency, Kling-Gupta efficiency (with its three parts), percent bias and the
+// Nash-Sutcliffe efficiency of the logarithms. Days without an observation are left out of
+// every sum: the model marks a missing observed day -999, so an observed value that is
+// negative or not finite counts as missing. The difference statistic D and the correlation R
+// of the statistics files are ComputePeriodStats (Statistic.h), which takes every day.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+namespace tarnwell {
+
+// Whether an observed value is a measurement (finite and not negative).
+bool IsObserved(double observed);
+
+struct FitStatistics {
+  int N = 0;  // days with an observation
+  double MeanObs = 0, MeanSim = 0;
+  double SumObs = 0, SumSim = 0;
+  // NaN where the statistic is undefined (no day, an observed series without variance, an
+  // observed sum of 0, ...).
+  double NSE = 0;
+  double KGE = 0;
+  double r = 0;      // Pearson correlation
+  double alpha = 0;  // sigma_sim / sigma_obs
+  double beta = 0;   // mean_sim / mean_obs
+  double PBIAS = 0;  // 100 * sum(sim - obs) / sum(obs), percent; positive: too much water
+};
+
+// Pairs day i of obs with day i of sim (equal lengths; the shorter length counts).
+FitStatistics ComputeFit(std::span<const double> obs, std::span<const double> sim);
+
+double NashSutcliffe(std::span<const double> obs, std::span<const double> sim);
+double KlingGupta(std::span<const double> obs, std::span<const double> sim);
+double PercentBias(std::span<const double> obs, std::span<const double> sim);
+
+// NSE of ln(value + offset), which weighs low flows as much as floods. A dry day (0 m3/s,
+// observed or simulated) has no logarithm, so every value is shifted by one hundredth of the
+// mean observed value: an offset proportional to the river leaves its low flows their weight
+// on a big river and a small one alike, and is small enough not to flatten the recessions.
+double LogNashSutcliffe(std::span<const double> obs, std::span<const double> sim);
+// The offset LogNashSutcliffe adds: MeanObs / 100 over the observed days.
+inline constexpr double kLogOffsetFraction = 0.01;
+
+}  // namespace tarnwell

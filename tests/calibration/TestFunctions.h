@@ -1,0 +1,47 @@
+// Standard test functions of global optimisation, with known minima, for the searches and
+// the runner.
+#pragma once
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "calibration/Evaluation.h"
+#include "calibration/Search.h"
+
+namespace tarnwell::test {
+
+// Minimum 0 at (1, ..., 1): a curved narrow valley.
+inline double Rosenbrock(const std::vector<double>& x) {
+  double f = 0;
+  for (std::size_t i = 0; i + 1 < x.size(); ++i)
+    f += 100 * (x[i + 1] - x[i] * x[i]) * (x[i + 1] - x[i] * x[i]) + (1 - x[i]) * (1 - x[i]);
+  return f;
+}
+
+// Minimum 0 at the origin, with a regular lattice of local minima over a broad bowl.
+inline double Griewank(const std::vector<double>& x) {
+  double sum = 0, product = 1;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    sum += x[i] * x[i] / 4000;
+    product *= std::cos(x[i] / std::sqrt(static_cast<double>(i + 1)));
+  }
+  return 1 + sum - product;
+}
+
+inline std::vector<SearchParameter> Box(std::size_t n, double lower, double upper) {
+  std::vector<SearchParameter> box;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::string name = "x";
+    name += std::to_string(i);
+    box.push_back({name, lower, upper, false});
+  }
+  return box;
+}
+
+// Evaluates f; the metric recorded beside the loss is the first coordinate.
+inline EvaluationFunction Evaluating(double (*f)(const std::vector<double>&)) {
+  return [f](const std::vector<double>& x) { return EvaluationResult{f(x), {x.empty() ? 0.0 : x[0]}}; };
+}
+
+}  // namespace tarnwell::test

@@ -1,0 +1,257 @@
+// The runner: the same trace and best on any number of workers, resume from a partial
+// trace, refusals of a trace of another configuration, failed evaluations, unscorable
+// points and workers that cannot start.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <thread>
+
+#include "TestFunctions.h"
+#include "TestSupport.h"
+#include "calibration/Runner.h"
+#include "calibration/ThreadPool.h"
+#include "model/Errors.h"
+
+namespace tarnwell {
+namespace {
+
+// Rosenbrock in 3 dimensions; each evaluation sleeps 0-2 ms, depending on the point, so
+// that evaluations end out of order on several workers.
+EvaluationResult Scrambled(const std::vector<double>& x) {
+  const auto pause = static_cast<int>(std::fabs(x[0] * 1000)) % 3;
+  std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+  return {test::Rosenbrock(x), {x[0]}};
+}
+
+CalibrationRun TestRun(SearchMethod method, const std::string& trace) {
+  CalibrationRun run;
+  run.parameters = {{"x0", -2, 2, false}, {"x1", -2, 2, false}, {"x2", 0.01, 4, true}};
+  run.search.method = method;
+  run.search.evaluations = 45;
+  run.search.seed = 5;
+  run.search.batch = 4;
+  run.search.complexes = 3;
+  run.start = std::vector<double>{0.5, 0.5, 0.5};
+  run.lossName = "f";
+  run.metricNames = {"first"};
+  run.tracePath = trace;
+  run.traceName = "trace.csv";
+  return run;
+}
+
+// The trace's lines without the seconds column.
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t comma = line.rfind(',');
+    lines.push_back(line.substr(0, comma));
+  }
+  return lines;
+}
+
+void WritePrefix(const std::string& from, const std::string& to, std::size_t records) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary);
+  std::string line;
+  for (std::size_t i = 0; i <= records && std::getline(in, line); ++i) out << line << "\n";
+}
+
+TEST(Runner, SameTraceAndBestOnOneTwoAndThreeWorkers) {
+  test::TempDir dir;
+  for (SearchMethod method : {SearchMethod::Dds, SearchMethod::Sce, SearchMethod::Lhs}) {
+    std::vector<std::string> first;
+    std::size_t firstBest = 0;
+    for (int workers : {1, 2, 3}) {
+      SCOPED_TRACE(testing::Message() << "method " << static_cast<int>(method) << ", " << workers << " workers");
+      const std::string trace =
+          dir / ("t" + std::to_string(static_cast<int>(method)) + std::to_string(workers) + ".csv");
+      ThreadEvaluatorPool pool(Scrambled, workers);
+      EXPECT_EQ(pool.Capacity(), workers);
+      const CalibrationResult result = RunCalibration(TestRun(method, trace), pool);
+      ASSERT_EQ(result.records.size(), 45u);
+      const std::vector<std::string> lines = Lines(trace);
+      ASSERT_EQ(lines.size(), 46u);
+      EXPECT_EQ(lines[0], "evaluation,x0,x1,x2,f,first");
+      for (std::size_t i = 0; i < result.records.size(); ++i) {
+        EXPECT_EQ(result.records[i].number, static_cast<long>(i + 1));
+        EXPECT_LE(result.Best().loss, result.records[i].loss);
+      }
+      if (workers == 1) {
+        first = lines;
+        firstBest = result.best;
+      } else {
+        EXPECT_EQ(lines, first);
+        EXPECT_EQ(result.best, firstBest);
+      }
+    }
+  }
+}
+
+TEST(Runner, ResumeFromAnyPointEndsAsAnUninterruptedRun) {
+  test::TempDir dir;
+  for (SearchMethod method : {SearchMethod::Dds, SearchMethod::Sce}) {
+    const std::string whole = dir / ("whole" + std::to_string(static_cast<int>(method)) + ".csv");
+    {
+      ThreadEvaluatorPool pool(Scrambled, 2);
+      RunCalibration(TestRun(method, whole), pool);
+    }
+    const CalibrationResult reference = [&] {
+      ThreadEvaluatorPool pool(Scrambled, 1);
+      CalibrationRun run = TestRun(method, whole);
+      run.resume = true;  // a complete trace: nothing left to evaluate
+      return RunCalibration(run, pool);
+    }();
+    EXPECT_EQ(reference.resumed, 45);
+    for (std::size_t kept : {0u, 1u, 6u, 23u, 44u}) {
+      SCOPED_TRACE(testing::Message() << "method " << static_cast<int>(method) << ", " << kept << " kept");
+      const std::string partial = dir / ("partial" + std::to_string(kept) + whole.substr(whole.size() - 5));
+      WritePrefix(whole, partial, kept);
+      std::atomic<int> calls{0};
+      ThreadEvaluatorPool pool(
+          [&](const std::vector<double>& x) {
+            ++calls;
+            return Scrambled(x);
+          },
+          3);
+      CalibrationRun run = TestRun(method, partial);
+      run.resume = true;
+      const CalibrationResult result = RunCalibration(run, pool);
+      EXPECT_EQ(result.resumed, static_cast<long>(kept));
+      EXPECT_EQ(calls, 45 - static_cast<int>(kept));
+      EXPECT_EQ(Lines(partial), Lines(whole));
+      EXPECT_EQ(result.best, reference.best);
+      EXPECT_EQ(result.Best().values, reference.Best().values);
+    }
+  }
+}
+
+template <class F>
+std::string ErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(Runner, RefusesATraceOfAnotherConfiguration) {
+  test::TempDir dir;
+  const std::string trace = dir / "trace.csv";
+  ThreadEvaluatorPool pool(Scrambled, 2);
+  RunCalibration(TestRun(SearchMethod::Dds, trace), pool);
+
+  // Another seed proposes other points: the first that differs is named.
+  CalibrationRun seed = TestRun(SearchMethod::Dds, trace);
+  seed.resume = true;
+  seed.start.reset();
+  seed.search.seed = 6;
+  try {
+    RunCalibration(seed, pool);
+    ADD_FAILURE();
+  } catch (const TarnwellError& e) {
+    EXPECT_EQ(e.File(), "trace.csv");
+    EXPECT_EQ(e.Line(), 2);
+    EXPECT_EQ(e.TokenIndex(), 1);
+    EXPECT_NE(std::string(e.what()).find("evaluation 1 recorded x0 = 0.5 where this calibration proposes"),
+              std::string::npos)
+        << e.what();
+  }
+  // Other parameters: the header says so.
+  CalibrationRun names = TestRun(SearchMethod::Dds, trace);
+  names.resume = true;
+  names.parameters[1].name = "y";
+  EXPECT_NE(ErrorOf([&] { RunCalibration(names, pool); })
+                .find("trace.csv line 1: \"x1\" (column 3) where this calibration writes \"y\""),
+            std::string::npos);
+  // A smaller budget than the trace holds.
+  CalibrationRun fewer = TestRun(SearchMethod::Dds, trace);
+  fewer.resume = true;
+  fewer.search.evaluations = 10;
+  EXPECT_NE(ErrorOf([&] { RunCalibration(fewer, pool); }).find("holds 45 evaluations, more than the 10"),
+            std::string::npos);
+  // A fresh run does not throw the evaluations away unasked.
+  EXPECT_NE(ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, trace), pool); })
+                .find("trace.csv: already holds 45 evaluations: continue them with --resume"),
+            std::string::npos);
+  CalibrationRun replace = TestRun(SearchMethod::Lhs, trace);
+  replace.replaceTrace = true;
+  EXPECT_EQ(RunCalibration(replace, pool).records.size(), 45u);
+  // A damaged line.
+  {
+    std::ofstream out(trace, std::ios::binary | std::ios::app);
+    out << "46,0.1,zero,0.3,1,0.1,0.001\r\n";
+  }
+  CalibrationRun damaged = TestRun(SearchMethod::Lhs, trace);
+  damaged.resume = true;
+  damaged.search.evaluations = 50;
+  EXPECT_NE(ErrorOf([&] { RunCalibration(damaged, pool); })
+                .find("trace.csv line 47: \"zero\" (column 3) is not a number"),
+            std::string::npos);
+}
+
+TEST(Runner, AFailedEvaluationEndsTheRunKeepingEveryEarlierOne) {
+  test::TempDir dir;
+  const std::string whole = dir / "whole.csv", failing = dir / "failing.csv";
+  CalibrationResult uninterrupted;
+  {
+    ThreadEvaluatorPool pool(Scrambled, 1);
+    uninterrupted = RunCalibration(TestRun(SearchMethod::Dds, whole), pool);
+  }
+  const std::vector<double> bad = uninterrupted.records[12].values;  // evaluation 13
+  ThreadEvaluatorPool pool(
+      [&](const std::vector<double>& x) {
+        if (x == bad) throw std::runtime_error("the model stopped");
+        return Scrambled(x);
+      },
+      3);
+  const std::string message = ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, failing), pool); });
+  EXPECT_EQ(message.rfind("evaluation 13 (x0 = ", 0), 0u) << message;
+  EXPECT_NE(message.find(") failed: the model stopped"), std::string::npos) << message;
+  const std::vector<std::string> all = Lines(whole);
+  EXPECT_EQ(Lines(failing), std::vector<std::string>(all.begin(), all.begin() + 13));
+}
+
+TEST(Runner, UnscorablePointsRankLast) {
+  test::TempDir dir;
+  ThreadEvaluatorPool pool(
+      [](const std::vector<double>& x) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        return EvaluationResult{x[0] > 0 ? nan : x[0] * x[0], {nan}};
+      },
+      2);
+  const CalibrationResult r = RunCalibration(TestRun(SearchMethod::Lhs, dir / "t.csv"), pool);
+  EXPECT_LE(r.Best().values[0], 0);
+  const std::vector<std::string> lines = Lines(dir / "t.csv");
+  int infinite = 0;
+  for (const TraceRecord& record : r.records)
+    if (record.values[0] > 0) {
+      EXPECT_EQ(record.loss, std::numeric_limits<double>::infinity());
+      ++infinite;
+    }
+  EXPECT_GT(infinite, 0);
+  EXPECT_NE(lines[1].find(",nan"), std::string::npos);  // the metric as it came
+  // And the trace reads back.
+  CalibrationRun again = TestRun(SearchMethod::Lhs, dir / "t.csv");
+  again.resume = true;
+  EXPECT_EQ(RunCalibration(again, pool).best, r.best);
+}
+
+TEST(Runner, AWorkerThatCannotStartIsAClearError) {
+  int started = 0;
+  auto starter = [&](std::function<void()> body) {
+    if (++started == 3) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    return std::thread(std::move(body));
+  };
+  const std::string message = ErrorOf([&] { ThreadEvaluatorPool pool(Scrambled, 4, starter); });
+  EXPECT_EQ(message.rfind("cannot start worker thread 3 of 4: ", 0), 0u) << message;
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,455 @@
+// What a careless or hostile user does to a workspace, class by class, met by the command
+// line as a user would meet it: each time a clear message naming the file, the line and the
+// token; no crash, no hang, nothing written outside the workspace, nothing already written
+// lost.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "HardeningSupport.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliResult;
+using test::FileLines;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+struct Careless {
+  explicit Careless(const test::TinyWorkspace& w = test::SmallBasins(2, 2)) {
+    test::WriteTinyWorkspace(Root(), w);
+  }
+  std::string Root() const { return dir / "ws"; }
+  std::string At(const std::string& rel) const { return Root() + "/" + rel; }
+  CliResult Cli(std::vector<std::string> args, const test::CliLimits& limits = {}) const {
+    args.push_back("--workspace");
+    args.push_back(Root());
+    return test::RunCliWith(args, dir.Path().string(), limits);
+  }
+  // The last line of standard error after a failing command (exit status 1).
+  std::string Fails(const std::string& command, const test::CliLimits& limits = {}) const {
+    const CliResult r = Cli({command}, limits);
+    EXPECT_TRUE(r.exited) << "the program did not end by itself";
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    std::string err = r.err;
+    while (!err.empty() && err.back() == '\n') err.pop_back();
+    const std::size_t nl = err.rfind('\n');
+    return nl == std::string::npos ? err : err.substr(nl + 1);
+  }
+  // Both check and run refuse the workspace with the same message.
+  void BothRefuse(const std::string& message) const {
+    EXPECT_EQ(Fails("check"), message);
+    EXPECT_EQ(Fails("run"), message);
+  }
+  // Replaces line n (1-based) of a workspace file, keeping GBK and CR LF.
+  void SetLine(const std::string& rel, std::size_t n, const std::string& text) const {
+    std::vector<std::string> lines = FileLines(At(rel));
+    lines.at(n - 1) = text;
+    Write(rel, lines);
+  }
+  void Write(const std::string& rel, const std::vector<std::string>& lines) const {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    test::WriteGbkLines(At(rel), all);
+  }
+  test::TempDir dir;
+};
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// --- day numbers that index the model's tables -------------------------------------------
+
+TEST(CarelessInput, HeaderFieldsThatIndexTablesAreCheckedWhereTheyAreRead) {
+  // 2000 is a leap year: its first simulated day lies in 1 .. 366.
+  for (const std::string day : {"-2000000000", "-40", "0", "367", "400"}) {
+    SCOPED_TRACE(day);
+    Careless ws;
+    ws.SetLine("input/乙/met.txt", 1, "2000 12 " + day + " 1 500");
+    ws.BothRefuse("tarnwell: input/乙/met.txt line 1: \"" + day +
+                  "\" (token 2) is the first simulated day of the year: it must lie between 1 "
+                  "and 366");
+  }
+  for (const std::string months : {"13", "-1"}) {
+    Careless ws;
+    ws.SetLine("input/甲/met.txt", 1, "2000 " + months + " 1 1 500");
+    EXPECT_TRUE(Has(ws.Fails("check"), "line 1: \"" + months + "\" (token 1) is the number of months"));
+  }
+  for (const std::string year : {"0", "10000"}) {
+    Careless ws;
+    ws.SetLine("input/甲/met.txt", 1, year + " 12 1 1 500");
+    EXPECT_TRUE(Has(ws.Fails("run"), "line 1: \"" + year + "\" (token 0) is the calendar year"));
+  }
+}
+
+// --- threads that cannot start -------------------------------------------------------------
+
+TEST(CarelessInput, WorkerThreadsThatCannotStartEndTheRunWithAMessage) {
+  if (kAddressSanitizer) GTEST_SKIP() << "a memory limit leaves the sanitizer no room";
+  // 200 threads under the memory limit of a cluster job: no room for their stacks.
+  Careless ws(test::SmallBasins(1, 1));
+  test::CliLimits limits;
+  limits.addressSpace = 700L << 20;
+  limits.timeout = 60;
+  const CliResult r = ws.Cli({"run", "--threads", "200"}, limits);
+  ASSERT_TRUE(r.exited) << "the run hung";
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(Has(r.err, "cannot start 200 worker threads")) << r.err;
+}
+
+// --- the start-up copy in a shared workspace -------------------------------------------------
+
+TEST(CarelessInput, StartUpCopyInASharedWorkspaceLosesNoFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs to act as another user";
+  const int nobody = 65534;
+  // The files writable by everyone but owned by root, the directories not writable: the copy
+  // cannot make a file beside the target, so it rewrites the target in place.
+  Careless ws(test::SmallBasins(1, 1));
+  const std::string current = ws.At("Parameters/当前参数文件.txt");
+  const std::string defaults = test::ReadBytes(ws.At("Parameters/缺省参数文件.txt"));
+  std::string edited = defaults;
+  edited.replace(edited.find("0.45"), 4, "0.46");
+  test::WriteBytes(current, edited);
+  for (const auto& e : fs::recursive_directory_iterator(ws.Root()))
+    if (e.is_regular_file()) fs::permissions(e.path(), fs::perms(0666));
+  fs::create_directories(ws.At("Output"));
+  fs::permissions(ws.At("Output"), fs::perms(0777));
+  test::CliLimits asNobody;
+  asNobody.uid = nobody;
+  const CliResult r = ws.Cli({"check"}, asNobody);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test::ReadBytes(current), defaults);
+  // A current file the user may not write: the copy fails, says so, and the file is whole.
+  test::WriteBytes(current, edited);
+  fs::permissions(current, fs::perms(0644));
+  const CliResult refused = ws.Cli({"check"}, asNobody);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Has(refused.err, "Parameters/当前参数文件.txt: cannot write: Permission denied")) << refused.err;
+  EXPECT_EQ(test::ReadBytes(current), edited);
+}
+
+TEST(CarelessInput, AWorkspaceThatCannotBeWrittenSaysPermissionDenied) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs to act as another user";
+  Careless ws(test::SmallBasins(1, 1));
+  test::CliLimits asNobody;
+  asNobody.uid = 65534;
+  const CliResult r = ws.Cli({"check"}, asNobody);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "Output: cannot create the directory: Permission denied")) << r.err;
+}
+
+// --- memory in proportion to what a file claims ----------------------------------------------
+
+TEST(CarelessInput, InputsThatClaimMoreThanTheyHoldCostNoMemory) {
+  {
+    // Devices and pipes are no input: /dev/zero never ends, a pipe may never be written.
+    Careless ws(test::SmallBasins(1, 1));
+    fs::remove(ws.At("input/甲/dem.grd"));
+    fs::create_symlink("/dev/zero", ws.At("input/甲/dem.grd"));
+    EXPECT_EQ(ws.Fails("check"),
+              "tarnwell: input/甲/dem.grd: cannot open: not a regular file (a device, pipe or socket)");
+    fs::remove(ws.At("input/甲/met.txt"));
+    ASSERT_EQ(::mkfifo(ws.At("input/甲/met.txt").c_str(), 0644), 0);
+    fs::remove(ws.At("input/甲/dem.grd"));
+    test::WriteTinyWorkspace(ws.dir / "fresh", test::SmallBasins(1, 1));
+    fs::copy_file(ws.dir / "fresh/input/甲/dem.grd", ws.At("input/甲/dem.grd"));
+    EXPECT_EQ(ws.Fails("run"),
+              "tarnwell: input/甲/met.txt: cannot open: not a regular file (a device, pipe or socket)");
+  }
+  if (kAddressSanitizer) GTEST_SKIP() << "a memory limit leaves the sanitizer no room";
+  test::CliLimits tight;
+  tight.addressSpace = 1L << 30;
+  {
+    // A 40 MB line of which the grid needs two values: only those are read.
+    Careless ws(test::SmallBasins(1, 1, 1, 2));
+    std::vector<std::string> dem = FileLines(ws.At("input/甲/dem.grd"));
+    std::string line = dem.at(5);
+    line.reserve(40u << 20);
+    while (line.size() < (40u << 20)) line += " 123.5 77";
+    dem.at(5) = line;
+    ws.Write("input/甲/dem.grd", dem);
+    const CliResult r = ws.Cli({"check"}, tight);
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+  {
+    // A grid of 2500 x 2500 cells whose model state cannot fit the limit: named by its file.
+    Careless ws(test::SmallBasins(1, 1));
+    std::string grid = "DSAA\r\n2500 2500\r\n0 2500\r\n0 2500\r\n0 1000\r\n";
+    std::string row;
+    for (int c = 0; c < 2500; ++c) row += "5 ";
+    row += "\r\n";
+    for (int r = 0; r < 2500; ++r) grid += row;
+    test::WriteBytes(ws.At("input/甲/dem.grd"), grid);
+    const std::string last = ws.Fails("check", tight);
+    EXPECT_EQ(last, "tarnwell: input/甲/dem.grd line 2: not enough memory for the model's grids of "
+                    "2500 x 2500 cells");
+  }
+}
+
+TEST(CarelessInput, BenchAndThreadCountsHaveRanges) {
+  Careless ws(test::SmallBasins(1, 1));
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"bench", "--size", "100000"}, {"bench", "--size", "1"},
+        {"run", "--threads", "0"}, {"run", "--years", "-3"}}) {
+    const CliResult r = test::RunCli(args, ws.dir.Path().string());
+    EXPECT_EQ(r.status, 2) << args[0] << " " << args[1] << " " << args[2];
+    EXPECT_TRUE(Has(r.err, args[1])) << r.err;
+  }
+}
+
+// --- two programs on one workspace -----------------------------------------------------------
+
+bool LockHeld(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+  ::close(fd);
+  return held;
+}
+
+TEST(CarelessInput, ASecondRunOnTheSameWorkspaceIsRefusedNamingTheFirst) {
+  const test::TinyWorkspace w = test::SmallBasins(3, 2, 40, 40);
+  Careless ws(w);
+  CliResult first;
+  std::thread running([&] {
+    first = ws.Cli({"run", "--engine", "reference", "--threads", "1"});
+  });
+  const std::string lock = ws.At("Output/tarnwell.lock");
+  while (!LockHeld(lock)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  fs::create_directories(ws.dir / "second");
+  const CliResult second = test::RunCli({"run", "--workspace", ws.Root()}, (ws.dir / "second"));
+  const CliResult check = test::RunCli({"check", "--workspace", ws.Root()}, (ws.dir / "second"));
+  running.join();
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(Has(second.err, "Output/tarnwell.lock: the workspace is in use by process ")) << second.err;
+  EXPECT_TRUE(Has(second.err, "(tarnwell run, since ")) << second.err;
+  EXPECT_EQ(check.status, 1) << check.err;
+  // The first run was not disturbed: its files are those of a run alone.
+  EXPECT_EQ(first.status, 0) << first.err;
+  Careless alone(w);
+  ASSERT_EQ(alone.Cli({"run"}).status, 0);
+  for (const std::string rel : {"Output/流域3/Daily.out", "Output/全流域/Budget.out"})
+    EXPECT_EQ(test::ReadBytes(ws.At(rel)), test::ReadBytes(alone.At(rel))) << rel;
+}
+
+// --- values that make the arithmetic undefined, results that are not finite ------------------
+
+TEST(CarelessInput, ValuesTheArithmeticCannotTakeAreRefusedBeforeTheRunNamingTheInput) {
+  auto withLine = [](const char* label, const char* line) {
+    test::TinyWorkspace w = test::SmallBasins(2, 1);
+    w.parameterLines.emplace_back(label, line);
+    return w;
+  };
+  {
+    Careless ws(withLine("土壤层包气带厚度", "土壤层包气带厚度 100 0 600"));
+    ws.BothRefuse("tarnwell: Parameters/当前参数文件.txt line 24: LayerThickness2 = 0 (token 2) cannot "
+                  "be used: a soil layer must be thicker than 0 mm (its water content is its water "
+                  "over its thickness)");
+  }
+  {
+    Careless ws(withLine("包气带积水向地下水输送参数", "包气带积水向地下水输送参数 0.1 0.2 -50"));
+    EXPECT_TRUE(Has(ws.Fails("run"), "Parameters/当前参数文件.txt line 14: WaterTableExponent = -50 (token 3)"));
+  }
+  {
+    // Muskingum x = 1.5 with K = 24 h: the routing divides by 12 + (1 - x) K = 0.
+    Careless ws;
+    ws.SetLine("input/子流域.in", 3, "乙 24 1.5");
+    ws.BothRefuse("tarnwell: input/子流域.in line 3: Muskingum K = 24 h and x = 1.5 (tokens 1 and 2) "
+                  "give a routing denominator 12 + (1 - x) K of 0 h: it must be above 0 (x at most 1 "
+                  "with K at least 0 keeps it so)");
+  }
+  {
+    Careless ws;
+    ws.SetLine("input/乙/met.txt", 11, "2000 0 10 0 1e308 10 2 0");
+    ws.BothRefuse("tarnwell: input/乙/met.txt line 11: \"1e308\" (token 4) is beyond any measured value "
+                  "(at most 1e9 in magnitude)");
+  }
+  {
+    Careless ws;
+    ws.SetLine("input/RiverDaily.in", 40, "2000-39 1e308 0");
+    ws.BothRefuse("tarnwell: Input/RiverDaily.in line 40: \"1e308\" (token 1) is beyond any measured "
+                  "value (at most 1e9 in magnitude)");
+  }
+}
+
+TEST(CarelessInput, AResultThatIsNotFiniteStopsTheRunNamingSubBasinDayAndQuantity) {
+  // An interflow reservoir that grows a hundredfold a day instead of receding: computable,
+  // but the outflow passes the largest double within weeks.
+  test::TinyWorkspace w = test::SmallBasins(2, 1);
+  w.parameterLines.emplace_back("壤中流调蓄系数", "壤中流调蓄系数 1e200");
+  Careless ws(w);
+  const std::string last = ws.Fails("run");
+  EXPECT_EQ(last.rfind("tarnwell: sub-basin 1 (甲), 01-0", 0), 0u) << last;
+  EXPECT_TRUE(Has(last, "Si_flow (simulated outflow) is inf, not a finite number")) << last;
+  EXPECT_FALSE(Has(last, "Output/"));
+  for (const auto& e : fs::recursive_directory_iterator(ws.At("Output"))) {
+    if (!e.is_regular_file()) continue;
+    const std::string bytes = test::ReadBytes(e.path().string());
+    EXPECT_FALSE(Has(bytes, "nan") || Has(bytes, "inf")) << e.path();
+  }
+  EXPECT_TRUE(test::OutputFilesWhole(ws.At("Output")));
+}
+
+// --- writes through links that leave the workspace -------------------------------------------
+
+TEST(CarelessInput, ACurrentFileLinkedOutsideTheWorkspaceIsNotOverwritten) {
+  for (const std::string name : {"当前参数文件.txt", "当前路径文件.txt"}) {
+    SCOPED_TRACE(name);
+    Careless ws(test::SmallBasins(1, 1));
+    const std::string outside = ws.dir / "elsewhere.txt";
+    test::WriteBytes(outside, "someone else's file\r\n");
+    fs::remove(ws.At("Parameters/" + name));
+    fs::create_symlink(outside, ws.At("Parameters/" + name));
+    EXPECT_TRUE(Has(ws.Fails("check"), "Parameters/" + name + ": not written: it is reached through a "
+                                       "symbolic link that leads outside the workspace"));
+    EXPECT_EQ(test::ReadBytes(outside), "someone else's file\r\n");
+  }
+}
+
+// --- messages that can be read ---------------------------------------------------------------
+
+TEST(CarelessInput, FilesInOtherEncodingsAndLineEnds) {
+  {
+    // The parameter files saved as "Unicode" (UTF-16 with its mark) by a Windows editor.
+    Careless ws(test::SmallBasins(1, 1));
+    for (const char* name : {"Parameters/缺省参数文件.txt", "Parameters/当前参数文件.txt"}) {
+      const std::string gbk = test::ReadBytes(ws.At(name));
+      std::string utf16 = "\xFF\xFE";
+      const std::string utf8 = DecodeText(gbk);
+      for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        char32_t cp = b;
+        int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+        if (extra) cp = b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += static_cast<std::size_t>(extra) + 1;
+        utf16 += static_cast<char>(cp & 0xFF);
+        utf16 += static_cast<char>(cp >> 8);
+      }
+      test::WriteBytes(ws.At(name), utf16);
+    }
+    const CliResult r = ws.Cli({"check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "FieldCapacity")) << r.out;
+  }
+  {
+    // Old Mac line ends (CR alone) in the sub-basin list and the season file.
+    Careless ws(test::SmallBasins(2, 1));
+    for (const char* name : {"input/子流域.in", "Parameters/season.txt"}) {
+      std::string bytes = test::ReadBytes(ws.At(name));
+      std::string cr;
+      for (char c : bytes)
+        if (c != '\n') cr += c;
+      test::WriteBytes(ws.At(name), cr);
+    }
+    const CliResult r = ws.Cli({"check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+  {
+    // A binary file: the message names the line and says what it is, and cuts nothing off.
+    Careless ws(test::SmallBasins(1, 1));
+    std::string bytes = test::ReadBytes(ws.At("input/甲/met.txt"));
+    bytes.replace(bytes.find("\r\n") + 2, 0, std::string("\x00\x01\x02", 3));
+    test::WriteBytes(ws.At("input/甲/met.txt"), bytes);
+    EXPECT_EQ(ws.Fails("check"),
+              "tarnwell: input/甲/met.txt line 2: not a text file: byte 1 of the line is a NUL byte (a "
+              "binary file, or text saved as UTF-16 without its byte-order mark)");
+  }
+  {
+    // Control characters of a token are shown escaped, never sent to the terminal.
+    Careless ws(test::SmallBasins(1, 1));
+    ws.SetLine("input/甲/met.txt", 5, "2000 0 4 0 \x1b[2J 10 2 0");
+    EXPECT_EQ(ws.Fails("check"), "tarnwell: input/甲/met.txt line 5: \"\\x1b[2J\" is not a number (token 4)");
+  }
+}
+
+TEST(CarelessInput, YearBlocksWithAMissingOrExtraDayAreNamedByTheirYear) {
+  {
+    Careless ws;
+    std::vector<std::string> met = FileLines(ws.At("input/乙/met.txt"));
+    met.erase(met.begin() + 100);  // a day of 2000 lost
+    ws.Write("input/乙/met.txt", met);
+    ws.BothRefuse("tarnwell: input/乙/met.txt line 367: the block of 2000 (header at line 1) has 365 "
+                  "day lines but 2000 needs 366: this is a line of 2001, not a day of 2000");
+  }
+  {
+    Careless ws;
+    std::vector<std::string> met = FileLines(ws.At("input/甲/met.txt"));
+    met.insert(met.begin() + 100, met.at(100));  // a day of 2000 twice
+    ws.Write("input/甲/met.txt", met);
+    ws.BothRefuse("tarnwell: input/甲/met.txt line 368: the block of 2000 (header at line 1) has more "
+                  "day lines than the 366 days of 2000: this line is one too many");
+  }
+  {
+    // The second sub-basin's file holds another year: it is named, not the first's.
+    test::TinyWorkspace w = test::SmallBasins(2, 1);
+    w.subBasins[1].years[0].year = 2001;
+    Careless ws(w);
+    ws.BothRefuse("tarnwell: input/乙/met.txt line 1: year block 1 is 2001, but sub-basin 1 (甲) has "
+                  "2000 there: the meteorological files of all sub-basins hold the same years in the "
+                  "same order");
+  }
+  {
+    // The outlet series with a day missing.
+    Careless ws;
+    std::vector<std::string> river = FileLines(ws.At("input/RiverDaily.in"));
+    river.erase(river.begin() + 50);
+    ws.Write("input/RiverDaily.in", river);
+    EXPECT_EQ(ws.Fails("check"),
+              "tarnwell: Input/RiverDaily.in line 367: this is no day line (a date, the discharge and "
+              "the concentration): is a day missing? the outlet block of 2000 (heading at line 1) has "
+              "365 day lines before it, and 2000 needs 366");
+  }
+}
+
+TEST(CarelessInput, ListsAndGridsThatDescribeNothing) {
+  {
+    Careless ws;
+    ws.SetLine("input/子流域.in", 1, "0");
+    ws.BothRefuse("tarnwell: input/子流域.in line 1: \"0\" (token 0): the sub-basin list must hold at "
+                  "least one sub-basin");
+  }
+  {
+    Careless ws;
+    ws.SetLine("input/甲/dem.grd", 3, "0 -9000");
+    ws.BothRefuse("tarnwell: input/甲/dem.grd line 3: the x extent runs from 0 to -9000: its maximum "
+                  "(token 1) must be above its minimum (token 0), or the cells have no size");
+  }
+}
+
+// --- the command line ------------------------------------------------------------------------
+
+TEST(CarelessInput, TheCommandLineRefusesWhatItDoesNotKnow) {
+  Careless ws(test::SmallBasins(1, 1));
+  const std::string scratch = ws.dir.Path().string();
+  const CliResult help = test::RunCli({"run", "--help"}, scratch);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Has(help.out, "--years")) << help.out;
+  EXPECT_TRUE(Has(help.out, "--threads")) << help.out;
+  const CliResult typo = test::RunCli({"check", "--workspace", ws.Root(), "--yeers", "3"}, scratch);
+  EXPECT_EQ(typo.status, 2);
+  EXPECT_TRUE(Has(typo.err, "--yeers")) << typo.err;
+  const CliResult empty = test::RunCli({"check", "--workspace"}, scratch);
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_TRUE(Has(empty.err, "--workspace")) << empty.err;
+  const CliResult nowhere = test::RunCli({"check", "--workspace", ws.dir / "no-such"}, scratch);
+  EXPECT_EQ(nowhere.status, 2);
+  const CliResult unknown = test::RunCli({"frobnicate"}, scratch);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(Has(unknown.err, "frobnicate")) << unknown.err;
+  // Nothing is ever done without a command.
+  EXPECT_EQ(test::RunCli({}, scratch).status, 2);
+}
+
+}  // namespace
+}  // namespace tarnwell
