@@ -365,17 +365,18 @@ void WriteNetcdfFiles(const std::vector<Station>& stations, const fs::path& dir,
 }
 
 // The model's area of a sub-basin: land-use codes below 150 times its cell sizes.
-double GridAreaKm2(const DsaaGrid& g) {
+double GridAreaKm2(const GridFile& g) {
   long n = 0;
   for (double v : g.values) n += v < 150 ? 1 : 0;
-  return static_cast<double>(n) * ((g.xMax - g.xMin) / g.rows) * ((g.yMax - g.yMin) / g.cols) / 1e6;
+  const double width = static_cast<double>(g.xMax - g.xMin) / g.rows, height = static_cast<double>(g.yMax - g.yMin) / g.cols;
+  return static_cast<double>(n) * width * height / 1e6;
 }
 
 }  // namespace
 
 void ExportGrid(const std::string& gridFsPath, const std::string& gridDisplay, const std::string& kind,
                 const std::string& tiffFsPath, const std::string& tiffDisplay) {
-  const DsaaGrid grid = ReadDsaaGrid(gridFsPath, gridDisplay);
+  const GridFile grid = ReadGridFile(gridFsPath, gridDisplay);
   const GridGeoref georef = GridGeorefOf(gridFsPath, gridDisplay, grid);
   std::vector<double> values = NorthFirst(georef, grid.values);
   // What the model's readers take for outside the basin becomes no-data.
@@ -418,7 +419,7 @@ std::vector<std::string> RunExport(const ExportOptions& options, std::ostream& o
     st.name = s.SubBasinName[static_cast<std::size_t>(k)];
     st.directory = "流域" + std::to_string(k);
     const std::string landUse = s.InputPath[2];
-    st.areaKm2 = GridAreaKm2(ReadDsaaGrid(session.ws.Resolve(landUse), session.Display(landUse)));
+    st.areaKm2 = GridAreaKm2(ReadGridFile(session.ws.Resolve(landUse), session.Display(landUse)));
     basinArea += st.areaKm2;
     st.results = ReadStationResults(session.ws, s.ProgramDir + "..\\Output\\" + st.directory);
     stations.push_back(std::move(st));

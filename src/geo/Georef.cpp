@@ -23,31 +23,13 @@ GridFrame GridGeoref::Frame() const {
   return f;
 }
 
-DsaaGrid ReadDsaaGrid(const std::string& fsPath, const std::string& displayName) {
+GridFile ReadGridFile(const std::string& fsPath, const std::string& displayName) {
   if (!fs::is_regular_file(fsPath)) throw FileError(displayName, 0, "cannot open the file (it does not exist)");
   TextReader file(fsPath, displayName);
-  DsaaGrid g;
-  file.ReadLine();
-  FieldLine sizes = file.ReadFields();
-  g.cols = sizes.Integer(0);
-  g.rows = sizes.Integer(1);
-  if (g.cols < 1 || g.rows < 1) throw InputError(displayName, 2, "the grid has no cells");
-  FieldLine x = file.ReadFields();
-  g.xMin = x.Real(0);
-  g.xMax = x.Real(1);
-  FieldLine y = file.ReadFields();
-  g.yMin = y.Real(0);
-  g.yMax = y.Real(1);
-  file.ReadLine();
-  g.values.reserve(static_cast<std::size_t>(g.rows) * static_cast<std::size_t>(g.cols));
-  for (int r = 0; r < g.rows; ++r) {
-    FieldLine line = file.ReadFields();
-    for (int c = 0; c < g.cols; ++c) g.values.push_back(line.Real(c));
-  }
-  return g;
+  return ParseGridFile(file, false);
 }
 
-GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displayName, const DsaaGrid& grid) {
+GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displayName, const GridFile& grid) {
   const fs::path dir = fs::path(gridFsPath).parent_path();
   const fs::path meta = dir / kGeorefFileName;
   GridGeoref g;
@@ -56,8 +38,8 @@ GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displa
     g.cols = grid.cols;
     g.west = grid.xMin;
     g.south = grid.yMin;
-    g.cellWidth = (grid.xMax - grid.xMin) / grid.rows;
-    g.cellHeight = (grid.yMax - grid.yMin) / grid.cols;
+    g.cellWidth = static_cast<double>(grid.xMax - grid.xMin) / grid.rows;
+    g.cellHeight = static_cast<double>(grid.yMax - grid.yMin) / grid.cols;
     if (!(g.cellWidth > 0) || !(g.cellHeight > 0))
       throw InputError(displayName, 3, "the header extents give no positive cell size");
     return g;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "geo/Raster.h"
+#include "inputs/WGetData.h"
 
 namespace tarnwell::geo {
 
@@ -32,18 +33,12 @@ struct GridGeoref {
   GridFrame Frame() const;  // north up
 };
 
-// A DSAA text grid as stored: header numbers and the value lines in file order.
-struct DsaaGrid {
-  int cols = 0, rows = 0;
-  double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
-  std::vector<double> values;  // rows x cols, the first value line first
-};
-
-DsaaGrid ReadDsaaGrid(const std::string& fsPath, const std::string& displayName);
+// A DSAA grid file as stored (the model's own parse of its header and value lines).
+GridFile ReadGridFile(const std::string& fsPath, const std::string& displayName);
 
 // The georeference of a grid file: georef.txt beside it when there is one (it must
 // describe a grid of the same size), else the grid's header.
-GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displayName, const DsaaGrid& grid);
+GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displayName, const GridFile& grid);
 
 // georef.txt in dir, through the model's text writers.
 void WriteGeorefFile(const std::string& dirFsPath, const std::string& dirDisplay, const GridGeoref& georef);

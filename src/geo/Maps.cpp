@@ -131,7 +131,7 @@ std::vector<std::string> WriteSubBasinMaps(Session& session, int k, const SubBas
   LoadPaths(session, k);
   const std::string terrain = s.InputPath[1];
   const std::string terrainFs = session.ws.Resolve(terrain);
-  const GridGeoref georef = GridGeorefOf(terrainFs, session.Display(terrain), ReadDsaaGrid(terrainFs, session.Display(terrain)));
+  const GridGeoref georef = GridGeorefOf(terrainFs, session.Display(terrain), ReadGridFile(terrainFs, session.Display(terrain)));
   const std::string dir = s.ProgramDir + "..\\Output\\maps";
   return WriteYearlyMaps(maps, georef, session.ws.ResolveForWriting(dir), session.Display(dir), "subbasin" + std::to_string(k),
                          format);

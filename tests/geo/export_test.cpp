@@ -277,6 +277,12 @@ TEST(ExportGrid, WithoutGeorefTheHeaderStandsIn) {
   EXPECT_DOUBLE_EQ(b.gt[5], -50);
   EXPECT_TRUE(b.wkt.empty());
   EXPECT_FLOAT_EQ(b.At(0, 0), 31);
+  // Cells that are no whole number of map units: 100 / 3 rows wide, 50 / 2 columns high.
+  test::WriteGbkLines(dir / "dem.grd", "DSAA\n2 3\n0 100\n0 50\n0 99\n11 12\n21 22\n31 32\n");
+  geo::ExportGrid(dir / "dem.grd", "dem.grd", "terrain", dir / "dem.tif", "dem.tif");
+  b = test::ReadRasterFile(dir / "dem.tif");
+  EXPECT_DOUBLE_EQ(b.gt[1], 100.0 / 3);
+  EXPECT_DOUBLE_EQ(b.gt[3], 75);
 }
 
 TEST(ExportGrid, BlankCellsBecomeNoData) {
