@@ -19,6 +19,9 @@ void AddCheckCommand(CLI::App& app, CommandMap& commands);
 void AddRunCommand(CLI::App& app, CommandMap& commands);
 void AddChartsCommand(CLI::App& app, CommandMap& commands);
 void AddBenchCommand(CLI::App& app, CommandMap& commands);
+// import and export (say they are not available when the build has no GDAL and NetCDF).
+void AddImportCommand(CLI::App& app, CommandMap& commands);
+void AddExportCommand(CLI::App& app, CommandMap& commands);
 void AddCalibrateCommand(CLI::App& app, CommandMap& commands);
 
 // This process's rank and the number of ranks of its MPI job (0 and 1 without mpirun).

@@ -49,18 +49,6 @@ struct SeriesYear {
   double area = 0;
 };
 
-// Pads UTF-8 text with blanks to a width in terminal columns: Chinese characters take two.
-std::string PadColumns(const std::string& text, int columns) {
-  int used = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    used += len >= 3 ? 2 : 1;
-    i += len;
-  }
-  return text + std::string(static_cast<std::size_t>(std::max(0, columns - used)), ' ');
-}
-
 std::string Clocktime(double seconds) {
   if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
   long s = std::lround(seconds);
@@ -189,7 +177,7 @@ class CliProgress : public ProgressObserver {
     char year[16], days[16];
     std::snprintf(year, sizeof year, "%-6d", y.year);
     std::snprintf(days, sizeof days, "%5d", n);
-    return std::string(year) + " " + PadColumns(y.name, 20) + " " + days + " " + Number(p.SumObs * y.toDepth, "%*.3f", 13) + " " +
+    return std::string(year) + " " + PadToColumns(y.name, 20) + " " + days + " " + Number(p.SumObs * y.toDepth, "%*.3f", 13) + " " +
            Number(p.SumSim * y.toDepth, "%*.3f", 13) + " " + Number(p.R, "%*.3f", 7) + " " +
            Number(fit.NSE, "%*.3f", 8) + " " + Number(fit.KGE, "%*.3f", 8) + " " +
            Number(fit.PBIAS, "%*.1f", 9) + "\n";

@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
   tarnwell::cli::AddRunCommand(app, commands);
   tarnwell::cli::AddChartsCommand(app, commands);
   tarnwell::cli::AddBenchCommand(app, commands);
+  tarnwell::cli::AddImportCommand(app, commands);
+  tarnwell::cli::AddExportCommand(app, commands);
   tarnwell::cli::AddCalibrateCommand(app, commands);
   // A first word that names no command: say so, with the commands there are.
   if (argc > 1 && argv[1][0] != '-') {

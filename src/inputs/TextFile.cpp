@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -174,6 +175,17 @@ std::string DecodeText(std::string_view bytes) {
   }
   if (IsValidUtf8(bytes)) return std::string(bytes);
   return Iconv(bytes, "GBK", "UTF-8");
+}
+
+std::string PadToColumns(const std::string& text, int columns) {
+  int used = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    used += len >= 3 ? 2 : 1;
+    i += len;
+  }
+  return text + std::string(static_cast<std::size_t>(std::max(0, columns - used)), ' ');
 }
 
 std::string EncodeGbk(std::string_view utf8) {

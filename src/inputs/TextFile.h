@@ -18,6 +18,8 @@ namespace tarnwell {
 std::vector<std::string> SplitFields(std::string_view line);
 
 bool IsValidUtf8(std::string_view bytes);
+// Pads UTF-8 text with blanks to a width in terminal columns (a Chinese character takes two).
+std::string PadToColumns(const std::string& text, int columns);
 // Bytes of a file as UTF-8: a byte-order mark is dropped; text that is not valid UTF-8 is
 // taken as GBK (code page 936).
 std::string DecodeText(std::string_view bytes);
