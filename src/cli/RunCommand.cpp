@@ -21,6 +21,9 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "app/WorkspaceLock.h"
+#ifdef TARNWELL_GEO
+#include "geo/Maps.h"
+#endif
 #include "app/RankGroup.h"
 #ifdef TARNWELL_HAVE_MPI
 #include "mpi/MpiRankGroup.h"
@@ -197,12 +200,51 @@ class CliProgress : public ProgressObserver {
 
 struct RunOptions {
   std::string workspace = ".";
+  bool maps = false;
+  std::string format = "geotiff";
   int years = 0;  // 0: the parameter file's number
   std::string parameters;
   std::string erodibility;
   std::string engine = "fused";
   int threads = 0;  // 0: every hardware thread
 };
+
+#ifdef TARNWELL_GEO
+// Writes the maps of every cell under Output/maps/: each year's GeoTIFFs as the year ends;
+// with NetCDF, every year of a sub-basin in one file at the end (so they are kept till then:
+// 48 bytes a cell a year). Works on a session of its own, as the run's sessions are busy.
+class MapWriter {
+ public:
+  MapWriter(const Session& session, geo::MapFormat format) : session_(session.ws.Root().string()), format_(format) {
+    ModelState& s = session_.state;
+    s.ProgramDir = session.state.ProgramDir;
+    s.ResizeSubBasins(session.state.SubBasinCount);
+    s.SubBasinName = session.state.SubBasinName;
+  }
+  void Take(int k, const CellMaps& m) {
+    geo::YearlyCellMaps year{m.year, m.precipitation, m.evapotranspiration, m.runoff, m.soilLoss, m.waterTableDepth,
+                             m.snowPack};
+    geo::SubBasinMaps& kept = maps_[k];
+    kept.rows = m.rows;
+    kept.cols = m.cols;
+    if (format_ == geo::MapFormat::Netcdf) {
+      kept.years.push_back(std::move(year));
+      return;
+    }
+    kept.years.assign(1, std::move(year));
+    geo::WriteSubBasinMaps(session_, k, kept, format_);
+  }
+  void Finish() {
+    if (format_ != geo::MapFormat::Netcdf) return;
+    for (auto& [k, kept] : maps_) geo::WriteSubBasinMaps(session_, k, kept, format_);
+  }
+
+ private:
+  Session session_;
+  geo::MapFormat format_;
+  std::map<int, geo::SubBasinMaps> maps_;
+};
+#endif
 
 // The start-up of a run: the lock, start-up and the --parameters copy, all of which write.
 void StartUp(Session& session, const RunOptions& options, std::unique_ptr<WorkspaceLock>& lock) {
@@ -268,6 +310,16 @@ int RunSimulation(const RunOptions& options) {
   const int threads = options.threads > 0 ? options.threads : std::max(1, static_cast<int>(hardware));
   driver.RunSideBySide(threads, [name = options.engine](int t) { return MakeDayEngine(name, t); });
   driver.DistributeOver(group.get());
+#ifdef TARNWELL_GEO
+  std::unique_ptr<MapWriter> maps;
+  if (options.maps) {
+    maps = std::make_unique<MapWriter>(session, options.format == "netcdf" ? geo::MapFormat::Netcdf
+                                                                          : geo::MapFormat::GeoTiff);
+    driver.KeepCellMaps([&maps](int k, const CellMaps& m) { maps->Take(k, m); });
+  }
+#else
+  if (options.maps) throw std::invalid_argument("this build writes no maps (built without GDAL and NetCDF)");
+#endif
   // A run alone on its workspace reads its inputs once, at its check, when they take at most
   // a quarter of the machine's memory (a 2000 x 2000 sub-basin's three grids take 96 MB).
   const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
@@ -283,6 +335,9 @@ int RunSimulation(const RunOptions& options) {
     throw;
   }
   progress.EndLine();
+#ifdef TARNWELL_GEO
+  if (maps) maps->Finish();
+#endif
   if (leader) progress.PrintSummary(std::cout);
   return 0;
 }
@@ -303,6 +358,11 @@ void AddRunCommand(CLI::App& app, CommandMap& commands) {
   run->add_option("--engine", o->engine, "fused (default) or reference; both give the same files")
       ->check(CLI::IsMember({"fused", "reference"}));
   AddThreadsOption(*run, o->threads, "threads of the fused engine (default: every hardware thread)");
+  run->add_flag("--maps", o->maps,
+                "keep maps of every cell and year (precipitation, evapotranspiration, runoff, soil loss, "
+                "water-table depth, snow) and write them under Output/maps/");
+  run->add_option("--format", o->format, "the maps as geotiff (default), or also netcdf: one file per sub-basin")
+      ->check(CLI::IsMember({"geotiff", "netcdf"}));
   commands[run] = [o] { return RunSimulation(*o); };
 }
 
