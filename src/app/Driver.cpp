@@ -277,24 +277,27 @@ void Driver::ExchangeYear(const std::vector<int>& mine) {
   }
 }
 
-// Side by side pays when the sub-basins can share the threads evenly: a sub-basin's year
-// costs about its inside cells (the days) plus a share of all its cells (reading and
-// preparing the grids). One after the other, the threads split each sub-basin's rows, but
-// reading and preparing stay on one thread; side by side, each lane does all of its own.
-// The longest lane (largest sub-basins first, each to the least loaded lane) decides.
+// Side by side pays when the sub-basins can share the threads evenly. In units of one cell's
+// year of days, a sub-basin's year costs its inside cells (the days, which the threads can
+// split by rows), a share of all its cells (reading and preparing the grids, on one thread)
+// and a fixed part (its meteorological year, its five files appended day by day, on one
+// thread). One after the other, only the days are shared; side by side, each lane does all
+// of its own. The longest lane (largest sub-basins first, each to the least loaded lane)
+// decides.
 int Driver::LanesFor(int subBasins) const {
   if (threads_ <= 1 || subBasins <= 1 || !makeEngine_ || sizes_.size() != static_cast<std::size_t>(subBasins))
     return 1;
-  constexpr double kPreparing = 0.3;  // per cell of the grid, against a cell's year of days
+  constexpr double kPreparing = 0.04;  // per cell of the grid
+  constexpr double kFixed = 1000;      // per sub-basin's year
   const int lanes = std::min(threads_, subBasins);
   if (alwaysSideBySide_) return lanes;
   const double rowThreads = threads_ / lanes;
   double oneByOne = 0;
   std::vector<double> cost;
   for (const SubBasinCheck& c : sizes_) {
-    const double grid = static_cast<double>(c.rows) * c.cols;
-    oneByOne += static_cast<double>(c.insideCells) / threads_ + kPreparing * grid;
-    cost.push_back(static_cast<double>(c.insideCells) / rowThreads + kPreparing * grid);
+    const double own = kPreparing * static_cast<double>(c.rows) * c.cols + kFixed;
+    oneByOne += static_cast<double>(c.insideCells) / threads_ + own;
+    cost.push_back(static_cast<double>(c.insideCells) / rowThreads + own);
   }
   std::sort(cost.begin(), cost.end(), std::greater<>());
   std::vector<double> load(static_cast<std::size_t>(lanes), 0.0);
