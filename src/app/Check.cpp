@@ -24,13 +24,8 @@ namespace {
 Session ScratchSessionOf(const Session& session) {
   Session scratch(session.ws.Root().string());
   ModelState& s = scratch.state;
-  const ModelState& from = session.state;
-  s.ProgramDir = from.ProgramDir;
-  s.ParamFilePath = from.ParamFilePath.empty() ? from.ProgramDir + kParamFilePath : from.ParamFilePath;
-  s.ResizeSubBasins(from.SubBasinCount);
-  s.SubBasinName = from.SubBasinName;
-  s.SubBasinK = from.SubBasinK;
-  s.SubBasinX = from.SubBasinX;
+  s.TakeSubBasinTable(session.state);
+  if (s.ParamFilePath.empty()) s.ParamFilePath = s.ProgramDir + kParamFilePath;
   scratch.params.ErodibilityMode = session.params.ErodibilityMode;
   return scratch;
 }

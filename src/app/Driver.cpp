@@ -344,14 +344,8 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
       try {
         {
           std::lock_guard<std::mutex> hold(publish_);
-          ls.ProgramDir = s.ProgramDir;
+          if (ls.SubBasinCount != s.SubBasinCount) ls.TakeSubBasinTable(s);
           ls.ParamFilePath = s.ParamFilePath;
-          ls.SubBasinCount = s.SubBasinCount;
-          ls.SubBasinName = s.SubBasinName;
-          ls.SubBasinK = s.SubBasinK;
-          ls.SubBasinX = s.SubBasinX;
-          ls.SubBasinFlow.resize(s.SubBasinFlow.size());
-          ls.SubBasinSediment.resize(s.SubBasinSediment.size());
           ls.YearEndState = s.YearEndState;
           ls.YearIndex = s.YearIndex;
           ls.MetLinesRead = s.MetLinesRead;

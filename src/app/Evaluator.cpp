@@ -40,13 +40,7 @@ BasinEvaluator::BasinEvaluator(const Session& session, int years)
   const std::vector<SubBasinCheck> checked = CheckInputs(session, years_, inputs.get());
   calendarYears_ = checked.front().years;
   inputs_ = std::move(inputs);
-  const ModelState& s = session.state;
-  table_.ProgramDir = s.ProgramDir;
-  table_.ParamFilePath = s.ParamFilePath;
-  table_.ResizeSubBasins(s.SubBasinCount);
-  table_.SubBasinName = s.SubBasinName;
-  table_.SubBasinK = s.SubBasinK;
-  table_.SubBasinX = s.SubBasinX;
+  table_.TakeSubBasinTable(session.state);
 }
 
 BasinEvaluator::~BasinEvaluator() = default;
@@ -54,12 +48,7 @@ BasinEvaluator::~BasinEvaluator() = default;
 std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) const {
   Session session(root_);
   ModelState& s = session.state;
-  s.ProgramDir = table_.ProgramDir;
-  s.ParamFilePath = table_.ParamFilePath;
-  s.ResizeSubBasins(table_.SubBasinCount);
-  s.SubBasinName = table_.SubBasinName;
-  s.SubBasinK = table_.SubBasinK;
-  s.SubBasinX = table_.SubBasinX;
+  s.TakeSubBasinTable(table_);
   session.params = params;
   session.params.SimYears = years_;
 

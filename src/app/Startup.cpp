@@ -92,6 +92,14 @@ void FormCreate(Session& session) {
     CreateEmptyFile(session.ws.ResolveForWriting(mark), session.ws.Display(mark));
 }
 
+void ReadStartUp(Session& session) {
+  ModelState& s = session.state;
+  s.ProgramDir = session.ws.ProgramDir();
+  TextReader list = session.Open(s.ProgramDir + kSubBasinListPath);
+  LoadSubBasinList(session, list);
+  s.ParamFilePath = s.ProgramDir + kParamFilePath;
+}
+
 void CopyDefaultFiles(Session& session) {
   const ModelState& s = session.state;
   // The default files restore the current ones inside the parameters directory. A missing

@@ -15,6 +15,10 @@ void LoadSubBasinList(Session& session, TextReader& file);
 // The five input paths of sub-basin k from the current path file; entry 4 is always the
 // shared season file.
 void LoadPaths(Session& session, int k);
+// What start-up reads, without writing anything: the program directory, the sub-basin list
+// and the parameter file's path (the other processes of a run spread over machines, which
+// rank 0 has started up).
+void ReadStartUp(Session& session);
 // Copies the default path and parameter files over the current ones.
 void CopyDefaultFiles(Session& session);
 // The whole start-up sequence. Throws when the sub-basin list cannot be read (the rest

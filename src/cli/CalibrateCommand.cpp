@@ -120,7 +120,7 @@ std::vector<int> SimulatedYears(const Session& session, int years) {
 
 // How many years the simulation must run to reach every year the file names, which must be
 // among the years the meteorological files hold, in order from the first.
-int YearsToSimulate(const Session& session, const CalibrationConfig& config, int firstYear) {
+int YearsToSimulate(const CalibrationConfig& config, int firstYear) {
   const int needed = config.LastYear() - firstYear + 1;
   if (needed < 1)
     throw InputError(config.file, 0,
@@ -185,13 +185,7 @@ int Calibrate(const CalibrateOptions& o) {
     FormCreate(session);
   }
   ranks.Agree(std::string());
-  if (!ranks.Leader()) {
-    ModelState& s = session.state;
-    s.ProgramDir = session.ws.ProgramDir();
-    TextReader list = session.Open(s.ProgramDir + kSubBasinListPath);
-    LoadSubBasinList(session, list);
-    s.ParamFilePath = s.ProgramDir + kParamFilePath;
-  }
+  if (!ranks.Leader()) ReadStartUp(session);
   const auto [configPath, configName] = ConfigPath(session, o);
 
   if (o.init) {
@@ -226,7 +220,7 @@ int Calibrate(const CalibrateOptions& o) {
     if (!o.workers.empty()) overrides.workers = o.workers;
     ApplyOverrides(config, overrides);
     const int firstYear = SimulatedYears(session, 1).front();
-    whole = std::make_unique<BasinEvaluator>(session, YearsToSimulate(session, config, firstYear));
+    whole = std::make_unique<BasinEvaluator>(session, YearsToSimulate(config, firstYear));
     simulated = whole->CalendarYears();
     CheckNamedYears(config, simulated);
     searchYears = IndexAfter(simulated, config.calibrationYears.back());

@@ -216,10 +216,7 @@ struct RunOptions {
 class MapWriter {
  public:
   MapWriter(const Session& session, geo::MapFormat format) : session_(session.ws.Root().string()), format_(format) {
-    ModelState& s = session_.state;
-    s.ProgramDir = session.state.ProgramDir;
-    s.ResizeSubBasins(session.state.SubBasinCount);
-    s.SubBasinName = session.state.SubBasinName;
+    session_.state.TakeSubBasinTable(session.state);
   }
   void Take(int k, const CellMaps& m) {
     geo::YearlyCellMaps year{m.year, m.precipitation, m.evapotranspiration, m.runoff, m.soilLoss, m.waterTableDepth,
@@ -286,13 +283,7 @@ int RunSimulation(const RunOptions& options) {
       }
     }
     group->Agree(problem);
-    if (!leader) {
-      ModelState& s = session.state;
-      s.ProgramDir = session.ws.ProgramDir();
-      TextReader list = session.Open(s.ProgramDir + kSubBasinListPath);
-      LoadSubBasinList(session, list);
-      s.ParamFilePath = s.ProgramDir + kParamFilePath;
-    }
+    if (!leader) ReadStartUp(session);
   }
   ModelState& s = session.state;
   session.params.ErodibilityMode = options.erodibility == "nonuniform" ? 1 : 0;

@@ -80,13 +80,6 @@ GridHeader ReadHeader(TextReader& file, bool readZ) {
   return h;
 }
 
-void StoreGeometry(ModelState& s, const GridHeader& h) {
-  s.GridXMin = h.xMin;
-  s.GridXMax = h.xMax;
-  s.GridYMin = h.yMin;
-  s.GridYMax = h.yMax;
-}
-
 }  // namespace
 
 long long MaxGridCells() {

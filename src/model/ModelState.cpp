@@ -51,6 +51,15 @@ void ModelState::ResizeSubBasins(int n) {
   YearEndState.assign(static_cast<std::size_t>(n) + 1, std::array<double, 11>{});
 }
 
+void ModelState::TakeSubBasinTable(const ModelState& from) {
+  ProgramDir = from.ProgramDir;
+  ParamFilePath = from.ParamFilePath;
+  ResizeSubBasins(from.SubBasinCount);
+  SubBasinName = from.SubBasinName;
+  SubBasinK = from.SubBasinK;
+  SubBasinX = from.SubBasinX;
+}
+
 std::size_t ModelState::GridBytes() const {
   std::size_t total = CellFlag.capacity() * sizeof(int32_t);
   ForEachRealGrid(const_cast<ModelState&>(*this),

@@ -127,6 +127,9 @@ struct ModelState {
   void ClearGrids();
   // Sizes the sub-basin tables for n sub-basins (whole-basin and carry-over included).
   void ResizeSubBasins(int n);
+  // The program directory, the parameter file's path and the sub-basin list of another
+  // state, for a state of its own over the same workspace (tables sized, nothing simulated).
+  void TakeSubBasinTable(const ModelState& from);
   // Bytes held by the per-cell grids.
   std::size_t GridBytes() const;
 };

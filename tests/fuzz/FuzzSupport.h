@@ -69,6 +69,14 @@ inline void CheckNamesFile(const TarnwellError& e, const std::string& name) {
 
 // Columns and rows of a grid header as the readers would take them (line 2); false when
 // they would not convert.
+// Lines of a text as the readers count them: a line ends at LF, CR LF or a lone CR.
+inline long LineCount(const std::string& bytes) {
+  long ends = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++ends;
+  return ends + 1;
+}
+
 inline bool PeekGridSize(const std::string& bytes, long long& cols, long long& rows) {
   TextReader r = TextReader::FromString(bytes, "peek");
   std::optional<FieldLine> read;

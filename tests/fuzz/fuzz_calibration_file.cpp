@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)c.Space();
   } catch (const TarnwellError& e) {
     fuzz::CheckNamesFile(e, "calibration.txt");
-    const long lines = static_cast<long>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    const long lines = fuzz::LineCount(bytes);
     if (e.Line() < 0 || e.Line() > lines) fuzz::Broken("error outside the file's lines");
   }
   return 0;
