@@ -14,4 +14,6 @@ trap 'rm -rf "$work"' EXIT
 cp -r "$here/examples/demo/input" "$here/examples/demo/Parameters" "$work/"
 mkdir -p "$out"
 export LANG=C.UTF-8
+# The yearly maps of every cell come from a command-line run with maps (when it is built).
+if [ -x "$build/tarnwell" ]; then "$build/tarnwell" run --maps --workspace "$work" >/dev/null; fi
 xvfb-run -a -s "-screen 0 1280x900x24" "$gui" --workspace "$work" --capture "$out"

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -35,6 +36,7 @@
 #include "gui/Form3.h"
 #include "gui/Form4.h"
 #include "gui/MapMaker.h"
+#include "gui/YearlyMaps.h"
 #include "gui/WindowProgress.h"
 #include "model/Errors.h"
 
@@ -253,6 +255,31 @@ void TForm1::BuildLayout() {
   image4_ = MapImage("Image4", tabSheet6_);
   image3_ = MapImage("Image3", tabSheet5_);
   image5_ = MapImage("Image5", tabSheet7_);
+  // After the terrain's maps, the yearly maps of every cell that a run with maps kept.
+  for (std::size_t q = 0; q < YearlyQuantities().size(); ++q) {
+    const std::string page = "TabSheet" + std::to_string(9 + q);
+    const std::string image = "Image" + std::to_string(9 + q);
+    QWidget* sheet = Page(pageControl2_, page.c_str(), YearlyQuantities()[q].title);
+    yearlyImages_.push_back(MapImage(image.c_str(), sheet));
+    auto* hint = new QLabel(NoYearlyMapsHint(), sheet);
+    hint->setObjectName(QString("YearlyHint%1").arg(q + 1));
+    hint->setFont(SongTi(12));
+    hint->setGeometry(40, 40, 700, 90);
+    yearlyHints_.push_back(hint);
+  }
+  comboBoxYear_ = new QComboBox(panel3_);
+  comboBoxYear_->setObjectName("ComboBoxYear");
+  comboBoxYear_->setFont(SongTi(12));
+  comboBoxYear_->setGeometry(kWorkWidth - 90, 0, 90, 26);
+  comboBoxYear_->raise();
+  comboBoxYear_->hide();
+  connect(comboBoxYear_, &QComboBox::activated, this, [this](int index) {
+    const int year = comboBoxYear_->itemText(index).toInt();
+    StartAction([this, year] { DrawYearlyMaps(year); });
+  });
+  connect(pageControl2_, &QTabWidget::currentChanged, this, [this](int index) {
+    comboBoxYear_->setVisible(index >= 3 && comboBoxYear_->count() > 0);
+  });
   pageControl2_->setCurrentWidget(tabSheet5_);
   panel3_->hide();
 }
@@ -406,7 +433,9 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::Button4Click() {
-  StartAction([this] {
+  // The yearly maps stay on the year chosen before when the sub-basin has it.
+  const int year = comboBoxYear_->count() > 0 ? comboBoxYear_->currentText().toInt() : 0;
+  StartAction([this, year] {
     DrawMaps(session_, [this](int map, const QImage& picture) {
       QMetaObject::invokeMethod(this, [this, map, picture] {
         if (map == 1) ShowMapsPanel();
@@ -414,11 +443,39 @@ void TForm1::Button4Click() {
         images[map - 1]->SetPicture(picture);
       }, Qt::QueuedConnection);
     });
+    DrawYearlyMaps(year);
   }, [this] {
     // The selection follows the clamp of the whole-basin entry.
     const int k = session_.state.SelectedSubBasin;
     if (k >= 1 && k <= listBox1_->count()) listBox1_->setCurrentRow(k - 1);
   });
+}
+
+void TForm1::DrawYearlyMaps(int year) {
+  const int k = session_.state.SelectedSubBasin;
+  const std::vector<int> years = YearlyMapYears(session_, k);
+  int shown = 0;
+  std::vector<QImage> pictures;
+  if (!years.empty()) {
+    shown = std::find(years.begin(), years.end(), year) != years.end() ? year : years.back();
+    for (std::size_t q = 0; q < YearlyQuantities().size(); ++q)
+      pictures.push_back(DrawYearlyMap(session_, k, static_cast<int>(q), shown));
+  }
+  QMetaObject::invokeMethod(this, [this, years, shown, pictures] { ShowYearlyMaps(years, shown, pictures); },
+                            Qt::QueuedConnection);
+}
+
+void TForm1::ShowYearlyMaps(const std::vector<int>& years, int year, const std::vector<QImage>& pictures) {
+  comboBoxYear_->clear();
+  for (int y : years) comboBoxYear_->addItem(QString::number(y));
+  comboBoxYear_->setCurrentText(QString::number(year));
+  comboBoxYear_->setVisible(pageControl2_->currentIndex() >= 3 && !years.empty());
+  for (std::size_t q = 0; q < yearlyImages_.size(); ++q) {
+    const bool has = q < pictures.size();
+    if (has) yearlyImages_[q]->SetPicture(pictures[q]);
+    yearlyImages_[q]->setVisible(has);
+    yearlyHints_[q]->setVisible(!has);
+  }
 }
 
 void TForm1::Button5Click() {

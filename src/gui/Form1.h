@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QFutureWatcher>
+#include <QImage>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "viewer/ResultsReader.h"
 
 class QAction;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -102,6 +104,11 @@ class TForm1 : public QMainWindow {
   // Window changes asked for by the model's actions (always on the window's thread).
   void ShowResultsPanel(bool runStage);
   void ShowMapsPanel();
+  // On the worker thread: the yearly maps of every cell of the selected sub-basin for a
+  // year (the last there is when it has not that one), posted to the window, which shows
+  // the hint where the run kept none.
+  void DrawYearlyMaps(int year);
+  void ShowYearlyMaps(const std::vector<int>& years, int year, const std::vector<QImage>& pictures);
   void ShowStatTables(const ResultTables& tables);
   void ShowCharts(const ChartSnapshot& chart);
   // On the worker thread: the tables of the files the driver or viewer has bound, the
@@ -137,6 +144,10 @@ class TForm1 : public QMainWindow {
           *tabSheet7_ = nullptr, *tabSheet8_ = nullptr;
   ImageControl *image1_ = nullptr, *image2_ = nullptr, *image7_ = nullptr;
   ImageControl *image3_ = nullptr, *image4_ = nullptr, *image5_ = nullptr;
+  // The pages of the yearly maps: their pictures, their hints and the year chooser.
+  std::vector<ImageControl*> yearlyImages_;
+  std::vector<QLabel*> yearlyHints_;
+  QComboBox* comboBoxYear_ = nullptr;
   QTableWidget *stringGrid1_ = nullptr, *stringGrid2_ = nullptr;
   QAction *x1_ = nullptr, *s1_ = nullptr, *s2_ = nullptr, *n3_ = nullptr, *n1_ = nullptr,
           *n2_ = nullptr;

@@ -134,6 +134,7 @@ bool HasData(MapKind kind, const MapGrid& grid, double v) {
     case MapKind::Terrain: return v > 0 && v < 2e30 && v < grid.zMax;
     case MapKind::LandUse: return v < 150;
     case MapKind::Slope: return v >= 0 && v <= 2e30;
+    case MapKind::Yearly: return std::isfinite(v);
   }
   return false;
 }

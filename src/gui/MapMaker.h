@@ -28,7 +28,8 @@ struct ColourMap {
 // "ColorMap ..." then "position red green blue [alpha]" per line.
 ColourMap ReadColourFile(const Session& session, const std::string& modelPath);
 
-enum class MapKind { Slope, Terrain, LandUse };
+// Yearly: a yearly map of every cell, NaN outside the sub-basin.
+enum class MapKind { Slope, Terrain, LandUse, Yearly };
 
 // A DSAA grid as the maps read it, rows in file order. The first value line holds the
 // lowest y, the south edge: the maps are drawn north up, so it is the bottom row of the

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
@@ -17,6 +19,9 @@
 #include "gui/Form1.h"
 #include "inputs/TextFile.h"
 #include "model/ModelState.h"
+#ifdef TARNWELL_HAVE_GEO
+#include "geo/Maps.h"
+#endif
 
 namespace tarnwell {
 namespace {
@@ -252,6 +257,106 @@ TEST(MapsFromWindow, DrawsTheThreeMapsAndTheWholeBasinEntryDrawsTheLastSubBasin)
   EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image3")->HasPicture());
   EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image5")->HasPicture());
 }
+
+#ifdef TARNWELL_HAVE_GEO
+// Yearly maps of sub-basin 1 as "run --maps" leaves them: 3 x 4 cells, the first model row
+// the south edge; in each year one cell far above the others, at the south-west corner in
+// the last year and at the north-east one in the first.
+void WriteYearlyMaps(const test::TempDir& dir) {
+  geo::SubBasinMaps maps;
+  maps.rows = 3;
+  maps.cols = 4;
+  for (int year : {1990, 1991}) {
+    std::vector<double> grid(12, 10.0);
+    grid[year == 1991 ? 0 : 11] = 1000.0;
+    grid[5] = std::nan("");  // outside the sub-basin
+    maps.years.push_back({year, grid, grid, grid, grid, grid, grid});
+  }
+  geo::GridGeoref georef;
+  georef.rows = 3;
+  georef.cols = 4;
+  georef.cellWidth = georef.cellHeight = 500;
+  const fs::path out = dir.Path() / "Output" / "maps";
+  geo::WriteYearlyMaps(maps, georef, out.string(), "Output/maps", "subbasin1", geo::MapFormat::GeoTiff);
+}
+
+// Mean darkness (765 less r + g + b) of the south-west and north-east quarters of a map's
+// cells, which fill the middle of the 780 x 500 picture.
+std::pair<double, double> SouthWestAndNorthEast(const QImage& map) {
+  QRect box;
+  for (int y = 34; y < map.height(); ++y)
+    for (int x = 0; x < map.width() - 130; ++x)
+      if (map.pixelColor(x, y) != Qt::white) box |= QRect(x, y, 1, 1);
+  auto darkness = [&](QRect part) {
+    double sum = 0;
+    for (int y = part.top(); y <= part.bottom(); ++y)
+      for (int x = part.left(); x <= part.right(); ++x) {
+        const QColor c = map.pixelColor(x, y);
+        sum += 765 - c.red() - c.green() - c.blue();
+      }
+    return sum / (part.width() * part.height());
+  };
+  const int w = box.width() / 4, h = box.height() / 3;
+  return {darkness(QRect(box.left() + 3, box.bottom() - h + 3, w - 6, h - 6)),
+          darkness(QRect(box.right() - w + 3, box.top() + 3, w - 6, h - 6))};
+}
+
+TEST(MapsFromWindow, YearlyMapsOfEveryCellBesideTheTerrainsWithAYearChooser) {
+  test::TempDir dir;
+  Window w(dir);
+  WriteColourFiles(dir);
+  auto* pages = Child<QTabWidget>(&w.form1, "PageControl2");
+  auto* year = Child<QComboBox>(&w.form1, "ComboBoxYear");
+  ASSERT_EQ(pages->count(), 9);
+  EXPECT_EQ(pages->tabText(3), "年降水量");
+  EXPECT_EQ(pages->tabText(6), "年土壤流失量");
+
+  // Before a run with maps each yearly page says how to make them.
+  w.Click("Button4");
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  for (int q = 1; q <= 6; ++q) {
+    auto* hint = Child<QLabel>(&w.form1, ("YearlyHint" + std::to_string(q)).c_str());
+    EXPECT_FALSE(hint->isHidden()) << q;
+    EXPECT_TRUE(hint->text().contains("tarnwell run --maps")) << hint->text().toStdString();
+    EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, ("Image" + std::to_string(8 + q)).c_str())->isHidden()) << q;
+  }
+  EXPECT_EQ(year->count(), 0);
+
+  // With the maps of two years: the last year is shown, north up, and the chooser appears on
+  // the yearly pages only.
+  WriteYearlyMaps(dir);
+  w.DoubleClick(0);
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  ASSERT_EQ(year->count(), 2);
+  EXPECT_EQ(year->currentText(), "1991");
+  EXPECT_TRUE(year->isHidden());  // the slope map's page is in front
+  pages->setCurrentIndex(3);
+  EXPECT_FALSE(year->isHidden());
+  for (int q = 1; q <= 6; ++q) {
+    EXPECT_TRUE(Child<QLabel>(&w.form1, ("YearlyHint" + std::to_string(q)).c_str())->isHidden()) << q;
+    EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, ("Image" + std::to_string(8 + q)).c_str())->HasPicture()) << q;
+  }
+  auto* precipitation = Child<gui::ImageControl>(&w.form1, "Image9");
+  auto [southWest, northEast] = SouthWestAndNorthEast(precipitation->Picture());
+  EXPECT_GT(southWest, northEast + 100);
+
+  // Another year from the chooser; the next drawing of the maps keeps it.
+  year->activated(0);
+  w.form1.WaitUntilIdle();
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  std::tie(southWest, northEast) = SouthWestAndNorthEast(precipitation->Picture());
+  EXPECT_GT(northEast, southWest + 100);
+  w.Click("Button4");
+  EXPECT_EQ(year->currentText(), "1990");
+
+  // A sub-basin without yearly maps shows the hints again.
+  w.DoubleClick(1);
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  EXPECT_EQ(year->count(), 0);
+  EXPECT_TRUE(year->isHidden());
+  EXPECT_FALSE(Child<QLabel>(&w.form1, "YearlyHint1")->isHidden());
+}
+#endif
 
 // Rows of the plot (below the legend) holding a pixel of the colour between x = 100 and
 // x = 700.

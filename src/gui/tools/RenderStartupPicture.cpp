@@ -1,7 +1,8 @@
 // Renders the start-up picture of the main window: a shaded relief of the demo basin's
 // sub-basins, each terrain grid placed at its own lower-left corner, lit from the
-// north-west. As the model reads them, value line 1 is the northernmost row, and the cell
-// width is the x extent over the number of rows (the height the y extent over the columns).
+// north-west, north up: value line 1 of a grid is its southernmost row. As the model reads
+// them, the cell width is the x extent over the number of rows (the height the y extent over
+// the columns).
 // Usage: tarnwell-startup-picture OUT.png GRID.grd [GRID.grd ...]
 #include <QApplication>
 #include <QColor>
@@ -21,7 +22,7 @@ namespace {
 struct Grid {
   int cols = 0, rows = 0;
   double xmin = 0, xmax = 0, ymin = 0, ymax = 0, zmin = 0, zmax = 0;
-  std::vector<double> z;  // row 0 = northernmost
+  std::vector<double> z;  // row 0 = southernmost
   double Dx() const { return (xmax - xmin) / rows; }
   double Dy() const { return (ymax - ymin) / cols; }
   bool Inside(double v) const { return v > 0 && v < 2e30 && v <= zmax; }
@@ -91,7 +92,7 @@ int main(int argc, char** argv) {
       for (int px = 0; px < W; ++px) {
         const double x = xmin + (px - ox) / scale, y = ymax - (py - oy) / scale;
         const int c = static_cast<int>(std::floor((x - g.xmin) / dx));
-        const int r = g.rows - 1 - static_cast<int>(std::floor((y - g.ymin) / dy));
+        const int r = static_cast<int>(std::floor((y - g.ymin) / dy));
         if (c < 0 || c >= g.cols || r < 0 || r >= g.rows) continue;
         const double v = at(r, c);
         if (!g.Inside(v)) continue;
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
         };
         const double exaggerate = 4;
         const double gx = (z(r, c + 1) - z(r, c - 1)) / (2 * dx) * exaggerate;
-        const double gy = (z(r - 1, c) - z(r + 1, c)) / (2 * dy) * exaggerate;
+        const double gy = (z(r + 1, c) - z(r - 1, c)) / (2 * dy) * exaggerate;
         const double slope = std::atan(std::hypot(gx, gy));
         const double aspect = std::atan2(gy, -gx);
         double shade = std::sin(alt) * std::cos(slope) +
