@@ -99,6 +99,10 @@ std::vector<std::string> SplitFields(std::string_view line) {
 bool IsValidUtf8(std::string_view s) {
   std::size_t i = 0;
   while (i < s.size()) {
+    // Model files are mostly ASCII: eight bytes at a time while no high bit is set.
+    std::uint64_t word;
+    while (i + 8 <= s.size() && (std::memcpy(&word, s.data() + i, 8), (word & 0x8080808080808080ULL) == 0)) i += 8;
+    if (i >= s.size()) break;
     unsigned char c = static_cast<unsigned char>(s[i]);
     int extra;
     unsigned int cp;
@@ -217,14 +221,27 @@ bool ParseInteger(std::string_view t, int& value) {
 bool ParseReal(std::string_view t, double& value) {
   // Validate the decimal form first: from_chars alone would accept "inf" and "nan".
   std::size_t i = 0, n = t.size();
+  const bool negative = i < n && t[i] == '-';
   if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
-  std::size_t digits = 0;
-  while (i < n && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+  std::size_t digits = 0, fraction = 0;
+  std::uint64_t mantissa = 0;
+  for (; i < n && t[i] >= '0' && t[i] <= '9'; ++i, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(t[i] - '0');
   if (i < n && t[i] == '.') {
     ++i;
-    while (i < n && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    for (; i < n && t[i] >= '0' && t[i] <= '9'; ++i, ++digits, ++fraction)
+      mantissa = mantissa * 10 + static_cast<unsigned>(t[i] - '0');
   }
   if (digits == 0) return false;
+  if (i == n && digits <= 15) {
+    // The common case, as grid and weather files write numbers: at most 15 digits and no
+    // exponent. The digits are an exact integer and 10^fraction an exact double, so one
+    // division rounds once, to the value from_chars gives.
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double v = static_cast<double>(mantissa) / kPowers[fraction];
+    value = negative ? -v : v;
+    return true;
+  }
   if (i < n && (t[i] == 'e' || t[i] == 'E')) {
     ++i;
     if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
@@ -348,6 +365,7 @@ bool HasUtf16Mark(std::string_view bytes, const char*& encoding) {
 void TextReader::Take(std::string bytes) {
   raw_ = std::move(bytes);
   pos_ = 0;
+  lfFrom_ = 1, nextLf_ = 0;
   const char* utf16 = nullptr;
   if (HasUtf16Mark(raw_, utf16)) {
     // Saved as "Unicode" by a Windows editor: decoded here, so every line is UTF-8 text.
@@ -363,8 +381,16 @@ void TextReader::Take(std::string bytes) {
 }
 
 void TextReader::LineEnd(std::size_t pos, std::size_t& stop, std::size_t& next) const {
-  const std::size_t at = raw_.find_first_of("\r\n", pos);
-  if (at == std::string::npos) {
+  // The next LF is found once and kept while reading moves towards it, so a file whose
+  // lines end in a lone CR (no LF at all) is not searched to its end for every line.
+  if (!(lfFrom_ <= pos && pos <= nextLf_)) {
+    const void* lf = std::memchr(raw_.data() + pos, '\n', raw_.size() - pos);
+    nextLf_ = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - raw_.data()) : raw_.size();
+    lfFrom_ = pos;
+  }
+  const void* cr = std::memchr(raw_.data() + pos, '\r', nextLf_ - pos);
+  const std::size_t at = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - raw_.data()) : nextLf_;
+  if (at >= raw_.size()) {
     stop = next = raw_.size();
     return;
   }
@@ -398,6 +424,7 @@ TextReader TextReader::OpenAt(const std::string& fsPath, std::string displayName
       r.name_ = std::move(displayName);
       r.modified_ = rest.modified;
       r.raw_ = std::move(rest.bytes);
+      r.lfFrom_ = 1, r.nextLf_ = 0;
       r.base_ = at.byteOffset;
       r.line_ = at.linesDone;
       r.encoding_ = at.encoding;
@@ -423,6 +450,18 @@ std::string TextReader::ReadLine() {
                         " of the line is a NUL byte (a binary file, or text saved as UTF-16 "
                         "without its byte-order mark)");
   return DecodeLine(bytes, encoding_);
+}
+
+bool TextReader::ReadLineBytes(std::string_view& bytes) {
+  if (pos_ >= raw_.size()) return false;
+  std::size_t stop = 0, next = 0;
+  LineEnd(pos_, stop, next);
+  const std::string_view line = std::string_view(raw_).substr(pos_, stop - pos_);
+  if (line.find('\0') != std::string_view::npos) return false;
+  bytes = line;
+  pos_ = next;
+  ++line_;
+  return true;
 }
 
 void TextReader::SkipLines(long count) {

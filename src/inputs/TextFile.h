@@ -110,6 +110,12 @@ class TextReader {
     std::string text = ReadLine();
     return FieldLine(std::move(text), name_, line_);
   }
+  // The next line's bytes as the reader holds them, for the fast path of readers of number
+  // lines (a view into the reader, valid while it lives). Separators, signs, digits and
+  // points are the same bytes in every encoding the reader takes, so a line whose tokens
+  // all convert gives the values ReadFields would. False at the end of the file and for a
+  // line holding a NUL byte; nothing is read then, and ReadLine gives the error.
+  bool ReadLineBytes(std::string_view& bytes);
   void SkipLines(long count);
   long LineNumber() const { return line_; }  // number of the line read last
   bool AtEnd() const { return pos_ >= raw_.size(); }
@@ -134,6 +140,8 @@ class TextReader {
   std::uint64_t base_ = 0;
   TextEncoding encoding_ = TextEncoding::Utf8;
   std::int64_t modified_ = 0;
+  // The first LF at or after lfFrom_ (raw_.size() when there is none): see LineEnd.
+  mutable std::size_t lfFrom_ = 1, nextLf_ = 0;
 };
 
 // Writers: every write opens for appending, writes whole lines (GBK, CR LF) and closes,

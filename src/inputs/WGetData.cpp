@@ -90,11 +90,33 @@ long long MaxGridCells() {
   return bytes / 10 * 8 / kBytesPerCell;  // leave a fifth of the memory to everything else
 }
 
+namespace {
+
+// One value line straight from the reader's bytes, the common case: true when its first
+// cols tokens are all numbers (the line is then read), false otherwise (nothing is read, and
+// the line's fields give the error).
+bool ReadValueLine(TextReader& file, double* row, int cols) {
+  const std::size_t offset = file.Offset();
+  const long lineNumber = file.LineNumber();
+  std::string_view bytes, token;
+  if (!file.ReadLineBytes(bytes)) return false;
+  std::size_t pos = 0;
+  for (int c = 0; c < cols; ++c)
+    if (!FieldScanner::Next(bytes, pos, token) || !ParseReal(token, row[c])) {
+      file.Seek(offset, lineNumber);
+      return false;
+    }
+  return true;
+}
+
+}  // namespace
+
 void ReadGridValues(std::vector<double>& grid, int rows, int cols, TextReader& file) {
   for (int r = 1; r <= rows; ++r) {
+    double* row = grid.data() + static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(cols);
+    if (ReadValueLine(file, row, cols)) continue;
     FieldLine line = file.ReadFields();
-    const std::size_t base = static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(cols);
-    for (int c = 1; c <= cols; ++c) grid[base + static_cast<std::size_t>(c - 1)] = line.Real(c - 1);
+    for (int c = 1; c <= cols; ++c) row[c - 1] = line.Real(c - 1);
   }
 }
 

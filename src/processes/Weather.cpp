@@ -71,6 +71,35 @@ FieldLine ReadDayLine(TextReader& file, const BlockPlace& block, int d) {
   return line;
 }
 
+// Day line i + 1 of a block straight from the reader's bytes, the common case: true when it
+// is a day of the block's year whose fields all convert and lie within measured values (the
+// line is then read), false otherwise (nothing is read, and ReadDayLine and DayValue give
+// the error).
+bool ReadPlainDayLine(TextReader& file, MetBlock& b, std::size_t i, bool ninth) {
+  const std::size_t offset = file.Offset();
+  const long lineNumber = file.LineNumber();
+  std::string_view bytes, token;
+  if (!file.ReadLineBytes(bytes)) return false;
+  std::size_t pos = 0;
+  int whole = 0;
+  double values[5] = {0, 0, 0, 0, 0};
+  bool plain = FieldScanner::Next(bytes, pos, token) && ParseInteger(token, whole) && whole == b.year;
+  for (int t = 1; plain && t <= 3; ++t) plain = FieldScanner::Next(bytes, pos, token) && ParseInteger(token, whole);
+  for (int t = 0; plain && t < (ninth ? 5 : 4); ++t)
+    plain = FieldScanner::Next(bytes, pos, token) && ParseReal(token, values[t]) &&
+            (t == 4 || std::fabs(values[t]) <= kLargestInputValue);
+  if (!plain) {
+    file.Seek(offset, lineNumber);
+    return false;
+  }
+  b.precip[i] = values[0];
+  b.temp[i] = values[1];
+  b.flow[i] = values[2];
+  b.sedConc[i] = values[3];
+  if (ninth) b.extra[i] = values[4];
+  return true;
+}
+
 // After the last day line of a block: another day line of the same year means the block
 // has more days than its year.
 void RefuseExtraDays(TextReader& file, const BlockPlace& block) {
@@ -170,11 +199,12 @@ MetBlock ReadMetBlock(TextReader& metFile) {
   for (auto* series : {&b.precip, &b.temp, &b.flow, &b.sedConc, &b.extra})
     series->assign(static_cast<std::size_t>(days), 0.0);
   for (int d = 1; d <= days; ++d) {
+    const auto i = static_cast<std::size_t>(d - 1);
+    if (ReadPlainDayLine(metFile, b, i, ninth)) continue;
     FieldLine line = ReadDayLine(metFile, block, d);
     line.Integer(1);
     line.Integer(2);
     line.Integer(3);
-    const auto i = static_cast<std::size_t>(d - 1);
     b.precip[i] = DayValue(line, 4);
     b.temp[i] = DayValue(line, 5);
     b.flow[i] = DayValue(line, 6);

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -48,6 +52,26 @@ TEST(Conversions, RealsAreDecimalOnly) {
   EXPECT_TRUE(ParseReal("1.70141E+038", v));
   for (const char* bad : {"nan", "NaN", "inf", "-Infinity", "1e999", "0x10", "1,5", "", ".", "e5", "1e"})
     EXPECT_FALSE(ParseReal(bad, v)) << bad;
+}
+
+// The readers' short way for plain decimals must give the bits of a full conversion: random
+// decimals of 1 to 18 digits, the point anywhere, signs, leading and trailing zeros.
+TEST(Conversions, PlainDecimalsConvertToTheNearestDouble) {
+  std::mt19937_64 random(20261208);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = random() % 4 == 0 ? "-" : (random() % 8 == 0 ? "+" : "");
+    const int digits = 1 + static_cast<int>(random() % 18);
+    const int point = static_cast<int>(random() % (digits + 2)) - 1;  // -1: no point
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) text += '.';
+      text += static_cast<char>('0' + (random() % 3 == 0 ? 9 : random() % 10));
+    }
+    if (point == digits) text += '.';
+    double v = 0;
+    ASSERT_TRUE(ParseReal(text, v)) << text;
+    const double expected = std::strtod(text.c_str(), nullptr);
+    ASSERT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << text << ": " << v << " against " << expected;
+  }
 }
 
 TEST(TextReader, LineEndsEncodingsAndReadingPastTheEnd) {
