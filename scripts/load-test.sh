@@ -4,7 +4,8 @@
 #   A: 50 sub-basins of 20 x 20 cells, 20 years (1990-2009)
 #   B: one sub-basin of 2000 x 2000 cells, one year
 # Usage: scripts/load-test.sh [build-dir]   (default: build; the tarnwell program is built)
-# Environment: LOAD_DIR (default /tmp/tarnwell-load), LOAD_ONLY=A|B.
+# Environment: LOAD_DIR (default /tmp/tarnwell-load), LOAD_ONLY=A|B, LOAD_THREADS=N (default:
+# every hardware thread).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
@@ -94,8 +95,8 @@ workspace() {
 
 run() {
   local label=$1 dir=$2
-  echo "== $label: $dir"
-  /usr/bin/time -v "$tarnwell" run --workspace "$dir" >"$dir.out" 2>"$dir.time" || {
+  echo "== $label, ${LOAD_THREADS:-every} thread(s): $dir"
+  /usr/bin/time -v "$tarnwell" run ${LOAD_THREADS:+--threads "$LOAD_THREADS"} --workspace "$dir" >"$dir.out" 2>"$dir.time" || {
     echo "run failed:"; tail -20 "$dir.time"; return 1; }
   grep -E "Elapsed \(wall clock\)|Maximum resident set size" "$dir.time"
   echo "output: $(du -sh "$dir/Output" | cut -f1), $(find "$dir/Output" -type f | wc -l) files"
