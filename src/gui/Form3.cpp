@@ -26,45 +26,45 @@ namespace {
 struct DialogLine {
   const char* label;
   std::vector<int> edits;
-  std::vector<const char*> soilNames;  // lines 27 and 28 only
+  int firstSoil = -1;  // lines 27 and 28: the soil type of their first value
 };
 
 const std::vector<DialogLine>& DialogLines() {
   static const std::vector<DialogLine> lines = {
-      {"纬度", {1}, {}},
-      {"蒸发折算系数", {2}, {}},
-      {"模拟年数", {5}, {}},
-      {"各层土壤蒸发权重", {6, 7, 8}, {}},
-      {"蒸散发可利用参数", {9}, {}},
-      {"大水面蒸发系数", {10}, {}},
-      {"土壤蒸发参数", {11}, {}},
-      {"蒸腾亏空系数", {12}, {}},
-      {"自由水出流系数", {13, 14, 15}, {}},
-      {"自由水出流阈值", {3, 4}, {}},
-      {"土壤蓄水Wm分布曲线指数", {16}, {}},
-      {"壤中流调蓄系数", {17}, {}},
-      {"地下水调蓄系数", {18}, {}},
-      {"包气带积水向地下水输送参数", {19, 20, 21}, {}},
-      {"日正温融雪量", {22}, {}},
-      {"日积雪蒸发量", {23}, {}},
-      {"土壤优先流空隙率", {24}, {}},
-      {"日负温土壤水冻结量", {25}, {}},
-      {"降水积雪气温", {26}, {}},
-      {"土壤水冻结气温", {27}, {}},
-      {"土壤饱和含水量", {28}, {}},
-      {"田间持水量", {29}, {}},
-      {"凋萎含水量", {30}, {}},
-      {"土壤层包气带厚度", {31, 32, 33}, {}},
-      {"上土层排水率", {34}, {}},
-      {"可侵蚀性", {35}, {}},
-      {"紫色土", {36, 37, 38, 39}, {"紫色土", "黄壤性土", "黄棕壤", "酸性棕壤"}},
-      {"暗棕壤", {40, 41, 42, 43}, {"暗棕壤", "中性粗骨土", "高山草甸土", "高山寒漠土"}},
-      {"泥沙库初始沙量", {44}, {}},
-      {"泥沙库冲刷指数", {45}, {}},
-      {"泥沙库沉降指数", {46}, {}},
-      {"临界沉积流速", {49}, {}},
-      {"临界冲刷流速", {48}, {}},
-      {"泥沙库固结系数", {47}, {}},
+      {"纬度", {1}, -1},
+      {"蒸发折算系数", {2}, -1},
+      {"模拟年数", {5}, -1},
+      {"各层土壤蒸发权重", {6, 7, 8}, -1},
+      {"蒸散发可利用参数", {9}, -1},
+      {"大水面蒸发系数", {10}, -1},
+      {"土壤蒸发参数", {11}, -1},
+      {"蒸腾亏空系数", {12}, -1},
+      {"自由水出流系数", {13, 14, 15}, -1},
+      {"自由水出流阈值", {3, 4}, -1},
+      {"土壤蓄水Wm分布曲线指数", {16}, -1},
+      {"壤中流调蓄系数", {17}, -1},
+      {"地下水调蓄系数", {18}, -1},
+      {"包气带积水向地下水输送参数", {19, 20, 21}, -1},
+      {"日正温融雪量", {22}, -1},
+      {"日积雪蒸发量", {23}, -1},
+      {"土壤优先流空隙率", {24}, -1},
+      {"日负温土壤水冻结量", {25}, -1},
+      {"降水积雪气温", {26}, -1},
+      {"土壤水冻结气温", {27}, -1},
+      {"土壤饱和含水量", {28}, -1},
+      {"田间持水量", {29}, -1},
+      {"凋萎含水量", {30}, -1},
+      {"土壤层包气带厚度", {31, 32, 33}, -1},
+      {"上土层排水率", {34}, -1},
+      {"可侵蚀性", {35}, -1},
+      {"紫色土", {36, 37, 38, 39}, 0},
+      {"暗棕壤", {40, 41, 42, 43}, 4},
+      {"泥沙库初始沙量", {44}, -1},
+      {"泥沙库冲刷指数", {45}, -1},
+      {"泥沙库沉降指数", {46}, -1},
+      {"临界沉积流速", {49}, -1},
+      {"临界冲刷流速", {48}, -1},
+      {"泥沙库固结系数", {47}, -1},
   };
   return lines;
 }
@@ -208,11 +208,9 @@ TForm3::TForm3(Session& session, MessageSink& messages, QWidget* parent)
     b.Label("可侵蚀性", 1, 0);
     b.Widget(NewEdit(35, page), 1, 1);
     b.Grid()->addWidget(radio2_, 2, 0, 1, 2);
-    const char* soils[] = {"紫色土", "黄壤性土", "黄棕壤", "酸性棕壤",
-                           "暗棕壤", "中性粗骨土", "高山草甸土", "高山寒漠土"};
     for (int i = 0; i < 8; ++i) {
       const int r = 3 + i / 2, c = (i % 2) * 2;
-      b.Label(soils[i], r, c);
+      b.Label(SoilTypeNames()[static_cast<std::size_t>(i)], r, c);
       b.Widget(NewEdit(36 + i, page), r, c + 1);
     }
     b.Finish(7);
@@ -262,7 +260,7 @@ void TForm3::FillParameterDialog(const std::string& fsPath, const std::string& d
     // of its edits as they were.
     std::vector<QString> texts;
     for (std::size_t i = 0; i < line.edits.size(); ++i) {
-      const int token = line.soilNames.empty() ? static_cast<int>(i) + 1 : 2 * static_cast<int>(i) + 1;
+      const int token = line.firstSoil < 0 ? static_cast<int>(i) + 1 : 2 * static_cast<int>(i) + 1;
       texts.push_back(Q(fields.Token(token)));
     }
     for (std::size_t i = 0; i < line.edits.size(); ++i) Edit(line.edits[i])->setText(texts[i]);
@@ -275,12 +273,12 @@ std::vector<std::string> TForm3::ParameterLines() const {
     std::string text;
     for (std::size_t i = 0; i < line.edits.size(); ++i) {
       const std::string value = S(Edit(line.edits[i])->text());
-      if (line.soilNames.empty()) {
+      if (line.firstSoil < 0) {
         if (i == 0) text = line.label;
         text += " " + value;
       } else {
         if (i > 0) text += " ";
-        text += std::string(line.soilNames[i]) + " " + value;
+        text += std::string(SoilTypeNames()[static_cast<std::size_t>(line.firstSoil) + i]) + " " + value;
       }
     }
     out.push_back(text);
