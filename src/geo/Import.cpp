@@ -65,7 +65,7 @@ const std::vector<std::string> kLandUseColours{
     "ColorMap 2 1",    "0 230 200 90",    "5 250 230 120",  "20 120 170 60",  "25 20 100 30",   "32.5 60 140 50",
     "45 150 210 110",  "50 170 225 120",  "70 90 170 200",  "75 60 130 210",  "95 200 90 90",   "100 200 60 60"};
 
-struct SubBasinSpec {
+struct SubBasinEntry {
   int id = 0;
   std::string name, kText, xText;
   std::optional<int> stationElevation;
@@ -91,17 +91,17 @@ void CheckName(const Table& t, std::size_t row, const std::string& name) {
   if (DecodeText(EncodeGbk(name)) != name) refuse("has characters the model's GBK files cannot hold");
 }
 
-std::vector<SubBasinSpec> ReadSubBasins(const std::string& path) {
+std::vector<SubBasinEntry> ReadSubBasins(const std::string& path) {
   Table t = ReadList(path);
   const int idCol = t.Column("id", "the sub-basin id"), nameCol = t.Column("name", "the sub-basin name");
   const int kCol = t.Column("muskingum_k_hours", "the Muskingum K (hours)");
   const int xCol = t.Column("muskingum_x", "the Muskingum x");
   const int elevCol = t.HasColumn("station_elevation") ? t.Column("station_elevation", "") : -1;
-  std::vector<SubBasinSpec> list;
+  std::vector<SubBasinEntry> list;
   std::map<int, long> ids;
   std::map<std::string, long> names;
   for (std::size_t r = 0; r < t.Rows(); ++r) {
-    SubBasinSpec s;
+    SubBasinEntry s;
     s.line = t.Line(r);
     s.id = t.Integer(r, idCol);
     if (s.id <= 0) throw ConversionError(t.Name(), s.line, t.Field(r, idCol), idCol, "a positive sub-basin id");
@@ -215,13 +215,13 @@ Raster OnTarget(const std::string& path, const std::string& assumedCrs, const Gr
 }
 
 struct SubBasinCells {
-  SubBasinSpec spec;
+  SubBasinEntry entry;
   std::vector<std::size_t> cells;  // north row first
   int r0 = 0, r1 = 0, c0 = 0, c1 = 0;
 };
 
 // Sub-basin id of every target cell (0: none).
-std::vector<int> SubBasinIds(const ImportConfig& c, const std::vector<SubBasinSpec>& specs, const GridFrame& target,
+std::vector<int> SubBasinIds(const ImportConfig& c, const std::vector<SubBasinEntry>& specs, const GridFrame& target,
                              const std::string& terrainName) {
   if (!c.subBasinRaster.empty()) {
     Raster ids = OnTarget(c.subBasinRaster, c.sourceCrs, target, Resampling::Nearest, terrainName);
@@ -252,12 +252,12 @@ std::vector<int> SubBasinIds(const ImportConfig& c, const std::vector<SubBasinSp
   // One outlet per listed sub-basin, and no other.
   std::map<int, long> seen;
   for (const Outlet& o : outlets) {
-    if (std::none_of(specs.begin(), specs.end(), [&](const SubBasinSpec& s) { return s.id == o.id; }))
+    if (std::none_of(specs.begin(), specs.end(), [&](const SubBasinEntry& s) { return s.id == o.id; }))
       throw InputError(c.outlets, o.line, "the outlet's id " + std::to_string(o.id) + " is not in " + c.subBasins);
     if (!seen.emplace(o.id, o.line).second)
       throw InputError(c.outlets, o.line, "a second outlet for the id " + std::to_string(o.id));
   }
-  for (const SubBasinSpec& s : specs)
+  for (const SubBasinEntry& s : specs)
     if (!seen.count(s.id))
       throw InputError(c.subBasins, s.line, "the sub-basin " + std::to_string(s.id) + " has no outlet in " + c.outlets);
   PlaceOutlets(dirs, c.coding, outlets, c.outlets);
@@ -272,7 +272,7 @@ void WholeYears(Day first, Day last, const std::string& source, int& y0, int& y1
     throw InputError(source, 0, "the weather covers no whole calendar year (" + IsoDate(first) + " to " + IsoDate(last) + ")");
 }
 
-std::string Fill(std::string pattern, const SubBasinSpec& s) {
+std::string Fill(std::string pattern, const SubBasinEntry& s) {
   for (const auto& [key, value] : {std::pair<std::string, std::string>{"{id}", std::to_string(s.id)}, {"{name}", s.name}})
     for (std::size_t at; (at = pattern.find(key)) != std::string::npos;) pattern.replace(at, key.size(), value);
   return pattern;
@@ -371,7 +371,7 @@ bool BasinLatitude(const GridFrame& f, const std::vector<SubBasinCells>& basins,
 ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   InitGdal();
   const ImportConfig c = ReadImportConfig(options.config, options.config);
-  const std::vector<SubBasinSpec> specs = ReadSubBasins(c.subBasins);
+  const std::vector<SubBasinEntry> specs = ReadSubBasins(c.subBasins);
   const std::map<long, int> classes = ReadClasses(c.landCoverClasses);
 
   // Rasters onto one grid.
@@ -395,7 +395,7 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   // and a slope in every one.
   std::vector<SubBasinCells> basins;
   std::map<int, std::size_t> byId;
-  for (const SubBasinSpec& s : specs) {
+  for (const SubBasinEntry& s : specs) {
     byId[s.id] = basins.size();
     basins.push_back({s, {}, target.rows, -1, target.cols, -1});
   }
@@ -406,7 +406,7 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     auto it = byId.find(ids[i]);
     if (ids[i] == 0 || it == byId.end()) continue;
     SubBasinCells& b = basins[it->second];
-    auto where = [&] { return CellText(target, i) + " of sub-basin " + b.spec.name; };
+    auto where = [&] { return CellText(target, i) + " of sub-basin " + b.entry.name; };
     if (!terrain.IsData(i)) throw InputError(c.terrain, 0, "no elevation at " + where());
     if (!(terrain.values[i] > 0) || terrain.values[i] >= 2e30)
       throw InputError(c.terrain, 0,
@@ -434,8 +434,8 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   long totalCells = 0;
   for (const SubBasinCells& b : basins) {
     if (b.cells.empty())
-      throw InputError(c.subBasins, b.spec.line,
-                       "the sub-basin " + std::to_string(b.spec.id) + " (" + b.spec.name + ") has no cell in " + idSource);
+      throw InputError(c.subBasins, b.entry.line,
+                       "the sub-basin " + std::to_string(b.entry.id) + " (" + b.entry.name + ") has no cell in " + idSource);
     totalCells += static_cast<long>(b.cells.size());
   }
 
@@ -455,7 +455,7 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   } else {
     Day first = Day::min(), last = Day::max();
     for (const SubBasinCells& b : basins) {
-      const std::string path = c.file.ExistingPath("weather_table", Fill(c.weatherTable->path, b.spec));
+      const std::string path = c.file.ExistingPath("weather_table", Fill(c.weatherTable->path, b.entry));
       weatherTables.push_back(Table::Read(path, path, c.weatherTable->format));
       const Table& t = weatherTables.back();
       if (t.Rows() == 0) throw InputError(path, 0, "the table holds no day");
@@ -494,7 +494,7 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   for (std::size_t k = 0; k < basins.size(); ++k) {
     const SubBasinCells& b = basins[k];
     DailyWeather& w = weather[k];
-    const std::string what = "sub-basin " + b.spec.name;
+    const std::string what = "sub-basin " + b.entry.name;
     if (c.Gridded()) {
       w.precip = precipGrid->Series(precipGrid->Weights(target, b.cells, what), first, last);
       w.temp = tempGrid->Series(tempGrid->Weights(target, b.cells, what), first, last);
@@ -551,13 +551,13 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
       cHi = std::max(cHi, static_cast<long long>(codes[i]));
     }
     ImportedSubBasin r;
-    r.id = b.spec.id;
-    r.name = b.spec.name;
+    r.id = b.entry.id;
+    r.name = b.entry.name;
     r.rows = b.r1 - b.r0 + 1;
     r.cols = b.c1 - b.c0 + 1;
     r.cells = static_cast<long>(b.cells.size());
     r.areaKm2 = static_cast<double>(r.cells) * target.cellWidth * target.cellHeight / 1e6;
-    r.stationElevation = b.spec.stationElevation ? *b.spec.stationElevation
+    r.stationElevation = b.entry.stationElevation ? *b.entry.stationElevation
                          : c.stationElevation     ? *c.stationElevation
                                                   : static_cast<int>(std::lround(sum / static_cast<double>(r.cells)));
     for (double v : weather[k].flow) r.dischargeGaps += std::isnan(v) ? 1 : 0;
@@ -645,7 +645,7 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     WriteWholeFile(path.string(), display.empty() ? path.string() : display, lines);
   };
   for (std::size_t k = 0; k < basins.size(); ++k) {
-    const fs::path dir = inputDir / basins[k].spec.name;
+    const fs::path dir = inputDir / basins[k].entry.name;
     write(dir / kPathLines[0], files[k].terrain);
     write(dir / kPathLines[1], files[k].landUse);
     write(dir / kPathLines[4], files[k].slope);
@@ -653,7 +653,7 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     WriteGeorefFile(dir.string(), fs::relative(dir, ws.Root(), ec).string(), files[k].georef);
   }
   std::vector<std::string> list{std::to_string(basins.size())};
-  for (const SubBasinCells& b : basins) list.push_back(b.spec.name + " " + b.spec.kText + " " + b.spec.xText);
+  for (const SubBasinCells& b : basins) list.push_back(b.entry.name + " " + b.entry.kText + " " + b.entry.xText);
   write(inputDir / "子流域.in", list);
   write(inputDir / "RiverDaily.in", river);
   write(paramDir / "当前参数文件.txt", params);
