@@ -22,7 +22,9 @@ phase "tests passed"
 logs=$PWD/build-asan/sanitizer-logs
 rm -rf "$logs"
 mkdir -p "$logs"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWELL_SANITIZE=ON -DTARNWELL_GUI=OFF
+# -Og with line tables: reports name file and line, and the build takes a third of -O2's time.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-Og -g1" \
+      -DTARNWELL_SANITIZE=ON -DTARNWELL_GUI=OFF
 cmake --build build-asan -j"$jobs"
 phase "sanitizer build built"
 status=0
