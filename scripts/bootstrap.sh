@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tarnwell builds and runs with. Run as root; packages
-# already present are skipped, so a second run costs nothing.
+# already present are skipped, so a second run costs nothing. With --fuzz also clang and
+# its fuzzing runtime (scripts/fuzz.sh).
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
@@ -10,8 +11,8 @@ packages=(
   fonts-noto-cjk fonts-wqy-zenhei
   xvfb xauth
   libopenmpi-dev openmpi-bin
-  clang libclang-rt-dev
 )
+if [ "${1:-}" = --fuzz ]; then packages+=(clang libclang-rt-dev); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -18,6 +18,7 @@ build=${FUZZ_BUILD:-build-fuzz}
 jobs=${FUZZ_JOBS:-1}
 nice_level=${FUZZ_NICE:-10}
 
+./scripts/bootstrap.sh --fuzz >/dev/null || exit 1
 # -O1 with line tables, as fuzzing builds usually are: fast enough to run, quick to build,
 # and a report names file and line.
 cmake -S . -B "$build" -DTARNWELL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DTARNWELL_GUI=OFF \

@@ -30,13 +30,20 @@ inline std::string Bytes(const uint8_t* data, size_t size) {
   std::abort();
 }
 
-// A workspace of this process under the temporary directory with Output/流域1 (made once).
+// A workspace of this process under the temporary directory with Output/流域1 (made once,
+// removed when the process exits normally).
 inline const std::string& ScratchWorkspace(const char* tag) {
   static const std::string root = [tag] {
     std::string r = std::filesystem::temp_directory_path().string() + "/tarnwell-fuzz-" + tag +
                     "-" + std::to_string(::getpid());
     std::filesystem::create_directories(r + "/Output/流域1");
     std::filesystem::create_directories(r + "/Output/全流域");
+    // A copy that outlives the static string, whose destructor runs before this handler.
+    static const std::string* const kept = new std::string(r);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(*kept, ec);
+    });
     return r;
   }();
   return root;
@@ -67,8 +74,6 @@ inline void CheckNamesFile(const TarnwellError& e, const std::string& name) {
   if (e.File() != name) Broken("error names another file");
 }
 
-// Columns and rows of a grid header as the readers would take them (line 2); false when
-// they would not convert.
 // Lines of a text as the readers count them: a line ends at LF, CR LF or a lone CR.
 inline long LineCount(const std::string& bytes) {
   long ends = 0;
@@ -77,6 +82,8 @@ inline long LineCount(const std::string& bytes) {
   return ends + 1;
 }
 
+// Columns and rows of a grid header as the readers would take them (line 2); false when
+// they would not convert.
 inline bool PeekGridSize(const std::string& bytes, long long& cols, long long& rows) {
   TextReader r = TextReader::FromString(bytes, "peek");
   std::optional<FieldLine> read;
