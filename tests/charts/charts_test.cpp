@@ -216,7 +216,9 @@ TEST(ChartGeometry, RightMarginTextEndsInsideTheImage) {
         ++rightTexts;
         EXPECT_LE(x + c->TextWidth(text), width - 3) << width << ": " << t;
         // A text that fits keeps its place 5 pixels right of the axis.
-        if (c->TextWidth(text) <= 31) EXPECT_EQ(x, width - 35) << t;
+        if (c->TextWidth(text) <= 31) {
+          EXPECT_EQ(x, width - 35) << t;
+        }
       }
     // Labels and titles: 7 + 1 on each flow chart, 12 + 4 on the snow/frost chart.
     EXPECT_EQ(rightTexts, 8 + 8 + 16) << width;

@@ -37,7 +37,7 @@ std::string IsoDay(int year, int dayOfYear) {
   const int leap = IsLeap(year) ? 1 : 0;
   while (m < 11 && dayOfYear > before[m + 1] + (m + 1 >= 2 ? leap : 0)) ++m;
   const int d = dayOfYear - before[m] - (m >= 2 ? leap : 0);
-  char buf[16];
+  char buf[32];  // room for any int, so the compiler sees no truncation
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, m + 1, d);
   return buf;
 }
