@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -25,9 +24,8 @@ int main(int argc, char** argv) {
   std::sort(inputs.begin(), inputs.end());
   for (const fs::path& p : inputs) {
     std::ifstream in(p, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // A copy of exactly the input's size, so that a read past its end is caught.
-    std::vector<uint8_t> data(bytes.begin(), bytes.end());
+    // Exactly the input's bytes in their own block, so that a read past the end is caught.
+    const std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::printf("%s\n", p.filename().c_str());
     std::fflush(stdout);
     LLVMFuzzerTestOneInput(data.data(), data.size());
