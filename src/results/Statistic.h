@@ -80,9 +80,14 @@ DayTotals ReduceDay(const ModelState& s);
 void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles& files,
                       const DayTotals& totals, int day, int dayOfMonth);
 
-// Statistics of one observed/simulated pair over a period of N days.
+// Statistics of one observed/simulated pair over a period of N days. The measured sums
+// and mean (SumObs, SumObs2, MeanObs = SumObs / ObservedDays) and the paired sums (SumProd,
+// SumDiff2) with the statistics D and R take the days with an observation only; the
+// simulated sums and mean (SumSim, SumSim2, MeanSim = SumSim / N) take every day. A period
+// without any observed day counts as one whose every observation is 0.
 struct PeriodStats {
   int N = 0;
+  int ObservedDays = 0;
   double SumObs = 0, SumSim = 0, SumObs2 = 0, SumSim2 = 0, SumProd = 0, SumDiff2 = 0;
   double MeanObs = 0, MeanSim = 0, MeanDiff = 0, D = 0, R = 0;
 };
