@@ -46,8 +46,10 @@ YearFiles BindYearFiles(const Session& session, const std::string& dirModelPath)
 OutputFile BindFile(const Session& session, const std::string& modelPath);
 
 // Refuses a row that would carry a value that is not a finite number (ResultError naming
-// where(), the column and the value): no output file ever holds nan or inf. The place is
-// only composed when a value fails.
+// where(), the column and the value): no output file ever holds nan or inf as a result.
+// Rows are checked as the day tables hold them, where a day without observation carries
+// the finite mark kNoObservation; only its text becomes "nan" (MeasuredValue). The place
+// is only composed when a value fails.
 [[noreturn]] void ThrowNotFinite(const std::string& where, const char* column, double value);
 template <typename Where>
 void RequireFiniteRow(Where&& where, const char* const* columns, const double* values,
