@@ -6,6 +6,7 @@
 #include "app/Progress.h"
 #include "app/Session.h"
 #include "parameters/ParaDialog.h"
+#include "results/Statistic.h"
 
 namespace tarnwell {
 
@@ -44,6 +45,22 @@ BasinEvaluator::BasinEvaluator(const Session& session, int years)
 }
 
 BasinEvaluator::~BasinEvaluator() = default;
+
+std::vector<BasinYear> BasinEvaluator::Observations() const {
+  std::vector<BasinYear> years;
+  ModelState s;
+  for (std::size_t i = 0; i < calendarYears_.size() && i < inputs_->outlet.size(); ++i) {
+    const int y = calendarYears_[i];
+    ApplyOutletObservations(s, inputs_->outlet[i]);
+    const std::ptrdiff_t days = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0 ? 366 : 365;
+    BasinYear b;
+    b.year = y;
+    b.obsFlow.assign(s.BasinObsFlow.begin() + 1, s.BasinObsFlow.begin() + 1 + days);
+    b.obsSediment.assign(s.BasinObsSediment.begin() + 1, s.BasinObsSediment.begin() + 1 + days);
+    years.push_back(std::move(b));
+  }
+  return years;
+}
 
 std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) const {
   Session session(root_);

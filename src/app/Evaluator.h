@@ -34,6 +34,10 @@ class BasinEvaluator {
   // part), one engine thread. Safe to call from several threads at once. Throws ResultError
   // when a value of the simulation is not finite.
   std::vector<BasinYear> Evaluate(const ParameterSet& params) const;
+  // The observed outlet series of every simulated year as an evaluation gives them (the
+  // simulated series left empty): what every fit is scored against, known before any
+  // evaluation.
+  std::vector<BasinYear> Observations() const;
   int Years() const { return years_; }
   // The calendar years simulated, in order.
   const std::vector<int>& CalendarYears() const { return calendarYears_; }

@@ -1,5 +1,6 @@
 #include "calibration/Objective.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -103,6 +104,39 @@ EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const Obje
     AddMetrics(r.metrics, conc, concLog);
   }
   return r;
+}
+
+std::string UndefinedFit(const std::vector<BasinYear>& observed, const ObjectiveSettings& settings) {
+  // A simulation equal to the observations fits them perfectly: if even that has no
+  // score, no simulation has one.
+  std::vector<BasinYear> perfect = observed;
+  long days = 0, observedDays = 0, flowing = 0;
+  for (BasinYear& b : perfect) {
+    const bool scored = std::find(settings.years.begin(), settings.years.end(), b.year) != settings.years.end();
+    b.simFlow.resize(b.obsFlow.size());
+    b.simSediment.resize(b.obsSediment.size());
+    for (std::size_t d = 0; d < b.obsFlow.size(); ++d) {
+      b.simFlow[d] = IsObserved(b.obsFlow[d]) ? b.obsFlow[d] : 0;
+      if (!scored) continue;
+      ++days;
+      observedDays += IsObserved(b.obsFlow[d]) ? 1 : 0;
+      flowing += IsObserved(b.obsFlow[d]) && b.obsFlow[d] > 0 ? 1 : 0;
+    }
+    for (std::size_t d = 0; d < b.obsSediment.size(); ++d)
+      b.simSediment[d] = IsObserved(b.obsSediment[d]) ? b.obsSediment[d] : 0;
+  }
+  ObjectiveSettings flowOnly = settings;
+  flowOnly.sedimentWeight = 0;
+  const bool flowDefined = std::isfinite(ScoreBasinYears(perfect, flowOnly).loss);
+  if (flowDefined && std::isfinite(ScoreBasinYears(perfect, settings).loss)) return std::string();
+  const std::string counted = " (" + std::to_string(observedDays) + " of " + std::to_string(days) +
+                              " days observed, " + std::to_string(flowing) + " above 0)";
+  if (!flowDefined && flowing == 0)
+    return "the observed discharge is 0 or missing on every day" + counted;
+  if (!flowDefined)
+    return "the observed discharge does not vary enough to score a fit" + counted;
+  return "no observed sediment concentration varies (a day needs an observed discharge above 0 and an "
+         "observed concentration)";
 }
 
 std::string LossName(const ObjectiveSettings& settings) {

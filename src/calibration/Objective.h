@@ -43,6 +43,13 @@ double Loss(ObjectiveKind kind, const FitStatistics& fit, double logNse);
 // the same of the concentration, with a sediment weight). Throws std::runtime_error when a
 // scored year is missing.
 EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const ObjectiveSettings& settings);
+// What leaves the fit of the scored years undefined whatever the simulation gives: their
+// observations alone (every observed discharge 0 or missing, a discharge that never varies,
+// no observed concentration to weigh), as a phrase that the years may follow ("... in the
+// calibration years 1991, 1992"). Empty when the fit can be formed. `observed` holds
+// the years' observed series; the simulated ones play no part.
+std::string UndefinedFit(const std::vector<BasinYear>& observed, const ObjectiveSettings& settings);
+
 // The trace's name of the loss, with the years scored ("1-KGE 1991-1992",
 // "0.8*(1-KGE)+0.2*(1-KGE_conc) 1991+1993"), and of the metrics.
 std::string LossName(const ObjectiveSettings& settings);

@@ -1,6 +1,8 @@
 #include "calibration/Trace.h"
 
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <cstdio>
 #include <filesystem>
 
@@ -11,7 +13,11 @@ namespace tarnwell {
 
 namespace {
 
+// A value that is not a finite number (a loss or metric that could not be scored) is an
+// empty field: spreadsheets and pandas read it as missing, and no "inf" or "nan" stands
+// where a number is expected.
 void AppendNumber(std::string& line, double v) {
+  if (!std::isfinite(v)) return;
   char buf[64];
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   line.append(buf, r.ptr);
@@ -28,7 +34,7 @@ std::vector<std::string> SplitCommas(const std::string& line) {
   }
 }
 
-// Exact decimal (or inf / nan, as a loss that could not be scored is written).
+// Exact decimal (or inf / nan, as older traces write a loss that could not be scored).
 bool ParseTraceNumber(const std::string& token, double& v) {
   if (token.empty()) return false;
   auto r = std::from_chars(token.data(), token.data() + token.size(), v);
@@ -97,8 +103,15 @@ std::vector<TraceRecord> ReadTrace(const std::string& fsPath, const std::string&
       refuse(0, "should be evaluation " + std::to_string(records.size() + 1));
     r.number = static_cast<long>(records.size() + 1);
     std::vector<double> numbers(tokens.size());
-    for (std::size_t i = 1; i < tokens.size(); ++i)
+    for (std::size_t i = 1; i < tokens.size(); ++i) {
+      // The loss and the metrics may be empty: not scored.
+      const bool scored = i > n && i + 1 < tokens.size();
+      if (scored && tokens[i].empty()) {
+        numbers[i] = i == 1 + n ? std::numeric_limits<double>::infinity() : std::nan("");
+        continue;
+      }
       if (!ParseTraceNumber(tokens[i], numbers[i])) refuse(i, "is not a number");
+    }
     r.values.assign(numbers.begin() + 1, numbers.begin() + 1 + static_cast<std::ptrdiff_t>(n));
     r.loss = numbers[1 + n];
     r.metrics.assign(numbers.begin() + 2 + static_cast<std::ptrdiff_t>(n),

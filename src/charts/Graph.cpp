@@ -8,6 +8,7 @@
 
 #include "charts/Canvas.h"
 #include "model/ModelState.h"
+#include "model/Observation.h"
 
 namespace tarnwell {
 
@@ -68,6 +69,38 @@ void PlotLine(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, doubl
   points.reserve(static_cast<std::size_t>(n - 2));
   for (int k = 1; k <= n - 2; ++k) points.push_back({g.X(k), y(k)});
   c.Polyline(points);
+}
+
+// An observed series: a polyline through each run of observed days among indices 1 .. n-2,
+// so a day without observation leaves a gap instead of a dive to its mark.
+void PlotObservedLine(Canvas& c, const Scale& g, int n, const DaySeries& s, double M, int B, int T,
+                      Colour colour) {
+  if (n - 2 < 1) return;
+  c.SetPen(colour, 2, PenStyle::Solid);
+  std::vector<Point> run;
+  auto flush = [&] {
+    // A lone observed day between gaps is drawn as a dot.
+    if (run.size() == 1) run.push_back(run.front());
+    if (!run.empty()) c.Polyline(run);
+    run.clear();
+  };
+  for (int k = 1; k <= n - 2; ++k) {
+    const double v = At(s, k);
+    if (!IsObserved(v)) {
+      flush();
+      continue;
+    }
+    run.push_back({g.X(k), Rnd(v / M * (T - B) * 2 / 3) + B});
+  }
+  flush();
+}
+
+// The largest observed value of the first n days; 0 when none is observed.
+double ObservedMax(const DaySeries& s, int n) {
+  double m = 0;
+  for (int k = 0; k < n; ++k)
+    if (IsObserved(At(s, k))) m = std::max(m, At(s, k));
+  return m;
 }
 
 // Steps hanging from the top; M reaches a quarter of the height.
@@ -202,12 +235,12 @@ void DrawResultCharts(const ModelState& y, Canvas& image1, Canvas& image2, Canva
   const int n = std::clamp(y.DayCount == 0 ? y.DaysInYear : y.DayCount, 0, kMaxDays);
   double obsFlowMax = 0, simFlowMax = 0, precipMax = 0, obsSedMax = 0, simSedMax = 0;
   for (int k = 0; k < n; ++k) {
-    obsFlowMax = std::max(obsFlowMax, At(y.ObsFlow, k));
     simFlowMax = std::max(simFlowMax, At(y.SimFlow, k));
     precipMax = std::max(precipMax, At(y.MeanPrecip, k));
-    obsSedMax = std::max(obsSedMax, At(y.ObsSediment, k));
     simSedMax = std::max(simSedMax, At(y.SimSediment, k));
   }
+  obsFlowMax = ObservedMax(y.ObsFlow, n);
+  obsSedMax = ObservedMax(y.ObsSediment, n);
   const double flowScale = std::max(10.0, std::max(obsFlowMax, simFlowMax));
   const double sedScale = std::max(10.0, std::max(obsSedMax, simSedMax));
   // A year without precipitation hangs nothing from the top: scale 1 instead of 0.
@@ -221,7 +254,7 @@ void DrawResultCharts(const ModelState& y, Canvas& image1, Canvas& image2, Canva
     const Scale g = scale(image2);
     DrawFlowAxisLabels(image2, g, 0, precipMax, sedScale, 0, "Qs(t)");
     PlotHyetograph(image2, g, n, 0, y.MeanPrecip, precipScale, kBlue);
-    PlotLine(image2, g, n, 0, y.ObsSediment, sedScale, g.H - 40, 30, kGreen, PenStyle::Solid);
+    PlotObservedLine(image2, g, n, y.ObsSediment, sedScale, g.H - 40, 30, kGreen);
     PlotLine(image2, g, n, 0, y.SimSediment, sedScale, g.H - 40, 30, kRed, PenStyle::DashDot);
   }
   {
@@ -240,9 +273,11 @@ void DrawResultCharts(const ModelState& y, Canvas& image1, Canvas& image2, Canva
   }
   {
     const Scale g = scale(image1);
-    DrawFlowAxisLabels(image1, g, 0, precipMax, flowScale, 0, "Qf(mm)");
+    // The whole basin draws its outlet discharge, a sub-basin its runoff depth.
+    const bool wholeBasin = y.SubBasinCount > 0 && y.SelectedSubBasin == y.SubBasinCount + 1;
+    DrawFlowAxisLabels(image1, g, 0, precipMax, flowScale, 0, wholeBasin ? "Qf(m3/s)" : "Qf(mm)");
     PlotHyetograph(image1, g, n, 0, y.MeanPrecip, precipScale, kBlue);
-    PlotLine(image1, g, n, 0, y.ObsFlow, flowScale, g.H - 40, 30, kGreen, PenStyle::Solid);
+    PlotObservedLine(image1, g, n, y.ObsFlow, flowScale, g.H - 40, 30, kGreen);
     PlotLine(image1, g, n, 0, y.SimFlow, flowScale, g.H - 40, 30, kRed, PenStyle::Dot);
   }
 }

@@ -22,6 +22,7 @@
 #include "app/WorkspaceLock.h"
 #include "calibration/CalibrationCharts.h"
 #include "calibration/ModelCalibration.h"
+#include "calibration/Objective.h"
 #include "calibration/Progress.h"
 #include "calibration/Summary.h"
 #include "calibration/ThreadPool.h"
@@ -144,6 +145,20 @@ int IndexAfter(const std::vector<int>& simulated, int year) {
   return static_cast<int>(it - simulated.begin()) + 1;
 }
 
+// The fit is formed against the outlet's observations: when they alone leave it undefined,
+// no parameter set can be scored, and the search is refused before its first evaluation.
+void RequireScorableObservations(const Session& session, const CalibrationConfig& config,
+                                 const BasinEvaluator& search) {
+  const ObjectiveSettings objective = CalibrationObjective(config);
+  const std::string why = UndefinedFit(search.Observations(), objective);
+  if (why.empty()) return;
+  std::string years;
+  for (int y : config.calibrationYears) years += (years.empty() ? "" : ", ") + std::to_string(y);
+  throw InputError(session.Display(session.state.ProgramDir + kRiverFilePath), 0,
+                   why + " in the calibration years " + years + " (" + config.file +
+                       "): the fit is undefined for every parameter set, so nothing is evaluated");
+}
+
 void WriteCharts(const std::string& dir, const CalibrationRun& run, const CalibrationResult& result) {
   const std::vector<CalibrationChart> charts = CalibrationCharts(run.parameters, run.lossName, result.records);
   WriteSvgCharts(dir, charts);
@@ -225,6 +240,7 @@ int Calibrate(const CalibrateOptions& o) {
     CheckNamedYears(config, simulated);
     searchYears = IndexAfter(simulated, config.calibrationYears.back());
     search = std::make_unique<BasinEvaluator>(session, searchYears);
+    RequireScorableObservations(session, config, *search);
   });
   ranks.Agree(problem);
 
@@ -283,6 +299,19 @@ int Calibrate(const CalibrateOptions& o) {
                 << static_cast<long>(std::lround(made * 3600.0 / seconds)) << " per hour, "
                 << pool->Capacity() << " at once)\n";
   }
+
+  // Evaluations whose simulation left the finite numbers rank last; the trace leaves their
+  // loss empty. Say how many, and name no best set when none could be scored.
+  const long unscored = static_cast<long>(std::count_if(result->records.begin(), result->records.end(),
+                                                        [](const TraceRecord& r) { return !std::isfinite(r.loss); }));
+  if (unscored == static_cast<long>(result->records.size()))
+    throw ResultError("none of the " + std::to_string(unscored) + " evaluations could be scored (each simulation "
+                      "left the finite numbers or gave an undefined fit; their loss is empty in " +
+                      session.Display(traceModel) + "): there is no best parameter set, and nothing else is written");
+  if (unscored > 0)
+    std::cerr << unscored << " of " << result->records.size()
+              << " evaluations could not be scored (their loss is empty in " << session.Display(traceModel)
+              << "); they rank last\n";
 
   // The best set as a parameter file the dialog can load.
   ParameterSet best = current;

@@ -47,7 +47,7 @@ const Column kDaily[] = {
     {"Subflow", "mm", "interflow, mean over the cells", nullptr},
     {"G_Flow", "mm", "groundwater outflow", nullptr},
     {"Si_flow", "mm", "simulated runoff depth", nullptr},
-    {"Re_flow", "mm", "observed runoff depth (-999: no observation)", nullptr},
+    {"Re_flow", "mm", "observed runoff depth", nullptr},
     {"G_drain", "mm", "routed groundwater flow plus deep leakage", nullptr},
     {"G_Stable", "m", "mean water table relative to the mean surface (negative below it)", nullptr},
     {"Si_errosion", "t", "soil erosion summed over the cells", nullptr},
@@ -63,7 +63,7 @@ constexpr std::size_t kSiFlow = 10, kReFlow = 11;
 // The whole basin's Si_flow and Re_flow are discharges at the outlet.
 const Column kOutletFlow[] = {
     {"Si_flow_outlet", "m3 s-1", "simulated discharge at the basin outlet (routed sum of the sub-basins)", nullptr},
-    {"Re_flow_outlet", "m3 s-1", "observed discharge at the basin outlet (-999: no observation)", nullptr},
+    {"Re_flow_outlet", "m3 s-1", "observed discharge at the basin outlet", nullptr},
 };
 // "Budget.out" (N, then 12 values) and "Budget_s.out" (its 8 values after N).
 const Column kBudget[] = {

@@ -5,6 +5,7 @@
 #include "app/Workspace.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
+#include "model/Observation.h"
 #include "results/Format.h"
 
 namespace tarnwell::geo {
@@ -28,7 +29,10 @@ void CheckNumbers(const FieldLine& line, std::size_t from) {
 }
 
 // Day rows of a daily file: "<year> " lines, the header, then rows of a date and `values` numbers.
-std::vector<DayRow> ReadDaily(const Workspace& ws, const std::string& path, const char* header, std::size_t values) {
+// The value at position `measured` is an observation: "nan" or a negative number (older
+// files) is a day without one, kept as an empty value.
+std::vector<DayRow> ReadDaily(const Workspace& ws, const std::string& path, const char* header, std::size_t values,
+                              std::size_t measured) {
   TextReader file(ws.Resolve(path), ws.Display(path));
   std::vector<DayRow> rows;
   int year = 0;
@@ -52,9 +56,11 @@ std::vector<DayRow> ReadDaily(const Workspace& ws, const std::string& path, cons
     if (line.Count() != values + 1)
       throw InputError(file.Name(), file.LineNumber(),
                        "a row of " + std::to_string(line.Count()) + " tokens; " + std::to_string(values + 1) + " expected");
-    CheckNumbers(line, 1);
+    for (std::size_t i = 1; i < line.Count(); ++i)
+      if (i != measured + 1) line.Real(static_cast<int>(i));
     std::vector<std::string> tokens = line.Tokens();
     tokens.erase(tokens.begin());
+    if (measured < values && !IsObserved(line.Measured(static_cast<int>(measured) + 1))) tokens[measured].clear();
     rows.push_back({day, std::move(tokens)});
   }
   return rows;
@@ -95,9 +101,9 @@ std::vector<BudgetRow> ReadBudget(const Workspace& ws, const std::string& path,
 
 StationResults ReadStationResults(const Workspace& ws, const std::string& dir) {
   StationResults r;
-  r.daily = ReadDaily(ws, dir + "\\Daily.out", kHeaderD, 14);
-  r.sediment = ReadDaily(ws, dir + "\\Daily_s.out", kHeaderS, 4);
-  r.frozen = ReadDaily(ws, dir + "\\Daily_f.out", kHeaderF, 4);
+  r.daily = ReadDaily(ws, dir + "\\Daily.out", kHeaderD, 14, kReFlowValue);
+  r.sediment = ReadDaily(ws, dir + "\\Daily_s.out", kHeaderS, 4, kReChanshaValue);
+  r.frozen = ReadDaily(ws, dir + "\\Daily_f.out", kHeaderF, 4, 4);
   r.budget = ReadBudget(ws, dir + "\\Budget.out", {kHeaderB1, kHeaderB2, kHeaderB3, kHeaderB4}, 12);
   r.sedimentBudget = ReadBudget(ws, dir + "\\Budget_s.out", {kHeaderT1, kHeaderT2, kHeaderT3}, 8);
   return r;

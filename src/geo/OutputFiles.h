@@ -17,7 +17,8 @@ namespace tarnwell::geo {
 
 struct DayRow {
   Day date;
-  std::vector<std::string> values;  // the tokens after the date
+  std::vector<std::string> values;  // the tokens after the date; a measured value of a day
+                                    // without observation is empty
 };
 
 struct BudgetRow {

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "model/Errors.h"
+#include "model/Observation.h"
 
 namespace tarnwell {
 
@@ -302,6 +303,15 @@ double FieldLine::Real(int index) const {
   double v = 0.0;
   if (!ParseReal(t, v)) throw ConversionError(file_, lineNumber_, std::string(t), index, "a number");
   return v;
+}
+
+double FieldLine::Measured(int index) const {
+  const std::string_view t = View(index);
+  if (t == "nan") return kNoObservation;
+  double v = 0.0;
+  if (!ParseReal(t, v))
+    throw ConversionError(file_, lineNumber_, std::string(t), index, "a number (or nan: no observation)");
+  return Observation(v);
 }
 
 namespace {

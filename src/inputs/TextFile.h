@@ -58,6 +58,9 @@ class FieldLine {
   std::string Token(int index) const { return std::string(View(index)); }
   int Integer(int index) const;            // ConversionError when not an integer
   double Real(int index) const;            // ConversionError when not a real
+  // A measured value of an output file: "nan" or a negative number (as older files hold)
+  // is a day without observation, kNoObservation; else as Real.
+  double Measured(int index) const;
   long LineNumber() const { return lineNumber_; }
   const std::string& File() const { return file_; }
   const std::string& Text() const { return text_; }

@@ -87,7 +87,7 @@ struct ModelState {
   DayIntSeries DayYear{}, DayMonth{}, DayOfMonth{};
   double FlowToDepthFactor = 0;
 
-  // --- day series of the current sub-basin's year ---
+  // --- day series of the current sub-basin's year (Obs*: kNoObservation on a day without) ---
   DaySeries DailyPrecip{}, DailyTemp{}, DailyPET{}, DailySedConc{}, DailyExtra{}, GrowthIndex{};
   DaySeries ObsFlow{}, ObsSediment{}, SimFlow{}, SimSediment{}, SimErosion{};
   DaySeries MeanPrecip{}, MeanIntercep{}, MeanAET{}, MeanSoilDrain{}, GwFlow{};

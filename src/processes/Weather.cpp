@@ -7,6 +7,7 @@
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "model/ModelState.h"
+#include "model/Observation.h"
 #include "parameters/ParaDialog.h"
 
 namespace tarnwell {
@@ -238,14 +239,24 @@ void ApplyMeteorologicalYear(ModelState& state, const ParameterSet& params, cons
     const double q = b.flow[i];
     state.DailySedConc[d] = b.sedConc[i];
     if (ninth) state.DailyExtra[d] = b.extra[i];
-    // The load uses the raw discharge, before it becomes a depth.
-    state.ObsSediment[d] = q * 86400 * state.DailySedConc[d] / 1000;
-    state.ObsFlow[d] = q * state.FlowToDepthFactor;
+    // The load uses the raw discharge, before it becomes a depth. A day lacking either
+    // reading has no observed load (two marks would multiply to a positive number).
+    const double c = state.DailySedConc[d];
+    state.ObsSediment[d] = IsObserved(q) && IsObserved(c) ? q * 86400 * c / 1000 : kNoObservation;
+    state.ObsFlow[d] = IsObserved(q) ? q * state.FlowToDepthFactor : kNoObservation;
   }
 
   if (state.YearIndex == 1) {
-    state.RoutedInterflow = 0.4 * state.ObsFlow[1];
-    state.RoutedGwFlow = 0.6 * state.ObsFlow[1];
+    // The outlet reservoirs start from the year's first observed discharge; a year without
+    // any observation starts them empty.
+    double first = 0;
+    for (int d = 1; d <= state.DaysInYear; ++d)
+      if (IsObserved(state.ObsFlow[d])) {
+        first = state.ObsFlow[d];
+        break;
+      }
+    state.RoutedInterflow = 0.4 * first;
+    state.RoutedGwFlow = 0.6 * first;
   }
 
   ComputeGrowthIndex(state, state.DaysInYear);

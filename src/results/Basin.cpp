@@ -8,6 +8,7 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "model/Errors.h"
+#include "model/Observation.h"
 #include "results/Format.h"
 #include "results/Statistic.h"
 
@@ -111,8 +112,11 @@ void ApplyOutletObservations(ModelState& s, const OutletBlock& b) {
   s.BasinObsFlow.fill(0.0);
   s.BasinObsSediment.fill(0.0);
   for (std::size_t i = 0; i < b.flow.size() && i < static_cast<std::size_t>(kMaxDays); ++i) {
-    s.BasinObsFlow[i + 1] = b.flow[i];
-    s.BasinObsSediment[i + 1] = 86.4 * b.flow[i] * b.conc[i];  // t/day
+    const double q = b.flow[i], c = b.conc[i];
+    s.BasinObsFlow[i + 1] = Observation(q);
+    // A day lacking either reading has no observed load (two marks would multiply to a
+    // positive number).
+    s.BasinObsSediment[i + 1] = IsObserved(q) && IsObserved(c) ? 86.4 * q * c : kNoObservation;  // t/day
   }
 }
 
@@ -278,8 +282,10 @@ void ReadDailyHead(BlockReader& r, const char* header) {
 }
 
 // Day rows of a daily block, W values after the date, keyed by year and day of the year.
+// The value at position `measured` (if any) is an observation, which the whole basin takes
+// from the outlet instead: it is read as one ("nan" for a day without) and not summed.
 template <std::size_t W>
-void ReadDailyRows(BlockReader& r, std::map<long, RowSum<W>>& rows) {
+void ReadDailyRows(BlockReader& r, std::map<long, RowSum<W>>& rows, std::size_t measured = W) {
   while (!r.AtEnd()) {
     std::string text = r.Peek();
     std::vector<std::string> tokens = SplitFields(text);
@@ -291,7 +297,10 @@ void ReadDailyRows(BlockReader& r, std::map<long, RowSum<W>>& rows) {
     RowSum<W>& row = rows[static_cast<long>(year) * 1000 + doy];
     row.label = tokens[0];
     row.dayOfYear = doy;
-    for (std::size_t i = 0; i < W; ++i) row.sum[i] += line.Real(static_cast<int>(i) + 1);
+    for (std::size_t i = 0; i < W; ++i) {
+      if (i == measured) line.Measured(static_cast<int>(i) + 1);
+      else row.sum[i] += line.Real(static_cast<int>(i) + 1);
+    }
     ++row.contributors;
   }
   // The block ends at the end of the file or where the next year's block begins.
@@ -348,9 +357,9 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     std::array<FileCursor, 5>& at = CursorsOf(agg, k);
     BlockReader d(files.Daily, at[0]), g(files.DailyS, at[1]), f(files.DailyF, at[2]);
     ReadDailyHead(d, kHeaderD);
-    ReadDailyRows(d, daily);
+    ReadDailyRows(d, daily, kReFlowValue);
     ReadDailyHead(g, kHeaderS);
-    ReadDailyRows(g, sediment);
+    ReadDailyRows(g, sediment, kReChanshaValue);
     ReadDailyHead(f, kHeaderF);
     ReadDailyRows(f, frozen);
     at[0] = d.Cursor();
@@ -366,6 +375,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     v[10] = s.BasinFlow[static_cast<std::size_t>(row.dayOfYear)];
     v[11] = s.BasinObsFlow[static_cast<std::size_t>(row.dayOfYear)];
     RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kDailyColumns, v.data(), v.size());
+    v[kReFlowValue] = MeasuredValue(v[kReFlowValue]);
     rows.push_back(BasinDailyRow(row.label, v));
   }
   out.Daily.Append(rows);
@@ -376,6 +386,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     v[1] = s.BasinObsSediment[static_cast<std::size_t>(row.dayOfYear)];
     v[2] = s.BasinSediment[static_cast<std::size_t>(row.dayOfYear)];
     RequireFiniteRow([&s, &label = row.label] { return RowPlace(s, label); }, kSedimentColumns, v.data(), v.size());
+    v[kReChanshaValue] = MeasuredValue(v[kReChanshaValue]);
     rows.push_back(BasinFourValueRow(row.label, v));
   }
   out.DailyS.Append(rows);

@@ -2,7 +2,10 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <limits>
 #include <vector>
+
+#include "model/Observation.h"
 
 namespace tarnwell {
 
@@ -111,6 +114,10 @@ std::string SedBudgetTail(const SedBudgetValues& v) {
 }
 
 }  // namespace
+
+double MeasuredValue(double observed) {
+  return IsObserved(observed) ? observed : std::numeric_limits<double>::quiet_NaN();
+}
 
 std::string DailyRow(int month, int dayOfMonth, int year, const DailyValues& v) {
   return DateText(month, dayOfMonth, year) + DailyTail(v);

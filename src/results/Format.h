@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace tarnwell {
@@ -44,6 +45,14 @@ using FourValues = std::array<double, 4>;
 // Values after N of a "Budget.out" row (12) and of a "Budget_s.out" row (8).
 using BudgetValues = std::array<double, 12>;
 using SedBudgetValues = std::array<double, 8>;
+
+// A measured value as a row shows it: a day without observation becomes NaN, which the
+// row formats write "nan", right-aligned in the column's width (pandas and spreadsheets
+// read it as a missing value). Rows are checked for finite values before this.
+double MeasuredValue(double observed);
+// The positions of the measured values in DailyValues (Re_flow) and in the FourValues of
+// "Daily_s.out" (Re_chansha).
+inline constexpr std::size_t kReFlowValue = 11, kReChanshaValue = 1;
 
 std::string DailyRow(int month, int dayOfMonth, int year, const DailyValues& v);
 std::string FourValueRow(int month, int dayOfMonth, int year, const FourValues& v);

@@ -6,8 +6,6 @@
 
 namespace tarnwell {
 
-bool IsObserved(double observed) { return std::isfinite(observed) && observed >= 0; }
-
 FitStatistics ComputeFit(std::span<const double> obs, std::span<const double> sim) {
   const std::size_t days = std::min(obs.size(), sim.size());
   FitStatistics f;

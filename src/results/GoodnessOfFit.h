@@ -1,18 +1,16 @@
 // Goodness of fit of a simulated daily series against an observed one: Nash-Sutcliffe
 // efficiency, Kling-Gupta efficiency (with its three parts), percent bias and the
 // Nash-Sutcliffe efficiency of the logarithms. Days without an observation are left out of
-// every sum: the model marks a missing observed day -999, so an observed value that is
-// negative or not finite counts as missing. The difference statistic D and the correlation R
-// of the statistics files are ComputePeriodStats (Statistic.h), which takes every day.
+// every sum (IsObserved). The difference statistic D and the correlation R of the statistics
+// files are ComputePeriodStats (Statistic.h).
 #pragma once
 
 #include <cstddef>
 #include <span>
 
-namespace tarnwell {
+#include "model/Observation.h"
 
-// Whether an observed value is a measurement (finite and not negative).
-bool IsObserved(double observed);
+namespace tarnwell {
 
 struct FitStatistics {
   int N = 0;  // days with an observation

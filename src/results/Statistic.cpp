@@ -4,6 +4,7 @@
 
 #include "app/Session.h"
 #include "model/Errors.h"
+#include "model/Observation.h"
 #include "parameters/ParaDialog.h"
 #include "results/Format.h"
 
@@ -116,7 +117,11 @@ void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles
   // The day's soil loss is carried on to the sediment store and the yearly files.
   RequireFiniteRow([&] { return RowPlace(s, DateText(s.CurMonth, dayOfMonth, s.CurYear)); }, kSedimentColumns,
                    &s.SimErosion[d], 1);
-  if (files.Daily.Active()) files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear, row)});
+  if (files.Daily.Active()) {
+    DailyValues shown = row;
+    shown[kReFlowValue] = MeasuredValue(row[kReFlowValue]);
+    files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear, shown)});
+  }
   s.YearEndValue[1] = uz1;
   s.YearEndValue[2] = uz2;
   s.YearEndValue[3] = uz3;
@@ -129,29 +134,45 @@ void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles
 PeriodStats ComputePeriodStats(const DaySeries& obs, const DaySeries& sim, int n, int lastDay) {
   PeriodStats p;
   p.N = n > 0 ? n : 0;
-  for (int d = lastDay - p.N + 1; d <= lastDay; ++d) {
-    const double o = obs[static_cast<std::size_t>(d)], m = sim[static_cast<std::size_t>(d)];
-    p.SumObs += o;
+  const int first = lastDay - p.N + 1;
+  for (int d = first; d <= lastDay; ++d)
+    if (IsObserved(obs[static_cast<std::size_t>(d)])) ++p.ObservedDays;
+  // A period without any reading is taken as one whose every observation is 0, as when no
+  // observations were supplied: measured 0, and the pairs over every day.
+  const bool none = p.ObservedDays == 0;
+  const int pairs = none ? p.N : p.ObservedDays;
+  double pairedSim = 0, pairedSim2 = 0;
+  for (int d = first; d <= lastDay; ++d) {
+    double o = obs[static_cast<std::size_t>(d)];
+    const double m = sim[static_cast<std::size_t>(d)];
     p.SumSim += m;
-    p.SumObs2 += o * o;
     p.SumSim2 += m * m;
+    if (!IsObserved(o)) {
+      if (!none) continue;
+      o = 0;
+    }
+    p.SumObs += o;
+    p.SumObs2 += o * o;
+    pairedSim += m;
+    pairedSim2 += m * m;
     p.SumProd += o * m;
     p.SumDiff2 += (o - m) * (o - m);
   }
-  const double N = static_cast<double>(p.N);
+  const double N = static_cast<double>(p.N), P = static_cast<double>(pairs);
   if (p.N > 0) {
-    p.MeanObs = p.SumObs / N;
+    p.MeanObs = p.SumObs / P;
     p.MeanSim = p.SumSim / N;
   }
   p.MeanDiff = p.MeanSim - p.MeanObs;
-  // Squared deviations of the daily differences from their mean over N(N-1), formed as an
-  // integer product. One day (or none) has no spread: 0.
-  const long long divisor = static_cast<long long>(p.N) * (p.N - 1);
-  const double diff = p.SumObs - p.SumSim;
-  p.D = divisor > 0 ? (p.SumDiff2 - diff * diff / N) / static_cast<double>(divisor) : 0.0;
-  const double sx = std::sqrt(std::fabs(N * p.SumObs2 - p.SumObs * p.SumObs));
-  const double sy = std::sqrt(std::fabs(N * p.SumSim2 - p.SumSim * p.SumSim));
-  const double c = N * p.SumProd - p.SumObs * p.SumSim;
+  // The paired statistics compare the days that have a reading. Squared deviations of the
+  // daily differences from their mean over P(P-1), formed as an integer product. One pair
+  // (or none) has no spread: 0.
+  const long long divisor = static_cast<long long>(pairs) * (pairs - 1);
+  const double diff = p.SumObs - pairedSim;
+  p.D = divisor > 0 ? (p.SumDiff2 - diff * diff / P) / static_cast<double>(divisor) : 0.0;
+  const double sx = std::sqrt(std::fabs(P * p.SumObs2 - p.SumObs * p.SumObs));
+  const double sy = std::sqrt(std::fabs(P * pairedSim2 - pairedSim * pairedSim));
+  const double c = P * p.SumProd - p.SumObs * pairedSim;
   // A constant series has no correlation; the files show 0.99 for it.
   p.R = sx * sy == 0 ? 0.99 : c / (sx * sy);
   return p;
@@ -215,9 +236,10 @@ void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile&
   rows.reserve(static_cast<std::size_t>(dayCount));
   for (int d = 1; d <= dayCount; ++d) {
     const auto i = static_cast<std::size_t>(d);
-    const FourValues v{s.SimErosion[i], s.ObsSediment[i], s.SimSediment[i], s.DailySedStore[i]};
+    FourValues v{s.SimErosion[i], s.ObsSediment[i], s.SimSediment[i], s.DailySedStore[i]};
     RequireFiniteRow([&] { return RowPlace(s, DateText(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i])); },
                      kSedimentColumns, v.data(), v.size());
+    v[kReChanshaValue] = MeasuredValue(v[kReChanshaValue]);
     if (files.DailyS.Active()) rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
   }
   files.DailyS.Append(rows);

@@ -46,8 +46,10 @@ YearFiles BindYearFiles(const Session& session, const std::string& dirModelPath)
 OutputFile BindFile(const Session& session, const std::string& modelPath);
 
 // Refuses a row that would carry a value that is not a finite number (ResultError naming
-// where(), the column and the value): no output file ever holds nan or inf. The place is
-// only composed when a value fails.
+// where(), the column and the value): no output file ever holds nan or inf as a result.
+// Rows are checked as the day tables hold them, where a day without observation carries
+// the finite mark kNoObservation; only its text becomes "nan" (MeasuredValue). The place
+// is only composed when a value fails.
 [[noreturn]] void ThrowNotFinite(const std::string& where, const char* column, double value);
 template <typename Where>
 void RequireFiniteRow(Where&& where, const char* const* columns, const double* values,
@@ -80,9 +82,14 @@ DayTotals ReduceDay(const ModelState& s);
 void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles& files,
                       const DayTotals& totals, int day, int dayOfMonth);
 
-// Statistics of one observed/simulated pair over a period of N days.
+// Statistics of one observed/simulated pair over a period of N days. The measured sums
+// and mean (SumObs, SumObs2, MeanObs = SumObs / ObservedDays) and the paired sums (SumProd,
+// SumDiff2) with the statistics D and R take the days with an observation only; the
+// simulated sums and mean (SumSim, SumSim2, MeanSim = SumSim / N) take every day. A period
+// without any observed day counts as one whose every observation is 0.
 struct PeriodStats {
   int N = 0;
+  int ObservedDays = 0;
   double SumObs = 0, SumSim = 0, SumObs2 = 0, SumSim2 = 0, SumProd = 0, SumDiff2 = 0;
   double MeanObs = 0, MeanSim = 0, MeanDiff = 0, D = 0, R = 0;
 };

@@ -96,6 +96,11 @@ ResultTables ReadStatTables(const Session& session, const std::string& dir, int 
 
 std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::string& dir, int year) {
   auto s = std::make_shared<ModelState>();
+  // The whole basin's series are outlet discharges (m3/s): the charts label them so.
+  if (dir == ResultDirectory(session, session.state.SubBasinCount + 1)) {
+    s->SubBasinCount = session.state.SubBasinCount;
+    s->SelectedSubBasin = s->SubBasinCount + 1;
+  }
   TextReader daily = session.Open(dir + "\\Daily.out");
   TextReader dailyS = session.Open(dir + "\\Daily_s.out");
   TextReader dailyF = session.Open(dir + "\\Daily_f.out");
@@ -114,11 +119,11 @@ std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::s
     const int rows = ReadDayRows(daily, [&](int day, const FieldLine& line) {
       s->MeanPrecip[d(day)] = line.Real(1);
       s->SimFlow[d(day)] = line.Real(11);
-      s->ObsFlow[d(day)] = line.Real(12);
+      s->ObsFlow[d(day)] = line.Measured(12);
       last = std::max(last, day);
     });
     const int rowsS = ReadDayRows(dailyS, [&](int day, const FieldLine& line) {
-      s->ObsSediment[d(day)] = line.Real(2);
+      s->ObsSediment[d(day)] = line.Measured(2);
       s->SimSediment[d(day)] = line.Real(3);
     });
     const int rowsF = ReadDayRows(dailyF, [&](int day, const FieldLine& line) {

@@ -28,7 +28,10 @@ std::string ResultDirectory(const Session& session, int k);
 ResultTables ReadStatTables(const Session& session, const std::string& dir, int years);
 
 // Daily.out, Daily_s.out and Daily_f.out of dir, year `year` (1-based): the chart series,
-// CurYear, DaysInYear and DayCount (the last day the files hold). A year that has no day
+// CurYear, DaysInYear and DayCount (the last day the files hold); for the whole basin's
+// directory also SubBasinCount and SelectedSubBasin = SubBasinCount + 1, which the charts
+// read as the whole basin. Re_flow and Re_chansha read "nan" or a negative value as a day
+// without observation (kNoObservation). A year that has no day
 // row in one of the files is refused (InputError naming the file and the year): it would
 // draw empty charts.
 std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::string& dir, int year);

@@ -22,6 +22,8 @@ namespace fs = std::filesystem;
 test::TinyWorkspace Basin() {
   test::TinyWorkspace w;
   w.simYears = 3;
+  // An outlet discharge that varies: a constant one leaves every fit undefined.
+  w.outletFlow = [](int d) { return 0.5 + (d % 9) * 0.25; };
   w.subBasins.clear();
   for (int k = 0; k < 2; ++k) {
     test::TinySubBasin b;

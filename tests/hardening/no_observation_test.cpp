@@ -1,0 +1,292 @@
+// A day without a gauge reading: a negative observed discharge or concentration (the
+// import's -999, or any other negative value of an older file). It must never be taken as
+// a number: not by the reservoirs' start, the statistics, the files, their readers, the
+// charts, the export or the calibration.
+#include <gtest/gtest.h>
+
+#ifdef TARNWELL_TEST_NETCDF
+#include <netcdf.h>
+#endif
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "TinyWorkspace.h"
+#include "charts/Graph.h"
+#include "charts/RecordingCanvas.h"
+#include "hardening/HardeningSupport.h"
+#include "model/ModelState.h"
+#include "model/Observation.h"
+#include "parameters/ParaDialog.h"
+#include "processes/Processes.h"
+#include "results/Statistic.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sub-basin discharge of 2000: day 1 missing (-999), day 2 the first reading, day 5 another
+// negative mark; day 3 has both readings negative (their product is positive), day 10 only
+// its concentration missing. 2001 has no reading at all. The outlet misses days 1 and 4.
+test::TinyWorkspace Gappy() {
+  test::TinyWorkspace w = test::TwoYears();
+  test::TinyYear& y = w.subBasins[0].years[0];
+  y.flow = [](int d) { return d == 1 ? -999.0 : d == 3 ? -2.0 : d == 5 ? -0.5 : 3.0; };
+  y.sedConc = [](int d) { return d == 3 ? -1.0 : d == 10 ? -999.0 : 0.5; };
+  w.subBasins[0].years[1].flow = [](int) { return -999.0; };
+  w.outletFlow = [](int d) { return d == 1 ? -999.0 : d == 4 ? -7.25 : 2.0; };
+  w.outletConc = [](int d) { return d == 6 ? -3.0 : 0.25; };
+  return w;
+}
+
+struct RunWorkspace {
+  test::TempDir dir;
+  std::string Root() const { return dir / "ws"; }
+  std::string Out(const std::string& rel) const { return Root() + "/Output/" + rel; }
+};
+
+// The file's text with token `index` of the day row of `date` replaced by `text`.
+std::string ReplaceToken(std::string bytes, const std::string& date, int index, const std::string& text) {
+  std::size_t at = bytes.find(date);
+  for (int k = 0; k < index; ++k) {
+    at = bytes.find_first_not_of(' ', bytes.find(' ', at));
+  }
+  return bytes.replace(at, bytes.find(' ', at) - at, text);
+}
+
+// The measured tokens of the day rows (Re_flow, Re_chansha) by date, of one year block.
+std::vector<std::pair<std::string, std::string>> Measured(const std::string& path, int token) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const std::string& line : test::FileLines(path)) {
+    const std::vector<std::string> t = SplitFields(line);
+    if (t.size() > static_cast<std::size_t>(token) && t[0].size() == 10 && t[0][2] == '-')
+      out.emplace_back(t[0], t[static_cast<std::size_t>(token)]);
+  }
+  return out;
+}
+
+TEST(NoObservation, ReservoirsStartFromTheFirstObservedDischargeOrFromZero) {
+  ModelState s;
+  s.BasinArea = 86.4;  // m3/s and mm/day are the same number
+  s.YearIndex = 1;
+  ParameterSet p;
+  MetBlock b;
+  b.year = 2001;
+  b.monthCount = 12;
+  for (auto* v : {&b.precip, &b.temp, &b.flow, &b.sedConc, &b.extra}) v->assign(365, 0.0);
+  b.flow[0] = -999;
+  b.flow[1] = -3;
+  b.flow[2] = 5;
+  ApplyMeteorologicalYear(s, p, b);
+  EXPECT_DOUBLE_EQ(s.RoutedInterflow, 2.0);
+  EXPECT_DOUBLE_EQ(s.RoutedGwFlow, 3.0);
+  EXPECT_EQ(s.ObsFlow[1], kNoObservation);
+  EXPECT_EQ(s.ObsFlow[2], kNoObservation);
+
+  b.flow.assign(365, -999.0);
+  ApplyMeteorologicalYear(s, p, b);
+  EXPECT_EQ(s.RoutedInterflow, 0.0);
+  EXPECT_EQ(s.RoutedGwFlow, 0.0);
+  // Later years carry the reservoirs on.
+  s.YearIndex = 2;
+  s.RoutedGwFlow = 7;
+  b.flow[0] = 9;
+  ApplyMeteorologicalYear(s, p, b);
+  EXPECT_EQ(s.RoutedGwFlow, 7.0);
+}
+
+// Budget rows computed by hand: a month of four days whose days 2 and 4 have no reading,
+// and a month without any (which shows as if every observation were 0).
+TEST(NoObservation, PeriodStatisticsTakeTheObservedDaysOnly) {
+  test::TempDir dir;
+  ModelState s;
+  s.CurYear = 2000;
+  s.CurMonth = 1;
+  const double obs[] = {1, kNoObservation, 3, -5}, sim[] = {2, 5, 1, 7};
+  const double load[] = {5, -999, -0.001, 15};
+  for (int d = 1; d <= 4; ++d) {
+    s.ObsFlow[d] = obs[d - 1];
+    s.SimFlow[d] = sim[d - 1];
+    s.ObsSediment[d] = load[d - 1];
+    s.ObsFlow[d + 4] = kNoObservation;
+    s.SimFlow[d + 4] = d;
+    s.ObsSediment[d + 4] = -1;
+  }
+  const YearFiles files{{}, {}, {dir / "Budget.out", "Budget.out"}, {dir / "Budget_s.out", "Budget_s.out"}, {}};
+  WritePeriodStatistics(s, files, 4, 4, 1);
+  s.CurMonth = 2;
+  WritePeriodStatistics(s, files, 4, 8, 1);
+  EXPECT_TRUE(test::SameAsGolden("results/no_observation_Budget.out", dir / "Budget.out"));
+  EXPECT_TRUE(test::SameAsGolden("results/no_observation_Budget_s.out", dir / "Budget_s.out"));
+
+  // The period without a reading equals the one whose observations are all 0.
+  DaySeries zeros{};
+  const PeriodStats none = ComputePeriodStats(s.ObsFlow, s.SimFlow, 4, 8);
+  const PeriodStats zero = ComputePeriodStats(zeros, s.SimFlow, 4, 8);
+  EXPECT_EQ(none.ObservedDays, 0);
+  for (auto field : {&PeriodStats::SumObs, &PeriodStats::SumSim, &PeriodStats::SumDiff2, &PeriodStats::MeanObs,
+                     &PeriodStats::MeanSim, &PeriodStats::MeanDiff, &PeriodStats::D, &PeriodStats::R})
+    EXPECT_EQ(none.*field, zero.*field);
+}
+
+// A whole run with gaps in the meteorological file and the outlet series, then its export.
+TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
+  RunWorkspace ws;
+  test::WriteTinyWorkspace(ws.Root(), Gappy());
+  const test::CliResult run = test::RunCli({"run", "--workspace", ws.Root()}, ws.dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.err;
+  // No negative measured value anywhere: day rows, budget rows, the run's summary.
+  for (const char* dir : {"流域1", "全流域"}) {
+    for (const auto& [file, token] : {std::pair{"Daily.out", 12}, std::pair{"Daily_s.out", 2}})
+      for (const auto& [date, value] : Measured(ws.Out(std::string(dir) + "/" + file), token))
+        EXPECT_TRUE(value == "nan" || value[0] != '-') << dir << "/" << file << " " << date << ": " << value;
+    for (const auto& line : test::FileLines(ws.Out(std::string(dir) + "/Budget.out"))) {
+      const std::vector<std::string> t = SplitFields(line);
+      if (t.size() == 14) EXPECT_TRUE(t[2][0] != '-' && t[7][0] != '-') << dir << ": " << line;
+    }
+  }
+
+  // Sub-basin: the mark is "nan" on the days without reading, in the column's width.
+  const auto daily = Measured(ws.Out("流域1/Daily.out"), 12);
+  ASSERT_EQ(daily.size(), 366u + 365u);
+  for (int d : {0, 2, 4}) EXPECT_EQ(daily[static_cast<std::size_t>(d)].second, "nan") << d;
+  EXPECT_EQ(daily[1].second, "3.000");
+  EXPECT_EQ(daily[366 + 100].second, "nan");
+  const std::vector<std::string> sediment = test::FileLines(ws.Out("流域1/Daily_s.out"));
+  // Days 1, 3, 5 (a discharge missing) and 10 (its concentration missing): no load.
+  for (int d : {1, 3, 5, 10}) EXPECT_NE(sediment[static_cast<std::size_t>(d + 1)].find("          nan   "), std::string::npos) << d;
+  EXPECT_EQ(sediment[2 + 1].find("nan"), std::string::npos);
+  // Whole basin: the outlet's own gaps.
+  const auto outlet = Measured(ws.Out("全流域/Daily.out"), 12);
+  EXPECT_EQ(outlet[0].second, "nan");
+  EXPECT_EQ(outlet[3].second, "nan");
+  EXPECT_EQ(outlet[1].second, "2.000");
+  const auto outletLoad = Measured(ws.Out("全流域/Daily_s.out"), 2);
+  for (int d : {0, 3, 5}) EXPECT_EQ(outletLoad[static_cast<std::size_t>(d)].second, "nan") << d;
+  EXPECT_EQ(outletLoad[1].second, "43.200");
+  // The whole-basin budget rows are the sub-basin rows (one sub-basin): the measured mean
+  // of January 2000 over its 28 observed days, 3 mm each.
+  const std::vector<std::string> budget = test::FileLines(ws.Out("流域1/Budget.out"));
+  EXPECT_EQ(SplitFields(budget[5])[2], "3.000");
+  EXPECT_EQ(SplitFields(budget[5])[7], "84.000");
+  EXPECT_EQ(SplitFields(test::FileLines(ws.Out("全流域/Budget.out"))[5])[2], "3.000");
+  // A year without any reading: measured 0, correlation 0.99.
+  const std::vector<std::string> second = SplitFields(budget[18 + 17]);
+  EXPECT_EQ(second[2], "0.000");
+  EXPECT_EQ(second[6], "0.990");
+
+  // Readers: an older file's negative value is a day without reading, "nan" stands only in
+  // the measured columns.
+  std::string bytes = ReplaceToken(test::ReadBytes(ws.Out("流域1/Daily.out")), "01-02-2000", 12, "-999.000");
+  test::WriteBytes(ws.Out("流域1/Daily.out"), bytes);
+  const test::CliResult charts =
+      test::RunCli({"charts", "--workspace", ws.Root(), "--sub-basin", "1", "--year", "2000", "--out",
+                    ws.dir / "charts", "--format", "svg"},
+                   ws.dir.Path().string());
+  EXPECT_EQ(charts.status, 0) << charts.err;
+
+  const test::CliResult csv = test::RunCli({"export", "--workspace", ws.Root(), "--format", "csv"}, ws.dir.Path().string());
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  const std::vector<std::string> rows = test::FileLines(ws.Out("export/subbasin1_daily.csv"));
+  ASSERT_GT(rows.size(), 6u);
+  auto field = [](const std::string& row, int i) {
+    std::size_t from = 0;
+    for (int k = 0; k < i; ++k) from = row.find(',', from) + 1;
+    return row.substr(from, row.find(',', from) - from);
+  };
+  EXPECT_EQ(field(rows[0], 12), "Re_flow_mm");
+  for (int d : {1, 2, 3, 5}) EXPECT_EQ(field(rows[static_cast<std::size_t>(d)], 12), "") << rows[static_cast<std::size_t>(d)];
+  EXPECT_EQ(field(rows[4], 12), "3.000");
+  EXPECT_EQ(field(rows[10], 16), "");  // Re_chansha of day 10
+  EXPECT_EQ(field(test::FileLines(ws.Out("export/basin_daily.csv"))[4], 12), "");
+
+#ifdef TARNWELL_TEST_NETCDF
+  const test::CliResult nc = test::RunCli({"export", "--workspace", ws.Root(), "--format", "netcdf"}, ws.dir.Path().string());
+  ASSERT_EQ(nc.status, 0) << nc.err;
+  int id = -1, var = -1;
+  ASSERT_EQ(nc_open(ws.Out("export/daily.nc").c_str(), NC_NOWRITE, &id), NC_NOERR);
+  ASSERT_EQ(nc_inq_varid(id, "Re_flow", &var), NC_NOERR);
+  double fill = 0;
+  EXPECT_EQ(nc_get_att_double(id, var, "_FillValue", &fill), NC_NOERR);
+  double v[5] = {};
+  const std::size_t start[] = {0, 0}, count[] = {1, 5};
+  ASSERT_EQ(nc_get_vara_double(id, var, start, count, v), NC_NOERR);
+  EXPECT_EQ(v[0], fill);
+  EXPECT_EQ(v[1], fill);
+  EXPECT_EQ(v[3], 3.0);
+  ASSERT_EQ(nc_inq_varid(id, "Re_flow_outlet", &var), NC_NOERR);
+  const std::size_t basin[] = {1, 0};
+  ASSERT_EQ(nc_get_vara_double(id, var, basin, count, v), NC_NOERR);
+  EXPECT_EQ(v[0], fill);
+  EXPECT_EQ(v[1], 2.0);
+  EXPECT_EQ(v[3], fill);
+  nc_close(id);
+#endif
+
+  // "nan" where a simulated value stands is damage, named with its file.
+  test::WriteBytes(ws.Out("流域1/Daily.out"), ReplaceToken(bytes, "01-05-2000", 1, "nan"));
+  const test::CliResult bad = test::RunCli({"export", "--workspace", ws.Root()}, ws.dir.Path().string());
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("Daily.out line"), std::string::npos) << bad.err;
+}
+
+TEST(NoObservation, ChartsLeaveAGapAndScaleToTheReadings) {
+  ModelState y;
+  y.CurYear = 2001;
+  y.DaysInYear = y.DayCount = 365;
+  for (int d = 1; d <= 365; ++d) {
+    y.ObsFlow[d] = d % 50 == 0 ? kNoObservation : 4.0;
+    y.ObsSediment[d] = -1;
+    y.SimFlow[d] = 1.0;
+  }
+  RecordingCanvas runoff(kChartWidth, kChartHeight), sediment(kChartWidth, kChartHeight),
+      snow(kChartWidth, kChartHeight);
+  DrawResultCharts(y, runoff, sediment, snow);
+  const Colour green{0, 128, 0};
+  int lines = 0;
+  for (const auto& p : runoff.Polylines()) {
+    if (!(p.colour == green)) continue;
+    ++lines;
+    for (const Point& q : p.points) EXPECT_LE(q.y, kChartHeight - 40) << "a dive below the axis";
+  }
+  EXPECT_EQ(lines, 8);  // the days 50, 100, ... 350 cut the line into eight runs
+  for (const auto& p : sediment.Polylines()) EXPECT_FALSE(p.colour == green) << "a load without reading drawn";
+  // The scale is that of the readings (raised to 10): the labels 0 .. 10, "Qf(mm)".
+  const std::vector<std::string> texts = runoff.Texts();
+  auto has = [&](const std::string& t) {
+    for (const std::string& s : texts)
+      if (s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0) return true;
+    return false;
+  };
+  EXPECT_TRUE(has(" 10") && has(" 1.7") && has(" Qf(mm)"));
+  // The whole basin draws an outlet discharge.
+  y.SubBasinCount = 2;
+  y.SelectedSubBasin = 3;
+  RecordingCanvas basin(kChartWidth, kChartHeight);
+  DrawResultCharts(y, basin, sediment, snow);
+  bool labelled = false;
+  for (const std::string& s : basin.Texts()) labelled = labelled || s.find("Qf(m3/s)") != std::string::npos;
+  EXPECT_TRUE(labelled);
+}
+
+TEST(NoObservation, CalibrationWithoutAnyReadingIsRefusedBeforeItsFirstEvaluation) {
+  for (const double mark : {0.0, -999.0}) {
+    RunWorkspace ws;
+    test::TinyWorkspace w = test::TwoYears();
+    w.outletFlow = [mark](int d) { return d % 2 ? mark : -1.0; };
+    test::WriteTinyWorkspace(ws.Root(), w);
+    ASSERT_EQ(test::RunCli({"calibrate", "--workspace", ws.Root(), "--init"}, ws.dir.Path().string()).status, 0);
+    const test::CliResult r =
+        test::RunCli({"calibrate", "--workspace", ws.Root(), "--evaluations", "4"}, ws.dir.Path().string());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("RiverDaily.in: the observed discharge is 0 or missing on every day ("), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(") in the calibration years 2001 (Parameters/calibration.txt)"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(ws.Out("calibration/trace.csv")));
+    EXPECT_FALSE(fs::exists(ws.Out("流域1/Daily.out")));
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell
