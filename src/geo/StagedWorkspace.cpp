@@ -106,6 +106,12 @@ StagedWorkspace::StagedWorkspace(const std::string& workspace, bool replace, con
   madeOutput_ = !ws_.DirectoryExists(ws_.ProgramDir() + "..\\Output");
   try {
     lock_ = WorkspaceLock::Acquire(ws_, "tarnwell import", WorkspaceLock::Needs::Nothing);
+    // What an import killed part way left (under the lock no other import is at work).
+    std::vector<fs::path> left;
+    for (fs::directory_iterator it(ws_.Root(), ec), end; !ec && it != end; it.increment(ec))
+      if (it->path().filename().string().rfind(".tarnwell-import-", 0) == 0 && !it->is_symlink() && it->is_directory())
+        left.push_back(it->path());
+    for (const fs::path& p : left) fs::remove_all(p, ec);
     std::string pattern = root + "/.tarnwell-import-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
       throw FileError(root, 0, std::string("cannot make a directory for the new files: ") + std::strerror(errno));
