@@ -80,7 +80,7 @@ StagedWorkspace::StagedWorkspace(const std::string& workspace, bool replace, con
   }
   for (const char* name : kReplaced) {
     const std::string model = "..\\" + std::string(name);
-    const std::string display = ws_.Display(model);
+    const std::string display = ws_.Display(model) + "/";
     const std::string path = ws_.Resolve(ws_.ProgramDir() + model);
     if (!Present(path, st)) continue;
     if (S_ISLNK(st.st_mode))
@@ -183,7 +183,7 @@ void StagedWorkspace::Commit() {
     }
     if (!ok) {
       undo();
-      throw FileError(ws_.Display(model), 0, "cannot be replaced: " + why + " (the workspace is as it was)");
+      throw FileError(ws_.Display(model) + "/", 0, "cannot be replaced: " + why + " (the workspace is as it was)");
     }
     swapped.emplace_back(staged, target);
   }

@@ -326,14 +326,14 @@ TEST(ImportReplace, OnlyAWorkspacesDirectoriesAreReplaced) {
   CliResult r = Import(s, set, s.Root(), true);
   if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "input: holds no sub-basin list (子流域.in), so it is no workspace's")) << r.err;
+  EXPECT_TRUE(Has(r.err, "input/: holds no sub-basin list (子流域.in), so it is no workspace's")) << r.err;
   EXPECT_TRUE(Unchanged(before, s.Root()));
   // A sub-basin list does not make a parameters directory a workspace's.
   test::WriteBytes(s.At("input/子流域.in"), "1\r\n甲 24 0.2\r\n");
   before = Snapshot(s.Root());
   r = Import(s, set, s.Root(), true);
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "Parameters: holds no parameter file")) << r.err;
+  EXPECT_TRUE(Has(r.err, "Parameters/: holds no parameter file")) << r.err;
   EXPECT_TRUE(Unchanged(before, s.Root()));
   // A link in their place is not replaced either, even one within the workspace.
   fs::rename(s.At("Parameters"), s.At("kept"));
@@ -342,7 +342,7 @@ TEST(ImportReplace, OnlyAWorkspacesDirectoriesAreReplaced) {
   before = Snapshot(s.Root());
   r = Import(s, set, s.Root(), true);
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "Parameters: is a symbolic link")) << r.err;
+  EXPECT_TRUE(Has(r.err, "Parameters/: is a symbolic link")) << r.err;
   EXPECT_TRUE(Unchanged(before, s.Root()));
 }
 
