@@ -148,8 +148,9 @@ void RequireWritable(const std::string& dirFs, const std::string& dirDisplay) {
 }  // namespace
 
 MapsTarget PrepareMaps(Session& session, bool create) {
-  const ModelState& s = session.state;
+  ModelState& s = session.state;
   MapsTarget target;
+  const auto paths = s.InputPath;  // the run's own, put back after
   for (int k = 1; k <= s.SubBasinCount; ++k) {
     LoadPaths(session, k);
     const std::string terrain = s.InputPath[1];
@@ -157,6 +158,7 @@ MapsTarget PrepareMaps(Session& session, bool create) {
     target.georefs.push_back(
         GridGeorefOf(terrainFs, session.Display(terrain), ReadGridFile(terrainFs, session.Display(terrain))));
   }
+  s.InputPath = paths;
   const std::string output = s.ProgramDir + "..\\Output", dir = output + "\\maps";
   target.dirDisplay = session.Display(dir);
   target.dirFs = session.ws.ResolveForWriting(dir);
@@ -169,6 +171,7 @@ MapsTarget PrepareMaps(Session& session, bool create) {
     std::string why;
     if (!session.ws.CreateDirectory(dir, &why))
       throw FileError(target.dirDisplay, 0, "cannot create the directory: " + why);
+    RequireWritable(target.dirFs, target.dirDisplay);
   } else {
     RequireWritable(session.ws.ResolveForWriting(output), session.Display(output));
   }
