@@ -565,7 +565,7 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
       throw FileError(session.Display(dir), 0, "cannot create the directory: " + why);
   }
   lane.files = noFiles_ ? YearFiles{} : BindYearFiles(session, dir);
-  lane.mark = noFiles_ ? OutputFile{} : BindFile(session, s.ProgramDir + kMarkFilePath);
+  lane.mark = noFiles_ ? OutputFile{} : BindFile(session, s.ProgramDir + RunMarkPath(s));
   if (!nextYear) {
     for (const OutputFile* f : {&lane.files.Daily, &lane.files.DailyS, &lane.files.Budget,
                                 &lane.files.BudgetS, &lane.files.DailyF})

@@ -92,6 +92,10 @@ void FormCreate(Session& session) {
     CreateEmptyFile(session.ws.ResolveForWriting(mark), session.ws.Display(mark));
 }
 
+std::string RunMarkPath(const ModelState& s) {
+  return s.OutputDir == "..\\Output" ? std::string(kMarkFilePath) : s.OutputDir + "\\Mark.out";
+}
+
 void ReadStartUp(Session& session) {
   ModelState& s = session.state;
   s.ProgramDir = session.ws.ProgramDir();

@@ -7,6 +7,7 @@
 namespace tarnwell {
 
 struct Session;
+struct ModelState;
 class TextReader;
 
 // Sub-basin count, names and Muskingum K and x; each sub-basin is stored (and its list
@@ -32,5 +33,7 @@ inline const char* kParamFilePath = "..\\Parameters\\当前参数文件.txt";
 inline const char* kSeasonFilePath = "..\\Parameters\\season.txt";
 inline const char* kRiverFilePath = "..\\Input\\RiverDaily.in";
 inline const char* kMarkFilePath = "..\\output\\Mark.out";
+// The run marker of a run whose output directories lie under s.OutputDir (from ProgramDir).
+std::string RunMarkPath(const ModelState& s);
 
 }  // namespace tarnwell

@@ -2,13 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
+#include "app/Startup.h"
 #include "app/Workspace.h"
+#include "inputs/TextFile.h"
 #include "model/Errors.h"
 
 namespace tarnwell {
@@ -36,7 +39,18 @@ std::string Holder(int fd) {
 
 }  // namespace
 
-std::unique_ptr<WorkspaceLock> WorkspaceLock::Acquire(const Workspace& ws, const std::string& what) {
+std::unique_ptr<WorkspaceLock> WorkspaceLock::Acquire(const Workspace& ws, const std::string& what, Needs needs) {
+  // A folder that is no workspace (a mistyped --workspace) is left exactly as it was: no
+  // Output/, no lock file.
+  const std::string list = ws.ProgramDir() + kSubBasinListPath;
+  if (needs == Needs::Workspace && !ws.FileExists(list)) {
+    struct stat st {};
+    if (::lstat(ws.Resolve(list).c_str(), &st) != 0)
+      throw FileError(ws.Display(list), 0,
+                      "cannot open: " + std::string(std::strerror(errno)) + " (" + ws.Root().string() +
+                          " holds no workspace: nothing was written there)");
+    TextReader reader(ws.Resolve(list), ws.Display(list));  // says what the list is instead
+  }
   const std::string output = ws.ProgramDir() + "..\\Output";
   std::string why;
   if (!ws.CreateDirectory(output, &why))

@@ -12,10 +12,18 @@ class Workspace;
 
 class WorkspaceLock {
  public:
+  // What the directory must hold before anything is made there.
+  enum class Needs {
+    Workspace,  // a sub-basin list (input/子流域.in): a folder that is no workspace stays untouched
+    Nothing,    // a workspace being made (the import)
+  };
   // Takes the lock for `what` ("tarnwell run", "the window's run" ...), creating Output/ and
   // the lock file when missing. Throws FileError naming the lock file and its holder (its
-  // process number, what it does and since when) when another program holds it.
-  static std::unique_ptr<WorkspaceLock> Acquire(const Workspace& ws, const std::string& what);
+  // process number, what it does and since when) when another program holds it, and, with
+  // Needs::Workspace, naming the sub-basin list when the directory holds none (then nothing
+  // is created).
+  static std::unique_ptr<WorkspaceLock> Acquire(const Workspace& ws, const std::string& what,
+                                                Needs needs = Needs::Workspace);
   ~WorkspaceLock();
   WorkspaceLock(const WorkspaceLock&) = delete;
   WorkspaceLock& operator=(const WorkspaceLock&) = delete;

@@ -5,6 +5,7 @@
 // the same daily series to the bit, and ends with the speed ratio. Before that, the speed
 // of the grid and meteorological readers on text laid out as the demo's files are.
 #include <CLI/CLI.hpp>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +14,9 @@
 #include <fstream>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -164,6 +167,22 @@ struct EngineRun {
   int snowDays = 0, frozenDays = 0, rainDays = 0;
 };
 
+// Runs body(t) for t = 0 .. threads - 1 on threads of their own. Under a memory or process
+// limit a thread may not start: those that did are joined and the failure is told as the
+// run tells it.
+void OnThreads(int threads, const std::function<void(int)>& body) {
+  std::vector<std::thread> pool;
+  try {
+    for (int t = 0; t < threads; ++t) pool.emplace_back(body, t);
+  } catch (const std::exception& e) {
+    const std::size_t started = pool.size();
+    for (std::thread& t : pool) t.join();
+    throw std::runtime_error("cannot start " + std::to_string(threads) + " worker threads (" + std::to_string(started) +
+                             " started): " + e.what() + "; ask for fewer threads");
+  }
+  for (std::thread& t : pool) t.join();
+}
+
 // Streaming copy between two buffers of 256 MB on `threads` threads: bytes read plus bytes
 // written per second, best of five.
 double CopyBandwidth(int threads) {
@@ -172,14 +191,11 @@ double CopyBandwidth(int threads) {
   double best = 0;
   for (int rep = 0; rep < 5; ++rep) {
     const auto start = Clock::now();
-    std::vector<std::thread> pool;
     const std::size_t share = bytes / static_cast<std::size_t>(threads);
-    for (int t = 0; t < threads; ++t)
-      pool.emplace_back([&, t] {
-        const std::size_t from = share * static_cast<std::size_t>(t);
-        std::memcpy(b.data() + from, a.data() + from, share);
-      });
-    for (std::thread& t : pool) t.join();
+    OnThreads(threads, [&](int t) {
+      const std::size_t from = share * static_cast<std::size_t>(t);
+      std::memcpy(b.data() + from, a.data() + from, share);
+    });
     const double s = Seconds(start);
     best = std::max(best, 2.0 * static_cast<double>(bytes) / s);
     std::swap(a, b);
@@ -228,11 +244,34 @@ std::string MetText(int years) {
   return text;
 }
 
+// A directory of this process alone under the system's temporary directory (mkdtemp: a
+// fresh name, mode 0700, so no link planted beforehand is followed), removed with all it
+// holds when the benchmark ends.
+class PrivateDirectory {
+ public:
+  PrivateDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwell-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+      throw std::runtime_error(pattern + ": cannot make the benchmark's temporary directory: " + std::strerror(errno));
+    path_ = pattern;
+  }
+  ~PrivateDirectory() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  PrivateDirectory(const PrivateDirectory&) = delete;
+  PrivateDirectory& operator=(const PrivateDirectory&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 // Megabytes per second of a reader over text written to a file first, best of three runs,
 // each from opening the file (its bytes then come from the page cache, not the disk).
 template <typename Read>
-double ReaderSpeed(const std::string& text, const std::string& name, Read read) {
-  const std::filesystem::path file = std::filesystem::temp_directory_path() / ("tarnwell-bench-" + std::to_string(::getpid()) + "-" + name);
+double ReaderSpeed(const PrivateDirectory& dir, const std::string& text, const std::string& name, Read read) {
+  const std::filesystem::path file = dir.Path() / name;
   {
     std::ofstream out(file, std::ios::binary);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -250,11 +289,12 @@ double ReaderSpeed(const std::string& text, const std::string& name, Read read) 
 }
 
 void PrintReaderSpeeds(int n) {
+  const PrivateDirectory dir;
   const std::string grid = GridText(n);
   double sum = 0;
-  const double gridSpeed = ReaderSpeed(grid, "dem.grd", [&](TextReader& r) { sum += ParseGridFile(r, true).values[0]; });
+  const double gridSpeed = ReaderSpeed(dir, grid, "dem.grd", [&](TextReader& r) { sum += ParseGridFile(r, true).values[0]; });
   const std::string met = MetText(20);
-  const double metSpeed = ReaderSpeed(met, "weather.in", [&](TextReader& r) {
+  const double metSpeed = ReaderSpeed(dir, met, "weather.in", [&](TextReader& r) {
     for (int y = 0; y < 20; ++y) sum += ReadMetBlock(r).precip[0];
   });
   std::printf("readers: terrain grid %.1f MB at %.0f MB/s, meteorological file (20 years) %.1f MB at %.0f MB/s\n",

@@ -1,7 +1,8 @@
 // "tarnwell calibrate": the search for parameter values that fit the whole-basin discharge,
 // every evaluation a whole simulation in memory, on every worker thread and, under mpirun,
 // on every rank; then the best set written as a parameter file, the charts, a normal run with
-// it, and the fit before and after for every calibration and validation year.
+// it under Output/calibration/ (the workspace's own results stay those of its parameter
+// files), and the fit before and after for every calibration and validation year.
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
@@ -174,9 +175,13 @@ void WriteCharts(const std::string& dir, const CalibrationRun& run, const Calibr
 }
 
 // The normal run with the best set: every usual output file, for every year calibrated and
-// validated.
+// validated, in the calibration's directory (流域k/, 全流域/ and Mark.out there). Output/流域k
+// and Output/全流域 keep the results of the run of the parameter files.
 void FinalRun(Session& session, const ParameterSet& best, int years,
               std::shared_ptr<const WorkspaceInputs> inputs) {
+  session.state.OutputDir = kCalibrationDir;
+  const std::string mark = session.state.ProgramDir + RunMarkPath(session.state);
+  if (!session.ws.FileExists(mark)) CreateEmptyFile(session.ws.ResolveForWriting(mark), session.Display(mark));
   ProgressObserver quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 0);
   ParameterSet p = best;

@@ -43,7 +43,9 @@ void AddImportCommand(CLI::App& app, CommandMap& commands) {
       ->required()
       ->check(CLI::ExistingFile);
   import->add_option("--workspace", a->workspace, "the workspace to write (made when missing)")->required();
-  import->add_flag("--replace", a->replace, "replace the workspace's input/ and Parameters/ when it has them");
+  import->add_flag("--replace", a->replace,
+                   "replace the workspace's input/ and Parameters/ when it has them (only a workspace's: a "
+                   "sub-basin list in input/, a parameter file in Parameters/)");
   commands[import] = [a] {
 #ifdef TARNWELL_GEO
     geo::ImportOptions o;

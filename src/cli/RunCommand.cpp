@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <algorithm>
 #include <map>
@@ -212,12 +213,11 @@ struct RunOptions {
 #ifdef TARNWELL_GEO
 // Writes the maps of every cell under Output/maps/: each year's GeoTIFFs as the year ends;
 // with NetCDF, every year of a sub-basin in one file at the end (so they are kept till then:
-// 48 bytes a cell a year). Works on a session of its own, as the run's sessions are busy.
+// 48 bytes a cell a year). The georeferences are read once, before the run.
 class MapWriter {
  public:
-  MapWriter(const Session& session, geo::MapFormat format) : session_(session.ws.Root().string()), format_(format) {
-    session_.state.TakeSubBasinTable(session.state);
-  }
+  // Checks everything the maps need first: the run has not emptied a file yet.
+  MapWriter(Session& session, geo::MapFormat format) : target_(geo::PrepareMaps(session, true)), format_(format) {}
   void Take(int k, const CellMaps& m) {
     geo::YearlyCellMaps year{m.year, m.precipitation, m.evapotranspiration, m.runoff, m.soilLoss, m.waterTableDepth,
                              m.snowPack};
@@ -229,24 +229,27 @@ class MapWriter {
       return;
     }
     kept.years.assign(1, std::move(year));
-    geo::WriteSubBasinMaps(session_, k, kept, format_);
+    geo::WriteSubBasinMaps(target_, k, kept, format_);
   }
   void Finish() {
     if (format_ != geo::MapFormat::Netcdf) return;
-    for (auto& [k, kept] : maps_) geo::WriteSubBasinMaps(session_, k, kept, format_);
+    for (auto& [k, kept] : maps_) geo::WriteSubBasinMaps(target_, k, kept, format_);
   }
 
  private:
-  Session session_;
+  geo::MapsTarget target_;
   geo::MapFormat format_;
   std::map<int, geo::SubBasinMaps> maps_;
 };
 #endif
 
-// The start-up of a run: the lock, start-up and the --parameters copy, all of which write.
-void StartUp(Session& session, const RunOptions& options, std::unique_ptr<WorkspaceLock>& lock) {
+// The start-up of a run: the lock, start-up and the --parameters copy, all of which write;
+// before the copy, what the run's options need beside the inputs (prepare).
+void StartUp(Session& session, const RunOptions& options, std::unique_ptr<WorkspaceLock>& lock,
+             const std::function<void()>& prepare) {
   lock = WorkspaceLock::Acquire(session.ws, "tarnwell run");
   FormCreate(session);
+  prepare();
   const ModelState& s = session.state;
   if (!options.parameters.empty()) {
     // As the parameter dialog's confirmation: the file must load, then it becomes the
@@ -271,19 +274,35 @@ int RunSimulation(const RunOptions& options) {
   const bool leader = MpiRank() == 0;
   Session session(options.workspace);
   std::unique_ptr<WorkspaceLock> lock;
+  // The maps' needs are checked with the start-up, before anything of the run is written.
+#ifdef TARNWELL_GEO
+  std::unique_ptr<MapWriter> maps;
+  const auto prepare = [&] {
+    if (options.maps)
+      maps = std::make_unique<MapWriter>(session, options.format == "netcdf" ? geo::MapFormat::Netcdf
+                                                                            : geo::MapFormat::GeoTiff);
+  };
+#else
+  const auto prepare = [&] {
+    if (options.maps) throw std::invalid_argument("this build writes no maps (built without GDAL and NetCDF)");
+  };
+#endif
   if (!group) {
-    StartUp(session, options, lock);
+    StartUp(session, options, lock, prepare);
   } else {
     std::string problem;
     if (leader) {
       try {
-        StartUp(session, options, lock);
+        StartUp(session, options, lock, prepare);
       } catch (const std::exception& e) {
         problem = e.what();
       }
     }
     group->Agree(problem);
-    if (!leader) ReadStartUp(session);
+    if (!leader) {
+      ReadStartUp(session);
+      prepare();
+    }
   }
   ModelState& s = session.state;
   session.params.ErodibilityMode = options.erodibility == "nonuniform" ? 1 : 0;
@@ -302,14 +321,7 @@ int RunSimulation(const RunOptions& options) {
   driver.RunSideBySide(threads, [name = options.engine](int t) { return MakeDayEngine(name, t); });
   driver.DistributeOver(group.get());
 #ifdef TARNWELL_GEO
-  std::unique_ptr<MapWriter> maps;
-  if (options.maps) {
-    maps = std::make_unique<MapWriter>(session, options.format == "netcdf" ? geo::MapFormat::Netcdf
-                                                                          : geo::MapFormat::GeoTiff);
-    driver.KeepCellMaps([&maps](int k, const CellMaps& m) { maps->Take(k, m); });
-  }
-#else
-  if (options.maps) throw std::invalid_argument("this build writes no maps (built without GDAL and NetCDF)");
+  if (maps) driver.KeepCellMaps([&maps](int k, const CellMaps& m) { maps->Take(k, m); });
 #endif
   // A run alone on its workspace reads its inputs once, at its check, when they take at most
   // a quarter of the machine's memory (a 2000 x 2000 sub-basin's three grids take 96 MB).

@@ -1,6 +1,7 @@
 #include "geo/Export.h"
 
 #include <netcdf.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "results/Format.h"
+#include "results/Statistic.h"
 
 namespace tarnwell::geo {
 
@@ -395,6 +397,60 @@ void ExportGrid(const std::string& gridFsPath, const std::string& gridDisplay, c
   WriteGeoTiff(tiffFsPath, tiffDisplay, georef.Frame(), values, noData, type);
 }
 
+namespace {
+
+// A file's time of last change; false when it cannot be read (a missing file is reported by
+// whoever reads it).
+bool ChangedAt(const std::string& fsPath, timespec& at) {
+  struct stat st {};
+  if (::stat(fsPath.c_str(), &st) != 0) return false;
+  at = st.st_mtim;
+  return true;
+}
+
+bool Before(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// The results are labelled with the workspace's present names, areas and grids, so they must
+// be of its present inputs: a run writes every output file after it has read its inputs, and
+// an input changed since (an import --replace, a parameter file saved anew) is newer than the
+// oldest output file. Such results are refused.
+void RequireResultsOfPresentInputs(Session& session, const std::vector<std::string>& resultDirs) {
+  const ModelState& s = session.state;
+  std::vector<std::string> inputs{s.ProgramDir + kSubBasinListPath, s.ProgramDir + kRiverFilePath,
+                                  s.ProgramDir + kPathFilePath, s.ProgramDir + kParamFilePath,
+                                  s.ProgramDir + kSeasonFilePath};
+  for (int k = 1; k <= s.SubBasinCount; ++k) {
+    LoadPaths(session, k);
+    for (int i : {1, 2, 3, 5}) inputs.push_back(s.InputPath[static_cast<std::size_t>(i)]);
+  }
+  std::string newestInput, oldestResult;
+  timespec newest{}, oldest{};
+  for (const std::string& p : inputs) {
+    timespec at{};
+    if (ChangedAt(session.ws.Resolve(p), at) && (newestInput.empty() || Before(newest, at))) {
+      newest = at;
+      newestInput = p;
+    }
+  }
+  for (const std::string& dir : resultDirs)
+    for (const char* file : {"\\Daily.out", "\\Daily_s.out", "\\Daily_f.out", "\\Budget.out", "\\Budget_s.out"}) {
+      timespec at{};
+      if (ChangedAt(session.ws.Resolve(dir + file), at) && (oldestResult.empty() || Before(at, oldest))) {
+        oldest = at;
+        oldestResult = dir + file;
+      }
+    }
+  if (!newestInput.empty() && !oldestResult.empty() && Before(oldest, newest))
+    throw FileError(session.Display(oldestResult), 0,
+                    "is older than " + session.Display(newestInput) +
+                        ": the results are not those of the workspace's present inputs (changed since the run); "
+                        "run again (tarnwell run), then export");
+}
+
+}  // namespace
+
 std::vector<std::string> RunExport(const ExportOptions& options, std::ostream& out) {
   Session session(options.workspace);
   const auto lock = WorkspaceLock::Acquire(session.ws, "tarnwell export");
@@ -403,6 +459,12 @@ std::vector<std::string> RunExport(const ExportOptions& options, std::ostream& o
   {
     TextReader list = session.Open(s.ProgramDir + kSubBasinListPath);
     LoadSubBasinList(session, list);
+  }
+  {
+    std::vector<std::string> resultDirs;
+    for (int k = 1; k <= s.SubBasinCount; ++k) resultDirs.push_back(SubBasinOutputDir(s, k));
+    resultDirs.push_back(BasinOutputDir(s));
+    RequireResultsOfPresentInputs(session, resultDirs);
   }
   std::vector<Station> stations;
   double basinArea = 0;

@@ -10,7 +10,6 @@
 #include <set>
 
 #include "app/Workspace.h"
-#include "app/WorkspaceLock.h"
 #include "geo/FlowDirection.h"
 #include "geo/GdalHandles.h"
 #include "geo/Georef.h"
@@ -18,6 +17,7 @@
 #include "geo/GriddedWeather.h"
 #include "geo/ImportConfig.h"
 #include "geo/Raster.h"
+#include "geo/StagedWorkspace.h"
 #include "geo/Table.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -608,15 +608,7 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   const std::vector<std::string> terrainClr = TemplateOr(c.terrainColours, kTerrainColours);
   const std::vector<std::string> landUseClr = TemplateOr(c.landUseColours, kLandUseColours);
 
-  // Everything is checked: now the workspace.
-  const Workspace ws(options.workspace);
-  std::error_code ec;
-  fs::create_directories(ws.Root(), ec);
-  if (ec) throw FileError(ws.Root().string(), 0, "cannot create the workspace: " + ec.message());
-  const auto lock = WorkspaceLock::Acquire(ws, "tarnwell import");
-  const fs::path inputDir = ws.ResolveForWriting(ws.ProgramDir() + "..\\input");
-  const fs::path paramDir = ws.ResolveForWriting(ws.ProgramDir() + "..\\Parameters");
-  // Replacing input/ and Parameters/ must not delete what the import reads.
+  // Everything is checked: now the workspace, built beside the old one and swapped in whole.
   std::vector<std::string> sources{options.config, c.terrain, c.landCover, c.landCoverClasses, c.slope,
                                    c.subBasinRaster, c.flowDirection, c.outlets, c.subBasins, c.precipitationNetcdf,
                                    c.temperatureNetcdf, c.parameters, c.slopeColours, c.terrainColours,
@@ -624,46 +616,29 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   for (const Table& t : weatherTables) sources.push_back(t.Name());
   if (c.discharge) sources.push_back(c.discharge->path);
   if (c.sediment) sources.push_back(c.sediment->path);
-  for (const fs::path& dir : {inputDir, paramDir}) {
-    const std::string d = fs::weakly_canonical(dir, ec).string() + "/";
-    for (const std::string& src : sources)
-      if (!src.empty() && fs::weakly_canonical(src, ec).string().rfind(d, 0) == 0)
-        throw InputError(src, 0, "lies inside the workspace's " + dir.filename().string() +
-                                     "/, which the import writes anew: keep the data to import elsewhere");
-  }
-  for (const fs::path& dir : {inputDir, paramDir}) {
-    if (!fs::exists(dir, ec)) continue;
-    if (!options.replace && !fs::is_empty(dir, ec))
-      throw InputError(ws.Display("..\\" + dir.filename().string()), 0,
-                       "the workspace holds this directory already; give --replace to replace input/ and Parameters/");
-    fs::remove_all(dir, ec);
-    if (ec) throw FileError(ws.Display("..\\" + dir.filename().string()), 0, "cannot be replaced: " + ec.message());
-  }
-  auto write = [&](const fs::path& path, const std::vector<std::string>& lines) {
-    fs::create_directories(path.parent_path(), ec);
-    const std::string display = fs::relative(path, ws.Root(), ec).string();
-    WriteWholeFile(path.string(), display.empty() ? path.string() : display, lines);
-  };
+  StagedWorkspace staged(options.workspace, options.replace, sources);
+  const Workspace& ws = staged.Ws();
   for (std::size_t k = 0; k < basins.size(); ++k) {
-    const fs::path dir = inputDir / basins[k].entry.name;
-    write(dir / kPathLines[0], files[k].terrain);
-    write(dir / kPathLines[1], files[k].landUse);
-    write(dir / kPathLines[4], files[k].slope);
-    write(dir / kPathLines[2], files[k].met);
-    WriteGeorefFile(dir.string(), fs::relative(dir, ws.Root(), ec).string(), files[k].georef);
+    const std::string dir = "input/" + basins[k].entry.name;
+    staged.Write(dir + "/" + kPathLines[0], files[k].terrain);
+    staged.Write(dir + "/" + kPathLines[1], files[k].landUse);
+    staged.Write(dir + "/" + kPathLines[4], files[k].slope);
+    staged.Write(dir + "/" + kPathLines[2], files[k].met);
+    WriteGeorefFile(staged.Staged(dir), dir, files[k].georef);
   }
   std::vector<std::string> list{std::to_string(basins.size())};
   for (const SubBasinCells& b : basins) list.push_back(b.entry.name + " " + b.entry.kText + " " + b.entry.xText);
-  write(inputDir / "子流域.in", list);
-  write(inputDir / "RiverDaily.in", river);
-  write(paramDir / "当前参数文件.txt", params);
-  write(paramDir / "缺省参数文件.txt", params);
-  write(paramDir / "当前路径文件.txt", kPathLines);
-  write(paramDir / "缺省路径文件.txt", kPathLines);
-  write(paramDir / "season.txt", {"生长季节 起 满 落 止", c.seasonDays});
-  write(paramDir / "slope.clr", slopeClr);
-  write(paramDir / "land.clr", terrainClr);
-  write(paramDir / "landuse.clr", landUseClr);
+  staged.Write("input/子流域.in", list);
+  staged.Write("input/RiverDaily.in", river);
+  staged.Write("Parameters/当前参数文件.txt", params);
+  staged.Write("Parameters/缺省参数文件.txt", params);
+  staged.Write("Parameters/当前路径文件.txt", kPathLines);
+  staged.Write("Parameters/缺省路径文件.txt", kPathLines);
+  staged.Write("Parameters/season.txt", {"生长季节 起 满 落 止", c.seasonDays});
+  staged.Write("Parameters/slope.clr", slopeClr);
+  staged.Write("Parameters/land.clr", terrainClr);
+  staged.Write("Parameters/landuse.clr", landUseClr);
+  staged.Commit();
 
   // What was made.
   char buf[256];

@@ -1,7 +1,9 @@
 // "tarnwell import": from GIS data (rasters any GDAL reads, class and sub-basin tables,
 // daily tables, gridded NetCDF weather) to a workspace that check and run accept, every
 // file in the model's own text form. Everything is read and checked before the first file
-// is written, so a refused configuration leaves the workspace as it was.
+// is written, so a refused configuration leaves the workspace as it was; the new files are
+// built beside the old ones and swapped in whole (StagedWorkspace), so a failure while
+// writing leaves it as it was too.
 #pragma once
 
 #include <ostream>

@@ -1,12 +1,19 @@
 #include "geo/Maps.h"
 
+#include <gdal.h>
 #include <netcdf.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cmath>
 #include <filesystem>
 
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "geo/GeoSupport.h"
 #include "geo/NetcdfFile.h"
 #include "geo/Raster.h"
 #include "model/Errors.h"
@@ -126,15 +133,57 @@ std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeo
   return written;
 }
 
-std::vector<std::string> WriteSubBasinMaps(Session& session, int k, const SubBasinMaps& maps, MapFormat format) {
-  const ModelState& s = session.state;
-  LoadPaths(session, k);
-  const std::string terrain = s.InputPath[1];
-  const std::string terrainFs = session.ws.Resolve(terrain);
-  const GridGeoref georef = GridGeorefOf(terrainFs, session.Display(terrain), ReadGridFile(terrainFs, session.Display(terrain)));
-  const std::string dir = s.ProgramDir + "..\\Output\\maps";
-  return WriteYearlyMaps(maps, georef, session.ws.ResolveForWriting(dir), session.Display(dir), "subbasin" + std::to_string(k),
-                         format);
+namespace {
+
+// A file made and removed again in dir: whether this program may write there (the rights
+// alone do not say it for root, nor on a file system mounted read-only).
+void RequireWritable(const std::string& dirFs, const std::string& dirDisplay) {
+  std::string probe = dirFs + "/.tarnwell-probe-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) throw FileError(dirDisplay, 0, std::string("cannot write in the directory: ") + std::strerror(errno));
+  ::close(fd);
+  ::unlink(probe.c_str());
+}
+
+}  // namespace
+
+MapsTarget PrepareMaps(Session& session, bool create) {
+  ModelState& s = session.state;
+  MapsTarget target;
+  const auto paths = s.InputPath;  // the run's own, put back after
+  for (int k = 1; k <= s.SubBasinCount; ++k) {
+    LoadPaths(session, k);
+    const std::string terrain = s.InputPath[1];
+    const std::string terrainFs = session.ws.Resolve(terrain);
+    target.georefs.push_back(
+        GridGeorefOf(terrainFs, session.Display(terrain), ReadGridFile(terrainFs, session.Display(terrain))));
+  }
+  s.InputPath = paths;
+  const std::string output = s.ProgramDir + "..\\Output", dir = output + "\\maps";
+  target.dirDisplay = session.Display(dir);
+  target.dirFs = session.ws.ResolveForWriting(dir);
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(target.dirFs, ec)) && !fs::is_directory(target.dirFs, ec))
+    throw FileError(target.dirDisplay, 0, "is not a directory: the maps cannot be written there (remove or rename it)");
+  if (fs::is_directory(target.dirFs, ec)) {
+    RequireWritable(target.dirFs, target.dirDisplay);
+  } else if (create) {
+    std::string why;
+    if (!session.ws.CreateDirectory(dir, &why))
+      throw FileError(target.dirDisplay, 0, "cannot create the directory: " + why);
+    RequireWritable(target.dirFs, target.dirDisplay);
+  } else {
+    RequireWritable(session.ws.ResolveForWriting(output), session.Display(output));
+  }
+  InitGdal();
+  if (GDALGetDriverByName("GTiff") == nullptr)
+    throw FileError(target.dirDisplay, 0, "this program's GDAL has no GeoTIFF driver: no maps can be written");
+  return target;
+}
+
+std::vector<std::string> WriteSubBasinMaps(const MapsTarget& target, int k, const SubBasinMaps& maps, MapFormat format) {
+  return WriteYearlyMaps(maps, target.georefs.at(static_cast<std::size_t>(k - 1)), target.dirFs, target.dirDisplay,
+                         "subbasin" + std::to_string(k), format);
 }
 
 }  // namespace tarnwell::geo

@@ -39,8 +39,20 @@ enum class MapFormat { GeoTiff, Netcdf };
 std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeoref& georef, const std::string& dirFsPath,
                                          const std::string& dirDisplay, const std::string& label, MapFormat format);
 
-// The same for sub-basin k of a session (start-up done): georeferenced from its terrain
-// grid's directory, written under Output/maps/ as "subbasin<k>".
-std::vector<std::string> WriteSubBasinMaps(Session& session, int k, const SubBasinMaps& maps, MapFormat format);
+// Where the maps of a run go, and where each sub-basin's grids lie on the map.
+struct MapsTarget {
+  std::string dirFs, dirDisplay;   // Output/maps/
+  std::vector<GridGeoref> georefs;  // sub-basin k at k - 1
+};
+
+// Everything the maps of a run need, checked before the run empties its first output file
+// (a run that stopped at the first year's maps would have lost the earlier results): every
+// sub-basin's terrain grid and its georef.txt, and Output/maps/ a directory inside the
+// workspace that this program can write in (made when missing with create; without it only
+// checked, nothing is left behind). Throws the file's error.
+MapsTarget PrepareMaps(Session& session, bool create);
+
+// The maps of sub-basin k, written under Output/maps/ as "subbasin<k>".
+std::vector<std::string> WriteSubBasinMaps(const MapsTarget& target, int k, const SubBasinMaps& maps, MapFormat format);
 
 }  // namespace tarnwell::geo

@@ -53,6 +53,7 @@ void ModelState::ResizeSubBasins(int n) {
 
 void ModelState::TakeSubBasinTable(const ModelState& from) {
   ProgramDir = from.ProgramDir;
+  OutputDir = from.OutputDir;
   ParamFilePath = from.ParamFilePath;
   ResizeSubBasins(from.SubBasinCount);
   SubBasinName = from.SubBasinName;

@@ -30,6 +30,9 @@ constexpr double kDepthToFlow = 86.4;
 struct ModelState {
   // --- workspace strings ---
   std::string ProgramDir;
+  // Where the run's output directories lie, as a path from ProgramDir: the run's own
+  // "..\Output"; a calibration's run of its best set writes under its own directory instead.
+  std::string OutputDir = "..\\Output";
   std::array<std::string, 6> InputPath;  // 1..5 used
   std::string ParamFilePath;
   std::string CurrentInputFile;

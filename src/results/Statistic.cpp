@@ -11,10 +11,10 @@
 namespace tarnwell {
 
 std::string SubBasinOutputDir(const ModelState& s, int k) {
-  return s.ProgramDir + "..\\Output\\流域" + std::to_string(k);
+  return s.ProgramDir + s.OutputDir + "\\流域" + std::to_string(k);
 }
 
-std::string BasinOutputDir(const ModelState& s) { return s.ProgramDir + "..\\Output\\全流域"; }
+std::string BasinOutputDir(const ModelState& s) { return s.ProgramDir + s.OutputDir + "\\全流域"; }
 
 OutputFile BindFile(const Session& session, const std::string& modelPath) {
   return OutputFile{session.ws.ResolveForWriting(modelPath), session.ws.Display(modelPath)};

@@ -105,12 +105,15 @@ TEST(Calibrate, TwinExperimentRecoversTheDischargeOfKnownParameters) {
   std::printf("  twin: KGE %s before, %.4f after\n", row.at(2).c_str(), kgeAfter);
   EXPECT_GE(kgeAfter, 0.99) << c.log;
   // What the calibration leaves: the trace, the best set as a parameter file the model loads,
-  // the charts, the summary, and the files of a normal run with the best set.
+  // the charts, the summary, and the files of a normal run with the best set, in its own
+  // directory: the workspace's results are those of its parameter files (here: none).
   for (const char* file : {"trace.csv", "best-parameters.txt", "convergence.svg", "summary.txt",
                            "dotty-WmCurveExponent.svg"})
     EXPECT_TRUE(fs::exists(twinRoot + "/Output/calibration/" + file)) << file;
   EXPECT_EQ(Trace(twinRoot).size(), 3001u);
-  EXPECT_TRUE(fs::exists(twinRoot + "/Output/全流域/Daily.out"));
+  EXPECT_TRUE(fs::exists(twinRoot + "/Output/calibration/全流域/Daily.out"));
+  EXPECT_TRUE(fs::exists(twinRoot + "/Output/calibration/流域1/Daily.out"));
+  EXPECT_FALSE(fs::exists(twinRoot + "/Output/全流域"));
 }
 
 TEST(Calibrate, TheSameTraceForAnyNumberOfWorkersAndRanks) {
