@@ -42,7 +42,8 @@ std::string MuskingumDenominatorProblem(double K, double x) {
 }
 
 std::string NegativeMuskingumCoefficient(double K, double x) {
-  if (!(MuskingumDenominator(K, x) > 0)) return "";
+  // K = 0 passes the flow unchanged (C2 = -1 cancels C1 exactly): nothing can turn negative.
+  if (K == 0 || !(MuskingumDenominator(K, x) > 0)) return "";
   const MuskingumCoefficients c = MuskingumCoefficientsOf(K, x);
   const double values[3] = {c.c0, c.c1, c.c2};
   for (int i = 0; i < 3; ++i)
