@@ -46,8 +46,9 @@ std::string NegativeMuskingumCoefficient(double K, double x) {
   if (K == 0 || !(MuskingumDenominator(K, x) > 0)) return "";
   const MuskingumCoefficients c = MuskingumCoefficientsOf(K, x);
   const double values[3] = {c.c0, c.c1, c.c2};
+  // A coefficient of 0 computed a rounding below it (K x = 12 h) is no fault.
   for (int i = 0; i < 3; ++i)
-    if (values[i] < 0) return "C" + std::to_string(i) + " = " + Printf("%.2f", values[i]);
+    if (values[i] < -1e-9) return "C" + std::to_string(i) + " = " + Printf("%.2f", values[i]);
   return "";
 }
 
