@@ -215,8 +215,13 @@ void RunCheck(Session& session, std::ostream& out) {
                   c.seasonDays[0], c.seasonDays[1], c.seasonDays[2], c.seasonDays[3]);
     out << buf;
   }
+  bool first = true;
   for (const SubBasinCheck& c : found)
-    for (const std::string& w : c.warnings) out << "warning: " << w << "\n";
+    for (const std::string& w : c.warnings) {
+      if (first) out << "\n";  // the table ends at a blank line
+      first = false;
+      out << "warning: " << w << "\n";
+    }
   {
     TextReader p = session.Open(session.state.ParamFilePath);
     LoadParameters(p, session.params);
