@@ -228,7 +228,9 @@ void RequireFeasibleSearch(const CalibrationConfig& c, const std::string& option
   if (sce && c.search.complexes > c.search.evaluations)
     refuse(c.complexesAt, "is more complexes than the " + std::to_string(c.search.evaluations) +
                               " evaluations can start: every complex needs points of its own");
-  if (!sce && c.batchAt.line != 0 && c.search.batch > c.search.evaluations)
+  // A batch is cut to the evaluations left, so a short run asked for on the command line
+  // may keep the file's batch; in the file itself a larger batch is a slip.
+  if (!sce && c.batchAt.line != 0 && option.empty() && c.search.batch > c.search.evaluations)
     refuse(c.batchAt, "is more points per batch than the " + std::to_string(c.search.evaluations) + " evaluations");
   // Each evaluation is kept (its values and measures, about 40 doubles beside them); SCE-UA
   // holds its population three times over, points of n values; the Latin hypercube its strata.

@@ -788,7 +788,11 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   std::vector<std::string> list{std::to_string(basins.size())};
   for (const SubBasinCells& b : basins) list.push_back(b.entry.name + " " + b.entry.kText + " " + b.entry.xText);
   const std::vector<std::string> season{"生长季节 起 满 落 止", c.seasonDays};
-  ReadAsTheModelWill(options.workspace, basins, files, list, river, params, season, y0, y1);
+  try {
+    ReadAsTheModelWill(options.workspace, basins, files, list, river, params, season, y0, y1);
+  } catch (const TarnwellError& e) {
+    throw InputError(c.file.Name(), 0, std::string("the workspace made from it would not pass the model's readers: ") + e.what());
+  }
 
   // Everything is checked: now the workspace.
   const Workspace ws(options.workspace);
