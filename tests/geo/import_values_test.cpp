@@ -288,6 +288,18 @@ TEST(ImportValues, ValuesAtTheEdgesOfTheRangesPassTheCheck) {
   EXPECT_NO_THROW(CheckInputs(session, 0));
 }
 
+TEST(ImportValues, WhatTheModelsReadersWouldRefuseIsRefusedBeforeWriting) {
+  // Cells of 0.1 m: the model's grid header holds whole metres, so the grid's x extent of
+  // 0.4 m rounds to nothing, which the terrain reader refuses.
+  ValueSet set;
+  set.terrain.cellWidth = set.terrain.cellHeight = 0.1;
+  set.land = set.ids = set.terrain;
+  for (double& v : set.land.values) v = 1;
+  for (double& v : set.ids.values) v = 1;
+  EXPECT_TRUE(Holds(set.Refusal(), {"import.conf", "would not pass the model's readers", "input/A/dem.grd line 3",
+                                    "x extent runs from"}));
+}
+
 TEST(ImportFlowDirections, AnUnknownCodeOrALoopNamesTheCell) {
   ValueSet set;
   set.Delineate("id,x,y\n1,499850,5000250\n");
