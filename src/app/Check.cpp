@@ -9,9 +9,11 @@
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
 #include "model/Errors.h"
+#include "model/InputRanges.h"
 #include "parameters/ParaDialog.h"
 #include "parameters/ParameterLimits.h"
 #include "processes/Processes.h"
+#include "results/Format.h"
 #include "results/Statistic.h"
 
 namespace tarnwell {
@@ -34,6 +36,50 @@ void LoadCheckedParameters(Session& session) {
   TextReader file = session.Open(session.state.ParamFilePath);
   LoadParameters(file, session.params);
   RequireComputableParameters(session.params, file.Name());
+}
+
+// Terrain cells more than kSpikeHeight above every neighbour of the four that lies inside
+// the basin: a no-data value (32767 of a 16-bit grid) or a typing error the model would take
+// for a summit, with a groundwater gradient that drives a negative runoff.
+void WarnOfSpikes(const GridFile& g, const std::string& display, const std::string& subBasin,
+                  std::vector<std::string>& warnings) {
+  auto inside = [](double z) { return z > 0 && z < kNoDataLimit; };
+  constexpr int kShown = 5;
+  int found = 0;
+  for (int r = 0; r < g.rows; ++r)
+    for (int c = 0; c < g.cols; ++c) {
+      const double z = g.values[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c)];
+      if (!inside(z)) continue;
+      int neighbours = 0;
+      bool towers = true;
+      for (const auto& [dr, dc] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+        const int r2 = r + dr, c2 = c + dc;
+        if (r2 < 0 || c2 < 0 || r2 >= g.rows || c2 >= g.cols) continue;
+        const double n = g.values[static_cast<std::size_t>(r2) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c2)];
+        if (!inside(n)) continue;
+        ++neighbours;
+        towers = towers && z - n > kSpikeHeight;
+      }
+      if (neighbours == 0 || !towers) continue;
+      if (++found > kShown) continue;
+      warnings.push_back(subBasin + ": " + display + " line " + std::to_string(r + 6) + " (row " + std::to_string(r + 1) +
+                         ", column " + std::to_string(c + 1) + "): the terrain of " + Printf("%g", z) +
+                         " m lies more than " + Printf("%g", kSpikeHeight) +
+                         " m above all its neighbours inside the basin: a no-data value left in the grid?");
+    }
+  if (found > kShown)
+    warnings.push_back(subBasin + ": " + display + ": " + std::to_string(found - kShown) + " more such cells");
+}
+
+// A routing coefficient below zero lets the routed discharge fall below zero.
+void WarnOfNegativeRouting(const ModelState& s, int k, const std::string& subBasin, std::vector<std::string>& warnings) {
+  const double K = s.SubBasinK[static_cast<std::size_t>(k)], x = s.SubBasinX[static_cast<std::size_t>(k)];
+  const std::string negative = NegativeMuskingumCoefficient(K, x);
+  if (!negative.empty())
+    warnings.push_back(subBasin + ": Muskingum K = " + Printf("%g", K) + " h and x = " + Printf("%g", x) +
+                       " give a negative routing coefficient " + negative +
+                       ": the routed discharge can fall below zero (K x at most 12 h and (1 - x) K at least "
+                       "12 h keep every coefficient at 0 or above)");
 }
 
 // The grids and the season file of sub-basin k, read and applied as the driver does.
@@ -72,6 +118,9 @@ SubBasinCheck CheckGrids(Session& session, int k, SubBasinInputs& in) {
   RequireArea(session, k);
   c.area = s.BasinArea;
   c.seasonDays = in.seasonDays;
+  const std::string subBasin = "sub-basin " + std::to_string(k) + " (" + c.name + ")";
+  WarnOfNegativeRouting(s, k, subBasin, c.warnings);
+  WarnOfSpikes(in.terrain, session.Display(s.InputPath[1]), subBasin, c.warnings);
   return c;
 }
 
@@ -166,6 +215,13 @@ void RunCheck(Session& session, std::ostream& out) {
                   c.seasonDays[0], c.seasonDays[1], c.seasonDays[2], c.seasonDays[3]);
     out << buf;
   }
+  bool first = true;
+  for (const SubBasinCheck& c : found)
+    for (const std::string& w : c.warnings) {
+      if (first) out << "\n";  // the table ends at a blank line
+      first = false;
+      out << "warning: " << w << "\n";
+    }
   {
     TextReader p = session.Open(session.state.ParamFilePath);
     LoadParameters(p, session.params);

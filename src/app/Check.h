@@ -43,6 +43,9 @@ struct SubBasinCheck {
   int yearBlocks = 0;          // whole year blocks of the meteorological file
   std::vector<int> years;      // the calendar years of the blocks a run reads
   std::array<int, 4> seasonDays{};
+  // What a run can do but should not be asked to: a routing coefficient below zero, a
+  // terrain cell towering over its neighbours. Each a sentence naming the sub-basin.
+  std::vector<std::string> warnings;
 };
 
 // Loads and checks everything a run of `years` years reads (years < 1: the parameter file's
@@ -56,8 +59,8 @@ struct SubBasinCheck {
 std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, WorkspaceInputs* keep = nullptr,
                                        std::size_t keepAtMost = SIZE_MAX);
 
-// "tarnwell check": the table of CheckInputs for the parameter file's years, then every
-// parameter. Throws the first error met.
+// "tarnwell check": the table of CheckInputs for the parameter file's years, its warnings,
+// then every parameter. Throws the first error met.
 void RunCheck(Session& session, std::ostream& out);
 
 }  // namespace tarnwell

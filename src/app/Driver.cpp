@@ -117,6 +117,9 @@ void Driver::Button3Click() {
       }
     }
     if (group_) group_->Agree(problem);
+    if (!group_ || group_->Rank() == 0)
+      for (const SubBasinCheck& c : sizes_)
+        for (const std::string& w : c.warnings) observer_.ShowWarning(w);
   }
   // Every run starts from nothing: counters, whole-basin files and the outlet series. It
   // also ends browsing, so "下一年" simulates again; the years to simulate come back from

@@ -30,6 +30,9 @@ class ProgressObserver {
   virtual void DrawCharts(int k, int yearIndex) { (void)k, (void)yearIndex; }
   // "This is the last year!" and "have finished the simulation!".
   virtual void ShowMessage(const std::string& text) { (void)text; }
+  // What the check before a run found that the run can do but should not be asked to (a
+  // sentence naming the sub-basin); the run goes on.
+  virtual void ShowWarning(const std::string& text) { (void)text; }
   // The next-year step in browsing mode: show the stored results of that year.
   virtual void ShowResults(int yearIndex) { (void)yearIndex; }
 

@@ -34,13 +34,10 @@ void LoadSubBasinList(Session& session, TextReader& file) {
     double x = line.Real(2);
     // The routing to the outlet divides by this; at zero or below its coefficients are
     // undefined (x = 1.5 with K = 24 h gives exactly zero).
-    const double denominator = MuskingumDenominator(K, x);
-    if (!(denominator > 0))
+    if (const std::string problem = MuskingumDenominatorProblem(K, x); !problem.empty())
       throw InputError(file.Name(), line.LineNumber(),
-                       "Muskingum K = " + line.Token(1) + " h and x = " + line.Token(2) +
-                           " (tokens 1 and 2) give a routing denominator 12 + (1 - x) K of " +
-                           Printf("%g", denominator) +
-                           " h: it must be above 0 (x at most 1 with K at least 0 keeps it so)");
+                       "Muskingum K = " + line.Token(1) + " h and x = " + line.Token(2) + " (tokens 1 and 2) " +
+                           problem);
     // Grow the tables one sub-basin at a time: the ones read so far stay.
     s.SubBasinName.push_back(name);
     s.SubBasinK.push_back(K);

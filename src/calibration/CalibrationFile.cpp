@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <thread>
+
+#include <unistd.h>
 
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -191,6 +194,62 @@ int CalibrationConfig::LastYear() const {
   return last;
 }
 
+namespace {
+
+// The machine's memory in bytes (16 GiB when it cannot be told).
+double PhysicalMemory() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
+  return pages > 0 && pageSize > 0 ? static_cast<double>(pages) * static_cast<double>(pageSize) : 16.0 * (1LL << 30);
+}
+
+std::string Gigabytes(double bytes) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f GB", bytes / 1e9);
+  return buf;
+}
+
+// The search's sizes against the evaluations and the memory: a complex that no evaluation
+// reaches, a batch larger than the budget, or a population and trace the memory cannot hold
+// are refused before anything is allocated, naming the setting's line and token. `option`:
+// the command-line option that set the evaluations, if one did.
+void RequireFeasibleSearch(const CalibrationConfig& c, const std::string& option) {
+  const double n = static_cast<double>(c.parameters.size());
+  const double evaluations = static_cast<double>(c.search.evaluations);
+  auto refuse = [&](const CalibrationConfig::SettingPlace& at, const std::string& what) {
+    const std::string with = option.empty() ? "" : " (with " + option + " " + std::to_string(c.search.evaluations) + ")";
+    const std::string setting = &at == &c.complexesAt ? "complexes " + std::to_string(c.search.complexes)
+                                : &at == &c.batchAt   ? "batch " + std::to_string(c.search.batch)
+                                                      : "evaluations " + std::to_string(c.search.evaluations);
+    if (at.line == 0) throw InputError(c.file, 0, "the setting " + setting + " (its default) " + what + with);
+    throw TarnwellError(c.file + " line " + std::to_string(at.line) + ": \"" + at.text + "\" (token 1) " + what + with,
+                        c.file, at.line, at.text, 1);
+  };
+  const bool sce = c.search.method == SearchMethod::Sce;
+  if (sce && c.search.complexes > c.search.evaluations)
+    refuse(c.complexesAt, "is more complexes than the " + std::to_string(c.search.evaluations) +
+                              " evaluations can start: every complex needs points of its own");
+  // A batch is cut to the evaluations left, so a short run asked for on the command line
+  // may keep the file's batch; in the file itself a larger batch is a slip.
+  if (!sce && c.batchAt.line != 0 && option.empty() && c.search.batch > c.search.evaluations)
+    refuse(c.batchAt, "is more points per batch than the " + std::to_string(c.search.evaluations) + " evaluations");
+  // Each evaluation is kept (its values and measures, about 40 doubles beside them); SCE-UA
+  // holds its population three times over, points of n values; the Latin hypercube its strata.
+  const double perPoint = (n + 8) * 8 + 64;
+  const double trace = evaluations * (perPoint + 40 * 8);
+  const double population = sce ? 3 * static_cast<double>(c.search.complexes) * (2 * n + 1) * perPoint : 0;
+  const double strata = c.search.method == SearchMethod::Lhs ? evaluations * (n * 8 + perPoint) : 0;
+  const double available = PhysicalMemory() / 2;
+  if (population > available)
+    refuse(c.complexesAt, "complexes of " + std::to_string(2 * c.parameters.size() + 1) + " points would need about " +
+                              Gigabytes(population) + ", more than half this machine's memory (" +
+                              Gigabytes(2 * available) + ")");
+  if (trace + strata + population > available)
+    refuse(c.evaluationsAt, "evaluations would need about " + Gigabytes(trace + strata + population) +
+                                " to keep, more than half this machine's memory (" + Gigabytes(2 * available) + ")");
+}
+
+}  // namespace
+
 CalibrationConfig ReadCalibrationFile(const std::string& fsPath, const std::string& displayName,
                                       const ParameterSet& current) {
   TextReader reader(fsPath, displayName);
@@ -227,6 +286,7 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
           check.Refuse(value, "is not an algorithm (dds, sce or lhs)");
       } else if (key.text == "evaluations") {
         config.search.evaluations = check.Count(value, "the number of evaluations");
+        config.evaluationsAt = {line, value.text};
       } else if (key.text == "objective") {
         if (!ParseObjective(value.text, config.objective))
           check.Refuse(value, "is not an objective (kge, nse, lognse or pbias)");
@@ -239,8 +299,10 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
           check.Refuse(value, "is not a seed (a whole number from 0 to 18446744073709551615)");
       } else if (key.text == "batch") {
         config.search.batch = check.Count(value, "points proposed together");
+        config.batchAt = {line, value.text};
       } else if (key.text == "complexes") {
         config.search.complexes = check.Count(value, "the number of complexes");
+        config.complexesAt = {line, value.text};
       } else {
         std::vector<int>& years = key.text == "warmup"        ? config.warmupYears
                                   : key.text == "calibration" ? config.calibrationYears
@@ -331,6 +393,7 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
                          " of the parameter file: " + tie.below + " must stay below " + tie.above + reason);
     }
   }
+  RequireFeasibleSearch(config, "");
   return config;
 }
 
@@ -350,6 +413,7 @@ void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& o) {
     throw std::invalid_argument("--seed needs a whole number from 0 to 18446744073709551615, not \"" +
                                 *o.seed + "\"");
   if (o.workers) config.workers = count("workers", *o.workers);
+  if (o.algorithm || o.evaluations) RequireFeasibleSearch(config, o.evaluations ? "--evaluations" : "");
 }
 
 std::vector<double> CalibratedValues(const CalibrationConfig& config, const ParameterSet& params) {

@@ -48,6 +48,13 @@ struct CalibrationConfig {
   std::vector<int> warmupYears, calibrationYears, validationYears;  // ascending
   int workers = 0;  // evaluations at once in this process; 0: every hardware thread
   std::vector<CalibratedParameter> parameters;
+  // Where the file gives the search's sizes (line 0: not given), for the messages that
+  // range them against the evaluations and the memory.
+  struct SettingPlace {
+    long line = 0;
+    std::string text;
+  };
+  SettingPlace evaluationsAt, complexesAt, batchAt;
 
   SearchSpace Space() const;
   std::vector<std::string> ParameterNames() const;

@@ -143,6 +143,11 @@ class CliProgress : public ProgressObserver {
     std::fprintf(stderr, "%s\n", text.c_str());
   }
 
+  void ShowWarning(const std::string& text) override {
+    EndLine();
+    std::fprintf(stderr, "warning: %s\n", text.c_str());
+  }
+
   void EndLine() {
     if (tty_) std::fprintf(stderr, "\r%*s\r", 120, "");
   }

@@ -28,13 +28,24 @@ struct Outlet {
   int id = 0;
   double x = 0, y = 0;  // map coordinates
   long line = 0;        // where the outlet list gives it
+  double areaKm2 = 0;   // the drainage area the list states; 0: none stated
   int row = -1, col = -1;
+  double movedMetres = 0;  // from the centre of the cell holding (x, y) to the cell taken
+  long accumulation = 0;   // cells draining through the cell taken, itself included (the
+                           // sub-basin and every one nested above it)
 };
 
+// Refuses a data cell whose value is no direction of the coding (0, a pit, is allowed) and
+// directions that run in a loop, naming the cell by its row, column and map coordinates.
+void RequireSoundDirections(const Raster& directions, D8Coding coding);
+
 // The outlets' cells, each checked to lie on the flow network (a cell of the grid with a
-// direction); `listName` names the outlet list in messages.
+// direction); `listName` names the outlet list in messages. With a snap radius (in cells),
+// each outlet moves to the cell of the largest flow accumulation within that distance of its
+// own cell, so that a gauge a little beside its river cell takes the river's basin. The
+// directions must be sound (RequireSoundDirections).
 void PlaceOutlets(const Raster& directions, D8Coding coding, std::vector<Outlet>& outlets,
-                  const std::string& listName);
+                  const std::string& listName, int snapRadius = 0);
 
 // The sub-basin id of every cell (0: draining to no outlet), north row first.
 std::vector<int> DelineateSubBasins(const Raster& directions, D8Coding coding, const std::vector<Outlet>& outlets);

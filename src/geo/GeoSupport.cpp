@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "model/InputRanges.h"
+
 namespace tarnwell::geo {
 
 namespace {
@@ -66,6 +68,34 @@ bool ParseIsoDate(const std::string& text, Day& day) {
 }
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+std::string DailyValueProblem(DailyQuantity q, double v) {
+  auto shown = [](double x) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%g", x);
+    return std::string(buf);
+  };
+  if (!std::isfinite(v)) return "is not a number";
+  switch (q) {
+    case DailyQuantity::Precipitation:
+      if (v < 0) return "is negative: a no-data value the source does not declare?";
+      if (v > kLargestDailyPrecipitation)
+        return "is more than " + shown(kLargestDailyPrecipitation) +
+               " mm in a day, beyond any measured: a no-data value or another unit?";
+      return "";
+    case DailyQuantity::Temperature:
+      if (v < kLowestAirTemperature || v > kHighestAirTemperature)
+        return "lies beyond any air temperature measured (" + shown(kLowestAirTemperature) + " to " +
+               shown(kHighestAirTemperature) + " degrees C): a no-data value or another unit?";
+      return "";
+    case DailyQuantity::Discharge:
+    case DailyQuantity::Concentration:
+      if (v < 0) return "is negative: a no-data value the source does not declare?";
+      if (v > kLargestInputValue) return "is beyond any measured value (at most 1e9)";
+      return "";
+  }
+  return "";
+}
 
 std::string Fixed(double value, int decimals) {
   char buf[64];

@@ -25,6 +25,13 @@ std::string IsoDate(Day d);
 bool ParseIsoDate(const std::string& text, Day& day);
 bool IsLeapYear(int year);
 
+// The kinds of daily value the import writes into the meteorological and outlet files.
+enum class DailyQuantity { Precipitation, Temperature, Discharge, Concentration };
+// Why a day's value cannot be imported, as the end of a sentence naming it ("is negative:
+// ..."); empty when it can. The ranges are the quantity's own within what the model's
+// readers take.
+std::string DailyValueProblem(DailyQuantity quantity, double value);
+
 // A real with at most `decimals` decimals, trailing zeros dropped ("5.70" -> "5.7"; "-0" -> "0").
 std::string CompactReal(double value, int decimals);
 // "%.*f" with "-0.00" written as "0.00".

@@ -158,6 +158,7 @@ GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string
                                                                      : "air temperature (degrees C or K)"));
   w.scale_ = s;
   w.offset_ = o;
+  w.quantity_ = quantity;
   return w;
 }
 
@@ -259,7 +260,19 @@ std::vector<double> GriddedWeather::Series(const std::vector<CellWeight>& weight
         throw InputError(name_, 0,
                          "no value on " + IsoDate(d) + " in the weather cell of row " + std::to_string(cw.cell / cols) +
                              ", column " + std::to_string(cw.cell % cols) + " (from the north-west, 0-based)");
-      sum += cw.weight * ((raw * scale_ + offset_) * unitScale_ + unitOffset_);
+      const double value = (raw * scale_ + offset_) * unitScale_ + unitOffset_;
+      const std::string problem = DailyValueProblem(
+          quantity_ == WeatherQuantity::Precipitation ? DailyQuantity::Precipitation : DailyQuantity::Temperature, value);
+      if (!problem.empty()) {
+        char shown[40];
+        std::snprintf(shown, sizeof shown, "%g", value);
+        throw InputError(name_, 0,
+                         std::string(quantity_ == WeatherQuantity::Precipitation ? "the precipitation " : "the air temperature ") +
+                             shown + (quantity_ == WeatherQuantity::Precipitation ? " mm" : " degrees C") + " on " +
+                             IsoDate(d) + " in the weather cell of row " + std::to_string(cw.cell / cols) + ", column " +
+                             std::to_string(cw.cell % cols) + " (from the north-west, 0-based) " + problem);
+      }
+      sum += cw.weight * value;
     }
     out.push_back(sum / total);
   }

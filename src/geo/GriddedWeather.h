@@ -52,6 +52,7 @@ class GriddedWeather {
   double unitScale_ = 1, unitOffset_ = 0;
   bool hasFill_ = false, hasMissing_ = false;
   double fill_ = 0, missing_ = 0;
+  WeatherQuantity quantity_ = WeatherQuantity::Precipitation;
 };
 
 }  // namespace tarnwell::geo

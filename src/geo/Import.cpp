@@ -9,6 +9,8 @@
 #include <map>
 #include <set>
 
+#include "app/Session.h"
+#include "app/Startup.h"
 #include "app/Workspace.h"
 #include "geo/FlowDirection.h"
 #include "geo/GdalHandles.h"
@@ -20,8 +22,13 @@
 #include "geo/StagedWorkspace.h"
 #include "geo/Table.h"
 #include "inputs/TextFile.h"
+#include "inputs/WGetData.h"
 #include "model/Errors.h"
+#include "model/InputRanges.h"
 #include "parameters/ParaDialog.h"
+#include "parameters/ParameterLimits.h"
+#include "processes/Processes.h"
+#include "results/Statistic.h"
 
 namespace tarnwell::geo {
 
@@ -68,9 +75,17 @@ const std::vector<std::string> kLandUseColours{
 struct SubBasinEntry {
   int id = 0;
   std::string name, kText, xText;
+  double k = 0, x = 0;
   std::optional<int> stationElevation;
   long line = 0;
 };
+
+// Lines as the import writes them (GBK, CR LF), to be read from memory.
+TextReader InMemory(const std::vector<std::string>& lines, const std::string& name) {
+  std::string text;
+  for (const std::string& l : lines) text += l + "\r\n";
+  return TextReader::FromString(EncodeGbk(text), name);
+}
 
 // A table of a comma-separated list with a header row and no dates.
 Table ReadList(const std::string& path) {
@@ -109,9 +124,22 @@ std::vector<SubBasinEntry> ReadSubBasins(const std::string& path) {
     CheckName(t, r, s.name);
     s.kText = t.Field(r, kCol);
     s.xText = t.Field(r, xCol);
-    t.Real(r, kCol);
-    t.Real(r, xCol);
-    if (elevCol >= 0 && !t.Missing(r, elevCol)) s.stationElevation = t.Integer(r, elevCol);
+    s.k = t.Real(r, kCol);
+    s.x = t.Real(r, xCol);
+    const std::string muskingum = "the Muskingum K = " + s.kText + " h and x = " + s.xText + " (columns " +
+                                  std::to_string(kCol + 1) + " and " + std::to_string(xCol + 1) + ") ";
+    if (const std::string problem = MuskingumDenominatorProblem(s.k, s.x); !problem.empty())
+      throw InputError(t.Name(), s.line, muskingum + problem);
+    if (!(s.k >= 0) || !(s.x >= 0 && s.x <= 0.5))
+      throw InputError(t.Name(), s.line,
+                       muskingum + "lie outside the routing's sense: K is a storage time of 0 h or more, x the "
+                                   "weight of the inflow in the storage, from 0 to 0.5");
+    if (elevCol >= 0 && !t.Missing(r, elevCol)) {
+      s.stationElevation = t.Integer(r, elevCol);
+      if (*s.stationElevation < kLowestElevation || *s.stationElevation > kHighestElevation)
+        throw ConversionError(t.Name(), s.line, t.Field(r, elevCol), elevCol,
+                              "a station elevation on land on Earth (-450 to 9000 m)");
+    }
     if (!ids.emplace(s.id, s.line).second)
       throw InputError(t.Name(), s.line, "the sub-basin id " + std::to_string(s.id) + " is given twice");
     if (!names.emplace(s.name, s.line).second)
@@ -144,6 +172,7 @@ std::vector<Outlet> ReadOutlets(const std::string& path) {
   Table t = ReadList(path);
   const int idCol = t.Column("id", "the sub-basin id"), xCol = t.Column("x", "the outlet's x");
   const int yCol = t.Column("y", "the outlet's y");
+  const int areaCol = t.HasColumn("area_km2") ? t.Column("area_km2", "") : -1;
   std::vector<Outlet> outlets;
   for (std::size_t r = 0; r < t.Rows(); ++r) {
     Outlet o;
@@ -151,6 +180,11 @@ std::vector<Outlet> ReadOutlets(const std::string& path) {
     o.x = t.Real(r, xCol);
     o.y = t.Real(r, yCol);
     o.line = t.Line(r);
+    if (areaCol >= 0 && !t.Missing(r, areaCol)) {
+      o.areaKm2 = t.Real(r, areaCol);
+      if (!(o.areaKm2 > 0))
+        throw ConversionError(t.Name(), o.line, t.Field(r, areaCol), areaCol, "a drainage area above 0 km2");
+    }
     outlets.push_back(o);
   }
   return outlets;
@@ -158,8 +192,9 @@ std::vector<Outlet> ReadOutlets(const std::string& path) {
 
 std::string CellText(const GridFrame& f, std::size_t i) {
   const int r = static_cast<int>(i / static_cast<std::size_t>(f.cols)), c = static_cast<int>(i % static_cast<std::size_t>(f.cols));
-  char buf[128];
-  std::snprintf(buf, sizeof buf, "the cell centred at x %.3f, y %.3f", f.CentreX(c), f.CentreY(r));
+  char buf[200];
+  std::snprintf(buf, sizeof buf, "the cell centred at x %.3f, y %.3f (row %d, column %d of the grid from the north-west, 0-based)",
+                f.CentreX(c), f.CentreY(r), r, c);
   return buf;
 }
 
@@ -222,7 +257,7 @@ struct SubBasinCells {
 
 // Sub-basin id of every target cell (0: none).
 std::vector<int> SubBasinIds(const ImportConfig& c, const std::vector<SubBasinEntry>& specs, const GridFrame& target,
-                             const std::string& terrainName) {
+                             const std::string& terrainName, std::vector<Outlet>& placed) {
   if (!c.subBasinRaster.empty()) {
     Raster ids = OnTarget(c.subBasinRaster, c.sourceCrs, target, Resampling::Nearest, terrainName);
     std::vector<int> out(ids.values.size(), 0);
@@ -260,7 +295,10 @@ std::vector<int> SubBasinIds(const ImportConfig& c, const std::vector<SubBasinEn
   for (const SubBasinEntry& s : specs)
     if (!seen.count(s.id))
       throw InputError(c.subBasins, s.line, "the sub-basin " + std::to_string(s.id) + " has no outlet in " + c.outlets);
-  PlaceOutlets(dirs, c.coding, outlets, c.outlets);
+  dirs.name = c.flowDirection;
+  RequireSoundDirections(dirs, c.coding);
+  PlaceOutlets(dirs, c.coding, outlets, c.outlets, c.outletSnapRadius);
+  placed = outlets;
   return DelineateSubBasins(dirs, c.coding, outlets);
 }
 
@@ -334,6 +372,13 @@ std::vector<std::string> ParameterLines(const ImportConfig& c, int years, double
   }
   if (latitudeKnown) lines[0] = "纬度 " + CompactReal(latitude, 4);
   lines[2] = "模拟年数 " + std::to_string(years);
+  if (!c.parameters.empty()) {
+    // The values a run cannot compute with are refused as the template's.
+    ParameterSet p;
+    TextReader check = InMemory(lines, c.parameters);
+    LoadParameters(check, p);
+    RequireComputableParameters(p, c.parameters);
+  }
   return lines;
 }
 
@@ -366,6 +411,79 @@ bool BasinLatitude(const GridFrame& f, const std::vector<SubBasinCells>& basins,
   return ok;
 }
 
+std::string Shown(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+// Every day's value of a table column within its quantity's range; noDataKey names the
+// configuration key that declares the table's no-data value.
+void RequireDailyRange(const Table& t, int column, const DailyValues& v, DailyQuantity q, const std::string& what,
+                       const std::string& noDataKey) {
+  for (std::size_t i = 0; i < v.values.size(); ++i) {
+    if (std::isnan(v.values[i])) continue;
+    const std::string problem = DailyValueProblem(q, v.values[i]);
+    if (problem.empty()) continue;
+    const std::string header =
+        static_cast<std::size_t>(column) < t.Header().size() ? " (" + t.Header()[static_cast<std::size_t>(column)] + ")" : "";
+    throw InputError(t.Name(), v.lines[i],
+                     "the " + what + " " + Shown(v.values[i]) + " in column " + std::to_string(column + 1) + header + " on " +
+                         IsoDate(v.first + std::chrono::days(static_cast<long>(i))) + " " + problem +
+                         (v.values[i] < 0 ? " (declare it with " + noDataKey + ")" : ""));
+  }
+}
+
+// What the import writes of one sub-basin.
+struct SubBasinFiles {
+  std::vector<std::string> terrain, landUse, slope, met;
+  GridGeoref georef;
+};
+
+// Every file about to be written, read from memory by the readers a check and a run use:
+// what they would refuse is refused now, before anything is written. The checks of the
+// values at their sources name the source; this is the guarantee behind them.
+void ReadAsTheModelWill(const std::string& workspace, const std::vector<SubBasinCells>& basins,
+                        const std::vector<SubBasinFiles>& files, const std::vector<std::string>& list,
+                        const std::vector<std::string>& river, const std::vector<std::string>& params,
+                        const std::vector<std::string>& season, int y0, int y1) {
+  {
+    Session scratch(workspace);
+    TextReader r = InMemory(list, "input/子流域.in");
+    LoadSubBasinList(scratch, r);
+  }
+  {
+    TextReader r = InMemory(params, "Parameters/当前参数文件.txt");
+    ParameterSet p;
+    LoadParameters(r, p);
+    RequireComputableParameters(p, r.Name());
+  }
+  {
+    TextReader r = InMemory(season, "Parameters/season.txt");
+    ParseSeasonDays(r);
+  }
+  for (std::size_t k = 0; k < basins.size(); ++k) {
+    const std::string dir = "input/" + basins[k].entry.name + "/";
+    TextReader t = InMemory(files[k].terrain, dir + kPathLines[0]);
+    const GridFile terrain = ParseGridFile(t, true);
+    TextReader l = InMemory(files[k].landUse, dir + kPathLines[1]);
+    const GridFile land = ParseGridFile(l, false);
+    if (land.rows != terrain.rows || land.cols != terrain.cols)
+      throw InputError(l.Name(), 2, "the land-use grid would not have the terrain grid's size");
+    TextReader sl = InMemory(files[k].slope, dir + kPathLines[4]);
+    ParseSlopeValues(sl, terrain.rows, terrain.cols);
+    const bool inside = std::any_of(terrain.values.begin(), terrain.values.end(),
+                                    [](double z) { return z > 0 && z < kNoDataLimit; });
+    const bool area = std::any_of(land.values.begin(), land.values.end(), [](double v) { return v < 150; });
+    if (!inside || !area) throw InputError(t.Name(), 0, "the sub-basin would have no cell inside the basin");
+    TextReader m = InMemory(files[k].met, dir + kPathLines[2]);
+    for (int y = y0; y <= y1; ++y)
+      if (ReadMetBlock(m).year != y) throw InputError(m.Name(), 0, "the year blocks would not follow each other");
+  }
+  TextReader r = InMemory(river, "input/RiverDaily.in");
+  for (int y = y0; y <= y1; ++y) ReadOutletBlock(y, IsLeapYear(y) ? 366 : 365, r);
+}
+
 }  // namespace
 
 ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
@@ -389,7 +507,8 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
       for (std::size_t i = 0; i < slope.values.size(); ++i)
         if (slope.IsData(i)) slope.values[i] = std::atan(slope.values[i] / 100.0) * 180.0 / 3.14159265358979323846;
   }
-  const std::vector<int> ids = SubBasinIds(c, specs, target, c.terrain);
+  std::vector<Outlet> outlets;
+  const std::vector<int> ids = SubBasinIds(c, specs, target, c.terrain, outlets);
 
   // Each listed sub-basin's cells, checked: an elevation above 0, a mapped land-cover class
   // and a slope in every one.
@@ -408,6 +527,25 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     SubBasinCells& b = basins[it->second];
     auto where = [&] { return CellText(target, i) + " of sub-basin " + b.entry.name; };
     if (!terrain.IsData(i)) throw InputError(c.terrain, 0, "no elevation at " + where());
+    // Beyond any land: a no-data value the raster does not declare (32767 or -32768 of a
+    // 16-bit grid), or another unit. A slope computed from the terrain takes the cells around.
+    const int row = static_cast<int>(i / static_cast<std::size_t>(target.cols));
+    const int column = static_cast<int>(i % static_cast<std::size_t>(target.cols));
+    for (int dr = -1; dr <= 1; ++dr)
+      for (int dc = -1; dc <= 1; ++dc) {
+        const int r2 = row + dr, c2 = column + dc;
+        if ((dr != 0 || dc != 0) && (!c.slope.empty() || r2 < 0 || c2 < 0 || r2 >= target.rows || c2 >= target.cols))
+          continue;
+        const std::size_t j = static_cast<std::size_t>(r2) * static_cast<std::size_t>(target.cols) + static_cast<std::size_t>(c2);
+        const double z = terrain.values[j];
+        if (!terrain.IsData(j) || (z >= kLowestElevation && z <= kHighestElevation)) continue;
+        throw InputError(c.terrain, 0,
+                         "the elevation " + Shown(z) + " m at " + CellText(target, j) +
+                             (j == i ? " of sub-basin " + b.entry.name
+                                     : ", beside " + where() + " and so in its slope,") +
+                             " lies beyond any land on Earth (" + Shown(kLowestElevation) + " to " +
+                             Shown(kHighestElevation) + " m): a no-data value the raster does not declare, or another unit");
+      }
     if (!(terrain.values[i] > 0) || terrain.values[i] >= 2e30)
       throw InputError(c.terrain, 0,
                        "the elevation " + CompactReal(terrain.values[i], 2) + " at " + where() +
@@ -421,6 +559,11 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
                            ") is not mapped to a land-use code");
     if (!slope.IsData(i) || slope.values[i] < 0)
       throw InputError(c.slope.empty() ? c.terrain : c.slope, 0, "no slope at " + where());
+    if (slope.values[i] > kSteepestSlope)
+      throw InputError(c.slope, 0,
+                       "the slope " + Shown(slope.values[i]) + " at " + where() + " is steeper than " +
+                           Shown(kSteepestSlope) + " degrees" +
+                           (c.slopeInPercent ? "" : ": a slope in percent? (slope_units = percent)"));
     codes[i] = code->second;
     owner[i] = static_cast<int>(it->second);
     const int r = static_cast<int>(i / static_cast<std::size_t>(target.cols));
@@ -432,11 +575,38 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     b.c1 = std::max(b.c1, col);
   }
   long totalCells = 0;
+  ImportReport report;
+  const double cellKm2 = target.cellWidth * target.cellHeight / 1e6;
   for (const SubBasinCells& b : basins) {
     if (b.cells.empty())
       throw InputError(c.subBasins, b.entry.line,
                        "the sub-basin " + std::to_string(b.entry.id) + " (" + b.entry.name + ") has no cell in " + idSource);
     totalCells += static_cast<long>(b.cells.size());
+    // An outlet beside its river drains a sliver of hillside: a basin far smaller than meant.
+    const double area = static_cast<double>(b.cells.size()) * cellKm2;
+    const std::string named = "the sub-basin " + std::to_string(b.entry.id) + " (" + b.entry.name + ")";
+    const auto outlet = std::find_if(outlets.begin(), outlets.end(), [&](const Outlet& o) { return o.id == b.entry.id; });
+    if (area < c.minSubBasinAreaKm2)
+      throw InputError(outlet != outlets.end() ? c.outlets : c.subBasins,
+                       outlet != outlets.end() ? outlet->line : b.entry.line,
+                       named + " has " + Shown(area) + " km2 (" + std::to_string(b.cells.size()) +
+                           " cells), less than min_sub_basin_area_km2 = " + Shown(c.minSubBasinAreaKm2) +
+                           " km2" + (outlet != outlets.end() ? ": does its outlet lie beside the river?" : ""));
+    // The stated area is the gauge's drainage area: its sub-basin and every one above it.
+    const double drains = outlet != outlets.end() ? static_cast<double>(outlet->accumulation) * cellKm2 : 0;
+    if (outlet != outlets.end() && outlet->areaKm2 > 0 && std::fabs(drains - outlet->areaKm2) > 0.2 * outlet->areaKm2)
+      report.warnings.push_back(c.outlets + " line " + std::to_string(outlet->line) + ": the outlet of " + named +
+                                " drains " + Shown(drains) + " km2, " +
+                                Shown(std::round(std::fabs(drains / outlet->areaKm2 - 1) * 100)) +
+                                " % off the stated area_km2 " + Shown(outlet->areaKm2) +
+                                ": does the outlet lie on the river it gauges?");
+    const std::string negative = NegativeMuskingumCoefficient(b.entry.k, b.entry.x);
+    if (!negative.empty())
+      report.warnings.push_back(c.subBasins + " line " + std::to_string(b.entry.line) + ": " + named +
+                                ": Muskingum K = " + b.entry.kText + " h and x = " + b.entry.xText +
+                                " give a negative routing coefficient " + negative +
+                                ": the routed discharge can fall below zero (K x at most 12 h and (1 - x) K at "
+                                "least 12 h keep every coefficient at 0 or above)");
   }
 
   // The period and the daily series.
@@ -482,11 +652,17 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   std::vector<double> outletFlow(days, nan), outletConc(days, nan);
   if (c.discharge) {
     Table t = Table::Read(c.discharge->path, c.discharge->path, c.discharge->format);
-    outletFlow = ReadDaily(t, t.Column(c.dischargeColumn, "the discharge"), first, last).values;
+    const int column = t.Column(c.dischargeColumn, "the discharge");
+    const DailyValues v = ReadDaily(t, column, first, last);
+    RequireDailyRange(t, column, v, DailyQuantity::Discharge, "discharge", "discharge_no_data");
+    outletFlow = v.values;
   }
   if (c.sediment) {
     Table t = Table::Read(c.sediment->path, c.sediment->path, c.sediment->format);
-    outletConc = ReadDaily(t, t.Column(c.sedimentColumn, "the sediment concentration"), first, last).values;
+    const int column = t.Column(c.sedimentColumn, "the sediment concentration");
+    const DailyValues v = ReadDaily(t, column, first, last);
+    RequireDailyRange(t, column, v, DailyQuantity::Concentration, "sediment concentration", "sediment_no_data");
+    outletConc = v.values;
   } else if (c.sedimentConcentration) {
     outletConc.assign(days, *c.sedimentConcentration);
   }
@@ -500,16 +676,20 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
       w.temp = tempGrid->Series(tempGrid->Weights(target, b.cells, what), first, last);
     } else {
       const Table& t = weatherTables[k];
-      DailyValues p = ReadDaily(t, t.Column(c.weatherPrecipitation, "the precipitation"), first, last);
-      RequireEveryDay(t, p, "precipitation");
-      DailyValues tt = ReadDaily(t, t.Column(c.weatherTemperature, "the air temperature"), first, last);
-      RequireEveryDay(t, tt, "air temperature");
-      w.precip = p.values;
-      w.temp = tt.values;
+      auto column = [&](const std::string& name, const std::string& role, DailyQuantity q, const std::string& what) {
+        const int col = t.Column(name, role);
+        DailyValues v = ReadDaily(t, col, first, last);
+        if (q == DailyQuantity::Precipitation || q == DailyQuantity::Temperature) RequireEveryDay(t, v, what);
+        RequireDailyRange(t, col, v, q, what, "weather_table_no_data");
+        return v.values;
+      };
+      w.precip = column(c.weatherPrecipitation, "the precipitation", DailyQuantity::Precipitation, "precipitation");
+      w.temp = column(c.weatherTemperature, "the air temperature", DailyQuantity::Temperature, "air temperature");
       if (!c.weatherDischarge.empty())
-        w.flow = ReadDaily(t, t.Column(c.weatherDischarge, "the discharge"), first, last).values;
+        w.flow = column(c.weatherDischarge, "the discharge", DailyQuantity::Discharge, "discharge");
       if (!c.weatherSediment.empty())
-        w.conc = ReadDaily(t, t.Column(c.weatherSediment, "the sediment concentration"), first, last).values;
+        w.conc = column(c.weatherSediment, "the sediment concentration", DailyQuantity::Concentration,
+                        "sediment concentration");
     }
     // A sub-basin without its own gauge: the outlet's discharge by its share of the area
     // (an estimate, not an observation), the outlet's concentration.
@@ -524,15 +704,11 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   }
 
   // Grid texts and figures of each sub-basin.
-  ImportReport report;
   report.firstYear = y0;
   report.lastYear = y1;
   for (double v : outletFlow) report.outletDischargeGaps += std::isnan(v) ? 1 : 0;
   for (double v : outletConc) report.outletSedimentGaps += std::isnan(v) ? 1 : 0;
-  struct Files {
-    std::vector<std::string> terrain, landUse, slope, met;
-    GridGeoref georef;
-  };
+  using Files = SubBasinFiles;
   std::vector<Files> files(basins.size());
   for (std::size_t k = 0; k < basins.size(); ++k) {
     const SubBasinCells& b = basins[k];
@@ -557,6 +733,8 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     r.cols = b.c1 - b.c0 + 1;
     r.cells = static_cast<long>(b.cells.size());
     r.areaKm2 = static_cast<double>(r.cells) * target.cellWidth * target.cellHeight / 1e6;
+    for (const Outlet& o : outlets)
+      if (o.id == r.id) r.outletMovedMetres = o.movedMetres, r.outletAccumulation = o.accumulation;
     r.stationElevation = b.entry.stationElevation ? *b.entry.stationElevation
                          : c.stationElevation     ? *c.stationElevation
                                                   : static_cast<int>(std::lround(sum / static_cast<double>(r.cells)));
@@ -607,6 +785,14 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   const std::vector<std::string> slopeClr = TemplateOr(c.slopeColours, kSlopeColours);
   const std::vector<std::string> terrainClr = TemplateOr(c.terrainColours, kTerrainColours);
   const std::vector<std::string> landUseClr = TemplateOr(c.landUseColours, kLandUseColours);
+  std::vector<std::string> list{std::to_string(basins.size())};
+  for (const SubBasinCells& b : basins) list.push_back(b.entry.name + " " + b.entry.kText + " " + b.entry.xText);
+  const std::vector<std::string> season{"生长季节 起 满 落 止", c.seasonDays};
+  try {
+    ReadAsTheModelWill(options.workspace, basins, files, list, river, params, season, y0, y1);
+  } catch (const TarnwellError& e) {
+    throw InputError(c.file.Name(), 0, std::string("the workspace made from it would not pass the model's readers: ") + e.what());
+  }
 
   // Everything is checked: now the workspace, built beside the old one and swapped in whole.
   std::vector<std::string> sources{options.config, c.terrain, c.landCover, c.landCoverClasses, c.slope,
@@ -626,15 +812,13 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     staged.Write(dir + "/" + kPathLines[2], files[k].met);
     WriteGeorefFile(staged.Staged(dir), dir, files[k].georef);
   }
-  std::vector<std::string> list{std::to_string(basins.size())};
-  for (const SubBasinCells& b : basins) list.push_back(b.entry.name + " " + b.entry.kText + " " + b.entry.xText);
   staged.Write("input/子流域.in", list);
   staged.Write("input/RiverDaily.in", river);
   staged.Write("Parameters/当前参数文件.txt", params);
   staged.Write("Parameters/缺省参数文件.txt", params);
   staged.Write("Parameters/当前路径文件.txt", kPathLines);
   staged.Write("Parameters/缺省路径文件.txt", kPathLines);
-  staged.Write("Parameters/season.txt", {"生长季节 起 满 落 止", c.seasonDays});
+  staged.Write("Parameters/season.txt", season);
   staged.Write("Parameters/slope.clr", slopeClr);
   staged.Write("Parameters/land.clr", terrainClr);
   staged.Write("Parameters/landuse.clr", landUseClr);
@@ -663,6 +847,14 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
                 "concentration (written as -999)\n",
                 days, report.outletDischargeGaps, report.outletSedimentGaps);
   out << buf;
+  if (!c.flowDirection.empty() && c.outletSnapRadius > 0)
+    for (const ImportedSubBasin& r : report.subBasins) {
+      std::snprintf(buf, sizeof buf, "outlet %d (%s): moved %s m to the largest flow accumulation within %d cells (%ld cells)\n",
+                    r.id, r.name.c_str(), CompactReal(r.outletMovedMetres, 1).c_str(), c.outletSnapRadius,
+                    r.outletAccumulation);
+      out << buf;
+    }
+  for (const std::string& w : report.warnings) out << "warning: " << w << "\n";
   out << "written to " << ws.Root().string() << "\n";
   return report;
 }

@@ -26,12 +26,15 @@ struct ImportedSubBasin {
   double areaKm2 = 0;
   int stationElevation = 0;
   int dischargeGaps = 0;  // days without an observed discharge (-999)
+  double outletMovedMetres = 0;  // delineated: how far the outlet moved to its river
+  long outletAccumulation = 0;   // delineated: the cells draining through the outlet
 };
 
 struct ImportReport {
   std::vector<ImportedSubBasin> subBasins;
   int firstYear = 0, lastYear = 0;
   int outletDischargeGaps = 0, outletSedimentGaps = 0;
+  std::vector<std::string> warnings;  // what was imported but looks wrong (printed "warning: ...")
 };
 
 // Imports, prints the table of what was made to out and returns it. Throws the model's

@@ -3,6 +3,7 @@
 #include "geo/Raster.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
+#include "model/InputRanges.h"
 
 namespace tarnwell::geo {
 
@@ -13,7 +14,7 @@ const std::vector<std::string> kTableSuffixes{"_delimiter", "_skip_lines", "_hea
 std::vector<std::string> KnownKeys() {
   std::vector<std::string> keys{
       "terrain", "land_cover", "land_cover_classes", "slope", "slope_units", "sub_basin_raster", "flow_direction",
-      "flow_direction_coding", "outlets", "sub_basins", "source_crs", "target_crs", "target_cell_size", "years",
+      "flow_direction_coding", "outlets", "outlet_snap_radius", "sub_basins", "min_sub_basin_area_km2", "source_crs", "target_crs", "target_cell_size", "years",
       "station_elevation", "precipitation_netcdf", "precipitation_variable", "temperature_netcdf",
       "temperature_variable", "netcdf_coordinates", "netcdf_crs", "weather_table", "weather_table_precipitation",
       "weather_table_temperature", "weather_table_discharge", "weather_table_sediment", "discharge",
@@ -86,7 +87,7 @@ ImportConfig ReadImportConfig(const std::string& fsPath, const std::string& disp
                          std::string(f.Has("flow_direction") ? "both" : "neither"));
   if (f.Has("sub_basin_raster")) {
     c.subBasinRaster = f.ExistingPath("sub_basin_raster");
-    for (const char* key : {"outlets", "flow_direction_coding"})
+    for (const char* key : {"outlets", "flow_direction_coding", "outlet_snap_radius"})
       if (f.Has(key)) throw InputError(displayName, f.Line(key), std::string(key) + " belongs to flow_direction");
   } else {
     c.flowDirection = f.ExistingPath("flow_direction");
@@ -94,6 +95,18 @@ ImportConfig ReadImportConfig(const std::string& fsPath, const std::string& disp
     c.outlets = f.ExistingPath("outlets");
     if (f.Has("flow_direction_coding") && !ParseD8Coding(f.Value("flow_direction_coding"), c.coding))
       f.Refuse("flow_direction_coding", "it is esri, taudem or grass");
+    if (f.Has("outlet_snap_radius")) {
+      int radius = 0;
+      if (!ParseInteger(f.Value("outlet_snap_radius"), radius) || radius < 0 || radius > 50)
+        f.Refuse("outlet_snap_radius", "it is a whole number of cells from 0 (the outlets stay) to 50");
+      c.outletSnapRadius = radius;
+    }
+  }
+  if (f.Has("min_sub_basin_area_km2")) {
+    double area = 0;
+    if (!ParseReal(f.Value("min_sub_basin_area_km2"), area) || area < 0)
+      f.Refuse("min_sub_basin_area_km2", "it is an area in km2, 0 or above");
+    c.minSubBasinAreaKm2 = area;
   }
 
   if (f.Has("source_crs")) c.sourceCrs = CrsFromText(f.Value("source_crs"), displayName, f.Line("source_crs"));
@@ -105,14 +118,18 @@ ImportConfig ReadImportConfig(const std::string& fsPath, const std::string& disp
   if (f.Has("years")) {
     std::vector<std::string> y = SplitFields(f.Value("years"));
     int a = 0, b = 0;
-    if (y.size() != 2 || !ParseInteger(y[0], a) || !ParseInteger(y[1], b) || a > b || a < 1)
-      f.Refuse("years", "give the first and the last calendar year, as 1990 1993");
+    if (y.size() != 2 || !ParseInteger(y[0], a) || !ParseInteger(y[1], b) || a > b || a < kFirstCalendarYear ||
+        b > kLastCalendarYear)
+      f.Refuse("years", "give the first and the last calendar year (" + std::to_string(kFirstCalendarYear) + " to " +
+                            std::to_string(kLastCalendarYear) + "), as 1990 1993");
     c.firstYear = a;
     c.lastYear = b;
   }
   if (f.Has("station_elevation") && f.Value("station_elevation") != "mean") {
     int e = 0;
     if (!ParseInteger(f.Value("station_elevation"), e)) f.Refuse("station_elevation", "it is mean or whole metres");
+    if (e < kLowestElevation || e > kHighestElevation)
+      f.Refuse("station_elevation", "it lies beyond any land on Earth (-450 to 9000 m)");
     c.stationElevation = e;
   }
 
@@ -158,7 +175,8 @@ ImportConfig ReadImportConfig(const std::string& fsPath, const std::string& disp
   }
   if (f.Has("sediment_concentration")) {
     c.sedimentConcentration = f.Real("sediment_concentration");
-    if (*c.sedimentConcentration < 0) f.Refuse("sediment_concentration", "it cannot be negative");
+    if (*c.sedimentConcentration < 0 || *c.sedimentConcentration > kLargestInputValue)
+      f.Refuse("sediment_concentration", "it lies from 0 to 1e9 kg/m3");
   }
   if (f.Has("sub_basin_discharge")) {
     const std::string v = f.Value("sub_basin_discharge");

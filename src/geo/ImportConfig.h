@@ -31,7 +31,9 @@ struct ImportConfig {
   std::string subBasinRaster;                // or:
   std::string flowDirection, outlets;        // delineation
   D8Coding coding = D8Coding::Esri;
+  int outletSnapRadius = 2;                  // cells an outlet may move to its river
   std::string subBasins;
+  double minSubBasinAreaKm2 = 1;             // a smaller sub-basin is refused
 
   std::string sourceCrs;                     // WKT; empty: none given
   std::string targetCrs;                     // WKT; empty: the terrain's

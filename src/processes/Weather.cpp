@@ -6,6 +6,7 @@
 
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
+#include "model/InputRanges.h"
 #include "model/ModelState.h"
 #include "model/Observation.h"
 #include "parameters/ParaDialog.h"
@@ -13,11 +14,6 @@
 namespace tarnwell {
 
 namespace {
-
-// The largest magnitude a weather or discharge value may have. Nothing measured comes near
-// it (the largest rivers carry 2e5 m3/s); a larger value is a typing error, and values near
-// the largest double would overflow the sums and loads formed from them.
-constexpr double kLargestInputValue = 1e9;
 
 // Where the year block being read began, for messages about the block as a whole.
 struct BlockPlace {
@@ -189,7 +185,7 @@ MetBlock ReadMetBlock(TextReader& metFile) {
   MetBlock b;
   b.headerLine = header.LineNumber();
   // Every header field that indexes a table is checked here, before anything uses it.
-  b.year = HeaderInteger(header, 0, 1, 9999, "the calendar year");
+  b.year = HeaderInteger(header, 0, kFirstCalendarYear, kLastCalendarYear, "the calendar year");
   const int days = IsLeapYear(b.year) ? 366 : 365;
   b.monthCount = HeaderInteger(header, 1, 0, kMonths, "the number of months to simulate");
   b.startDay = HeaderInteger(header, 2, 1, days, "the first simulated day of the year");

@@ -8,6 +8,7 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "model/Errors.h"
+#include "model/InputRanges.h"
 #include "model/Observation.h"
 #include "results/Format.h"
 #include "results/Statistic.h"
@@ -20,17 +21,43 @@ constexpr double kRoutingStep = 24.0;  // hours
 
 double MuskingumDenominator(double K, double x) { return kRoutingStep / 2 + (1 - x) * K; }
 
-void MuskingumRoute(ModelState& s, double K, double x) {
+namespace {
+constexpr int kReaches = 1;  // one reach from the sub-basin to the outlet
+constexpr int kReachCount = kReaches < 1 ? 1 : (kReaches > 20 ? 20 : kReaches);
+}  // namespace
+
+MuskingumCoefficients MuskingumCoefficientsOf(double K, double x) {
   constexpr double dt = kRoutingStep;
-  constexpr int reaches = 1;   // one reach from the sub-basin to the outlet
-  constexpr int lag = 0;       // days
-  const int N = reaches < 1 ? 1 : (reaches > 20 ? 20 : reaches);
+  constexpr int N = kReachCount;
   const double Kn = K / N;
   const double X = (1 - (1 - 2 * x) * N) / 2;
   const double D = dt / 2 + (1 - X) * Kn;
-  const double C0 = (dt / 2 - Kn * X) / D;
-  const double C1 = (dt / 2 + Kn * X) / D;
-  const double C2 = ((1 - X) * Kn - dt / 2) / D;
+  return {(dt / 2 - Kn * X) / D, (dt / 2 + Kn * X) / D, ((1 - X) * Kn - dt / 2) / D};
+}
+
+std::string MuskingumDenominatorProblem(double K, double x) {
+  const double denominator = MuskingumDenominator(K, x);
+  if (denominator > 0) return "";
+  return "give a routing denominator 12 + (1 - x) K of " + Printf("%g", denominator) +
+         " h: it must be above 0 (x at most 1 with K at least 0 keeps it so)";
+}
+
+std::string NegativeMuskingumCoefficient(double K, double x) {
+  // K = 0 passes the flow unchanged (C2 = -1 cancels C1 exactly): nothing can turn negative.
+  if (K == 0 || !(MuskingumDenominator(K, x) > 0)) return "";
+  const MuskingumCoefficients c = MuskingumCoefficientsOf(K, x);
+  const double values[3] = {c.c0, c.c1, c.c2};
+  // A coefficient of 0 computed a rounding below it (K x = 12 h) is no fault.
+  for (int i = 0; i < 3; ++i)
+    if (values[i] < -1e-9) return "C" + std::to_string(i) + " = " + Printf("%.2f", values[i]);
+  return "";
+}
+
+void MuskingumRoute(ModelState& s, double K, double x) {
+  constexpr int lag = 0;  // days
+  const int N = kReachCount;
+  const MuskingumCoefficients c = MuskingumCoefficientsOf(K, x);
+  const double C0 = c.c0, C1 = c.c1, C2 = c.c2;
   const DaySeries& I = s.SimFlow;
   DaySeries out{};
   out[1] = I[1];
@@ -47,9 +74,6 @@ void MuskingumRoute(ModelState& s, double K, double x) {
 }
 
 namespace {
-
-// As large as any weather or discharge value may be (see the meteorological reader).
-constexpr double kLargestObservation = 1e9;
 
 // A day line of the outlet series: a date, the discharge and the concentration, numbers.
 bool IsOutletDayLine(const FieldLine& line) {
@@ -85,7 +109,7 @@ OutletBlock ReadOutletBlock(int year, int daysInYear, TextReader& river) {
     const double q = line.Real(1);  // m3/s
     const double c = line.Real(2);  // kg/m3
     for (int t : {1, 2})
-      if (std::fabs(line.Real(t)) > kLargestObservation)
+      if (std::fabs(line.Real(t)) > kLargestInputValue)
         throw InputError(river.Name(), line.LineNumber(),
                          "\"" + line.Token(t) + "\" (token " + std::to_string(t) +
                              ") is beyond any measured value (at most 1e9 in magnitude)");

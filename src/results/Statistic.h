@@ -133,6 +133,19 @@ struct BasinAggregation {
 // The denominator (hours) of the Muskingum coefficients for a one-day step: half the step
 // plus (1 - x) K. At zero or below the coefficients are undefined or lose their sense.
 double MuskingumDenominator(double K, double x);
+// The coefficients of the routed outflow O(t+1) = C0 I(t+1) + C1 I(t) + C2 O(t) of one reach
+// for a one-day step. A negative one lets the outflow fall below zero: C0 when K x is above
+// 12 h, C2 when (1 - x) K is below 12 h.
+struct MuskingumCoefficients {
+  double c0, c1, c2;
+};
+MuskingumCoefficients MuskingumCoefficientsOf(double K, double x);
+// Why K and x cannot be routed (the denominator is not above 0), as the end of a sentence
+// naming them; empty when they can.
+std::string MuskingumDenominatorProblem(double K, double x);
+// The first negative coefficient of K and x as "C2 = -0.43"; empty when none is (or when
+// they cannot be routed at all).
+std::string NegativeMuskingumCoefficient(double K, double x);
 // Routes SimFlow[1..366] (m3/s) through one reach with storage constant K (hours) and
 // weight x into RoutedFlow[1..366].
 void MuskingumRoute(ModelState& s, double K, double x);

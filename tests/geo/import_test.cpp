@@ -97,7 +97,8 @@ struct ImportSet {
               "discharge_no_data = -9999",
               "sediment_concentration = 0.5",
               "sub_basin_discharge = area-share",
-              "latitude = 45.2"};
+              "latitude = 45.2",
+              "min_sub_basin_area_km2 = 0.05"};
     workspace = dir / "W";
   }
 
@@ -371,6 +372,7 @@ TEST(Delineation, ThroughTheImport) {
   set.Drop("sub_basin_raster");
   set.Set("flow_direction", "fdir.asc");
   set.Set("outlets", "outlets.csv");
+  set.Set("outlet_snap_radius", "0");  // the outlets lie on the river, two cells apart
   set.Set("source_crs", "EPSG:32632");  // the ASCII grid carries none
   const geo::ImportReport report = set.Import();
   EXPECT_EQ(report.subBasins[0].cells, 10);
@@ -459,6 +461,7 @@ TEST(ImportRefusals, OutletOffTheFlowNetwork) {
   set.Drop("sub_basin_raster");
   set.Set("flow_direction", "fdir.tif");
   set.Set("outlets", "outlets.csv");
+  set.Set("outlet_snap_radius", "0");
   std::string m = set.Refusal();
   EXPECT_NE(m.find("outlets.csv line 3: outlet 2"), std::string::npos) << m;
   EXPECT_NE(m.find("off the flow network"), std::string::npos) << m;

@@ -1,0 +1,123 @@
+// What a run can do but should not be asked to: check and run warn, naming the sub-basin,
+// of Muskingum K and x that give a negative routing coefficient, and check of a terrain
+// cell towering over its neighbours; the run goes on.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "TestSupport.h"
+#include "TinyWorkspace.h"
+#include "app/Check.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "hardening/HardeningSupport.h"
+#include "results/Statistic.h"
+
+namespace tarnwell {
+namespace {
+
+std::string CheckReport(const test::TinyWorkspace& w, const test::TempDir& dir) {
+  test::WriteTinyWorkspace(dir.Path(), w);
+  Session session(dir.Path());
+  FormCreate(session);
+  std::ostringstream out;
+  RunCheck(session, out);
+  return out.str();
+}
+
+int Count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST(RoutingWarnings, EachNegativeCoefficientNamedByItsSubBasin) {
+  // C2 < 0 when (1 - x) K is below 12 h, C0 < 0 when K x is above 12 h, C1 < 0 when K x is
+  // below -12 h; K = 0 passes the flow through unchanged.
+  EXPECT_EQ(NegativeMuskingumCoefficient(6, 0.2), "C2 = -0.43");
+  EXPECT_EQ(NegativeMuskingumCoefficient(100, 0.2), "C0 = -0.09");
+  EXPECT_EQ(NegativeMuskingumCoefficient(20, -1), "C1 = -0.15");
+  for (const auto& [K, x] : std::vector<std::pair<double, double>>{{0, 0}, {0, 0.4}, {15, 0.2}, {24, 0.5}, {60, 0.2}})
+    EXPECT_EQ(NegativeMuskingumCoefficient(K, x), "") << K << " " << x;
+  EXPECT_EQ(NegativeMuskingumCoefficient(24, 1.5), "");  // not routable at all: refused elsewhere
+
+  test::TempDir dir;
+  test::TinyWorkspace w;
+  w.subBasins = {test::TinySubBasin{}, test::TinySubBasin{}, test::TinySubBasin{}};
+  w.subBasins[0].name = "A", w.subBasins[0].K = 6, w.subBasins[0].x = 0.2;
+  w.subBasins[1].name = "B", w.subBasins[1].K = 24, w.subBasins[1].x = 0.2;
+  w.subBasins[2].name = "C", w.subBasins[2].K = 100, w.subBasins[2].x = 0.2;
+  const std::string report = CheckReport(w, dir);
+  EXPECT_NE(report.find("warning: sub-basin 1 (A): Muskingum K = 6 h and x = 0.2 give a negative routing "
+                        "coefficient C2 = -0.43"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("warning: sub-basin 3 (C): Muskingum K = 100 h and x = 0.2 give a negative routing "
+                        "coefficient C0 = -0.09"),
+            std::string::npos)
+      << report;
+  EXPECT_EQ(Count(report, "warning:"), 2) << report;
+
+  // The run warns the same on standard error, and runs.
+  const test::CliResult run = test::RunCli({"run", "--workspace", dir.Path()}, dir.Path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Count(run.err, "warning: sub-basin"), 2) << run.err;
+  EXPECT_NE(run.err.find("C2 = -0.43"), std::string::npos) << run.err;
+}
+
+TEST(TerrainWarnings, ACellFarAboveAllItsNeighboursInsideTheBasin) {
+  test::TempDir dir;
+  test::TinyWorkspace w;
+  test::TinySubBasin& b = w.subBasins[0];
+  b.rows = 4, b.cols = 5, b.xMax = 400, b.yMax = 500;
+  // (2, 3): a 16-bit no-data value amid 500 m; (4, 1): 3600 m in a corner, above its two
+  // neighbours; (1, 5): 3400 m beside an outside cell and a 3500 m neighbour: no spike;
+  // (4, 5): 3499 m, within 3000 m of its neighbours.
+  b.elevation = [](int r, int c) {
+    if (r == 2 && c == 3) return 32767.0;
+    if (r == 4 && c == 1) return 3600.0;
+    if (r == 1 && c == 5) return 3400.0;
+    if (r == 1 && c == 4) return -9999.0;
+    if (r == 2 && c == 5) return 3500.0;
+    if (r == 4 && c == 5) return 3499.0;
+    return 500.0;
+  };
+  const std::string report = CheckReport(w, dir);
+  EXPECT_NE(report.find("warning: sub-basin 1 (甲): input/甲/dem.grd line 7 (row 2, column 3): the terrain of 32767 m "
+                        "lies more than 3000 m above all its neighbours inside the basin"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("dem.grd line 9 (row 4, column 1): the terrain of 3600 m"), std::string::npos) << report;
+  EXPECT_EQ(Count(report, "warning:"), 2) << report;
+  // Many such cells: the first five, then their count.
+  b.elevation = [](int r, int c) { return (r + c) % 2 == 0 ? 4000.0 : 500.0; };
+  const std::string many = CheckReport(w, dir);
+  EXPECT_EQ(Count(many, "lies more than 3000 m above"), 5) << many;
+  EXPECT_NE(many.find("input/甲/dem.grd: 5 more such cells"), std::string::npos) << many;
+}
+
+TEST(CalibrationSizes, RangedAgainstTheEvaluationsAndTheMemoryBeforeAnyIsMade) {
+  test::TempDir dir;
+  const std::string root = dir.Path();
+  test::WriteTinyWorkspace(root, test::TinyWorkspace{});
+  struct Case {
+    std::string file;
+    std::vector<std::string> options, said;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"algorithm sce\ncomplexes 1000000\n", {}, {"cal.txt line 2: \"1000000\" (token 1) is more complexes than the 1000 evaluations"}},
+           {"algorithm sce\ncomplexes 5\n", {"--evaluations", "3"}, {"cal.txt line 2: \"5\" (token 1)", "(with --evaluations 3)"}},
+           {"evaluations 2000000000\n", {}, {"cal.txt line 1: \"2000000000\" (token 1) evaluations would need about", "machine's memory"}},
+           {"algorithm lhs\nbatch 50\nevaluations 20\n", {}, {"cal.txt line 2: \"50\" (token 1) is more points per batch than the 20"}}}) {
+    SCOPED_TRACE(c.file);
+    test::WriteBytes(root + "/cal.txt", c.file + "calibration 2000\nFieldCapacity 0.2 0.3\n");
+    std::vector<std::string> args{"calibrate", "--workspace", root, "--config", root + "/cal.txt"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const test::CliResult r = test::RunCli(args, root);
+    EXPECT_EQ(r.status, 1) << r.err;
+    for (const std::string& part : c.said) EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell
