@@ -408,7 +408,16 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     SubBasinCells& b = basins[it->second];
     auto where = [&] { return CellText(target, i) + " of sub-basin " + b.entry.name; };
     if (!terrain.IsData(i)) throw InputError(c.terrain, 0, "no elevation at " + where());
-    if (!(terrain.values[i] > 0) || terrain.values[i] >= 2e30)
+    // +-3.4e38 is the float's end of range, a no-data value that the raster does not declare.
+    if (std::fabs(terrain.values[i]) >= 1e30) {
+      char shown[32];
+      std::snprintf(shown, sizeof shown, "%.6g", terrain.values[i]);
+      throw InputError(c.terrain, 0,
+                       std::string("the elevation ") + shown + " at " + where() +
+                           " is beyond any elevation: it looks like a no-data value the raster does not declare "
+                           "(declare it as the raster's no-data value, or fill the cell)");
+    }
+    if (!(terrain.values[i] > 0))
       throw InputError(c.terrain, 0,
                        "the elevation " + CompactReal(terrain.values[i], 2) + " at " + where() +
                            " is not above 0, which the model takes for a cell outside the basin");

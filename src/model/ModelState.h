@@ -31,6 +31,7 @@ struct ModelState {
   // --- workspace strings ---
   std::string ProgramDir;
   std::array<std::string, 6> InputPath;  // 1..5 used
+  std::array<long, 6> InputPathLine{};   // the path file's line that named each (0: none)
   std::string ParamFilePath;
   std::string CurrentInputFile;
 
