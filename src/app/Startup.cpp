@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/Session.h"
@@ -19,7 +20,7 @@ namespace {
 [[noreturn]] void RethrowFromPathFile(const Session& session, const std::string& modelPath, const FileError& e) {
   const ModelState& s = session.state;
   for (std::size_t i = 1; i < s.InputPath.size(); ++i) {
-    if (s.InputPath[i] != modelPath || s.InputPathLine[i] < 1) continue;
+    if (s.InputPath[i] != modelPath || s.InputPathLine[i] == 0) continue;
     const std::string shown = session.Display(modelPath);
     std::string why = e.what();
     if (why.compare(0, shown.size() + 2, shown + ": ") == 0) why = why.substr(shown.size() + 2);
@@ -36,8 +37,9 @@ namespace {
         std::filesystem::path(session.ws.Resolve(pathFile)).lexically_relative(session.ws.Root()).string();
     throw FileError(pathFileShown.empty() || pathFileShown.compare(0, 2, "..") == 0 ? session.Display(pathFile)
                                                                                      : pathFileShown,
-                    s.InputPathLine[i],
-                    "\"" + name + "\" names \"" + shown + "\", which " + why +
+                    std::labs(s.InputPathLine[i]),
+                    (s.InputPathLine[i] < 0 ? "the line is missing, so the file is \"" : "\"" + name + "\" names \"") +
+                        shown + "\", which " + why +
                         (blanks ? " (the blank at the start or end of the line is part of the name)" : ""));
   }
   throw e;
@@ -101,10 +103,11 @@ void LoadPaths(Session& session, int k) {
   ModelState& s = session.state;
   TextReader file = session.Open(s.ProgramDir + kPathFilePath);
   for (int i = 1; i <= 5; ++i) {
+    const bool missing = file.AtEnd();
     s.InputPath[static_cast<std::size_t>(i)] =
         s.ProgramDir + "..\\input\\" + s.SubBasinName[static_cast<std::size_t>(k)] + "\\" +
         file.ReadLine();
-    s.InputPathLine[static_cast<std::size_t>(i)] = file.LineNumber();
+    s.InputPathLine[static_cast<std::size_t>(i)] = missing ? -i : i;
   }
   // The season file is shared by all sub-basins; the fourth line is read and dropped.
   s.InputPath[4] = s.ProgramDir + kSeasonFilePath;

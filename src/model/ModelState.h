@@ -31,7 +31,8 @@ struct ModelState {
   // --- workspace strings ---
   std::string ProgramDir;
   std::array<std::string, 6> InputPath;  // 1..5 used
-  std::array<long, 6> InputPathLine{};   // the path file's line that named each (0: none)
+  std::array<long, 6> InputPathLine{};   // the path file's line that named each (0: none;
+                                         // negative: the line is missing, so the name is empty)
   std::string ParamFilePath;
   std::string CurrentInputFile;
 
