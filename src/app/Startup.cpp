@@ -1,5 +1,7 @@
 #include "app/Startup.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/Session.h"
@@ -10,12 +12,55 @@
 
 namespace tarnwell {
 
+namespace {
+
+// A file the path file names that cannot be opened: the message names the path file's line
+// and quotes the name as the line gives it, blanks and all (a blank at the end of a line is
+// part of the name, and invisible in an unquoted one).
+[[noreturn]] void RethrowFromPathFile(const Session& session, const std::string& modelPath, const FileError& e) {
+  const ModelState& s = session.state;
+  for (std::size_t i = 1; i < s.InputPath.size(); ++i) {
+    if (s.InputPath[i] != modelPath || s.InputPathLine[i] == 0) continue;
+    const std::string shown = session.Display(modelPath);
+    std::string why = e.what();
+    if (why.compare(0, shown.size() + 2, shown + ": ") == 0) why = why.substr(shown.size() + 2);
+    if (why.compare(0, 13, "cannot open: ") == 0) why = "cannot be opened: " + why.substr(13);
+    // The line as given: what follows ..\input\<sub-basin>\ in the model path.
+    const std::size_t input = modelPath.find("..\\input\\", s.ProgramDir.size());
+    const std::size_t cut = input == std::string::npos ? std::string::npos : modelPath.find('\\', input + 9);
+    const std::string name = cut == std::string::npos ? modelPath : modelPath.substr(cut + 1);
+    const bool blanks = !name.empty() && (std::isspace(static_cast<unsigned char>(name.front())) ||
+                                          std::isspace(static_cast<unsigned char>(name.back())));
+    // The path file as it is on disk (the model's path spells its directory in lower case).
+    const std::string pathFile = s.ProgramDir + kPathFilePath;
+    const std::string pathFileShown =
+        std::filesystem::path(session.ws.Resolve(pathFile)).lexically_relative(session.ws.Root()).string();
+    throw FileError(pathFileShown.empty() || pathFileShown.compare(0, 2, "..") == 0 ? session.Display(pathFile)
+                                                                                     : pathFileShown,
+                    std::labs(s.InputPathLine[i]),
+                    (s.InputPathLine[i] < 0 ? "the line is missing, so the file is \"" : "\"" + name + "\" names \"") +
+                        shown + "\", which " + why +
+                        (blanks ? " (the blank at the start or end of the line is part of the name)" : ""));
+  }
+  throw e;
+}
+
+}  // namespace
+
 TextReader Session::Open(const std::string& modelPath) const {
-  return TextReader(ws.Resolve(modelPath), ws.Display(modelPath));
+  try {
+    return TextReader(ws.Resolve(modelPath), ws.Display(modelPath));
+  } catch (const FileError& e) {
+    RethrowFromPathFile(*this, modelPath, e);
+  }
 }
 
 TextReader Session::OpenAt(const std::string& modelPath, const TextCursor& at) const {
-  return TextReader::OpenAt(ws.Resolve(modelPath), ws.Display(modelPath), at);
+  try {
+    return TextReader::OpenAt(ws.Resolve(modelPath), ws.Display(modelPath), at);
+  } catch (const FileError& e) {
+    RethrowFromPathFile(*this, modelPath, e);
+  }
 }
 
 void LoadSubBasinList(Session& session, TextReader& file) {
@@ -54,12 +99,16 @@ void LoadSubBasinList(Session& session, TextReader& file) {
 void LoadPaths(Session& session, int k) {
   ModelState& s = session.state;
   TextReader file = session.Open(s.ProgramDir + kPathFilePath);
-  for (int i = 1; i <= 5; ++i)
+  for (int i = 1; i <= 5; ++i) {
+    const bool missing = file.AtEnd();
     s.InputPath[static_cast<std::size_t>(i)] =
         s.ProgramDir + "..\\input\\" + s.SubBasinName[static_cast<std::size_t>(k)] + "\\" +
         file.ReadLine();
+    s.InputPathLine[static_cast<std::size_t>(i)] = missing ? -i : i;
+  }
   // The season file is shared by all sub-basins; the fourth line is read and dropped.
   s.InputPath[4] = s.ProgramDir + kSeasonFilePath;
+  s.InputPathLine[4] = 0;
 }
 
 void FormCreate(Session& session) {

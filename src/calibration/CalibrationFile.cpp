@@ -250,6 +250,22 @@ void RequireFeasibleSearch(const CalibrationConfig& c, const std::string& option
 
 }  // namespace
 
+void CalibrationConfig::RequireYearsWithin(int firstYear, int lastYear, const std::string& data) const {
+  for (const auto* list : {&warmupYears, &calibrationYears, &validationYears})
+    for (int y : *list) {
+      if (y >= firstYear && y <= lastYear) continue;
+      const char* kind = list == &warmupYears ? "warm-up" : list == &calibrationYears ? "calibration" : "validation";
+      const auto at = yearSources.find(y);
+      FileChecker check(file);
+      check.At(at == yearSources.end() ? 0 : at->second.line);
+      const Token token{at == yearSources.end() ? std::to_string(y) : at->second.token,
+                        at == yearSources.end() ? 0 : at->second.index};
+      check.Refuse(token, std::string("names the ") + kind + " year " + std::to_string(y) + ", outside the years " +
+                              std::to_string(firstYear) + " to " + std::to_string(lastYear) + " that " + data +
+                              " cover");
+    }
+}
+
 CalibrationConfig ReadCalibrationFile(const std::string& fsPath, const std::string& displayName,
                                       const ParameterSet& current) {
   TextReader reader(fsPath, displayName);
@@ -317,6 +333,7 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
               check.Refuse(tokens[i], "names " + std::to_string(y) + ", already a " + other->second +
                                           " year");
             years.push_back(y);
+            config.yearSources[y] = {line, tokens[i].text, tokens[i].index};
           }
         }
         std::sort(years.begin(), years.end());

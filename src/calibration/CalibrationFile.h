@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,12 @@ struct CalibrationConfig {
   ObjectiveKind objective = ObjectiveKind::Kge;
   double sedimentWeight = 0;
   std::vector<int> warmupYears, calibrationYears, validationYears;  // ascending
+  struct YearSource {
+    long line = 0;
+    std::string token;
+    int index = 0;
+  };
+  std::map<int, YearSource> yearSources;  // where the file names each year
   int workers = 0;  // evaluations at once in this process; 0: every hardware thread
   std::vector<CalibratedParameter> parameters;
   // Where the file gives the search's sizes (line 0: not given), for the messages that
@@ -62,6 +69,9 @@ struct CalibrationConfig {
   int WorkerCount() const;
   // The last year any list names: the simulation must reach it.
   int LastYear() const;
+  // Refuses, naming the line and the token, a year outside firstYear..lastYear, the years
+  // the workspace's data cover (described by `data`).
+  void RequireYearsWithin(int firstYear, int lastYear, const std::string& data) const;
 };
 
 // Reads and checks a calibration file. current: the parameter set in effect, whose values

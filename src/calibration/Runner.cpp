@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -46,17 +47,93 @@ class Recorder {
   CalibrationResult result_;
 };
 
+// Beside the trace, the settings its points follow from: a resumed search proposes the
+// recorded points only with the same, so a difference is named before anything is replayed.
+std::string SettingsPath(const std::string& tracePath) {
+  const std::string csv = ".csv";
+  if (tracePath.size() > csv.size() && tracePath.compare(tracePath.size() - csv.size(), csv.size(), csv) == 0)
+    return tracePath.substr(0, tracePath.size() - csv.size()) + "-settings.txt";
+  return tracePath + ".settings";
+}
+
+// "key value" lines; the key of a parameter's line is "range <name>" or "start <name>".
+std::vector<std::pair<std::string, std::string>> Settings(const CalibrationRun& run) {
+  std::vector<std::pair<std::string, std::string>> s;
+  const SearchSettings& search = run.search;
+  s.emplace_back("algorithm", search.method == SearchMethod::Dds   ? "dds"
+                              : search.method == SearchMethod::Sce ? "sce"
+                                                                   : "lhs");
+  s.emplace_back("evaluations", std::to_string(search.evaluations));
+  s.emplace_back("seed", std::to_string(search.seed));
+  if (search.method == SearchMethod::Sce) s.emplace_back("complexes", std::to_string(search.complexes));
+  else s.emplace_back("batch", std::to_string(search.batch));
+  for (const SearchParameter& p : run.parameters)
+    s.emplace_back("range " + p.name, Number(p.lower) + " " + Number(p.upper) + (p.log ? " log" : ""));
+  if (run.start)
+    for (std::size_t i = 0; i < run.start->size() && i < run.parameters.size(); ++i)
+      s.emplace_back("start " + run.parameters[i].name, Number((*run.start)[i]));
+  return s;
+}
+
+std::vector<std::string> SettingsLines(const CalibrationRun& run) {
+  std::vector<std::string> lines{"# The settings trace.csv was made with; --resume continues it only with the same."};
+  for (const auto& [key, value] : Settings(run)) lines.push_back(key + " " + value);
+  return lines;
+}
+
+void RequireSameSettings(const CalibrationRun& run) {
+  const std::string path = SettingsPath(run.tracePath), name = SettingsPath(run.traceName);
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return;  // a trace of before the settings were kept
+  const auto now = Settings(run);
+  std::map<std::string, std::pair<std::string, long>> then;  // key -> value, line
+  TextReader file(path, name);
+  while (!file.AtEnd()) {
+    const std::string line = file.ReadLine();
+    if (line.empty() || line[0] == '#') continue;
+    std::size_t cut = line.find(' ');
+    if (cut != std::string::npos && (line.compare(0, cut, "range") == 0 || line.compare(0, cut, "start") == 0))
+      cut = line.find(' ', cut + 1);
+    if (cut == std::string::npos) continue;
+    then[line.substr(0, cut)] = {line.substr(cut + 1), file.LineNumber()};
+  }
+  const std::string remedy = ": a search proposes the recorded points only with the settings they were made with; "
+                             "give the same again, or remove the trace to start afresh";
+  for (const auto& [key, value] : now) {
+    const auto it = then.find(key);
+    if (it == then.end())
+      throw InputError(name, 0, "this calibration has " + key + " " + value + ", which the trace " + run.traceName +
+                                    " was made without" + remedy);
+    if (it->second.first != value)
+      throw InputError(name, it->second.second,
+                       key + ": the trace " + run.traceName + " was made with " + it->second.first +
+                           ", this calibration has " + value + remedy);
+    then.erase(it);
+  }
+  if (!then.empty()) {
+    const auto& [key, value] = *then.begin();
+    throw InputError(name, value.second,
+                     key + " " + value.first + ": the trace " + run.traceName +
+                         " was made with it, this calibration has no such setting" + remedy);
+  }
+}
+
 // The trace of an earlier run to replay, or a fresh trace with its header.
 std::vector<TraceRecord> OpenTrace(const CalibrationRun& run) {
   const TraceLayout layout = run.Layout();
+  const std::string settingsPath = SettingsPath(run.tracePath), settingsName = SettingsPath(run.traceName);
   if (run.resume) {
+    RequireSameSettings(run);
     std::vector<TraceRecord> recorded = ReadTrace(run.tracePath, run.traceName, layout);
     if (static_cast<long>(recorded.size()) > run.search.evaluations)
       throw InputError(run.traceName, 0,
                        "holds " + std::to_string(recorded.size()) + " evaluations, more than the " +
                            std::to_string(run.search.evaluations) +
                            " of this calibration: it belongs to another configuration");
-    if (recorded.empty()) WriteWholeFile(run.tracePath, run.traceName, {layout.Header()});
+    if (recorded.empty()) {
+      WriteWholeFile(settingsPath, settingsName, SettingsLines(run));
+      WriteWholeFile(run.tracePath, run.traceName, {layout.Header()});
+    }
     return recorded;
   }
   if (!run.replaceTrace) {
@@ -73,6 +150,7 @@ std::vector<TraceRecord> OpenTrace(const CalibrationRun& run) {
                              " evaluations: continue them with --resume, or remove the file to start afresh");
     }
   }
+  WriteWholeFile(settingsPath, settingsName, SettingsLines(run));
   WriteWholeFile(run.tracePath, run.traceName, {layout.Header()});
   return {};
 }

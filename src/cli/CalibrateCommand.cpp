@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <optional>
 
 #include "app/Check.h"
@@ -239,7 +240,14 @@ int Calibrate(const CalibrateOptions& o) {
     if (!o.seed.empty()) overrides.seed = o.seed;
     if (!o.workers.empty()) overrides.workers = o.workers;
     ApplyOverrides(config, overrides);
-    const int firstYear = SimulatedYears(session, 1).front();
+    // The years the data cover: a year named beyond them is the calibration file's fault,
+    // not a missing block of the meteorological files.
+    const std::vector<SubBasinCheck> found = CheckInputs(session, 1);
+    const int firstYear = found.front().years.front();
+    int blocks = found.front().yearBlocks;
+    for (const SubBasinCheck& c : found) blocks = std::min(blocks, c.yearBlocks);
+    config.RequireYearsWithin(firstYear, firstYear + blocks - 1,
+                              "the " + std::to_string(blocks) + " year blocks of the meteorological files");
     whole = std::make_unique<BasinEvaluator>(session, YearsToSimulate(config, firstYear));
     simulated = whole->CalendarYears();
     CheckNamedYears(config, simulated);
@@ -364,17 +372,21 @@ void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
       "calibrate", "search parameter values that fit the whole-basin discharge (in memory, on every "
                    "core, across MPI ranks under mpirun)");
   AddWorkspaceOption(*c, o->workspace);
-  c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)");
+  c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)")
+      ->check(NotEmpty());
   c->add_flag("--init", o->init, "write the default calibration file and stop");
   c->add_flag("--resume", o->resume, "continue an interrupted calibration from its trace");
   c->add_flag("--apply", o->apply, "copy the best parameter file over the current and default ones");
   c->add_option("--algorithm", o->algorithm, "dds (default), sce or lhs")
       ->check(CLI::IsMember({"dds", "sce", "lhs"}));
-  c->add_option("--evaluations", o->evaluations, "the number of evaluations");
+  c->add_option("--evaluations", o->evaluations, "the number of evaluations")
+      ->check(WholeNumber(1, std::numeric_limits<int>::max()));
   c->add_option("--objective", o->objective, "kge (default), nse, lognse or pbias")
       ->check(CLI::IsMember({"kge", "nse", "lognse", "pbias"}));
-  c->add_option("--seed", o->seed, "the random seed");
-  c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)");
+  c->add_option("--seed", o->seed, "the random seed")
+      ->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
+  c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
+      ->check(WholeNumber(1, 1024));
   commands[c] = [o] { return Calibrate(*o); };
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -114,9 +115,17 @@ void AddChartsCommand(CLI::App& app, CommandMap& commands) {
   CLI::App* charts = app.add_subcommand("charts", "draw the three charts of a stored year");
   AddWorkspaceOption(*charts, o->workspace);
   charts->add_option("--sub-basin", o->subBasin, "the sub-basin's number, or basin for the whole basin")
-      ->required();
+      ->required()
+      ->check(CLI::Validator(
+          [](std::string& v) {
+            int k = 0;
+            return v == "basin" || (ParseInteger(v, k) && k >= 1)
+                       ? std::string()
+                       : "\"" + Printable(v) + "\" is neither a sub-basin's number (1, 2, ...) nor basin";
+          },
+          "K|basin"));
   charts->add_option("--year", o->year, "the calendar year")->required()->check(CLI::Range(1, 9999));
-  charts->add_option("--out", o->out, "the directory the pictures go to")->required();
+  charts->add_option("--out", o->out, "the directory the pictures go to")->required()->check(NotEmpty());
   charts->add_option("--format", o->format, "png, svg or all (default)")
       ->check(CLI::IsMember({"png", "svg", "all"}));
   commands[charts] = [o] { return WriteCharts(*o); };

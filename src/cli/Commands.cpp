@@ -2,10 +2,46 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
+
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+
 namespace tarnwell::cli {
+
+CLI::Validator NotEmpty() {
+  return CLI::Validator(
+      [](std::string& value) { return value.empty() ? std::string("the value is empty") : std::string(); },
+      "NOT EMPTY");
+}
+
+CLI::Validator WholeNumber(std::uint64_t lowest, std::uint64_t highest) {
+  const std::string range = std::to_string(lowest) + " to " + std::to_string(highest);
+  return CLI::Validator(
+      [lowest, highest, range](std::string& value) {
+        std::uint64_t v = 0;
+        const char* end = value.data() + value.size();
+        const bool digits = !value.empty() && value[0] >= '0' && value[0] <= '9';
+        const auto r = std::from_chars(value.data(), end, v);
+        if (!digits || r.ec != std::errc() || r.ptr != end || v < lowest || v > highest)
+          return "\"" + Printable(value) + "\" is not a whole number from " + range;
+        return std::string();
+      },
+      "INT in [" + range + "]");
+}
+
+CLI::Validator InputFile() {
+  return CLI::Validator(
+      [](std::string& value) {
+        const std::string problem = InputFileProblem(value);
+        return problem.empty() ? problem : "\"" + Printable(value) + "\": " + problem;
+      },
+      "FILE");
+}
 
 void AddWorkspaceOption(CLI::App& command, std::string& workspace) {
   command.add_option("--workspace", workspace, "the workspace directory (input/, Parameters/, Output/)")
+      ->check(NotEmpty())
       ->check(CLI::ExistingDirectory)
       ->default_str(".");
 }

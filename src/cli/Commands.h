@@ -2,12 +2,14 @@
 // subcommand and hands back what runs it; main parses, then runs the chosen command.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
 
 namespace CLI {
 class App;
+class Validator;
 }
 
 namespace tarnwell::cli {
@@ -30,6 +32,13 @@ int MpiSize();
 
 // --workspace W on a subcommand: an existing directory (default: the current directory).
 void AddWorkspaceOption(CLI::App& command, std::string& workspace);
+// The checks of option values, so that a value out of range is refused as a mistyped command
+// line (exit status 2) before anything runs. NotEmpty: a name that names something (an
+// unset shell variable gives ''). WholeNumber: digits only, from lowest to highest.
+// InputFile: a file that can be read (not missing, not a directory, a device or a pipe).
+CLI::Validator NotEmpty();
+CLI::Validator WholeNumber(std::uint64_t lowest, std::uint64_t highest);
+CLI::Validator InputFile();
 // --threads N on a subcommand: 1 .. 1024 (0 stays: every hardware thread).
 void AddThreadsOption(CLI::App& command, int& threads, const char* what);
 

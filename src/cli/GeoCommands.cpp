@@ -41,8 +41,11 @@ void AddImportCommand(CLI::App& app, CommandMap& commands) {
   CLI::App* import = app.add_subcommand("import", "make a workspace from GIS data (rasters, tables, NetCDF weather)");
   import->add_option("--config", a->config, "the import configuration (key = value lines)")
       ->required()
-      ->check(CLI::ExistingFile);
-  import->add_option("--workspace", a->workspace, "the workspace to write (made when missing)")->required();
+      ->check(NotEmpty())
+      ->check(InputFile());
+  import->add_option("--workspace", a->workspace, "the workspace to write (made when missing)")
+      ->required()
+      ->check(NotEmpty());
   import->add_flag("--replace", a->replace,
                    "replace the workspace's input/ and Parameters/ when it has them (only a workspace's: a "
                    "sub-basin list in input/, a parameter file in Parameters/)");

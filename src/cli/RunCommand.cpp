@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/Check.h"
 #include "app/DayEngine.h"
 #include "app/Driver.h"
 #include "app/Progress.h"
@@ -267,6 +268,22 @@ void StartUp(Session& session, const RunOptions& options, std::unique_ptr<Worksp
   }
 }
 
+// --years beyond the parameter file's number of years: a run stops at that number, so it is
+// refused before any output file is emptied, with the years the data hold.
+[[noreturn]] void RefuseYears(const Session& session, int years) {
+  const std::vector<SubBasinCheck> found = CheckInputs(session, 1);
+  int blocks = found.front().yearBlocks;
+  for (const SubBasinCheck& c : found) blocks = std::min(blocks, c.yearBlocks);
+  const int first = found.front().years.front();
+  const int simYears = std::max(1, session.params.SimYears);
+  throw InputError(session.Display(session.state.ParamFilePath), 0,
+                   "--years " + std::to_string(years) + ": the parameter file simulates " + std::to_string(simYears) +
+                       " year" + (simYears == 1 ? "" : "s") + " (SimYears), the most a run goes; the meteorological files hold " +
+                       std::to_string(blocks) + " year block" + (blocks == 1 ? "" : "s") + " (" + std::to_string(first) +
+                       " to " + std::to_string(first + blocks - 1) + "): give --years " + std::to_string(simYears) +
+                       " or fewer, or raise SimYears");
+}
+
 int RunSimulation(const RunOptions& options) {
   std::unique_ptr<DayEngine> engine = MakeDayEngine(options.engine, options.threads);
 
@@ -316,6 +333,7 @@ int RunSimulation(const RunOptions& options) {
     LoadParameters(p, session.params);
   }
   const int years = options.years > 0 ? options.years : std::max(1, session.params.SimYears);
+  if (years > std::max(1, session.params.SimYears)) RefuseYears(session, years);
 
   CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
   ProgressObserver quiet;
@@ -360,7 +378,8 @@ void AddRunCommand(CLI::App& app, CommandMap& commands) {
       ->check(CLI::Range(1, 1000));
   run->add_option("--parameters", o->parameters,
                   "a parameter file copied over the current one first, as the parameter dialog's 确定")
-      ->check(CLI::ExistingFile);
+      ->check(NotEmpty())
+      ->check(InputFile());
   run->add_option("--erodibility", o->erodibility, "uniform (one erodibility) or nonuniform (per soil type)")
       ->check(CLI::IsMember({"uniform", "nonuniform"}));
   run->add_option("--engine", o->engine, "fused (default) or reference; both give the same files")

@@ -1,5 +1,6 @@
 #include "geo/Georef.h"
 
+#include <cmath>
 #include <filesystem>
 
 #include "geo/GeoSupport.h"
@@ -24,7 +25,7 @@ GridFrame GridGeoref::Frame() const {
 }
 
 GridFile ReadGridFile(const std::string& fsPath, const std::string& displayName) {
-  if (!fs::is_regular_file(fsPath)) throw FileError(displayName, 0, "cannot open the file (it does not exist)");
+  RequireInputFile(fsPath, displayName);
   TextReader file(fsPath, displayName);
   return ParseGridFile(file, false);
 }
@@ -33,7 +34,8 @@ GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displa
   const fs::path dir = fs::path(gridFsPath).parent_path();
   const fs::path meta = dir / kGeorefFileName;
   GridGeoref g;
-  if (!fs::is_regular_file(meta)) {
+  std::error_code ec;
+  if (!fs::exists(meta, ec)) {
     g.rows = grid.rows;
     g.cols = grid.cols;
     g.west = grid.xMin;
@@ -48,16 +50,35 @@ GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displa
   KeyValueFile f = KeyValueFile::Read(meta.string(), metaName,
                                       {"crs", "west", "south", "cell_width", "cell_height", "rows", "columns", "first_row"});
   if (f.Has("crs")) g.crsWkt = CrsFromText(f.Value("crs"), metaName, f.Line("crs"));
-  g.west = f.Real("west");
-  g.south = f.Real("south");
-  g.cellWidth = f.Real("cell_width");
-  g.cellHeight = f.Real("cell_height");
+  // Every value within what a map can hold, so that no file written from it has a place
+  // the GIS tools cannot compute (an edge beyond the range of a double, a cell of no size).
+  auto size = [&](const char* key) {
+    const double v = f.Real(key);
+    if (!(v > 0) || v > kLargestCellSize)
+      f.Refuse(key, "a cell size is above 0 and at most " + CompactReal(kLargestCellSize, 0) + " map units");
+    return v;
+  };
+  auto coordinate = [&](const char* key) {
+    const double v = f.Real(key);
+    if (!(std::fabs(v) <= kLargestMapCoordinate))
+      f.Refuse(key, "beyond any map coordinate (at most " + CompactReal(kLargestMapCoordinate, 0) + " from the origin)");
+    return v;
+  };
+  g.west = coordinate("west");
+  g.south = coordinate("south");
+  g.cellWidth = size("cell_width");
+  g.cellHeight = size("cell_height");
   g.rows = f.Integer("rows");
   g.cols = f.Integer("columns");
+  if (g.rows < 1) f.Refuse("rows", "the grid has at least one row");
+  if (g.cols < 1) f.Refuse("columns", "the grid has at least one column");
+  if (!(std::fabs(g.west + g.cellWidth * g.cols) <= kLargestMapCoordinate))
+    f.Refuse("cell_width", "the east edge (west + columns x cell_width) lies beyond any map coordinate");
+  if (!(std::fabs(g.south + g.cellHeight * g.rows) <= kLargestMapCoordinate))
+    f.Refuse("cell_height", "the north edge (south + rows x cell_height) lies beyond any map coordinate");
   const std::string first = f.Value("first_row");
   if (first != "south" && first != "north") f.Refuse("first_row", "it is south or north");
   g.firstRowSouth = first == "south";
-  if (!(g.cellWidth > 0) || !(g.cellHeight > 0)) f.Refuse("cell_width", "the cell sizes must be positive");
   if (g.rows != grid.rows || g.cols != grid.cols)
     throw InputError(metaName, f.Line("rows"),
                      "describes " + std::to_string(g.rows) + " x " + std::to_string(g.cols) + " cells but " + displayName +

@@ -81,6 +81,31 @@ bool RegularAxis(const std::vector<double>& v, double& step) {
   return true;
 }
 
+// 'T', 'Y', 'X' or '?' (not known) for a dimension, from its coordinate variable.
+char AxisKind(const std::string& name, const std::string& axisText, const std::string& standardText,
+              const std::string& unitsText) {
+  const std::string axis = Lower(axisText), standard = Lower(standardText), units = Lower(unitsText);
+  const std::string n = Lower(name);
+  if (axis == "t" || standard == "time" || units.find(" since ") != std::string::npos || n == "time" || n == "t")
+    return 'T';
+  if (axis == "x" || standard == "projection_x_coordinate" || standard == "longitude" || standard == "grid_longitude" ||
+      units == "degrees_east" || units == "degree_east" || n == "x" || n == "lon" || n == "longitude" || n == "rlon")
+    return 'X';
+  if (axis == "y" || standard == "projection_y_coordinate" || standard == "latitude" || standard == "grid_latitude" ||
+      units == "degrees_north" || units == "degree_north" || n == "y" || n == "lat" || n == "latitude" || n == "rlat")
+    return 'Y';
+  return '?';
+}
+
+std::string AxisLabel(char kind) {
+  switch (kind) {
+    case 'T': return " (time)";
+    case 'X': return " (x)";
+    case 'Y': return " (y)";
+  }
+  return "";
+}
+
 }  // namespace
 
 GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string& displayName,
@@ -110,9 +135,21 @@ GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string
     if (coordVar[k] < 0) throw InputError(w.name_, 0, "the dimension \"" + dimName[k] + "\" has no coordinate variable");
     axis[k] = nc.ReadReals(coordVar[k]);
   }
-  const std::string yAxis = Lower(nc.TextAttribute(coordVar[1], "axis") + nc.TextAttribute(coordVar[1], "standard_name"));
-  if (yAxis.find('x') == 0 || yAxis.find("projection_x") != std::string::npos || yAxis.find("longitude") != std::string::npos)
-    throw InputError(w.name_, 0, "the dimensions are expected in the order time, y, x");
+  // Each dimension by what its coordinate variable says it is (axis, standard name, units,
+  // name): a grid stored as (time, x, y) would otherwise be read with its axes swapped.
+  char kind[3];
+  for (int k = 0; k < 3; ++k) kind[k] = AxisKind(dimName[k], nc.TextAttribute(coordVar[k], "axis"),
+                                                 nc.TextAttribute(coordVar[k], "standard_name"),
+                                                 nc.TextAttribute(coordVar[k], "units"));
+  const bool expected = (kind[0] == 'T' || kind[0] == '?') && (kind[1] == 'Y' || kind[1] == '?') &&
+                        (kind[2] == 'X' || kind[2] == '?');
+  if (!expected) {
+    std::string order;
+    for (int k = 0; k < 3; ++k) order += (k ? ", " : "") + dimName[k] + AxisLabel(kind[k]);
+    throw InputError(w.name_, 0,
+                     "the variable's dimensions are (" + order +
+                         "); the order (time, y, x) is expected: reorder the file's dimensions");
+  }
 
   // Time axis: one calendar day per step.
   const std::string calendar = Lower(nc.TextAttribute(coordVar[0], "calendar"));
@@ -125,6 +162,15 @@ GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string
   if (axis[0].empty()) throw InputError(w.name_, 0, "the file holds no time step");
   for (double t : axis[0])
     w.days_.push_back(Day(std::chrono::days(static_cast<long>(std::floor(reference + t * daysPerUnit + 1e-9)))));
+  // One step a day, in calendar order.
+  for (std::size_t t = 1; t < w.days_.size(); ++t) {
+    if (w.days_[t] > w.days_[t - 1]) continue;
+    throw InputError(w.name_, 0,
+                     "the time axis " + dimName[0] + " is not ascending: step " + std::to_string(t) + " (" +
+                         IsoDate(w.days_[t]) + ") " + (w.days_[t] == w.days_[t - 1] ? "falls on the same day as" : "comes before") +
+                         " step " + std::to_string(t - 1) + " (" + IsoDate(w.days_[t - 1]) +
+                         "); one step a day in calendar order is expected");
+  }
 
   // The grid.
   double dy = 0, dx = 0;

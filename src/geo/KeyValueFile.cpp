@@ -23,7 +23,7 @@ std::string Trim(const std::string& s) {
 
 KeyValueFile KeyValueFile::Read(const std::string& fsPath, const std::string& displayName,
                                 const std::vector<std::string>& knownKeys) {
-  if (!fs::is_regular_file(fsPath)) throw FileError(displayName, 0, "cannot open the file (it does not exist)");
+  RequireInputFile(fsPath, displayName);
   KeyValueFile f;
   f.name_ = displayName;
   f.directory_ = fs::path(fsPath).parent_path().string();
@@ -88,10 +88,10 @@ std::string KeyValueFile::ExistingPath(const std::string& key) const {
 std::string KeyValueFile::ExistingPath(const std::string& key, const std::string& relative) const {
   fs::path p = relative;
   if (p.is_relative()) p = fs::path(directory_) / p;
-  std::error_code ec;
-  if (!fs::is_regular_file(p, ec))
-    throw InputError(name_, Line(key), key + ": the file \"" + relative + "\" does not exist (looked for " +
-                                           p.lexically_normal().string() + ")");
+  const std::string problem = InputFileProblem(p.string());
+  if (!problem.empty())
+    throw InputError(name_, Line(key), key + ": the file \"" + relative + "\" cannot be read: " + problem +
+                                           " (looked for " + p.lexically_normal().string() + ")");
   return p.lexically_normal().string();
 }
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ogr_srs_api.h>
 
 #include <cmath>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "geo/GeoSupport.h"
+#include "geo/GdalHandles.h"
 #include "geo/NetcdfFile.h"
 #include "geo/Raster.h"
 #include "model/Errors.h"
@@ -53,6 +55,78 @@ std::vector<double> NorthUp(const GridGeoref& g, const std::vector<double>& mode
   return v;
 }
 
+// The coordinate system as a CF grid mapping: its name and the parameters of the
+// projection and the ellipsoid. An empty name: a projection CF has no name for.
+struct CfGridMapping {
+  std::string name;
+  bool geographic = false;
+  std::vector<std::pair<std::string, std::vector<double>>> parameters;
+};
+
+CfGridMapping GridMappingOf(const std::string& wkt) {
+  CfGridMapping m;
+  Srs srs = SrsFromWkt(wkt);
+  const auto h = static_cast<OGRSpatialReferenceH>(srs.get());
+  if (!h) return m;
+  auto parm = [h](const char* name) { return OSRGetProjParm(h, name, 0.0, nullptr); };
+  if (OSRIsGeographic(h)) {
+    m.name = "latitude_longitude";
+    m.geographic = true;
+  } else if (OSRIsProjected(h)) {
+    const char* p = OSRGetAttrValue(h, "PROJECTION", 0);
+    const std::string projection = p ? p : "";
+    auto set = [&m](const char* name, std::vector<double> v) { m.parameters.emplace_back(name, std::move(v)); };
+    if (projection == SRS_PT_TRANSVERSE_MERCATOR) {
+      m.name = "transverse_mercator";
+      set("scale_factor_at_central_meridian", {parm(SRS_PP_SCALE_FACTOR)});
+      set("longitude_of_central_meridian", {parm(SRS_PP_CENTRAL_MERIDIAN)});
+      set("latitude_of_projection_origin", {parm(SRS_PP_LATITUDE_OF_ORIGIN)});
+    } else if (projection == SRS_PT_LAMBERT_AZIMUTHAL_EQUAL_AREA) {
+      m.name = "lambert_azimuthal_equal_area";
+      set("longitude_of_projection_origin", {parm(SRS_PP_LONGITUDE_OF_CENTER)});
+      set("latitude_of_projection_origin", {parm(SRS_PP_LATITUDE_OF_CENTER)});
+    } else if (projection == SRS_PT_ALBERS_CONIC_EQUAL_AREA) {
+      m.name = "albers_conical_equal_area";
+      set("standard_parallel", {parm(SRS_PP_STANDARD_PARALLEL_1), parm(SRS_PP_STANDARD_PARALLEL_2)});
+      set("longitude_of_central_meridian", {parm(SRS_PP_LONGITUDE_OF_CENTER)});
+      set("latitude_of_projection_origin", {parm(SRS_PP_LATITUDE_OF_CENTER)});
+    } else if (projection == SRS_PT_LAMBERT_CONFORMAL_CONIC_2SP) {
+      m.name = "lambert_conformal_conic";
+      set("standard_parallel", {parm(SRS_PP_STANDARD_PARALLEL_1), parm(SRS_PP_STANDARD_PARALLEL_2)});
+      set("longitude_of_central_meridian", {parm(SRS_PP_CENTRAL_MERIDIAN)});
+      set("latitude_of_projection_origin", {parm(SRS_PP_LATITUDE_OF_ORIGIN)});
+    } else if (projection == SRS_PT_LAMBERT_CONFORMAL_CONIC_1SP &&
+               OSRGetProjParm(h, SRS_PP_SCALE_FACTOR, 1.0, nullptr) == 1.0) {
+      // One standard parallel at the origin; CF has no scale factor for this projection.
+      m.name = "lambert_conformal_conic";
+      set("standard_parallel", {parm(SRS_PP_LATITUDE_OF_ORIGIN)});
+      set("longitude_of_central_meridian", {parm(SRS_PP_CENTRAL_MERIDIAN)});
+      set("latitude_of_projection_origin", {parm(SRS_PP_LATITUDE_OF_ORIGIN)});
+    } else if (projection == SRS_PT_MERCATOR_1SP) {
+      m.name = "mercator";
+      set("longitude_of_projection_origin", {parm(SRS_PP_CENTRAL_MERIDIAN)});
+      set("scale_factor_at_projection_origin", {OSRGetProjParm(h, SRS_PP_SCALE_FACTOR, 1.0, nullptr)});
+    } else if (projection == SRS_PT_MERCATOR_2SP) {
+      m.name = "mercator";
+      set("longitude_of_projection_origin", {parm(SRS_PP_CENTRAL_MERIDIAN)});
+      set("standard_parallel", {parm(SRS_PP_STANDARD_PARALLEL_1)});
+    } else {
+      return m;
+    }
+    set("false_easting", {parm(SRS_PP_FALSE_EASTING)});
+    set("false_northing", {parm(SRS_PP_FALSE_NORTHING)});
+  } else {
+    return m;
+  }
+  OGRErr err = OGRERR_NONE;
+  const double a = OSRGetSemiMajor(h, &err);
+  if (err == OGRERR_NONE) m.parameters.push_back({"semi_major_axis", {a}});
+  const double f = OSRGetInvFlattening(h, &err);
+  if (err == OGRERR_NONE) m.parameters.push_back({"inverse_flattening", {f}});
+  m.parameters.push_back({"longitude_of_prime_meridian", {OSRGetPrimeMeridian(h, nullptr)}});
+  return m;
+}
+
 }  // namespace
 
 std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeoref& georef, const std::string& dirFsPath,
@@ -87,18 +161,24 @@ std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeo
   nc.PutText(yearVar, "units", "1");
   const int yVar = nc.AddVariable("y", NC_DOUBLE, {yDim});
   const int xVar = nc.AddVariable("x", NC_DOUBLE, {xDim});
-  const bool projected = !georef.crsWkt.empty();
-  nc.PutText(yVar, "standard_name", "projection_y_coordinate");
+  // The coordinate system as CF states it (a grid mapping of a name CF lists, with its
+  // parameters), and as WKT for the tools that read that. A projection CF has no name for
+  // cannot be a grid mapping: its WKT stays in the crs variable, which the maps then do not
+  // name (the GeoTIFFs carry it in full).
+  const CfGridMapping mapping = GridMappingOf(georef.crsWkt);
+  const bool projected = !mapping.name.empty();
+  nc.PutText(yVar, "standard_name", mapping.geographic ? "latitude" : "projection_y_coordinate");
   nc.PutText(yVar, "long_name", "y of the cell centre");
-  nc.PutText(yVar, "units", "m");
+  nc.PutText(yVar, "units", mapping.geographic ? "degrees_north" : "m");
   nc.PutText(yVar, "axis", "Y");
-  nc.PutText(xVar, "standard_name", "projection_x_coordinate");
+  nc.PutText(xVar, "standard_name", mapping.geographic ? "longitude" : "projection_x_coordinate");
   nc.PutText(xVar, "long_name", "x of the cell centre");
-  nc.PutText(xVar, "units", "m");
+  nc.PutText(xVar, "units", mapping.geographic ? "degrees_east" : "m");
   nc.PutText(xVar, "axis", "X");
-  int crsVar = -1;
-  if (projected) {
-    crsVar = nc.AddVariable("crs", NC_INT, {});
+  if (!georef.crsWkt.empty()) {
+    const int crsVar = nc.AddVariable("crs", NC_INT, {});
+    if (projected) nc.PutText(crsVar, "grid_mapping_name", mapping.name);
+    for (const auto& [name, values] : mapping.parameters) nc.PutReals(crsVar, name, values);
     nc.PutText(crsVar, "crs_wkt", georef.crsWkt);
     nc.PutText(crsVar, "spatial_ref", georef.crsWkt);
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "inputs/TextFile.h"
 #include "model/Errors.h"
 
 namespace tarnwell::geo {
@@ -13,7 +14,7 @@ NetcdfFile NetcdfFile::OpenForReading(const std::string& fsPath, const std::stri
   NetcdfFile f;
   f.name_ = displayName;
   f.path_ = fsPath;
-  if (!std::filesystem::exists(fsPath)) throw FileError(displayName, 0, "cannot open the file (it does not exist)");
+  RequireInputFile(fsPath, displayName);
   f.Check(nc_open(fsPath.c_str(), NC_NOWRITE, &f.id_), "not a NetCDF file");
   return f;
 }
@@ -101,6 +102,11 @@ void NetcdfFile::PutText(int varId, const std::string& name, const std::string& 
 
 void NetcdfFile::PutReal(int varId, const std::string& name, double value, int type) {
   Check(nc_put_att_double(id_, varId, name.c_str(), type, 1, &value), "cannot write the attribute " + name);
+}
+
+void NetcdfFile::PutReals(int varId, const std::string& name, const std::vector<double>& values) {
+  Check(nc_put_att_double(id_, varId, name.c_str(), NC_DOUBLE, values.size(), values.data()),
+        "cannot write the attribute " + name);
 }
 
 void NetcdfFile::EndDefinitions() { Check(nc_enddef(id_), "cannot finish the definitions"); }

@@ -34,6 +34,7 @@ class NetcdfFile {
   int AddVariable(const std::string& name, int type, const std::vector<int>& dims);
   void PutText(int varId, const std::string& name, const std::string& value);  // NC_GLOBAL for the file
   void PutReal(int varId, const std::string& name, double value, int type);
+  void PutReals(int varId, const std::string& name, const std::vector<double>& values);  // NC_DOUBLE
   void EndDefinitions();
   void WriteReals(int varId, const std::vector<double>& values);
   void WriteInts(int varId, const std::vector<int>& values);

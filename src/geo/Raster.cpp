@@ -10,6 +10,7 @@
 
 #include "geo/GdalHandles.h"
 #include "geo/GeoSupport.h"
+#include "inputs/TextFile.h"
 #include "model/Errors.h"
 
 namespace tarnwell::geo {
@@ -63,6 +64,13 @@ Raster FromDataset(GDALDatasetH ds, const std::string& name, const std::string& 
   r.frame.north = southUp ? gt[3] + gt[5] * r.frame.rows : gt[3];
   if (!(r.frame.cellWidth > 0) || !(r.frame.cellHeight > 0))
     throw InputError(name, 0, "the raster's cell size is not positive");
+  if (!(r.frame.cellWidth <= kLargestCellSize && r.frame.cellHeight <= kLargestCellSize))
+    throw InputError(name, 0, "the raster's cell size " + Number(r.frame.cellWidth) + " x " + Number(r.frame.cellHeight) +
+                                  " is beyond any map's (at most " + Number(kLargestCellSize) + ")");
+  for (const double edge : {r.frame.west, r.frame.north, r.frame.East(), r.frame.South()})
+    if (!(std::fabs(edge) <= kLargestMapCoordinate))
+      throw InputError(name, 0, "the raster's edge at " + Number(edge) + " lies beyond any map coordinate (at most " +
+                                    Number(kLargestMapCoordinate) + " from the origin)");
   const char* wkt = GDALGetProjectionRef(ds);
   r.frame.crsWkt = wkt && *wkt ? wkt : assumedCrs;
   GDALRasterBandH band = GDALGetRasterBand(ds, 1);
@@ -117,7 +125,7 @@ std::size_t Raster::DataCells() const {
 Raster ReadRaster(const std::string& fsPath, const std::string& displayName, const std::string& assumedCrs) {
   InitGdal();
   TakeGdalMessage();
-  if (!std::filesystem::exists(fsPath)) throw FileError(displayName, 0, "cannot open the file (it does not exist)");
+  RequireInputFile(fsPath, displayName);
   Dataset ds(GDALOpen(fsPath.c_str(), GA_ReadOnly));
   if (!ds) throw FileError(displayName, 0, "not a raster GDAL can read: " + GdalReason());
   return FromDataset(ds.get(), displayName, assumedCrs);

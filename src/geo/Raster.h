@@ -9,6 +9,12 @@
 
 namespace tarnwell::geo {
 
+// What a map can hold: a projected map spans some 4e7 m around the Earth, a geographic one
+// 360 degrees. A grid placed beyond these (a no-data value taken for an origin) gives files
+// whose place no GIS tool can compute.
+inline constexpr double kLargestMapCoordinate = 1e9;
+inline constexpr double kLargestCellSize = 1e7;
+
 // A north-up grid of cells: rows run south from the north edge, columns east from the
 // west edge.
 struct GridFrame {

@@ -56,8 +56,7 @@ std::vector<std::string> SplitTableLine(const std::string& line, char delimiter)
 }
 
 Table Table::Read(const std::string& fsPath, const std::string& displayName, const TableFormat& format) {
-  if (!std::filesystem::is_regular_file(fsPath))
-    throw FileError(displayName, 0, "cannot open the file (it does not exist)");
+  RequireInputFile(fsPath, displayName);
   Table t;
   t.name_ = displayName;
   t.format_ = format;

@@ -64,7 +64,33 @@ std::string Iconv(std::string_view in, const char* from, const char* to) {
 
 std::string ErrnoText() { return std::strerror(errno); }
 
+// What keeps a path from being read as an input file, from what open or stat said.
+std::string ErrnoProblem(int error) {
+  if (error == ENOENT) return "it does not exist";
+  if (error == ENOTDIR) return "it does not exist (a part of its path is not a directory)";
+  return std::strerror(error);
+}
+
+std::string ModeProblem(mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a directory";
+  // A device, a pipe or a socket may never end (/dev/zero) or block: only regular files are input.
+  if (!S_ISREG(mode)) return "not a regular file (a device, pipe or socket)";
+  return "";
+}
+
 }  // namespace
+
+std::string InputFileProblem(const std::string& fsPath) {
+  if (fsPath.empty()) return "no file named (the name is empty)";
+  struct stat st {};
+  if (::stat(fsPath.c_str(), &st) != 0) return ErrnoProblem(errno);
+  return ModeProblem(st.st_mode);
+}
+
+void RequireInputFile(const std::string& fsPath, const std::string& displayName) {
+  const std::string problem = InputFileProblem(fsPath);
+  if (!problem.empty()) throw FileError(displayName, 0, "cannot open: " + problem);
+}
 
 bool FieldScanner::Next(std::string_view line, std::size_t& pos, std::string_view& token) {
   const std::size_t n = line.size();
@@ -325,17 +351,15 @@ struct FileBytes {
 
 FileBytes ReadBytes(const std::string& fsPath, const std::string& name, std::uint64_t from) {
   const int fd = ::open(fsPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw FileError(name, 0, "cannot open: " + ErrnoText());
+  if (fd < 0) throw FileError(name, 0, "cannot open: " + ErrnoProblem(errno));
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
   struct stat st {};
   if (::fstat(fd, &st) != 0) throw FileError(name, 0, "cannot open: " + ErrnoText());
-  if (S_ISDIR(st.st_mode)) throw FileError(name, 0, "cannot open: it is a directory");
-  // A device, a pipe or a socket may never end (/dev/zero): only regular files are input.
-  if (!S_ISREG(st.st_mode))
-    throw FileError(name, 0, "cannot open: not a regular file (a device, pipe or socket)");
+  if (const std::string problem = ModeProblem(st.st_mode); !problem.empty())
+    throw FileError(name, 0, "cannot open: " + problem);
   FileBytes out;
   out.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   const auto size = static_cast<std::uint64_t>(st.st_size);

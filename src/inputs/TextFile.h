@@ -147,6 +147,14 @@ class TextReader {
   mutable std::size_t lfFrom_ = 1, nextLf_ = 0;
 };
 
+// Why a path cannot be an input file, or "" when it can: "it does not exist", "it is a
+// directory", "not a regular file (a device, pipe or socket)" (a pipe may block and a
+// device may never end), or the system's reason. Looked at without opening the path.
+std::string InputFileProblem(const std::string& fsPath);
+// FileError "<displayName>: cannot open: <problem>" when the path cannot be an input file.
+// Every reader calls it (or reads through TextReader, which does the same) before it opens.
+void RequireInputFile(const std::string& fsPath, const std::string& displayName);
+
 // Writers: every write opens for appending, writes whole lines (GBK, CR LF) and closes,
 // so a file on disk always ends on a complete line, even when the run is killed during a
 // write (an append that crosses a page of the file is finished by a child the kill does not

@@ -34,6 +34,8 @@ struct ModelState {
   // "..\Output"; a calibration's run of its best set writes under its own directory instead.
   std::string OutputDir = "..\\Output";
   std::array<std::string, 6> InputPath;  // 1..5 used
+  std::array<long, 6> InputPathLine{};   // the path file's line that named each (0: none;
+                                         // negative: the line is missing, so the name is empty)
   std::string ParamFilePath;
   std::string CurrentInputFile;
 

@@ -147,11 +147,24 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   ThreadEvaluatorPool pool(Scrambled, 2);
   RunCalibration(TestRun(SearchMethod::Dds, trace), pool);
 
-  // Another seed proposes other points: the first that differs is named.
+  // Another seed proposes other points: the settings kept beside the trace name it.
   CalibrationRun seed = TestRun(SearchMethod::Dds, trace);
   seed.resume = true;
-  seed.start.reset();
   seed.search.seed = 6;
+  try {
+    RunCalibration(seed, pool);
+    ADD_FAILURE();
+  } catch (const TarnwellError& e) {
+    EXPECT_EQ(e.File(), "trace-settings.txt");
+    EXPECT_EQ(e.Line(), 4);
+    EXPECT_EQ(std::string(e.what()), "trace-settings.txt line 4: seed: the trace trace.csv was made with 5, this "
+                                     "calibration has 6: a search proposes the recorded points only with the "
+                                     "settings they were made with; give the same again, or remove the trace to "
+                                     "start afresh");
+  }
+  // A trace without its settings (of an earlier version): the first point that differs is named.
+  std::filesystem::remove(dir / "trace-settings.txt");
+  seed.start.reset();
   try {
     RunCalibration(seed, pool);
     ADD_FAILURE();
@@ -188,6 +201,7 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
     std::ofstream out(trace, std::ios::binary | std::ios::app);
     out << "46,0.1,zero,0.3,1,0.1,0.001\r\n";
   }
+  std::filesystem::remove(dir / "trace-settings.txt");
   CalibrationRun damaged = TestRun(SearchMethod::Lhs, trace);
   damaged.resume = true;
   damaged.search.evaluations = 50;

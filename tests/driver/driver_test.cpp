@@ -340,7 +340,12 @@ TEST(Driver, MissingInputInYearTwoKeepsYearOne) {
     driver.Button7Click();
     FAIL() << "no error";
   } catch (const FileError& e) {
-    EXPECT_EQ(e.File(), "input/甲/slope.grd");
+    // Named by the path file's line that names it.
+    EXPECT_EQ(e.File(), "Parameters/当前路径文件.txt");
+    EXPECT_EQ(e.Line(), 5);
+    EXPECT_NE(std::string(e.what()).find("\"slope.grd\" names \"input/甲/slope.grd\", which cannot be opened"),
+              std::string::npos)
+        << e.what();
   }
   EXPECT_EQ(Snapshot(f.dir), yearOne);
 }

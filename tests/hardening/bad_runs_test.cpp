@@ -103,7 +103,9 @@ TEST(BadRuns, ShortPathFileAndShortSubBasinList) {
     BadRun run;
     test::WriteGbkLines(run.Root() + "/Parameters/缺省路径文件.txt", "dem.grd\nlu.grd\nmet.txt\n");
     std::string err = run.Fails();
-    EXPECT_EQ(err, "tarnwell: input/甲/: cannot open: it is a directory");
+    EXPECT_EQ(err, "tarnwell: Parameters/当前路径文件.txt line 5: the line is missing, so the file is \"input/甲/\", "
+                   "which cannot be opened: "
+                   "it is a directory");
     EXPECT_TRUE(OutputFilesWhole(run.Root() + "/Output"));
   }
   {

@@ -157,14 +157,16 @@ TEST(CarelessInput, InputsThatClaimMoreThanTheyHoldCostNoMemory) {
     fs::remove(ws.At("input/甲/dem.grd"));
     fs::create_symlink("/dev/zero", ws.At("input/甲/dem.grd"));
     EXPECT_EQ(ws.Fails("check"),
-              "tarnwell: input/甲/dem.grd: cannot open: not a regular file (a device, pipe or socket)");
+              "tarnwell: Parameters/当前路径文件.txt line 1: \"dem.grd\" names \"input/甲/dem.grd\", which cannot be "
+              "opened: not a regular file (a device, pipe or socket)");
     fs::remove(ws.At("input/甲/met.txt"));
     ASSERT_EQ(::mkfifo(ws.At("input/甲/met.txt").c_str(), 0644), 0);
     fs::remove(ws.At("input/甲/dem.grd"));
     test::WriteTinyWorkspace(ws.dir / "fresh", test::SmallBasins(1, 1));
     fs::copy_file(ws.dir / "fresh/input/甲/dem.grd", ws.At("input/甲/dem.grd"));
     EXPECT_EQ(ws.Fails("run"),
-              "tarnwell: input/甲/met.txt: cannot open: not a regular file (a device, pipe or socket)");
+              "tarnwell: Parameters/当前路径文件.txt line 3: \"met.txt\" names \"input/甲/met.txt\", which cannot be "
+              "opened: not a regular file (a device, pipe or socket)");
   }
   if (kAddressSanitizer) GTEST_SKIP() << "a memory limit leaves the sanitizer no room";
   test::CliLimits tight;
