@@ -151,7 +151,9 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
 
 TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
   Scratch ws;
-  test::WriteTinyWorkspace(ws.Root(), test::SmallBasins(2, 3));
+  test::TinyWorkspace w = test::SmallBasins(2, 3);
+  w.outletFlow = [](int d) { return 3.0 + (d % 30) * 0.2; };  // a fit to score
+  test::WriteTinyWorkspace(ws.Root(), w);
   ASSERT_EQ(ws.On({"run"}).status, 0);
   ASSERT_EQ(ws.On({"calibrate", "--init"}).status, 0);
   auto results = [&] {
@@ -268,7 +270,7 @@ struct ImportSet {
     test::WriteBytes(dir + "/import.conf",
                      "terrain = terrain.asc\nland_cover = land.asc\nland_cover_classes = classes.csv\n"
                      "sub_basin_raster = ids.asc\nsub_basins = sub-basins.csv\nweather_table = weather/{id}.csv\n"
-                     "latitude = 45\n");
+                     "latitude = 45\nmin_sub_basin_area_km2 = 0.01\n");
   }
   std::string Config() const { return dir + "/import.conf"; }
   std::string dir;

@@ -16,7 +16,14 @@ namespace fs = std::filesystem;
 using test::CliResult;
 
 struct MessageWorkspace {
-  explicit MessageWorkspace(const test::TinyWorkspace& w = test::SmallBasins(1, 2)) { test::WriteTinyWorkspace(Root(), w); }
+  explicit MessageWorkspace(const test::TinyWorkspace& w = Scored(test::SmallBasins(1, 2))) {
+    test::WriteTinyWorkspace(Root(), w);
+  }
+  // An outlet discharge that varies, so that a calibration has a fit to score.
+  static test::TinyWorkspace Scored(test::TinyWorkspace w) {
+    w.outletFlow = [](int d) { return 3.0 + (d % 30) * 0.2; };
+    return w;
+  }
   std::string Root() const { return dir / "ws"; }
   std::string At(const std::string& rel) const { return Root() + "/" + rel; }
   CliResult Cli(std::vector<std::string> args) const {
@@ -170,7 +177,7 @@ TEST(Messages, YearsBeyondTheDataAreRefusedBeforeAnythingIsEmptied) {
 // A finished calibration resumed with another setting: the setting is named, with the
 // trace's value and the new one; with the same settings the resume goes through.
 TEST(Messages, ResumeWithAnotherSettingNamesIt) {
-  MessageWorkspace ws(test::SmallBasins(1, 2));
+  MessageWorkspace ws;
   ASSERT_EQ(ws.Cli({"calibrate", "--init"}).status, 0);
   ASSERT_EQ(ws.Cli({"calibrate", "--evaluations", "2", "--workers", "1"}).status, 0);
   struct Case {
