@@ -350,6 +350,7 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
           if (ls.SubBasinCount != s.SubBasinCount) ls.TakeSubBasinTable(s);
           ls.ParamFilePath = s.ParamFilePath;
           ls.YearEndState = s.YearEndState;
+          ls.YearEndCells[static_cast<std::size_t>(k)] = std::move(s.YearEndCells[static_cast<std::size_t>(k)]);
           ls.YearIndex = s.YearIndex;
           ls.MetLinesRead = s.MetLinesRead;
           ls.RunStarted = s.RunStarted;
@@ -362,6 +363,7 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
         s.SubBasinFlow[col] = ls.SubBasinFlow[col];
         s.SubBasinSediment[col] = ls.SubBasinSediment[col];
         s.YearEndState[col] = ls.YearEndState[col];
+        s.YearEndCells[col] = std::move(ls.YearEndCells[col]);
         lastOf[col] = lane.session;
         Publish(k, ls, true);
         lastPublished = k;
@@ -491,12 +493,12 @@ void Driver::SetInitialState(int k, bool nextYear, Lane& lane) {
     if (nextYear) {
       // One value per sub-basin: every cell starts from the sub-basin's means of the
       // year before.
-      s.SnowPack[i] = carry[8];
-      s.Frozen[i] = carry[9];
-      s.Subflow[i] = carry[4];
-      s.Uz1[i] = carry[1];
-      s.Uz2[i] = carry[2];
-      s.Uz3[i] = carry[3];
+      s.SnowPack[i] = carry.SnowPack;
+      s.Frozen[i] = carry.Frozen;
+      s.Subflow[i] = carry.Subflow;
+      s.Uz1[i] = carry.Uz1;
+      s.Uz2[i] = carry.Uz2;
+      s.Uz3[i] = carry.Uz3;
     } else {
       s.Uz1[i] = kInitialSoilWaterFraction * p.FieldCapacity * p.LayerThickness1;
       s.Uz2[i] = kInitialSoilWaterFraction * p.FieldCapacity * p.LayerThickness2;
@@ -508,17 +510,47 @@ void Driver::SetInitialState(int k, bool nextYear, Lane& lane) {
       elevSum += z;
       ++inside;
       // Outside cells keep the terrain reader's water table 3 m below the surface.
-      if (nextYear) s.WTElev[i] = carry[6];
+      if (nextYear) s.WTElev[i] = carry.WTElev;
     }
   }
+  if (nextYear && carryOver_ == CarryOver::Cells) RestoreCells(k, lane);
   // A year without a simulated day leaves the snow and frozen water it began with: its own,
   // not those another sub-basin left in the year-end values.
-  s.YearEndValue[8] = nextYear ? carry[8] : 0.0;
-  s.YearEndValue[9] = nextYear ? carry[9] : 0.0;
+  s.YearEndValue.SnowPack = nextYear ? carry.SnowPack : 0.0;
+  s.YearEndValue.Frozen = nextYear ? carry.Frozen : 0.0;
   RequireInsideCells(*lane.session, k, inside);
   RequireArea(*lane.session, k);
   s.MeanElev = elevSum / static_cast<double>(inside);
   if (nextYear) lane.observer->SetProgressPosition(10);
+}
+
+void Driver::RestoreCells(int k, Lane& lane) {
+  ModelState& s = lane.session->state;
+  const CellStores& cells = s.YearEndCells[static_cast<std::size_t>(k)];
+  // The year before ran with the year boundary taking the means (or did not end): its means
+  // stand, as they would have.
+  if (cells.Empty()) return;
+  const std::string terrain = lane.session->Display(s.InputPath[1]);
+  if (cells.rows != s.GridRows || cells.cols != s.GridCols)
+    throw InputError(terrain, 0,
+                     "the grid of sub-basin " + std::to_string(k) + " is " + std::to_string(s.GridRows) + " x " +
+                         std::to_string(s.GridCols) + ", but it was " + std::to_string(cells.rows) + " x " +
+                         std::to_string(cells.cols) +
+                         " the year before: with the year boundary keeping every cell (carry-over cells) a "
+                         "sub-basin's grid cannot change between years");
+  for (std::size_t i = 0; i < s.CellCount(); ++i)
+    if ((s.CellFlag[i] > 0) != (cells.CellFlag[i] > 0))
+      throw InputError(terrain, 0,
+                       "cell (row " + std::to_string(i / static_cast<std::size_t>(s.GridCols) + 1) + ", column " +
+                           std::to_string(i % static_cast<std::size_t>(s.GridCols) + 1) + ") of sub-basin " +
+                           std::to_string(k) +
+                           (s.CellFlag[i] > 0 ? " is inside the basin, but was outside"
+                                              : " is outside the basin, but was inside") +
+                           " the year before: with carry-over cells the basin's cells cannot change between years");
+  // Every store as the last day left it: soil water, snow, frozen water, interflow,
+  // canopy, free water, both water-table buffers, saturated-zone evapotranspiration and
+  // the wetness marks.
+  cells.Restore(s);
 }
 
 TextReader Driver::OpenMeteorologicalFile(int k, Lane& lane) {
@@ -587,9 +619,9 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
   } else {
     // Each sub-basin continues from its own channel store and outlet reservoirs.
     const auto& carry = s.YearEndState[col];
-    s.SedStore = carry[7];
-    s.RoutedGwFlow = carry[5];
-    s.RoutedInterflow = carry[10];
+    s.SedStore = carry.SedStore;
+    s.RoutedGwFlow = carry.RoutedGwFlow;
+    s.RoutedInterflow = carry.RoutedInterflow;
   }
   ReadMeteorologicalBlock(k, lane);
 
@@ -624,8 +656,8 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
     s.SubBasinSediment[col][d] = s.SimSediment[d];
   }
   if (!nextYear) observer.SetProgressPosition(100);
-  for (int r = 1; r <= 10; ++r)
-    s.YearEndState[col][static_cast<std::size_t>(r)] = s.YearEndValue[static_cast<std::size_t>(r)];
+  s.YearEndState[col] = s.YearEndValue;
+  if (carryOver_ == CarryOver::Cells) s.YearEndCells[col] = CellStores::Take(s);
   observer.SubBasinYearDone(k, s.YearIndex);
   if (group_ && &lane == &main_) CopyDisplay(s, views_[col]);
 }
@@ -679,15 +711,15 @@ void Driver::SimulateYearDays(int k, Lane& lane) {
   const DayTotals start = ReduceDay(s);
   if (start.cellCount > 0) {
     const double n = start.cellCount;
-    s.YearEndValue[1] = start.Uz1 / n;
-    s.YearEndValue[2] = start.Uz2 / n;
-    s.YearEndValue[3] = start.Uz3 / n;
-    s.YearEndValue[4] = start.Subflow / n;
-    s.YearEndValue[6] = start.WTElev / n;
+    s.YearEndValue.Uz1 = start.Uz1 / n;
+    s.YearEndValue.Uz2 = start.Uz2 / n;
+    s.YearEndValue.Uz3 = start.Uz3 / n;
+    s.YearEndValue.Subflow = start.Subflow / n;
+    s.YearEndValue.WTElev = start.WTElev / n;
   }
-  s.YearEndValue[5] = s.RoutedGwFlow;
-  s.YearEndValue[7] = s.SedStore;
-  s.YearEndValue[10] = s.RoutedInterflow;
+  s.YearEndValue.RoutedGwFlow = s.RoutedGwFlow;
+  s.YearEndValue.SedStore = s.SedStore;
+  s.YearEndValue.RoutedInterflow = s.RoutedInterflow;
 
   engine.KeepCellMaps(static_cast<bool>(mapSink_));
   engine.BeginYear(s, p);
@@ -703,7 +735,8 @@ void Driver::SimulateYearDays(int k, Lane& lane) {
       if (d >= s.StartDay) {
         s.MonthSimDays += 1;
         const DayTotals totals = engine.RunDay(s, p, d);
-        WriteDailyRecord(s, p, lane.files, totals, d, i);
+        RouteOutletReservoirs(s, p, totals, d);
+        WriteDailyRecord(s, lane.files, totals, d, i);
         RouteSediment(s, p, d, i);
       } else {
         // Not simulated: the date, nothing simulated, the store as the year began.

@@ -78,6 +78,9 @@ class Driver {
   void DistributeOver(RankGroup* group) { group_ = group; }
   // Keeps the maps of every cell of every sub-basin's year and hands each to `sink` as the
   // year ends (one sub-basin at a time, whatever runs side by side).
+  // How every later year starts (CarryOver::Mean unless set).
+  void SetCarryOver(CarryOver c) { carryOver_ = c; }
+  CarryOver GetCarryOver() const { return carryOver_; }
   using CellMapSink = std::function<void(int subBasin, const CellMaps& maps)>;
   void KeepCellMaps(CellMapSink sink) { mapSink_ = std::move(sink); }
 
@@ -109,6 +112,7 @@ class Driver {
   void ReadMeteorologicalBlock(int k, Lane& lane);
   void EndBasinYear();
   void SetInitialState(int k, bool nextYear, Lane& lane);
+  void RestoreCells(int k, Lane& lane);
   TextReader OpenMeteorologicalFile(int k, Lane& lane);
 
   // Where each sub-basin's meteorological file holds its next year, so a year's reading
@@ -138,6 +142,7 @@ class Driver {
   std::shared_ptr<const WorkspaceInputs> inputs_;
   std::optional<ParameterSet> fixedParameters_;
   bool noFiles_ = false;
+  CarryOver carryOver_ = CarryOver::Mean;
   std::size_t reuseAtMost_ = 0;
   bool inputsKept_ = false;
   int yearOfFirst_ = 0;  // the calendar year sub-basin 1 simulates in the current step

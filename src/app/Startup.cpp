@@ -90,6 +90,7 @@ void LoadSubBasinList(Session& session, TextReader& file) {
     s.SubBasinFlow.emplace_back();
     s.SubBasinSediment.emplace_back();
     s.YearEndState.emplace_back();
+    s.YearEndCells.emplace_back();
     s.SubBasinCount = k;
     session.listItems.push_back("子" + name);
   }

@@ -48,7 +48,8 @@ void ModelState::ResizeSubBasins(int n) {
   SubBasinX.assign(static_cast<std::size_t>(n) + 1, 0.0);
   SubBasinFlow.assign(static_cast<std::size_t>(n) + 1, DaySeries{});
   SubBasinSediment.assign(static_cast<std::size_t>(n) + 1, DaySeries{});
-  YearEndState.assign(static_cast<std::size_t>(n) + 1, std::array<double, 11>{});
+  YearEndState.assign(static_cast<std::size_t>(n) + 1, YearEnd{});
+  YearEndCells.assign(static_cast<std::size_t>(n) + 1, CellStores{});
 }
 
 void ModelState::TakeSubBasinTable(const ModelState& from) {

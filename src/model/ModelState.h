@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "model/YearEnd.h"
+
 namespace tarnwell {
 
 constexpr int kMaxDays = 366;
@@ -109,10 +111,12 @@ struct ModelState {
   DaySeries RoutedFlow{}, RoutedSediment{}, BasinFlow{}, BasinSediment{};
   DaySeries BasinObsFlow{}, BasinObsSediment{};
 
-  // --- year-end carry-over: value r (1..10) of sub-basin k. Rows 1..9 as the writers
-  // leave them; row 10 keeps the sub-basin's own routed interflow.
-  std::array<double, 11> YearEndValue{};
-  std::vector<std::array<double, 11>> YearEndState;  // index by sub-basin
+  // --- year-end carry-over: the current sub-basin's record as the day writers leave it,
+  // and each sub-basin's (index by sub-basin); its cells' stores only when the year
+  // boundary keeps every cell (empty otherwise).
+  YearEnd YearEndValue;
+  std::vector<YearEnd> YearEndState;
+  std::vector<CellStores> YearEndCells;
 
   // --- statistics text tables [year][row 1..13][column 1..14] ---
   std::vector<std::array<std::array<std::string, 15>, 14>> RunoffStatRows, SedimentStatRows;

@@ -87,21 +87,30 @@ DayTotals ReduceDay(const ModelState& s) {
   return t;
 }
 
-void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles& files,
-                      const DayTotals& t, int d, int dayOfMonth) {
-  s.SubBasinCellCount = t.cellCount;
-  // The driver refuses a sub-basin without inside cells; the guard keeps the means finite.
-  const double n = t.cellCount > 0 ? static_cast<double>(t.cellCount) : 1.0;
-  const double precip = t.CellPrecip / n, intercep = t.Interception / n,
-               drain = t.UnsatDrain / n, uz1 = t.Uz1 / n, uz2 = t.Uz2 / n, uz3 = t.Uz3 / n,
-               aet = t.ActualET / n, subflow = t.Subflow / n, surface = t.SurfaceRunoff / n,
-               leakage = t.DeepLeakage / n, wt = t.WTElev / n;
-  // The outlet sees interflow and groundwater through two linear reservoirs; surface
-  // runoff arrives on the day.
+namespace {
+
+// The driver refuses a sub-basin without inside cells; the guard keeps the means finite.
+double CellsOf(const DayTotals& t) { return t.cellCount > 0 ? static_cast<double>(t.cellCount) : 1.0; }
+
+}  // namespace
+
+void RouteOutletReservoirs(ModelState& s, const ParameterSet& params, const DayTotals& t, int d) {
+  const double n = CellsOf(t);
+  const double subflow = t.Subflow / n, surface = t.SurfaceRunoff / n;
   const double c1 = params.InterflowRecessionCoef, c2 = params.GroundwaterRecessionCoef;
   s.RoutedInterflow = c1 * s.RoutedInterflow + (1 - c1) * subflow;
   s.RoutedGwFlow = c2 * s.RoutedGwFlow + (1 - c2) * s.GwFlow[d];
   s.SimFlow[d] = s.RoutedGwFlow + s.RoutedInterflow + surface;
+}
+
+void WriteDailyRecord(ModelState& s, const YearFiles& files,
+                      const DayTotals& t, int d, int dayOfMonth) {
+  s.SubBasinCellCount = t.cellCount;
+  const double n = CellsOf(t);
+  const double precip = t.CellPrecip / n, intercep = t.Interception / n,
+               drain = t.UnsatDrain / n, uz1 = t.Uz1 / n, uz2 = t.Uz2 / n, uz3 = t.Uz3 / n,
+               aet = t.ActualET / n, subflow = t.Subflow / n,
+               leakage = t.DeepLeakage / n, wt = t.WTElev / n;
   const double gDrain = s.RoutedGwFlow + leakage;
   s.MeanPrecip[d] = precip;
   s.MeanIntercep[d] = intercep;
@@ -122,13 +131,13 @@ void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles
     shown[kReFlowValue] = MeasuredValue(row[kReFlowValue]);
     files.Daily.Append({DailyRow(s.CurMonth, dayOfMonth, s.CurYear, shown)});
   }
-  s.YearEndValue[1] = uz1;
-  s.YearEndValue[2] = uz2;
-  s.YearEndValue[3] = uz3;
-  s.YearEndValue[4] = subflow;
-  s.YearEndValue[5] = s.RoutedGwFlow;
-  s.YearEndValue[6] = wt;
-  s.YearEndValue[10] = s.RoutedInterflow;
+  s.YearEndValue.Uz1 = uz1;
+  s.YearEndValue.Uz2 = uz2;
+  s.YearEndValue.Uz3 = uz3;
+  s.YearEndValue.Subflow = subflow;
+  s.YearEndValue.RoutedGwFlow = s.RoutedGwFlow;
+  s.YearEndValue.WTElev = wt;
+  s.YearEndValue.RoutedInterflow = s.RoutedInterflow;
 }
 
 PeriodStats ComputePeriodStats(const DaySeries& obs, const DaySeries& sim, int n, int lastDay) {
@@ -225,8 +234,8 @@ void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount) {
   }
   files.DailyF.Append(rows);
   if (dayCount >= 1) {
-    s.YearEndValue[8] = s.MeanSnowPack[static_cast<std::size_t>(dayCount)];
-    s.YearEndValue[9] = s.MeanFrozen[static_cast<std::size_t>(dayCount)];
+    s.YearEndValue.SnowPack = s.MeanSnowPack[static_cast<std::size_t>(dayCount)];
+    s.YearEndValue.Frozen = s.MeanFrozen[static_cast<std::size_t>(dayCount)];
   }
 }
 
@@ -243,7 +252,7 @@ void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile&
     if (files.DailyS.Active()) rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
   }
   files.DailyS.Append(rows);
-  if (dayCount >= 1) s.YearEndValue[7] = s.DailySedStore[static_cast<std::size_t>(dayCount)];
+  if (dayCount >= 1) s.YearEndValue.SedStore = s.DailySedStore[static_cast<std::size_t>(dayCount)];
   // The marker names the last year finished; a workspace without one gets it now.
   if (mark.Active()) WriteWholeFile(mark.path, mark.name, {Printf("%2d", s.YearIndex)});
 }

@@ -77,9 +77,13 @@ struct DayTotals {
 };
 DayTotals ReduceDay(const ModelState& s);
 
-// One simulated day: the two outlet reservoirs, the day tables, the "Daily.out" row and
-// the year-end values 1..6 (and 10, the routed interflow).
-void WriteDailyRecord(ModelState& s, const ParameterSet& params, const YearFiles& files,
+// The day's outflow at the sub-basin's outlet (SimFlow[d], mm/day): interflow and
+// groundwater pass two linear reservoirs (RoutedInterflow, RoutedGwFlow), surface runoff
+// arrives on the day.
+void RouteOutletReservoirs(ModelState& s, const ParameterSet& params, const DayTotals& t, int d);
+// One simulated day, after its outflow: the day tables, the "Daily.out" row and the
+// year-end record's means and reservoirs.
+void WriteDailyRecord(ModelState& s, const YearFiles& files,
                       const DayTotals& totals, int day, int dayOfMonth);
 
 // Statistics of one observed/simulated pair over a period of N days. The measured sums

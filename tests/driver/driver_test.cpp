@@ -73,12 +73,16 @@ class Recorder : public ProgressObserver {
   void FillStatGrids(int k, int y) override { events.push_back("grids " + Key(k, y)); }
   void DrawCharts(int k, int y) override { events.push_back("charts " + Key(k, y)); }
   void ShowMessage(const std::string& t) override { messages.push_back(t); }
-  void SubBasinYearDone(int k, int y) override { yearEnd[{y, k}] = state->YearEndValue; }
+  void SubBasinYearDone(int k, int y) override {
+    yearEnd[{y, k}] = state->YearEndValue;
+    cells[{y, k}] = state->YearEndCells.at(static_cast<std::size_t>(k));
+  }
   static std::string Key(int k, int y) { return std::to_string(k) + "/" + std::to_string(y); }
   const ModelState* state = nullptr;
   std::vector<std::string> label1, label2, events, messages;
   std::vector<int> maxima, positions;
-  std::map<std::pair<int, int>, std::array<double, 11>> yearEnd;
+  std::map<std::pair<int, int>, YearEnd> yearEnd;
+  std::map<std::pair<int, int>, CellStores> cells;
 };
 
 // Lines of a model output file (decoded, without CR LF).
@@ -290,22 +294,22 @@ TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
     const auto& start = f.engine.starts[static_cast<std::size_t>(1 + k)];
     // Every cell from the sub-basin's means; canopy and free water empty.
     for (std::size_t i = 0; i < start.uz1.size(); ++i) {
-      EXPECT_EQ(start.uz1[i], end[1]);
+      EXPECT_EQ(start.uz1[i], end.Uz1);
       EXPECT_EQ(start.canopy[i], 0.0);
       EXPECT_EQ(start.freeWater[i], 0.0);
       if (start.flag[i] > 0) {
-        EXPECT_EQ(start.wt[i], end[6]);
+        EXPECT_EQ(start.wt[i], end.WTElev);
       }
     }
-    EXPECT_EQ(start.routedGw, end[5]);
-    EXPECT_EQ(start.routedInter, end[10]);
-    EXPECT_EQ(start.sedStore, end[7]);
+    EXPECT_EQ(start.routedGw, end.RoutedGwFlow);
+    EXPECT_EQ(start.routedInter, end.RoutedInterflow);
+    EXPECT_EQ(start.sedStore, end.SedStore);
   }
   // The means themselves: Uz1 = 10 + cell index over the six cells (five inside in 2).
-  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 1})[1], 12.5);
-  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 2})[1], 12.0);
+  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 1}).Uz1, 12.5);
+  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 2}).Uz1, 12.0);
   // The two sub-basins' reservoirs differ (their observed flows start them differently).
-  EXPECT_NE(f.recorder.yearEnd.at({1, 1})[5], f.recorder.yearEnd.at({1, 2})[5]);
+  EXPECT_NE(f.recorder.yearEnd.at({1, 1}).RoutedGwFlow, f.recorder.yearEnd.at({1, 2}).RoutedGwFlow);
   // The outside cell of sub-basin 2 keeps the water table 3 m below its surface.
   EXPECT_EQ(f.engine.starts[3].wt[5], -3.0);
 }

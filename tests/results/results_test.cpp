@@ -144,13 +144,14 @@ TEST(DailyRecord, ReservoirsMeansAndErosionSum) {
   YearFiles files = FilesIn(dir);
   DayTotals t = ReduceDay(s);
   EXPECT_EQ(t.cellCount, 99);
-  WriteDailyRecord(s, params, files, t, 70, 11);
+  RouteOutletReservoirs(s, params, t, 70);
+  WriteDailyRecord(s, files, t, 70, 11);
   EXPECT_DOUBLE_EQ(s.SimFlow[70], 2 + 1 + 4);
   EXPECT_DOUBLE_EQ(s.SimErosion[70], 49.5);
   EXPECT_DOUBLE_EQ(s.GroundWaterLevel[70], -3);
-  EXPECT_DOUBLE_EQ(s.YearEndValue[1], 10);
-  EXPECT_DOUBLE_EQ(s.YearEndValue[5], 4);
-  EXPECT_DOUBLE_EQ(s.YearEndValue[6], 97);
+  EXPECT_DOUBLE_EQ(s.YearEndValue.Uz1, 10);
+  EXPECT_DOUBLE_EQ(s.YearEndValue.RoutedGwFlow, 4);
+  EXPECT_DOUBLE_EQ(s.YearEndValue.WTElev, 97);
   EXPECT_EQ(test::ReadBytes(files.Daily.path),
             "03-11-2001   0.000   0.000   0.000   0.000   10.00   0.00   0.00   0.000   2.000   "
             "4.000   7.000   6.000   4.000   -3.000\r\n");
@@ -159,11 +160,12 @@ TEST(DailyRecord, ReservoirsMeansAndErosionSum) {
   params.GroundwaterRecessionCoef = 0.75;
   s.RoutedInterflow = 0;
   s.RoutedGwFlow = 8;
-  WriteDailyRecord(s, params, files, t, 70, 11);
+  RouteOutletReservoirs(s, params, t, 70);
+  WriteDailyRecord(s, files, t, 70, 11);
   EXPECT_DOUBLE_EQ(s.RoutedInterflow, 1);
   EXPECT_DOUBLE_EQ(s.RoutedGwFlow, 7);
   EXPECT_DOUBLE_EQ(s.SimFlow[70], 1 + 7 + 1);
-  EXPECT_DOUBLE_EQ(s.YearEndValue[10], 1);
+  EXPECT_DOUBLE_EQ(s.YearEndValue.RoutedInterflow, 1);
 }
 
 // The cell sums of a day: one partial sum per grid row, from 0 with the cells in column
@@ -212,9 +214,9 @@ TEST(DailyRecord, YearEndRowsAndMarker) {
             "01-01-2001        1.250        2.000        3.000      101.000   \r\n"
             "01-02-2001        1.250        2.000        3.000      102.000   \r\n");
   EXPECT_EQ(test::ReadBytes(mark.path), " 3\r\n");
-  EXPECT_DOUBLE_EQ(s.YearEndValue[7], 102);
-  EXPECT_DOUBLE_EQ(s.YearEndValue[8], 2);
-  EXPECT_DOUBLE_EQ(s.YearEndValue[9], 20);
+  EXPECT_DOUBLE_EQ(s.YearEndValue.SedStore, 102);
+  EXPECT_DOUBLE_EQ(s.YearEndValue.SnowPack, 2);
+  EXPECT_DOUBLE_EQ(s.YearEndValue.Frozen, 20);
 }
 
 TEST(Muskingum, HalfWeightOneDayDelayAndZeroStorageIdentity) {
