@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole-run baseline: the checksum of every output file of the demo and of three small
-# workspaces, for both day engines at 1 and 2 threads. Every configuration must give the
-# same files, and the files must match tests/baseline/checksums.txt.
+# workspaces, for both day engines at 1 and 2 threads, with either year boundary. Every
+# configuration must give the same files, and the files must match
+# tests/baseline/checksums.txt.
 #   scripts/baseline.sh TARNWELL MAKE_WORKSPACES            check (the suite runs this)
 #   scripts/baseline.sh TARNWELL MAKE_WORKSPACES --update   store the current checksums
 # (with the build's programs: build/tarnwell and build/tests/make_baseline_workspaces).
@@ -24,25 +25,46 @@ sums() { (cd "$1/Output" && find . -type f ! -name tarnwell.lock | LC_ALL=C sort
 
 status=0
 : > "$work/current.txt"
-for ws in demo multi leap late; do
-  first=""
-  for engine in fused reference; do
-    for threads in 1 2; do
-      rm -rf "$work/ws/$ws/Output"
-      "$tarnwell" run --workspace "$work/ws/$ws" --engine "$engine" --threads "$threads" \
-        > "$work/log" 2>&1 || { cat "$work/log"; echo "baseline: $ws $engine $threads failed"; exit 1; }
-      sums "$work/ws/$ws" > "$work/$ws-$engine-$threads.txt"
+# One run of a workspace; its checksums in $work/NAME.txt.
+run() {
+  local ws=$1 name=$2
+  shift 2
+  rm -rf "$work/ws/$ws/Output"
+  "$tarnwell" run --workspace "$work/ws/$ws" "$@" > "$work/log" 2>&1 ||
+    { cat "$work/log"; echo "baseline: $ws $* failed"; exit 1; }
+  sums "$work/ws/$ws" > "$work/$name.txt"
+}
+# Both year boundaries: the documented one (its files stored under the workspace's name) and
+# every cell kept (under cells/); the latter with three of the four configurations.
+for carry in mean cells; do
+  prefix=""
+  [ "$carry" = cells ] && prefix="cells/"
+  for ws in demo multi leap late; do
+    first=""
+    for config in fused-1 fused-2 reference-1 reference-2; do
+      [ "$carry" = cells ] && [ "$config" = reference-1 ] && continue
+      name=$carry-$ws-$config
+      run "$ws" "$name" --engine "${config%-*}" --threads "${config#*-}" --carry-over "$carry"
       if [ -z "$first" ]; then
-        first=$engine-$threads
-        sed "s|  \./|  $ws/|" "$work/$ws-$first.txt" >> "$work/current.txt"
-      elif ! cmp -s "$work/$ws-$first.txt" "$work/$ws-$engine-$threads.txt"; then
-        echo "baseline: $ws: $engine at $threads threads differs from $first:"
-        diff "$work/$ws-$first.txt" "$work/$ws-$engine-$threads.txt" || true
+        first=$name
+        sed "s|  \./|  $prefix$ws/|" "$work/$first.txt" >> "$work/current.txt"
+      elif ! cmp -s "$work/$first.txt" "$work/$name.txt"; then
+        echo "baseline: $ws, carry-over $carry: $config differs from $first:"
+        diff "$work/$first.txt" "$work/$name.txt" || true
         status=1
       fi
     done
   done
 done
+
+# Keeping every cell changes no file of a first year.
+run demo year1-mean --years 1 --carry-over mean
+run demo year1-cells --years 1 --carry-over cells
+if ! cmp -s "$work/year1-mean.txt" "$work/year1-cells.txt"; then
+  echo "baseline: demo: the first year differs with carry-over cells:"
+  diff "$work/year1-mean.txt" "$work/year1-cells.txt" || true
+  status=1
+fi
 
 if [ "$mode" = --update ]; then
   cp "$work/current.txt" "$stored"

@@ -6,6 +6,7 @@
 #include <map>
 #include <exception>
 #include <thread>
+#include <utility>
 
 #include "app/DayEngine.h"
 #include "app/Progress.h"
@@ -350,7 +351,7 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
           if (ls.SubBasinCount != s.SubBasinCount) ls.TakeSubBasinTable(s);
           ls.ParamFilePath = s.ParamFilePath;
           ls.YearEndState = s.YearEndState;
-          ls.YearEndCells[static_cast<std::size_t>(k)] = std::move(s.YearEndCells[static_cast<std::size_t>(k)]);
+          ls.YearEndCells[static_cast<std::size_t>(k)] = std::exchange(s.YearEndCells[static_cast<std::size_t>(k)], {});
           ls.YearIndex = s.YearIndex;
           ls.MetLinesRead = s.MetLinesRead;
           ls.RunStarted = s.RunStarted;
@@ -363,7 +364,7 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
         s.SubBasinFlow[col] = ls.SubBasinFlow[col];
         s.SubBasinSediment[col] = ls.SubBasinSediment[col];
         s.YearEndState[col] = ls.YearEndState[col];
-        s.YearEndCells[col] = std::move(ls.YearEndCells[col]);
+        s.YearEndCells[col] = std::exchange(ls.YearEndCells[col], {});
         lastOf[col] = lane.session;
         Publish(k, ls, true);
         lastPublished = k;
@@ -531,7 +532,7 @@ void Driver::RestoreCells(int k, Lane& lane) {
   // stand, as they would have.
   if (cells.Empty()) return;
   const std::string terrain = lane.session->Display(s.InputPath[1]);
-  if (cells.rows != s.GridRows || cells.cols != s.GridCols)
+  if (cells.rows != s.GridRows || cells.cols != s.GridCols || cells.CellFlag.size() != s.CellCount())
     throw InputError(terrain, 0,
                      "the grid of sub-basin " + std::to_string(k) + " is " + std::to_string(s.GridRows) + " x " +
                          std::to_string(s.GridCols) + ", but it was " + std::to_string(cells.rows) + " x " +

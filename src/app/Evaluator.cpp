@@ -76,6 +76,7 @@ std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) cons
   driver.UseInputs(inputs_);
   driver.UseParameters(session.params);
   driver.WriteNoFiles();
+  driver.SetCarryOver(carryOver_);
   driver.Button3Click();
   while (s.YearIndex < years_)
     if (driver.Button7Click() != Driver::StepResult::Simulated) break;

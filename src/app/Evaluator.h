@@ -39,6 +39,8 @@ class BasinEvaluator {
   // evaluation.
   std::vector<BasinYear> Observations() const;
   int Years() const { return years_; }
+  // How every later year starts (CarryOver::Mean unless set); set before evaluating.
+  void SetCarryOver(CarryOver c) { carryOver_ = c; }
   // The calendar years simulated, in order.
   const std::vector<int>& CalendarYears() const { return calendarYears_; }
   // The inputs as read, for a normal run that writes its files without reading them again.
@@ -48,6 +50,7 @@ class BasinEvaluator {
   std::string root_;
   ModelState table_;  // the program directory and the sub-basin table
   int years_;
+  CarryOver carryOver_ = CarryOver::Mean;
   std::vector<int> calendarYears_;
   std::shared_ptr<const WorkspaceInputs> inputs_;
 };

@@ -69,6 +69,7 @@ std::vector<std::pair<std::string, std::string>> Settings(const CalibrationRun& 
   else s.emplace_back("batch", std::to_string(search.batch));
   for (const SearchParameter& p : run.parameters)
     s.emplace_back("range " + p.name, Number(p.lower) + " " + Number(p.upper) + (p.log ? " log" : ""));
+  for (const auto& setting : run.modelSettings) s.push_back(setting);
   if (run.start)
     for (std::size_t i = 0; i < run.start->size() && i < run.parameters.size(); ++i)
       s.emplace_back("start " + run.parameters[i].name, Number((*run.start)[i]));

@@ -30,6 +30,8 @@ struct CalibrationRun {
   // rather than overwritten, unless replaceTrace.
   bool resume = false;
   bool replaceTrace = false;
+  // Settings of the model's runs that the trace's losses follow from ("key", "value").
+  std::vector<std::pair<std::string, std::string>> modelSettings;
 
   TraceLayout Layout() const;
 };

@@ -17,6 +17,7 @@
 #include "app/Check.h"
 #include "app/DayEngine.h"
 #include "app/Driver.h"
+#include "app/RunSettings.h"
 #include "app/Evaluator.h"
 #include "app/Progress.h"
 #include "app/Session.h"
@@ -53,6 +54,7 @@ struct CalibrateOptions {
   bool init = false, resume = false, apply = false;
   CalibrationOverrides overrides;
   std::string algorithm, evaluations, objective, seed, workers;
+  std::string carryOver;  // empty: the workspace's run settings
 };
 
 // This process's place in an MPI job (rank 0 of 1 without mpirun).
@@ -178,7 +180,7 @@ void WriteCharts(const std::string& dir, const CalibrationRun& run, const Calibr
 // The normal run with the best set: every usual output file, for every year calibrated and
 // validated, in the calibration's directory (流域k/, 全流域/ and Mark.out there). Output/流域k
 // and Output/全流域 keep the results of the run of the parameter files.
-void FinalRun(Session& session, const ParameterSet& best, int years,
+void FinalRun(Session& session, const ParameterSet& best, int years, CarryOver carryOver,
               std::shared_ptr<const WorkspaceInputs> inputs) {
   session.state.OutputDir = kCalibrationDir;
   const std::string mark = session.state.ProgramDir + RunMarkPath(session.state);
@@ -191,6 +193,7 @@ void FinalRun(Session& session, const ParameterSet& best, int years,
   Driver driver(session, quiet, *engine);
   driver.UseInputs(std::move(inputs));
   driver.UseParameters(p);
+  driver.SetCarryOver(carryOver);
   driver.Button3Click();
   while (session.state.YearIndex < years)
     if (driver.Button7Click() != Driver::StepResult::Simulated) break;
@@ -230,7 +233,10 @@ int Calibrate(const CalibrateOptions& o) {
   std::unique_ptr<BasinEvaluator> search, whole;
   std::vector<int> simulated;
   int searchYears = 0;
+  RunSettings settings;
   std::string problem = Attempt([&] {
+    settings = LoadRunSettings(session);
+    if (!o.carryOver.empty()) settings.carryOver = *ParseCarryOver(o.carryOver);
     current = LoadCurrent(session);
     config = ReadCalibrationFile(configPath, configName, current);
     CalibrationOverrides overrides;
@@ -249,10 +255,12 @@ int Calibrate(const CalibrateOptions& o) {
     config.RequireYearsWithin(firstYear, firstYear + blocks - 1,
                               "the " + std::to_string(blocks) + " year blocks of the meteorological files");
     whole = std::make_unique<BasinEvaluator>(session, YearsToSimulate(config, firstYear));
+    whole->SetCarryOver(settings.carryOver);
     simulated = whole->CalendarYears();
     CheckNamedYears(config, simulated);
     searchYears = IndexAfter(simulated, config.calibrationYears.back());
     search = std::make_unique<BasinEvaluator>(session, searchYears);
+    search->SetCarryOver(settings.carryOver);
     RequireScorableObservations(session, config, *search);
   });
   ranks.Agree(problem);
@@ -282,8 +290,12 @@ int Calibrate(const CalibrateOptions& o) {
     throw FileError(session.Display(dirModel), 0, "cannot create the directory: " + why);
   const std::string dir = session.ws.ResolveForWriting(dirModel);
   const std::string traceModel = dirModel + "\\trace.csv";
-  const CalibrationRun run = PlanCalibration(config, current, session.ws.ResolveForWriting(traceModel),
-                                             session.Display(traceModel), o.resume);
+  CalibrationRun run = PlanCalibration(config, current, session.ws.ResolveForWriting(traceModel),
+                                       session.Display(traceModel), o.resume);
+  // A trace is resumed only with the year boundary it was made with (the documented one is
+  // not named, so traces of before the setting resume as they were made).
+  if (settings.carryOver != CarryOver::Mean)
+    run.modelSettings.emplace_back("carry_over", CarryOverName(settings.carryOver));
   CalibrationProgress progress(std::cerr, ::isatty(STDERR_FILENO) == 1, run.lossName);
   std::optional<CalibrationResult> result;
   {
@@ -357,7 +369,7 @@ int Calibrate(const CalibrateOptions& o) {
     }
     WriteWholeFile(session.ws.ResolveForWriting(summaryModel), session.Display(summaryModel), lines);
   }
-  FinalRun(session, best, whole->Years(), whole->Inputs());
+  FinalRun(session, best, whole->Years(), settings.carryOver, whole->Inputs());
   std::cout << summary;
   std::cout << "\nbest of " << result->records.size() << " evaluations (number " << result->Best().number
             << "): " << session.Display(bestModel) << (o.apply ? " (applied)" : "") << "\n";
@@ -387,6 +399,7 @@ void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
       ->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
   c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
       ->check(WholeNumber(1, 1024));
+  AddCarryOverOption(*c, o->carryOver);
   commands[c] = [o] { return Calibrate(*o); };
 }
 

@@ -50,4 +50,12 @@ void AddThreadsOption(CLI::App& command, int& threads, const char* what) {
   command.add_option("--threads", threads, what)->check(CLI::Range(1, 1024));
 }
 
+void AddCarryOverOption(CLI::App& command, std::string& carryOver) {
+  command
+      .add_option("--carry-over", carryOver,
+                  "how each later year starts: mean (every cell from its sub-basin's means, the default) "
+                  "or cells (every cell keeps its stores); default: Parameters/run.txt, else mean")
+      ->check(CLI::IsMember({"mean", "cells"}));
+}
+
 }  // namespace tarnwell::cli

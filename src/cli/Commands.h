@@ -41,5 +41,8 @@ CLI::Validator WholeNumber(std::uint64_t lowest, std::uint64_t highest);
 CLI::Validator InputFile();
 // --threads N on a subcommand: 1 .. 1024 (0 stays: every hardware thread).
 void AddThreadsOption(CLI::App& command, int& threads, const char* what);
+// --carry-over mean|cells: how each later year starts (empty: the workspace's
+// Parameters/run.txt, else mean).
+void AddCarryOverOption(CLI::App& command, std::string& carryOver);
 
 }  // namespace tarnwell::cli

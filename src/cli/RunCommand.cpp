@@ -19,6 +19,7 @@
 #include "app/Check.h"
 #include "app/DayEngine.h"
 #include "app/Driver.h"
+#include "app/RunSettings.h"
 #include "app/Progress.h"
 #include "app/Session.h"
 #include "app/Startup.h"
@@ -214,6 +215,7 @@ struct RunOptions {
   std::string erodibility;
   std::string engine = "fused";
   int threads = 0;  // 0: every hardware thread
+  std::string carryOver;  // empty: the workspace's run settings
 };
 
 #ifdef TARNWELL_GEO
@@ -334,6 +336,8 @@ int RunSimulation(const RunOptions& options) {
   }
   const int years = options.years > 0 ? options.years : std::max(1, session.params.SimYears);
   if (years > std::max(1, session.params.SimYears)) RefuseYears(session, years);
+  RunSettings settings = LoadRunSettings(session);
+  if (!options.carryOver.empty()) settings.carryOver = *ParseCarryOver(options.carryOver);
 
   CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
   ProgressObserver quiet;
@@ -343,6 +347,7 @@ int RunSimulation(const RunOptions& options) {
   const int threads = options.threads > 0 ? options.threads : std::max(1, static_cast<int>(hardware));
   driver.RunSideBySide(threads, [name = options.engine](int t) { return MakeDayEngine(name, t); });
   driver.DistributeOver(group.get());
+  driver.SetCarryOver(settings.carryOver);
 #ifdef TARNWELL_GEO
   if (maps) driver.KeepCellMaps([&maps](int k, const CellMaps& m) { maps->Take(k, m); });
 #endif
@@ -385,6 +390,7 @@ void AddRunCommand(CLI::App& app, CommandMap& commands) {
   run->add_option("--engine", o->engine, "fused (default) or reference; both give the same files")
       ->check(CLI::IsMember({"fused", "reference"}));
   AddThreadsOption(*run, o->threads, "threads of the fused engine (default: every hardware thread)");
+  AddCarryOverOption(*run, o->carryOver);
   run->add_flag("--maps", o->maps,
                 "keep maps of every cell and year (precipitation, evapotranspiration, runoff, soil loss, "
                 "water-table depth, snow) and write them under Output/maps/");

@@ -27,6 +27,7 @@
 
 #include "app/DayEngine.h"
 #include "app/Driver.h"
+#include "app/RunSettings.h"
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "app/WorkspaceLock.h"
@@ -300,6 +301,11 @@ void TForm1::BuildMenu() {
   s2_ = item(settings, "S2", "参数设置(&C)");
   QMenu* simulate = bar->addMenu("模拟(&S)");
   n3_ = item(simulate, "N3", "运    行（&R）");
+  // How each later year of a run starts: checked, every cell keeps its stores; unchecked,
+  // every cell starts from its sub-basin's means (the documented behaviour). Kept in the
+  // workspace's run settings, which the command line reads too.
+  carryOverCells_ = item(simulate, "CarryOverCells", "逐格衔接年际状态（&C）");
+  carryOverCells_->setCheckable(true);
   QMenu* help = bar->addMenu("帮助(&H)");
   n1_ = item(help, "N1", "操作指南（&G）");
   n2_ = item(help, "N2", "关    于（&A）");
@@ -311,12 +317,24 @@ void TForm1::BuildMenu() {
   connect(n3_, &QAction::triggered, button3_, &QPushButton::click);
   connect(n1_, &QAction::triggered, this, &TForm1::N1Click);
   connect(n2_, &QAction::triggered, this, &TForm1::N2Click);
+  connect(carryOverCells_, &QAction::triggered, this, [this](bool cells) {
+    try {
+      const auto lock = WorkspaceLock::Acquire(session_.ws, "the Tarnwell window's run settings");
+      RunSettings settings = LoadRunSettings(session_);
+      settings.carryOver = cells ? CarryOver::Cells : CarryOver::Mean;
+      SaveRunSettings(session_, settings);
+    } catch (const std::exception& e) {
+      carryOverCells_->setChecked(!cells);
+      ShowError(Q(e.what()));
+    }
+  });
 }
 
 void TForm1::FormCreate() {
   try {
     const auto lock = WorkspaceLock::Acquire(session_.ws, "the Tarnwell window's start-up");
     tarnwell::FormCreate(session_);
+    carryOverCells_->setChecked(LoadRunSettings(session_).carryOver == CarryOver::Cells);
   } catch (const std::exception& e) {
     ShowError(Q(e.what()));
   }
@@ -334,7 +352,7 @@ void TForm1::SetBusy(bool busy) {
   for (QWidget* w : std::initializer_list<QWidget*>{button1_, button2_, button3_, button4_,
                                                     button5_, button7_, listBox1_})
     w->setEnabled(!busy);
-  for (QAction* a : {s1_, s2_, n3_}) a->setEnabled(!busy);
+  for (QAction* a : {s1_, s2_, n3_, carryOverCells_}) a->setEnabled(!busy);
 }
 
 void TForm1::StartAction(std::function<void()> work, std::function<void()> after) {
@@ -425,6 +443,8 @@ void TForm1::ShowMapsPanel() {
 }
 
 void TForm1::Button3Click() {
+  if (busy_) return;
+  driver_->SetCarryOver(carryOverCells_->isChecked() ? CarryOver::Cells : CarryOver::Mean);
   StartAction([this] { driver_->Button3Click(); });
 }
 

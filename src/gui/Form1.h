@@ -151,6 +151,7 @@ class TForm1 : public QMainWindow {
   QTableWidget *stringGrid1_ = nullptr, *stringGrid2_ = nullptr;
   QAction *x1_ = nullptr, *s1_ = nullptr, *s2_ = nullptr, *n3_ = nullptr, *n1_ = nullptr,
           *n2_ = nullptr;
+  QAction* carryOverCells_ = nullptr;
 
   TForm2* form2_ = nullptr;
   TForm3* form3_ = nullptr;

@@ -46,7 +46,7 @@ struct CellStores {
       WTPrev, SatZoneET;
   std::vector<std::int32_t> CellFlag;
 
-  bool Empty() const { return rows == 0; }
+  bool Empty() const { return CellFlag.empty(); }
   // The stores of the state's grid as they stand.
   static CellStores Take(const ModelState& s);
   // Puts the stores back into a state of the same grid size.

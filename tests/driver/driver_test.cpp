@@ -51,6 +51,7 @@ class ScriptedEngine : public DayEngine {
         s.WTElev[i] = s.SurfElev[i] - 1.0 - static_cast<double>(i);
         s.CanopyStore[i] = 1;
         s.FreeWater[i] = 2;
+        if (s.CellFlag[i] > 0) s.CellFlag[i] = 7 + static_cast<int>(i % 3);  // wetness marks
       }
     }
     s.GwFlow[day] = 1.0;
@@ -312,6 +313,47 @@ TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
   EXPECT_NE(f.recorder.yearEnd.at({1, 1}).RoutedGwFlow, f.recorder.yearEnd.at({1, 2}).RoutedGwFlow);
   // The outside cell of sub-basin 2 keeps the water table 3 m below its surface.
   EXPECT_EQ(f.engine.starts[3].wt[5], -3.0);
+}
+
+// With carry-over cells every cell starts the next year with the stores and wetness marks
+// the last day left it; the outlet reservoirs and the sediment store carry as with means.
+TEST(Driver, CarryOverCellsStartsEveryCellWhereItEnded) {
+  test::TinyWorkspace w = PassThrough(2);
+  w.subBasins.resize(2);
+  w.subBasins[1].name = "乙";
+  for (test::TinySubBasin& b : w.subBasins) {
+    b.rows = 2;
+    b.cols = 3;
+    b.years.push_back(test::TinyYear{});
+    b.years[1].year = 2001;
+  }
+  w.subBasins[1].elevation = [](int r, int c) { return r == 2 && c == 3 ? 0.0 : 700.0; };
+  w.parameterLines.push_back({"地下水调蓄系数", "地下水调蓄系数 0.9"});
+  Fixture f(w);
+  f.engine.varyCells = true;
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.SetCarryOver(CarryOver::Cells);
+  driver.Button3Click();
+  // A wetness mark left by the last day of sub-basin 1 must come back.
+  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  for (int k = 1; k <= 2; ++k) {
+    const CellStores& end = f.recorder.cells.at({1, k});
+    const ScriptedEngine::YearStart& start = f.engine.starts[static_cast<std::size_t>(1 + k)];
+    ASSERT_EQ(end.rows, 2);
+    EXPECT_EQ(start.uz1, end.Uz1);
+    EXPECT_EQ(start.wt, end.WTElev);
+    EXPECT_EQ(start.canopy, end.CanopyStore);
+    EXPECT_EQ(start.freeWater, end.FreeWater);
+    EXPECT_EQ(start.flag, end.CellFlag);
+    EXPECT_EQ(start.canopy[0], 1.0);  // not emptied, as the means would
+    EXPECT_NE(start.uz1[0], start.uz1[1]);
+    const YearEnd& means = f.recorder.yearEnd.at({1, k});
+    EXPECT_EQ(start.routedGw, means.RoutedGwFlow);
+    EXPECT_EQ(start.routedInter, means.RoutedInterflow);
+    EXPECT_EQ(start.sedStore, means.SedStore);
+  }
+  // The outside cell of sub-basin 2 stays outside.
+  EXPECT_LE(f.engine.starts[3].flag[5], 0);
 }
 
 TEST(Driver, RepeatedRunStartsOver) {

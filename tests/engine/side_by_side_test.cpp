@@ -44,7 +44,8 @@ std::map<std::string, std::string> Files(const fs::path& root) {
 }
 
 // Runs every year; threads 0: one sub-basin after the other on one thread.
-std::map<std::string, std::string> RunAll(const test::TinyWorkspace& w, int threads, int* lanes = nullptr) {
+std::map<std::string, std::string> RunAll(const test::TinyWorkspace& w, int threads, int* lanes = nullptr,
+                                          CarryOver carryOver = CarryOver::Mean) {
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), w);
   Session session(dir.Path().string());
@@ -52,6 +53,7 @@ std::map<std::string, std::string> RunAll(const test::TinyWorkspace& w, int thre
   ProgressObserver quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 1);
   Driver driver(session, quiet, *engine);
+  driver.SetCarryOver(carryOver);
   if (threads > 0)
     driver.RunSideBySide(threads, [](int t) { return MakeDayEngine("fused", t); }, true);
   driver.Button3Click();
@@ -61,22 +63,34 @@ std::map<std::string, std::string> RunAll(const test::TinyWorkspace& w, int thre
   return Files(dir.Path());
 }
 
+// Both year boundaries: each lane takes its sub-basin's year end, its cells' stores included.
 TEST(SideBySide, EveryFileAsOneAfterTheOther) {
-  for (int n = 1; n <= 5; ++n) {
-    SCOPED_TRACE(std::to_string(n) + " sub-basins");
-    const test::TinyWorkspace w = Workspace(n);
-    const auto sequential = RunAll(w, 0);
-    ASSERT_EQ(sequential.size(), 5u * (n + 1) + 1);  // five files each, the whole basin, the marker
-    for (int threads : {2, 3}) {
-      SCOPED_TRACE(std::to_string(threads) + " threads");
-      int lanes = 0;
-      const auto sideBySide = RunAll(w, threads, &lanes);
-      EXPECT_EQ(lanes, std::min(n, threads));
-      ASSERT_EQ(sideBySide.size(), sequential.size());
-      for (const auto& [name, bytes] : sequential)
-        EXPECT_TRUE(test::SameBytes(bytes, sideBySide.at(name))) << name;
+  for (CarryOver carry : {CarryOver::Mean, CarryOver::Cells}) {
+    for (int n = 1; n <= 5; ++n) {
+      SCOPED_TRACE(std::to_string(n) + " sub-basins, carry-over " + CarryOverName(carry));
+      const test::TinyWorkspace w = Workspace(n);
+      const auto sequential = RunAll(w, 0, nullptr, carry);
+      ASSERT_EQ(sequential.size(), 5u * (n + 1) + 1);  // five files each, the whole basin, the marker
+      for (int threads : {2, 3}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        int lanes = 0;
+        const auto sideBySide = RunAll(w, threads, &lanes, carry);
+        EXPECT_EQ(lanes, std::min(n, threads));
+        ASSERT_EQ(sideBySide.size(), sequential.size());
+        for (const auto& [name, bytes] : sequential)
+          EXPECT_TRUE(test::SameBytes(bytes, sideBySide.at(name))) << name;
+      }
     }
   }
+}
+
+// Keeping every cell changes nothing of a first year, and the later years it must change.
+TEST(SideBySide, CarryOverCellsKeepsTheFirstYearAndChangesTheLater) {
+  test::TinyWorkspace w = Workspace(2);
+  const auto mean = RunAll(w, 0), cells = RunAll(w, 0, nullptr, CarryOver::Cells);
+  EXPECT_NE(mean.at("Output/流域1/Daily.out"), cells.at("Output/流域1/Daily.out"));
+  w.simYears = 1;
+  EXPECT_EQ(RunAll(w, 0), RunAll(w, 0, nullptr, CarryOver::Cells));
 }
 
 TEST(SideBySide, AFailingSubBasinNamesItselfAndTheOthersStayWhole) {
