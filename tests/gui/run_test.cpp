@@ -13,6 +13,7 @@
 
 #include "GuiTestSupport.h"
 #include "TinyWorkspace.h"
+#include "hardening/HardeningSupport.h"
 #include "app/Session.h"
 #include "gui/ChartImage.h"
 #include "gui/Form1.h"
@@ -109,6 +110,36 @@ TEST(RunFromWindow, AnErrorEndsTheRunInAMessageBoxAndKeepsWhatWasWritten) {
   // The window is usable again.
   EXPECT_TRUE(Child<QPushButton>(&w.form1, "Button3")->isEnabled());
   EXPECT_FALSE(w.form1.Busy());
+}
+
+// The run menu's year-boundary switch: kept in the workspace's run settings (so the command
+// line and the next window see it), and the next run's years start as it says.
+TEST(RunFromWindow, TheCarryOverSwitchIsKeptAndRuns) {
+  test::TempDir dir;
+  test::TinyWorkspace w2 = test::SmallBasins(2, 2);
+  w2.simYears = 2;
+  test::WriteTinyWorkspace(dir.Path().string(), w2);
+  auto years = [&](Window& w) {
+    w.Click("Button3");
+    w.Click("Button7");
+    EXPECT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+    return test::ReadBytes(dir / "Output/流域1/Daily.out");
+  };
+  std::string mean, cells;
+  {
+    Window w(dir);
+    QAction* sw = Child<QAction>(&w.form1, "CarryOverCells");
+    EXPECT_FALSE(sw->isChecked());
+    mean = years(w);
+    sw->trigger();
+    EXPECT_TRUE(sw->isChecked());
+    cells = years(w);
+  }
+  EXPECT_NE(mean, cells);
+  EXPECT_NE(test::ReadBytes(dir / "Parameters/run.txt").find("carry_over = cells"), std::string::npos);
+  Window again(dir);
+  EXPECT_TRUE(Child<QAction>(&again.form1, "CarryOverCells")->isChecked());
+  EXPECT_EQ(years(again), cells);
 }
 
 TEST(RunFromWindow, ExitDuringARunClosesTheWindowWhenTheRunHasEnded) {
