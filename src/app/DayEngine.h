@@ -32,6 +32,9 @@ class DayEngine {
   virtual DayTotals RunDay(ModelState& state, const ParameterSet& params, int day) = 0;
   // After the last day of the year: the state grids as the days left them.
   virtual void EndYear(ModelState& state) { (void)state; }
+  // Within the year: the state grids as the days so far left them, the year going on (a
+  // saved state is taken from them).
+  virtual void SyncState(ModelState& state) { (void)state; }
 
   // Whether the coming years keep the maps of every cell (off unless asked: they cost memory
   // and a little time, and change no other result).

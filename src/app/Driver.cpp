@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <exception>
+#include <filesystem>
 #include <thread>
 #include <utility>
 
@@ -19,6 +20,7 @@
 #include "parameters/ParameterLimits.h"
 #include "app/Check.h"
 #include "processes/Processes.h"
+#include "processes/Weather.h"
 
 namespace tarnwell {
 
@@ -87,8 +89,7 @@ void Driver::RunSideBySide(int threads, EngineFactory makeEngine, bool always) {
   alwaysSideBySide_ = always;
 }
 
-void Driver::Button3Click() {
-  ModelState& s = session_.state;
+void Driver::CheckRun() {
   // Every input of the run is checked before the first output file is emptied: a run that
   // could not finish must not destroy the results of an earlier one. Inputs given read were
   // checked when they were read.
@@ -122,6 +123,11 @@ void Driver::Button3Click() {
       for (const SubBasinCheck& c : sizes_)
         for (const std::string& w : c.warnings) observer_.ShowWarning(w);
   }
+}
+
+void Driver::Button3Click() {
+  ModelState& s = session_.state;
+  CheckRun();
   // Every run starts from nothing: counters, whole-basin files and the outlet series. It
   // also ends browsing, so "下一年" simulates again; the years to simulate come back from
   // the parameter file, which every sub-basin reloads.
@@ -194,6 +200,7 @@ void Driver::RunSubBasins(bool nextYear) {
   const std::vector<int> mine = OwnSubBasins();
   lastLanes_ = group_ ? 1 : LanesFor(s.SubBasinCount);
   if (group_ && sizes_.size() == n) lastLanes_ = std::min<int>(LanesFor(s.SubBasinCount), static_cast<int>(mine.size()));
+  if (!saveDates_.empty()) BeginYearStates();
   std::string problem;
   try {
     if (lastLanes_ <= 1) {
@@ -205,9 +212,9 @@ void Driver::RunSubBasins(bool nextYear) {
     if (!group_) throw;
     problem = e.what();
   }
-  if (!group_) return;
-  group_->Agree(problem);
-  ExchangeYear(mine);
+  if (group_) group_->Agree(problem);
+  if (!saveDates_.empty()) FinishYearStates();
+  if (group_) ExchangeYear(mine);
 }
 
 namespace {
@@ -525,33 +532,63 @@ void Driver::SetInitialState(int k, bool nextYear, Lane& lane) {
   if (nextYear) lane.observer->SetProgressPosition(10);
 }
 
-void Driver::RestoreCells(int k, Lane& lane) {
-  ModelState& s = lane.session->state;
-  const CellStores& cells = s.YearEndCells[static_cast<std::size_t>(k)];
-  // The year before ran with the year boundary taking the means (or did not end): its means
-  // stand, as they would have.
-  if (cells.Empty()) return;
-  const std::string terrain = lane.session->Display(s.InputPath[1]);
+namespace {
+
+// Stores kept for a grid fit only that grid and its basin cells: refused otherwise, naming
+// the terrain file, the cell and where the stores come from (`when`: "the year before").
+void RequireSameCells(const Session& session, int k, const CellStores& cells, const std::string& when,
+                      const std::string& why) {
+  const ModelState& s = session.state;
+  const std::string terrain = session.Display(s.InputPath[1]);
   if (cells.rows != s.GridRows || cells.cols != s.GridCols || cells.CellFlag.size() != s.CellCount())
     throw InputError(terrain, 0,
                      "the grid of sub-basin " + std::to_string(k) + " is " + std::to_string(s.GridRows) + " x " +
                          std::to_string(s.GridCols) + ", but it was " + std::to_string(cells.rows) + " x " +
-                         std::to_string(cells.cols) +
-                         " the year before: with the year boundary keeping every cell (carry-over cells) a "
-                         "sub-basin's grid cannot change between years");
+                         std::to_string(cells.cols) + " " + when + ": " + why);
   for (std::size_t i = 0; i < s.CellCount(); ++i)
     if ((s.CellFlag[i] > 0) != (cells.CellFlag[i] > 0))
       throw InputError(terrain, 0,
                        "cell (row " + std::to_string(i / static_cast<std::size_t>(s.GridCols) + 1) + ", column " +
                            std::to_string(i % static_cast<std::size_t>(s.GridCols) + 1) + ") of sub-basin " +
                            std::to_string(k) +
-                           (s.CellFlag[i] > 0 ? " is inside the basin, but was outside"
-                                              : " is outside the basin, but was inside") +
-                           " the year before: with carry-over cells the basin's cells cannot change between years");
+                           (s.CellFlag[i] > 0 ? " is inside the basin, but was outside "
+                                              : " is outside the basin, but was inside ") +
+                           when + ": " + why);
+}
+
+}  // namespace
+
+void Driver::RestoreCells(int k, Lane& lane) {
+  ModelState& s = lane.session->state;
+  const CellStores& cells = s.YearEndCells[static_cast<std::size_t>(k)];
+  // The year before ran with the year boundary taking the means (or did not end): its means
+  // stand, as they would have.
+  if (cells.Empty()) return;
+  RequireSameCells(*lane.session, k, cells, "the year before",
+                   "with the year boundary keeping every cell (carry-over cells) a sub-basin's grid and "
+                   "basin cells cannot change between years");
   // Every store as the last day left it: soil water, snow, frozen water, interflow,
   // canopy, free water, both water-table buffers, saturated-zone evapotranspiration and
   // the wetness marks.
   cells.Restore(s);
+}
+
+void Driver::RestoreSubBasin(int k, Lane& lane, const SubBasinState& from) {
+  ModelState& s = lane.session->state;
+  RequireSameCells(*lane.session, k, from.cells, "in the saved state " + resume_->source,
+                   "a state goes on only on the grids it was saved from");
+  from.cells.Restore(s);
+  s.YearEndValue = from.yearEnd;
+  s.RoutedInterflow = from.routedInterflow;
+  s.RoutedGwFlow = from.routedGwFlow;
+  s.SedStore = from.sedStore;
+  s.SubBasinCellCount = from.cellCount;
+  s.DayCount = from.dayCount;
+  s.MonthSimDays = from.monthSimDays;
+  for (std::size_t i = 0; i < kStateSeriesCount; ++i) s.*kStateSeries[i] = from.series[i];
+  s.DayYear = from.dayYear;
+  s.DayMonth = from.dayMonth;
+  s.DayOfMonth = from.dayOfMonth;
 }
 
 TextReader Driver::OpenMeteorologicalFile(int k, Lane& lane) {
@@ -583,6 +620,8 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
   ProgressObserver& observer = *lane.observer;
   s.SimulatedSubBasin = k;
   const auto col = static_cast<std::size_t>(k);
+  // Going on from a saved state: its files are there, its year is under way.
+  const SubBasinState* from = resume_ ? &resume_->subBasins.at(col - 1) : nullptr;
   if (nextYear) {
     LoadParametersForSubBasin(lane);
     s.ClearGrids();
@@ -602,16 +641,16 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
   }
   lane.files = noFiles_ ? YearFiles{} : BindYearFiles(session, dir);
   lane.mark = noFiles_ ? OutputFile{} : BindFile(session, s.ProgramDir + RunMarkPath(s));
-  if (!nextYear) {
+  if (!nextYear && !from) {
     for (const OutputFile* f : {&lane.files.Daily, &lane.files.DailyS, &lane.files.Budget,
                                 &lane.files.BudgetS, &lane.files.DailyF})
       f->Create();
-  } else {
+  } else if (nextYear) {
     observer.SetLabel1(label1);
   }
 
   ReadInputs(k, nextYear, lane);
-  SetInitialState(k, nextYear, lane);
+  SetInitialState(k, nextYear && !from, lane);
 
   if (!nextYear) {
     observer.SetLabel2("模拟准备");
@@ -625,10 +664,11 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
     s.RoutedInterflow = carry.RoutedInterflow;
   }
   ReadMeteorologicalBlock(k, lane);
+  if (from) RestoreSubBasin(k, lane, *from);
 
   if (!nextYear) observer.SetLabel2("模拟计算");
-  WriteSubBasinHeaders(s, lane.files);
-  SimulateYearDays(k, lane);
+  if (!from) WriteSubBasinHeaders(s, lane.files);
+  SimulateYearDays(k, lane, from);
 
   observer.SetLabel2("结果统计");
   WriteFrozenDaily(s, lane.files, s.DayCount);
@@ -694,41 +734,52 @@ void Driver::ReadMeteorologicalBlock(int k, Lane& lane) {
   }
 }
 
-void Driver::SimulateYearDays(int k, Lane& lane) {
+void Driver::SimulateYearDays(int k, Lane& lane, const SubBasinState* from) {
   ModelState& s = lane.session->state;
   const ParameterSet& p = lane.session->params;
   DayEngine& engine = *lane.engine;
   ProgressObserver& observer = *lane.observer;
-  s.DayCount = 0;
-  // The simulated day tables start the year empty, so days that are not simulated (before
-  // StartDay, after the months run, day 366 of a common year) hold 0.
-  for (DaySeries* t : {&s.SimFlow, &s.SimSediment, &s.SimErosion, &s.MeanPrecip, &s.MeanIntercep,
-                       &s.MeanAET, &s.MeanSoilDrain, &s.GroundWaterLevel, &s.DailySedStore})
-    t->fill(0.0);
-  s.DayYear.fill(0);
-  s.DayMonth.fill(0);
-  s.DayOfMonth.fill(0);
-  // A year without a simulated day ends as it began.
-  const DayTotals start = ReduceDay(s);
-  if (start.cellCount > 0) {
-    const double n = start.cellCount;
-    s.YearEndValue.Uz1 = start.Uz1 / n;
-    s.YearEndValue.Uz2 = start.Uz2 / n;
-    s.YearEndValue.Uz3 = start.Uz3 / n;
-    s.YearEndValue.Subflow = start.Subflow / n;
-    s.YearEndValue.WTElev = start.WTElev / n;
+  if (!from) {
+    s.DayCount = 0;
+    // The simulated day tables start the year empty, so days that are not simulated (before
+    // StartDay, after the months run, day 366 of a common year) hold 0.
+    for (DaySeries* t : {&s.SimFlow, &s.SimSediment, &s.SimErosion, &s.MeanPrecip, &s.MeanIntercep,
+                         &s.MeanAET, &s.MeanSoilDrain, &s.GroundWaterLevel, &s.DailySedStore})
+      t->fill(0.0);
+    s.DayYear.fill(0);
+    s.DayMonth.fill(0);
+    s.DayOfMonth.fill(0);
+    // A year without a simulated day ends as it began.
+    const DayTotals start = ReduceDay(s);
+    if (start.cellCount > 0) {
+      const double n = start.cellCount;
+      s.YearEndValue.Uz1 = start.Uz1 / n;
+      s.YearEndValue.Uz2 = start.Uz2 / n;
+      s.YearEndValue.Uz3 = start.Uz3 / n;
+      s.YearEndValue.Subflow = start.Subflow / n;
+      s.YearEndValue.WTElev = start.WTElev / n;
+    }
+    s.YearEndValue.RoutedGwFlow = s.RoutedGwFlow;
+    s.YearEndValue.SedStore = s.SedStore;
+    s.YearEndValue.RoutedInterflow = s.RoutedInterflow;
   }
-  s.YearEndValue.RoutedGwFlow = s.RoutedGwFlow;
-  s.YearEndValue.SedStore = s.SedStore;
-  s.YearEndValue.RoutedInterflow = s.RoutedInterflow;
+  // A resumed year goes on at the state's day: the months before it, and their statistics,
+  // are done.
+  const int firstDay = from ? from->dayCount + 1 : 1;
 
   engine.KeepCellMaps(static_cast<bool>(mapSink_));
   engine.BeginYear(s, p);
+  int monthStart = 0;  // days of the year before month m
   for (int m = 1; m <= s.MonthCount; ++m) {
+    const int days = s.DaysInMonth[static_cast<std::size_t>(m)];
+    const int first = std::max(1, firstDay - monthStart);
+    monthStart += days;
+    if (first > days) continue;
     s.CurMonth = m;
-    s.MonthSimDays = 0;
+    if (first == 1) s.MonthSimDays = 0;
     observer.SetProgressPosition(7 * m + 5);
-    for (int i = 1; i <= s.DaysInMonth[static_cast<std::size_t>(m)]; ++i) {
+    for (int i = first; i <= days; ++i) {
+      if (!saveDates_.empty()) CaptureDue(k, lane);
       s.DayCount += 1;
       const int d = s.DayCount;
       observer.SetLabel2("第" + std::to_string(d) + "天");
@@ -758,6 +809,279 @@ void Driver::SimulateYearDays(int k, Lane& lane) {
     if (&lane != &main_) one.lock();
     mapSink_(k, maps);
   }
+}
+
+// --- saved states ---
+
+namespace {
+
+// The five files of a directory in the order the whole-basin aggregation keeps its cursors:
+// Daily, Daily_s, Daily_f, Budget, Budget_s.
+std::array<const OutputFile*, 5> InCursorOrder(const YearFiles& f) {
+  return {&f.Daily, &f.DailyS, &f.DailyF, &f.Budget, &f.BudgetS};
+}
+
+std::uint64_t BytesOf(const OutputFile& f) {
+  std::error_code ec;
+  const auto n = std::filesystem::file_size(f.path, ec);
+  return ec ? 0 : static_cast<std::uint64_t>(n);
+}
+
+// The day of the year a date is, by the months of the year as the weather gives them.
+int DayOfYear(const ModelState& s, int month, int day) {
+  int d = day;
+  for (int m = 1; m < month && m <= kMonths; ++m) d += s.DaysInMonth[static_cast<std::size_t>(m)];
+  return d;
+}
+
+// Cuts a file back to what it held at a state's day; refused when it holds less, since the
+// results the state goes on from are then gone.
+void CutBack(const OutputFile& f, std::uint64_t bytes, const std::string& state, bool cut) {
+  if (!f.Active()) return;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(f.path, ec);
+  if (ec && bytes == 0) return;  // not made yet: nothing to go on from
+  if (ec)
+    throw FileError(f.name, 0,
+                    "is missing, but the saved state " + state + " goes on from its first " + std::to_string(bytes) +
+                        " bytes: a state continues the results it was saved with (keep Output/ beside it)");
+  if (size < bytes)
+    throw FileError(f.name, 0,
+                    "holds " + std::to_string(size) + " bytes, fewer than the " + std::to_string(bytes) +
+                        " the saved state " + state + " goes on from: the results it continues are gone");
+  if (cut && size > bytes) {
+    std::filesystem::resize_file(f.path, bytes, ec);
+    if (ec) throw FileError(f.name, 0, "cannot cut back to the saved state's day: " + ec.message());
+  }
+}
+
+}  // namespace
+
+void Driver::SaveStatesAt(std::vector<Date> dates, StateSink sink) {
+  saveDates_ = std::move(dates);
+  stateSink_ = std::move(sink);
+  saved_.clear();
+}
+
+void Driver::BeginYearStates() {
+  ModelState& s = session_.state;
+  pending_.clear();
+  RunState r;
+  r.yearIndex = s.YearIndex;
+  r.carryOver = carryOver_;
+  r.metLinesRead = s.MetLinesRead;
+  r.basinDailyLinesDone = s.BasinDailyLinesDone;
+  r.basinBudgetLinesDone = s.BasinBudgetLinesDone;
+  r.basinFilesCreated = s.BasinFilesCreated;
+  r.growthBefore = s.GrowthIndex;
+  const auto n = static_cast<std::size_t>(s.SubBasinCount);
+  r.cursors.assign(n, {});
+  for (std::size_t k = 1; k <= n && k < aggregation_.cursors.size(); ++k) r.cursors[k - 1] = aggregation_.cursors[k];
+  if (!noFiles_) {
+    const YearFiles basin = BindYearFiles(session_, BasinOutputDir(s));
+    const auto files = InCursorOrder(basin);
+    for (std::size_t i = 0; i < files.size(); ++i) r.basinFileBytes[i] = BytesOf(*files[i]);
+    r.markBytes = BytesOf(BindFile(session_, s.ProgramDir + RunMarkPath(s)));
+    r.parameterHash = ParameterFileHash(ReadFileBytes(session_.ws.Resolve(s.ParamFilePath), session_.Display(s.ParamFilePath)));
+  }
+  r.names.assign(s.SubBasinName.begin() + 1, s.SubBasinName.end());
+  r.subBasins.assign(n, {});
+  yearStart_ = std::move(r);
+}
+
+void Driver::CaptureDue(int k, Lane& lane) {
+  ModelState& s = lane.session->state;
+  const int today = s.DayCount + 1;
+  for (const Date& date : saveDates_) {
+    if (date.year != s.CurYear || DayOfYear(s, date.month, date.day) != today) continue;
+    // The stores as the engine holds them, written back without ending its year.
+    lane.engine->SyncState(s);
+    SubBasinState st;
+    st.rows = s.GridRows;
+    st.cols = s.GridCols;
+    st.cells = CellStores::Take(s);
+    st.yearEnd = s.YearEndValue;
+    st.routedInterflow = s.RoutedInterflow;
+    st.routedGwFlow = s.RoutedGwFlow;
+    st.sedStore = s.SedStore;
+    st.dayCount = s.DayCount;
+    st.monthSimDays = s.MonthSimDays;
+    st.cellCount = s.SubBasinCellCount;
+    // The days done only: the days still to come hold what the sub-basin run before in this
+    // model state left there, which no later day reads.
+    const auto done = static_cast<std::ptrdiff_t>(s.DayCount) + 1;
+    for (std::size_t i = 0; i < kStateSeriesCount; ++i) {
+      const DaySeries& from = s.*kStateSeries[i];
+      std::copy(from.begin() + 1, from.begin() + done, st.series[i].begin() + 1);
+    }
+    st.dayYear = s.DayYear;
+    st.dayMonth = s.DayMonth;
+    st.dayOfMonth = s.DayOfMonth;
+    const auto files = InCursorOrder(lane.files);
+    for (std::size_t i = 0; i < files.size(); ++i) st.fileBytes[i] = BytesOf(*files[i]);
+    std::lock_guard<std::mutex> hold(publish_);
+    auto it = std::find_if(pending_.begin(), pending_.end(), [&](const auto& p) { return p.first == date; });
+    if (it == pending_.end()) {
+      pending_.emplace_back(date, *yearStart_);
+      it = pending_.end() - 1;
+      it->second.calendarYear = date.year;
+      it->second.month = date.month;
+      it->second.dayOfMonth = date.day;
+      it->second.day = today;
+    }
+    it->second.subBasins.at(static_cast<std::size_t>(k - 1)) = std::move(st);
+  }
+}
+
+void Driver::FinishYearStates() {
+  // Spread over ranks, rank 0 gathers the other ranks' sub-basins, date by date.
+  if (group_) {
+    std::string mine;
+    if (group_->Rank() != 0) {
+      for (const auto& [date, state] : pending_)
+        for (int k : OwnSubBasins()) {
+          const SubBasinState& st = state.subBasins.at(static_cast<std::size_t>(k - 1));
+          if (st.rows == 0) continue;
+          const std::string bytes = EncodeSubBasinState(st);
+          for (int v : {date.year, date.month, date.day, k}) mine.append(reinterpret_cast<const char*>(&v), sizeof v);
+          const std::uint64_t size = bytes.size();
+          mine.append(reinterpret_cast<const char*>(&size), sizeof size);
+          mine += bytes;
+        }
+    }
+    const std::vector<std::string> all = group_->Gather(mine);
+    if (group_->Rank() != 0) {
+      pending_.clear();
+      return;
+    }
+    for (std::size_t r = 1; r < all.size(); ++r) {
+      const std::string& from = all[r];
+      std::size_t at = 0;
+      auto get = [&](void* to, std::size_t n) {
+        if (at + n > from.size()) throw std::runtime_error("a rank's saved state came cut short");
+        std::memcpy(to, from.data() + at, n);
+        at += n;
+      };
+      while (at < from.size()) {
+        int v[4];
+        get(v, sizeof v);
+        std::uint64_t size = 0;
+        get(&size, sizeof size);
+        std::size_t end = at;
+        SubBasinState st = DecodeSubBasinState(from, end);
+        at = end;
+        const Date date{v[0], v[1], v[2]};
+        auto it = std::find_if(pending_.begin(), pending_.end(), [&](const auto& p) { return p.first == date; });
+        if (it == pending_.end()) {
+          pending_.emplace_back(date, *yearStart_);
+          it = pending_.end() - 1;
+          it->second.calendarYear = date.year;
+          it->second.month = date.month;
+          it->second.dayOfMonth = date.day;
+          it->second.day = st.dayCount + 1;
+        }
+        it->second.subBasins.at(static_cast<std::size_t>(v[3] - 1)) = std::move(st);
+      }
+    }
+  }
+  for (auto& [date, state] : pending_) {
+    for (std::size_t i = 0; i < state.subBasins.size(); ++i)
+      if (state.subBasins[i].rows == 0)
+        throw InputError(session_.Display(session_.state.InputPath[3]), 0,
+                         "the state of " + state.Date() + " cannot be saved: sub-basin " + std::to_string(i + 1) +
+                             " does not simulate that day (its year's months end before it)");
+    if (stateSink_) stateSink_(state);
+    saved_.push_back(date);
+  }
+  pending_.clear();
+}
+
+void Driver::CutBackFiles(const RunState& state, bool cut) {
+  ModelState& s = session_.state;
+  if (noFiles_) return;
+  if (!group_ || group_->Rank() == 0) {
+    const YearFiles basinFiles = BindYearFiles(session_, BasinOutputDir(s));
+    const auto basin = InCursorOrder(basinFiles);
+    for (std::size_t i = 0; i < basin.size(); ++i) CutBack(*basin[i], state.basinFileBytes[i], state.source, cut);
+    CutBack(BindFile(session_, s.ProgramDir + RunMarkPath(s)), state.markBytes, state.source, cut);
+  }
+  for (int k : OwnSubBasins()) {
+    const SubBasinState& st = state.subBasins.at(static_cast<std::size_t>(k - 1));
+    const YearFiles own = BindYearFiles(session_, SubBasinOutputDir(s, k));
+    const auto files = InCursorOrder(own);
+    for (std::size_t i = 0; i < files.size(); ++i) CutBack(*files[i], st.fileBytes[i], state.source, cut);
+  }
+}
+
+void Driver::ContinueFrom(const RunState& state) {
+  ModelState& s = session_.state;
+  // A state of another workspace is refused, naming what differs.
+  const auto n = static_cast<std::size_t>(s.SubBasinCount);
+  const auto refuse = [&](const std::string& what) {
+    throw InputError(state.source, 0, what + ": the state was saved from another workspace");
+  };
+  if (state.names.size() != n || state.subBasins.size() != n || state.cursors.size() != n)
+    refuse("attribute sub_basins: " + std::to_string(state.names.size()) + " sub-basins, the workspace has " +
+           std::to_string(n));
+  for (std::size_t k = 1; k <= n; ++k)
+    if (state.names[k - 1] != s.SubBasinName[k])
+      refuse("attribute sub_basin_names: sub-basin " + std::to_string(k) + " is " + state.names[k - 1] +
+             " in the state, " + s.SubBasinName[k] + " in the workspace");
+  const std::string hash =
+      ParameterFileHash(ReadFileBytes(session_.ws.Resolve(s.ParamFilePath), session_.Display(s.ParamFilePath)));
+  if (!fixedParameters_ && state.parameterHash != hash)
+    refuse("attribute parameter_file_hash: " + state.parameterHash + " in the state, " + hash + " of " +
+           session_.Display(s.ParamFilePath));
+  if (state.yearIndex < 1 || state.yearIndex > std::max(1, session_.params.SimYears))
+    throw InputError(state.source, 0,
+                     "attribute year_index " + std::to_string(state.yearIndex) + ": the parameter file simulates " +
+                         std::to_string(std::max(1, session_.params.SimYears)) + " years");
+  CheckRun();
+  // Every file is seen to hold what the state goes on from before any is cut back.
+  for (bool cut : {false, true}) {
+    std::string problem;
+    try {
+      CutBackFiles(state, cut);
+    } catch (const std::exception& e) {
+      if (!group_) throw;
+      problem = e.what();
+    }
+    if (group_) group_->Agree(problem);
+  }
+  s.BrowseMode = 0;
+  aggregation_.Reset();
+  metResume_.clear();
+  s.MetLinesRead = state.metLinesRead;
+  s.BasinDailyLinesDone = state.basinDailyLinesDone;
+  s.BasinBudgetLinesDone = state.basinBudgetLinesDone;
+  s.BasinFilesCreated = state.basinFilesCreated;
+  s.RunStarted = 1;
+  s.YearIndex = state.yearIndex;
+  s.GrowthIndex = state.growthBefore;
+  aggregation_.cursors.assign(n + 1, {});
+  for (std::size_t k = 1; k <= n; ++k) aggregation_.cursors[k] = state.cursors[k - 1];
+  s.CurrentInputFile = s.ProgramDir + kRiverFilePath;
+  if (!noFiles_) {
+    // The outlet series of the years done are passed over, each block by its year.
+    aggregation_.RiverFile.emplace(session_.Open(s.CurrentInputFile));
+    const std::vector<int>* years = sizes_.empty() ? nullptr : &sizes_.front().years;
+    for (int y = 1; y < state.yearIndex; ++y) {
+      s.CurYear = years && static_cast<std::size_t>(y) <= years->size()
+                      ? (*years)[static_cast<std::size_t>(y - 1)]
+                      : state.calendarYear - state.yearIndex + y;
+      s.DaysInYear = IsLeapYear(s.CurYear) ? 366 : 365;
+      ReadOutletObservations(s, *aggregation_.RiverFile);
+    }
+  }
+  resume_ = &state;
+  try {
+    RunSubBasins(state.yearIndex > 1);
+  } catch (...) {
+    resume_ = nullptr;
+    throw;
+  }
+  resume_ = nullptr;
+  EndBasinYear();
 }
 
 }  // namespace tarnwell

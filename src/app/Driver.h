@@ -15,6 +15,7 @@
 #include "app/CellMaps.h"
 #include "app/Check.h"
 #include "app/RankGroup.h"
+#include "app/RunState.h"
 #include "parameters/ParaDialog.h"
 #include "results/Statistic.h"
 
@@ -78,6 +79,23 @@ class Driver {
   void DistributeOver(RankGroup* group) { group_ = group; }
   // Keeps the maps of every cell of every sub-basin's year and hands each to `sink` as the
   // year ends (one sub-basin at a time, whatever runs side by side).
+  // Saved states: a run held at the start of each of these days (calendar year, month, day)
+  // is handed to `sink` once every sub-basin has reached it, before the whole-basin year
+  // (on rank 0 only, spread over ranks). The run itself goes on unchanged.
+  struct Date {
+    int year = 0, month = 0, day = 0;
+    bool operator==(const Date&) const = default;
+  };
+  using StateSink = std::function<void(const RunState&)>;
+  void SaveStatesAt(std::vector<Date> dates, StateSink sink);
+  // The dates whose state was handed over so far.
+  const std::vector<Date>& SavedDates() const { return saved_; }
+  // Instead of the run: goes on from a saved state of this workspace. The inputs are checked
+  // as the run checks them, every output file is cut back to its length at the state's day
+  // (refused when one is shorter), then the rest of the state's year is simulated for every
+  // sub-basin and the whole basin; the next-year steps follow as after a run.
+  void ContinueFrom(const RunState& state);
+
   // How every later year starts (CarryOver::Mean unless set).
   void SetCarryOver(CarryOver c) { carryOver_ = c; }
   CarryOver GetCarryOver() const { return carryOver_; }
@@ -100,7 +118,7 @@ class Driver {
   // One sub-basin's year; nextYear selects the next-year form (carry-over, files appended).
   void SimulateSubBasinYear(int k, bool nextYear, Lane& lane);
   // The daily loop of sub-basin k's year.
-  void SimulateYearDays(int k, Lane& lane);
+  void SimulateYearDays(int k, Lane& lane, const SubBasinState* from);
   void RunSubBasins(bool nextYear);
   std::vector<int> OwnSubBasins() const;
   void ExchangeYear(const std::vector<int>& mine);
@@ -113,6 +131,12 @@ class Driver {
   void EndBasinYear();
   void SetInitialState(int k, bool nextYear, Lane& lane);
   void RestoreCells(int k, Lane& lane);
+  void CheckRun();
+  void BeginYearStates();
+  void CaptureDue(int k, Lane& lane);
+  void FinishYearStates();
+  void CutBackFiles(const RunState& state, bool cut);
+  void RestoreSubBasin(int k, Lane& lane, const SubBasinState& from);
   TextReader OpenMeteorologicalFile(int k, Lane& lane);
 
   // Where each sub-basin's meteorological file holds its next year, so a year's reading
@@ -143,6 +167,14 @@ class Driver {
   std::optional<ParameterSet> fixedParameters_;
   bool noFiles_ = false;
   CarryOver carryOver_ = CarryOver::Mean;
+  // Saved states: the dates asked for, the run's part of this year's states (taken at the
+  // year's start), the states being gathered (by date), those handed over.
+  std::vector<Date> saveDates_;
+  StateSink stateSink_;
+  std::optional<RunState> yearStart_;
+  std::vector<std::pair<Date, RunState>> pending_;
+  std::vector<Date> saved_;
+  const RunState* resume_ = nullptr;  // while the state's year is resumed
   std::size_t reuseAtMost_ = 0;
   bool inputsKept_ = false;
   int yearOfFirst_ = 0;  // the calendar year sub-basin 1 simulates in the current step

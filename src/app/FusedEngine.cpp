@@ -359,7 +359,12 @@ DayTotals FusedDayEngine::RunDay(ModelState& s, const ParameterSet& p, int day) 
 
 void FusedDayEngine::EndYear(ModelState& s) {
   if (!begun_) return;
+  SyncState(s);
   begun_ = false;
+}
+
+void FusedDayEngine::SyncState(ModelState& s) {
+  if (!begun_) return;
   if (s.CellFlag.size() < s.CellCount() || s.Uz1.size() < s.CellCount()) return;
   std::size_t j = 0;
   for (std::size_t g = 0; g < s.CellCount() && j < InsideCells(); ++g) {

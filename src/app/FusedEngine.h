@@ -37,6 +37,7 @@ class FusedDayEngine : public DayEngine {
   void BeginYear(ModelState& state, const ParameterSet& params) override;
   DayTotals RunDay(ModelState& state, const ParameterSet& params, int day) override;
   void EndYear(ModelState& state) override;
+  void SyncState(ModelState& state) override;
 
   int Threads() const;
   std::size_t InsideCells() const { return surfElev_.size(); }

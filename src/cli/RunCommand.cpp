@@ -26,7 +26,10 @@
 #include "app/WorkspaceLock.h"
 #ifdef TARNWELL_GEO
 #include "geo/Maps.h"
+#include "geo/StateFile.h"
 #endif
+#include <optional>
+#include <tuple>
 #include "app/RankGroup.h"
 #ifdef TARNWELL_HAVE_MPI
 #include "mpi/MpiRankGroup.h"
@@ -37,6 +40,7 @@
 #include "parameters/ParaDialog.h"
 #include "results/GoodnessOfFit.h"
 #include "results/Statistic.h"
+#include "processes/Weather.h"
 
 namespace tarnwell::cli {
 
@@ -216,7 +220,59 @@ struct RunOptions {
   std::string engine = "fused";
   int threads = 0;  // 0: every hardware thread
   std::string carryOver;  // empty: the workspace's run settings
+  std::string saveState;       // DATE[,DATE...]
+  std::string saveStateEvery;  // "year"
+  std::string startState;      // a saved state to go on from
 };
+
+int DaysInMonthOf(int year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// "YYYY-MM-DD" as a date of the Gregorian calendar; nullopt otherwise.
+std::optional<Driver::Date> ParseDate(const std::string& text) {
+  int y = 0, m = 0, d = 0;
+  char tail = 0;
+  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 || text[4] != '-' ||
+      text[7] != '-' || y < 1 || m < 1 || m > 12 || d < 1 || d > DaysInMonthOf(y, m))
+    return std::nullopt;
+  return Driver::Date{y, m, d};
+}
+
+std::string DateText(const Driver::Date& d) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return text;
+}
+
+// The days whose state the run saves: each a day of the years the run simulates, after the
+// day it starts from (the first day of its first year, or a saved state's day).
+std::vector<Driver::Date> StateDates(const RunOptions& o, int firstYear, int lastYear, const Driver::Date& start) {
+  std::vector<Driver::Date> dates;
+  const auto after = [](const Driver::Date& a, const Driver::Date& b) {
+    return std::tie(a.year, a.month, a.day) > std::tie(b.year, b.month, b.day);
+  };
+  if (!o.saveState.empty()) {
+    std::size_t at = 0;
+    for (;;) {
+      const std::size_t comma = o.saveState.find(',', at);
+      const std::string one = o.saveState.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+      const auto date = ParseDate(one);
+      if (!date) throw std::invalid_argument("--save-state: \"" + one + "\" is not a date YYYY-MM-DD");
+      if (date->year < firstYear || date->year > lastYear || !after(*date, start))
+        throw std::invalid_argument("--save-state " + one + ": not a day still to simulate of this run (" +
+                                    DateText(start) + " to " + std::to_string(lastYear) + "-12-31)");
+      if (std::find(dates.begin(), dates.end(), *date) == dates.end()) dates.push_back(*date);
+      if (comma == std::string::npos) break;
+      at = comma + 1;
+    }
+  }
+  if (o.saveStateEvery == "year")
+    for (int y = start.year + 1; y <= lastYear; ++y)
+      if (std::find(dates.begin(), dates.end(), Driver::Date{y, 1, 1}) == dates.end()) dates.push_back({y, 1, 1});
+  return dates;
+}
 
 #ifdef TARNWELL_GEO
 // Writes the maps of every cell under Output/maps/: each year's GeoTIFFs as the year ends;
@@ -337,6 +393,32 @@ int RunSimulation(const RunOptions& options) {
   const int years = options.years > 0 ? options.years : std::max(1, session.params.SimYears);
   if (years > std::max(1, session.params.SimYears)) RefuseYears(session, years);
   RunSettings settings = LoadRunSettings(session);
+  // A saved state to go on from, and the days to save: checked before anything is written.
+  std::optional<RunState> start;
+  std::vector<Driver::Date> saveDates;
+  if (!options.startState.empty() || !options.saveState.empty() || !options.saveStateEvery.empty()) {
+#ifdef TARNWELL_GEO
+    if (!options.startState.empty()) {
+      start = geo::ReadStateFile(options.startState, options.startState);
+      settings.carryOver = start->carryOver;  // the boundary the state was saved with, unless told
+      if (options.maps && start->day > 1)
+        throw std::invalid_argument("--maps with --start-state " + options.startState + " of " + start->Date() +
+                                    ": a year's maps would hold only the days after it; start from the first "
+                                    "day of a year");
+    }
+    const std::vector<SubBasinCheck> found = CheckInputs(session, 1);
+    const int firstYear = found.front().years.front();
+    const Driver::Date from = start ? Driver::Date{start->calendarYear, start->month, start->dayOfMonth}
+                                    : Driver::Date{firstYear, 1, 1};
+    saveDates = StateDates(options, firstYear, firstYear + years - 1, from);
+    if (start && start->yearIndex > years)
+      throw std::invalid_argument("--start-state " + options.startState + " of " + start->Date() + " is in year " +
+                                  std::to_string(start->yearIndex) + " of the run, beyond --years " +
+                                  std::to_string(years));
+#else
+    throw std::invalid_argument("this build saves and reads no states (built without NetCDF)");
+#endif
+  }
   if (!options.carryOver.empty()) settings.carryOver = *ParseCarryOver(options.carryOver);
 
   CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
@@ -349,6 +431,18 @@ int RunSimulation(const RunOptions& options) {
   driver.DistributeOver(group.get());
   driver.SetCarryOver(settings.carryOver);
 #ifdef TARNWELL_GEO
+  if (!saveDates.empty())
+    driver.SaveStatesAt(saveDates, [&session](const RunState& state) {
+      const std::string dir = session.state.ProgramDir + "..\\Output\\state";
+      std::string why;
+      if (!session.ws.CreateDirectory(dir, &why))
+        throw FileError(session.Display(dir), 0, "cannot create the directory: " + why);
+      const std::string file = dir + "\\state_" + state.Date() + ".nc";
+      geo::WriteStateFile(state, session.ws.ResolveForWriting(file), session.Display(file));
+      std::cerr << "saved state " << session.Display(file) << "\n";
+    });
+#endif
+#ifdef TARNWELL_GEO
   if (maps) driver.KeepCellMaps([&maps](int k, const CellMaps& m) { maps->Take(k, m); });
 #endif
   // A run alone on its workspace reads its inputs once, at its check, when they take at most
@@ -357,7 +451,8 @@ int RunSimulation(const RunOptions& options) {
   const std::size_t memory = pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) * pageSize : std::size_t{4} << 30;
   driver.ReuseCheckedInputs(memory / 4);
   try {
-    driver.Button3Click();
+    if (start) driver.ContinueFrom(*start);
+    else driver.Button3Click();
     while (s.YearIndex < years) {
       if (driver.Button7Click() != Driver::StepResult::Simulated) break;
     }
@@ -370,6 +465,10 @@ int RunSimulation(const RunOptions& options) {
   if (maps) maps->Finish();
 #endif
   if (leader) progress.PrintSummary(std::cout);
+  // Rank 0 gathers and saves the states.
+  for (const Driver::Date& d : leader ? saveDates : std::vector<Driver::Date>{})
+    if (std::find(driver.SavedDates().begin(), driver.SavedDates().end(), d) == driver.SavedDates().end())
+      throw std::invalid_argument("--save-state " + DateText(d) + ": the run did not simulate that day");
   return 0;
 }
 
@@ -391,6 +490,16 @@ void AddRunCommand(CLI::App& app, CommandMap& commands) {
       ->check(CLI::IsMember({"fused", "reference"}));
   AddThreadsOption(*run, o->threads, "threads of the fused engine (default: every hardware thread)");
   AddCarryOverOption(*run, o->carryOver);
+  run->add_option("--save-state", o->saveState,
+                  "save the run's state at the start of each of these days (YYYY-MM-DD, comma-separated) as "
+                  "Output/state/state_YYYY-MM-DD.nc")
+      ->check(NotEmpty());
+  run->add_option("--save-state-every", o->saveStateEvery, "year: save the state at the start of every later year")
+      ->check(CLI::IsMember({"year"}));
+  run->add_option("--start-state", o->startState,
+                  "go on from a saved state of this workspace (its results up to the state's day in Output/)")
+      ->check(NotEmpty())
+      ->check(InputFile());
   run->add_flag("--maps", o->maps,
                 "keep maps of every cell and year (precipitation, evapotranspiration, runoff, soil loss, "
                 "water-table depth, snow) and write them under Output/maps/");

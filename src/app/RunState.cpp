@@ -1,0 +1,107 @@
+#include "app/RunState.h"
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace tarnwell {
+
+std::string RunState::Date() const {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", calendarYear, month, dayOfMonth);
+  return text;
+}
+
+std::string ParameterFileHash(const std::string& bytes) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : bytes) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  char text[20];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+  return text;
+}
+
+namespace {
+
+template <class T>
+void Put(std::string& out, const T& v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+template <class T>
+void PutVector(std::string& out, const std::vector<T>& v) {
+  Put(out, static_cast<std::uint64_t>(v.size()));
+  out.append(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
+}
+
+template <class T>
+T Get(const std::string& from, std::size_t& at) {
+  T v{};
+  if (at + sizeof v > from.size()) throw std::runtime_error("a rank's saved state came cut short");
+  std::memcpy(&v, from.data() + at, sizeof v);
+  at += sizeof v;
+  return v;
+}
+
+template <class T>
+std::vector<T> GetVector(const std::string& from, std::size_t& at) {
+  const auto n = Get<std::uint64_t>(from, at);
+  if (n > (from.size() - at) / sizeof(T)) throw std::runtime_error("a rank's saved state came cut short");
+  std::vector<T> v(static_cast<std::size_t>(n));
+  std::memcpy(v.data(), from.data() + at, v.size() * sizeof(T));
+  at += v.size() * sizeof(T);
+  return v;
+}
+
+}  // namespace
+
+std::string EncodeSubBasinState(const SubBasinState& s) {
+  std::string out;
+  Put(out, s.rows);
+  Put(out, s.cols);
+  Put(out, s.cells.rows);
+  Put(out, s.cells.cols);
+  CellStores cells = s.cells;
+  cells.ForEachStore([&](std::vector<double>& v) { PutVector(out, v); });
+  PutVector(out, s.cells.CellFlag);
+  Put(out, s.yearEnd);
+  Put(out, s.routedInterflow);
+  Put(out, s.routedGwFlow);
+  Put(out, s.sedStore);
+  Put(out, s.dayCount);
+  Put(out, s.monthSimDays);
+  Put(out, s.cellCount);
+  Put(out, s.series);
+  Put(out, s.dayYear);
+  Put(out, s.dayMonth);
+  Put(out, s.dayOfMonth);
+  Put(out, s.fileBytes);
+  return out;
+}
+
+SubBasinState DecodeSubBasinState(const std::string& bytes, std::size_t& at) {
+  SubBasinState s;
+  s.rows = Get<int>(bytes, at);
+  s.cols = Get<int>(bytes, at);
+  s.cells.rows = Get<int>(bytes, at);
+  s.cells.cols = Get<int>(bytes, at);
+  s.cells.ForEachStore([&](std::vector<double>& v) { v = GetVector<double>(bytes, at); });
+  s.cells.CellFlag = GetVector<std::int32_t>(bytes, at);
+  s.yearEnd = Get<YearEnd>(bytes, at);
+  s.routedInterflow = Get<double>(bytes, at);
+  s.routedGwFlow = Get<double>(bytes, at);
+  s.sedStore = Get<double>(bytes, at);
+  s.dayCount = Get<int>(bytes, at);
+  s.monthSimDays = Get<int>(bytes, at);
+  s.cellCount = Get<int>(bytes, at);
+  s.series = Get<decltype(s.series)>(bytes, at);
+  s.dayYear = Get<DayIntSeries>(bytes, at);
+  s.dayMonth = Get<DayIntSeries>(bytes, at);
+  s.dayOfMonth = Get<DayIntSeries>(bytes, at);
+  s.fileBytes = Get<decltype(s.fileBytes)>(bytes, at);
+  return s;
+}
+
+}  // namespace tarnwell

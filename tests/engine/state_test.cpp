@@ -1,0 +1,245 @@
+// Saved states: a run saved at a day in mid-year and at a year boundary, then a fresh
+// process started from each state, gives every output file byte for byte that of the run
+// that never stopped; for both engines, 1 and 2 threads, both year boundaries and 2 MPI
+// ranks. A state with one value moved by one unit in the last place must change the files,
+// so the comparison is not vacuous. A state of another workspace, or results cut short,
+// are refused before anything is written.
+#include <gtest/gtest.h>
+#include <netcdf.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "TinyWorkspace.h"
+#include "calibration/ProbeSupport.h"
+#include "hardening/HardeningSupport.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Three sub-basins of unlike sizes over a leap and two common years, a late first day.
+test::TinyWorkspace ThreeSubBasins() {
+  test::TinyWorkspace w = test::SmallBasins(3, 3, 3, 3);
+  for (int k = 0; k < 3; ++k) {
+    test::TinySubBasin& b = w.subBasins[static_cast<std::size_t>(k)];
+    b.rows = 2 + k;
+    b.K = 8.0 * (k + 1);
+    b.years[1].startDay = 30 + 7 * k;
+  }
+  return w;
+}
+
+// Every output file but the states and the lock.
+std::map<std::string, std::string> Results(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root + "/Output")) {
+    const std::string rel = fs::relative(e.path(), root).string();
+    if (e.is_regular_file() && e.path().filename() != "tarnwell.lock" && rel.rfind("Output/state", 0) != 0)
+      files[rel] = test::ReadBytes(e.path().string());
+  }
+  return files;
+}
+
+// Every number of a NetCDF file (variables and attributes), by name: two states hold the
+// same values exactly when these are equal.
+std::map<std::string, std::vector<double>> Numbers(const std::string& path) {
+  std::map<std::string, std::vector<double>> out;
+  int id = -1, vars = 0;
+  if (nc_open(path.c_str(), NC_NOWRITE, &id) != NC_NOERR) return out;
+  nc_inq_nvars(id, &vars);
+  for (int v = -1; v < vars; ++v) {
+    char name[NC_MAX_NAME + 1] = "";
+    if (v >= 0) {
+      nc_inq_varname(id, v, name);
+      int ndims = 0, dims[NC_MAX_VAR_DIMS];
+      nc_inq_varndims(id, v, &ndims);
+      nc_inq_vardimid(id, v, dims);
+      std::size_t n = 1;
+      for (int d = 0; d < ndims; ++d) {
+        std::size_t len = 0;
+        nc_inq_dimlen(id, dims[d], &len);
+        n *= len;
+      }
+      std::vector<double> values(n);
+      nc_get_var_double(id, v, values.data());
+      out[name] = values;
+    }
+    int atts = 0;
+    nc_inq_varnatts(id, v, &atts);
+    for (int a = 0; a < atts; ++a) {
+      char att[NC_MAX_NAME + 1];
+      nc_inq_attname(id, v, a, att);
+      nc_type type = 0;
+      std::size_t len = 0;
+      nc_inq_att(id, v, att, &type, &len);
+      if (type == NC_CHAR) continue;
+      std::vector<double> values(len);
+      nc_get_att_double(id, v, att, values.data());
+      out[std::string(name) + ":" + att] = values;
+    }
+  }
+  nc_close(id);
+  return out;
+}
+
+// The names whose numbers differ, for the failure message.
+std::string Differing(const std::map<std::string, std::vector<double>>& a,
+                      const std::map<std::string, std::vector<double>>& b) {
+  std::string names;
+  for (const auto& [name, values] : a)
+    if (!b.count(name) || b.at(name) != values) names += name + " ";
+  for (const auto& [name, values] : b)
+    if (!a.count(name)) names += name + " ";
+  return names;
+}
+
+struct Runner {
+  std::vector<std::string> prefix;  // mpirun and its options, or nothing
+  std::vector<std::string> options;
+  test::CliResult operator()(const test::TempDir& dir, std::vector<std::string> args) const {
+    args.insert(args.end(), options.begin(), options.end());
+    if (prefix.empty()) return test::RunCliWith(args, dir.Path().string(), {});
+    std::vector<std::string> argv = prefix;
+    argv.push_back(TARNWELL_CLI);
+    argv.insert(argv.end(), args.begin(), args.end());
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const test::ProbeExit e = test::RunProcess(argv, dir / "mpi.log", "", 0, 300,
+                                               {{"OMPI_ALLOW_RUN_AS_ROOT", "1"},
+                                                {"OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1"},
+                                                {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":detect_leaks=0"}});
+    return {e.exited, e.status, e.log, e.log};
+  }
+};
+
+// The run saves in mid-year (of the leap year 2000, the first) and at the next boundary;
+// a copy of the workspace with its results then goes on from each state.
+void ExpectExactRestarts(const Runner& run, const std::string& what) {
+  SCOPED_TRACE(what);
+  test::TempDir dir;
+  const std::string root = dir / "ws";
+  test::WriteTinyWorkspace(root, ThreeSubBasins());
+  const test::CliResult whole =
+      run(dir, {"run", "--workspace", root, "--save-state", "2000-03-15,2001-01-01,2002-06-30"});
+  ASSERT_TRUE(whole.exited && whole.status == 0) << whole.err;
+  const auto expected = Results(root);
+  ASSERT_EQ(expected.size(), 5u * 4 + 1);
+  // The state of a later day, to the bit: what the printed digits of the files cannot show.
+  const auto late = Numbers(root + "/Output/state/state_2002-06-30.nc");
+  ASSERT_FALSE(late.empty());
+  for (const char* date : {"2000-03-15", "2001-01-01"}) {
+    SCOPED_TRACE(date);
+    const std::string copy = dir / ("from-" + std::string(date));
+    fs::copy(root, copy, fs::copy_options::recursive);
+    fs::remove(copy + "/Output/state/state_2002-06-30.nc");
+    const test::CliResult again = run(dir, {"run", "--workspace", copy, "--start-state",
+                                            copy + "/Output/state/state_" + date + ".nc", "--save-state", "2002-06-30"});
+    ASSERT_TRUE(again.exited && again.status == 0) << again.err;
+    const auto got = Results(copy);
+    ASSERT_EQ(got.size(), expected.size());
+    for (const auto& [name, bytes] : expected) EXPECT_TRUE(test::SameBytes(bytes, got.at(name))) << name;
+    EXPECT_EQ(Differing(Numbers(copy + "/Output/state/state_2002-06-30.nc"), late), "");
+  }
+}
+
+TEST(SavedState, ARestartIsExactForEveryEngineThreadCountAndYearBoundary) {
+  for (const char* engine : {"fused", "reference"})
+    for (const char* threads : {"1", "2"})
+      for (const char* carry : {"mean", "cells"})
+        ExpectExactRestarts({{}, {"--engine", engine, "--threads", threads, "--carry-over", carry}},
+                            std::string(engine) + ", " + threads + " threads, carry-over " + carry);
+}
+
+#ifdef TARNWELL_MPIRUN
+TEST(SavedState, ARestartIsExactOverTwoRanks) {
+  test::TempDir scratch;
+  ExpectExactRestarts({{TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", scratch.Path().string(), "-np",
+                        "2"},
+                       {"--threads", "1"}},
+                      "2 ranks");
+}
+#endif
+
+// Moves the water table of sub-basin 1's first cell by one unit in the last place.
+void NudgeOneValue(const std::string& path) {
+  int id = -1, var = -1;
+  ASSERT_EQ(nc_open(path.c_str(), NC_WRITE, &id), NC_NOERR);
+  ASSERT_EQ(nc_inq_varid(id, "sub_basin_1_water_table_elevation", &var), NC_NOERR);
+  const std::size_t at[2] = {0, 0};
+  double v = 0;
+  ASSERT_EQ(nc_get_var1_double(id, var, at, &v), NC_NOERR);
+  v = std::nextafter(v, 1e300);
+  ASSERT_EQ(nc_put_var1_double(id, var, at, &v), NC_NOERR);
+  ASSERT_EQ(nc_close(id), NC_NOERR);
+}
+
+TEST(SavedState, OneUnitInTheLastPlaceChangesTheResultsAndOtherWorkspacesAreRefused) {
+  test::TempDir dir;
+  const std::string root = dir / "ws";
+  test::WriteTinyWorkspace(root, ThreeSubBasins());
+  const Runner run;
+  ASSERT_EQ(run(dir, {"run", "--workspace", root, "--save-state", "2000-06-01,2000-06-02"}).status, 0);
+  const auto expected = Results(root);
+  const std::string state = root + "/Output/state/state_2000-06-01.nc";
+  const auto late = Numbers(root + "/Output/state/state_2000-06-02.nc");
+
+  const std::string nudged = dir / "nudged";
+  fs::copy(root, nudged, fs::copy_options::recursive);
+  NudgeOneValue(nudged + "/Output/state/state_2000-06-01.nc");
+  ASSERT_EQ(run(dir, {"run", "--workspace", nudged, "--start-state", nudged + "/Output/state/state_2000-06-01.nc",
+                      "--save-state", "2000-06-02"})
+                .status,
+            0);
+  EXPECT_NE(Differing(Numbers(nudged + "/Output/state/state_2000-06-02.nc"), late), "");
+
+  // Refused, naming what differs; the results stay as they were.
+  struct Case {
+    std::string name;
+    std::function<void(const std::string&)> change;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"another parameter file",
+       [](const std::string& ws) {
+         std::string p = test::ReadBytes(ws + "/Parameters/当前参数文件.txt");
+         test::WriteBytes(ws + "/Parameters/当前参数文件.txt", p + "\r\n");
+         test::WriteBytes(ws + "/Parameters/缺省参数文件.txt", p + "\r\n");
+       },
+       "attribute parameter_file_hash"},
+      {"results cut short",
+       [](const std::string& ws) { fs::resize_file(ws + "/Output/流域2/Daily.out", 100); },
+       "fewer than the"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string ws = dir / ("case-" + std::to_string(&c - cases.data()));
+    fs::copy(root, ws, fs::copy_options::recursive);
+    c.change(ws);
+    const auto before = Results(ws);
+    const test::CliResult r = run(dir, {"run", "--workspace", ws, "--start-state", state});
+    EXPECT_TRUE(r.exited && r.status == 1) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(Results(ws), before);
+  }
+  // A state of another workspace: other sub-basins.
+  const std::string other = dir / "other";
+  test::TinyWorkspace two = ThreeSubBasins();
+  two.subBasins.pop_back();
+  test::WriteTinyWorkspace(other, two);
+  const test::CliResult r = run(dir, {"run", "--workspace", other, "--start-state", state});
+  EXPECT_TRUE(r.exited && r.status == 1);
+  EXPECT_NE(r.err.find("attribute sub_basins: 3 sub-basins, the workspace has 2"), std::string::npos) << r.err;
+  // Days that are no days of the run, before anything is written.
+  for (const char* bad : {"2000-02-30", "1999-12-31", "2003-01-01", "15.3.2000"}) {
+    const test::CliResult b = run(dir, {"run", "--workspace", root, "--save-state", bad});
+    EXPECT_TRUE(b.exited && b.status == 1) << bad;
+    EXPECT_NE(b.err.find("--save-state"), std::string::npos) << b.err;
+  }
+  EXPECT_EQ(Results(root), expected);
+}
+
+}  // namespace
+}  // namespace tarnwell
