@@ -302,19 +302,22 @@ TEST(SoilPass, SaturatedAndNearSaturatedCells) {
   EXPECT_DOUBLE_EQ(w.runoff, 9);
 }
 
-TEST(SoilPass, WetnessClassesOfLayerOne) {
+TEST(SoilPass, WetnessClassesOfLayerOneAtTheirBounds) {
   ParameterSet p = test::ProcessParams();  // layer 1 saturates at 45 mm
   p.UpperLayerDrainageRate = 0;
-  auto classOf = [&](double uz1) {
+  // Each class holds from just above its share of saturation: exactly 70, 80 or 90 % keeps
+  // the class below.
+  const struct {
+    double uz1;
+    int flag;
+  } cases[] = {{31.5, 1},          {31.6, kCellWet70}, {36, kCellWet70}, {36.1, kCellWet80},
+               {40.5, kCellWet80}, {40.6, kCellWet90}, {44.9, kCellWet90}};
+  for (const auto& k : cases) {
     SoilCellCase c;
-    c.uz1 = uz1;
+    c.uz1 = k.uz1;
     c.Run(p);
-    return c.flag;
-  };
-  EXPECT_EQ(classOf(31.5), 1);  // exactly 70 %
-  EXPECT_EQ(classOf(32), kCellWet70);
-  EXPECT_EQ(classOf(36.5), kCellWet80);
-  EXPECT_EQ(classOf(41), kCellWet90);
+    EXPECT_EQ(c.flag, k.flag) << "layer 1 at " << k.uz1 << " mm";
+  }
 }
 
 TEST(FreeWater, OutflowsFromTheSameContentAndNoNegativeStore) {
