@@ -76,16 +76,6 @@ TEST(CalibrationFile, SettingsYearsAndRanges) {
   EXPECT_TRUE(d.warmupYears.empty());
 }
 
-TEST(CalibrationFile, ValuesGoToAndComeFromTheParameterSet) {
-  const CalibrationConfig c = Read("calibration 1991\nFieldCapacity 0.2 0.35\nLayerThickness3 100 900\n");
-  ParameterSet p = Current();
-  EXPECT_EQ(CalibratedValues(c, p), (std::vector<double>{0.3, 450}));
-  SetCalibratedValues(c, {0.25, 800}, p);
-  EXPECT_EQ(p.FieldCapacity, 0.25);
-  EXPECT_EQ(p.LayerThickness3, 800);
-  EXPECT_EQ(p.LayerThickness2, 250);
-}
-
 struct BadFile {
   const char* text;
   long line;

@@ -403,37 +403,5 @@ TEST(Driver, EachYearReadsItsOwnMeteorologicalBlock) {
   }
 }
 
-TEST(Driver, SubBasinWithoutInsideCellIsRefused) {
-  test::TinyWorkspace w = PassThrough(1);
-  w.subBasins[0].elevation = [](int, int) { return 0.0; };
-  Fixture f(w);
-  Driver driver(f.session, f.recorder, f.engine);
-  try {
-    driver.Button3Click();
-    FAIL() << "no error";
-  } catch (const InputError& e) {
-    EXPECT_EQ(e.File(), "input/甲/dem.grd");
-    EXPECT_NE(std::string(e.what()).find("sub-basin 1 (甲)"), std::string::npos) << e.what();
-  }
-  EXPECT_EQ(f.engine.days, 0);
-}
-
-TEST(Driver, ReferenceEngineRunsTheProcesses) {
-  test::TinyWorkspace w;
-  w.simYears = 1;
-  w.subBasins[0].rows = 2;
-  w.subBasins[0].cols = 3;
-  w.subBasins[0].elevation = [](int r, int c) { return 500.0 + 10 * r + c; };
-  w.subBasins[0].years[0].temp = [](int d) { return -5.0 + 25.0 * d / 366; };
-  Fixture f(w);
-  std::unique_ptr<DayEngine> engine = MakeDayEngine("reference", 1);
-  Driver driver(f.session, f.recorder, *engine);
-  driver.Button3Click();
-  EXPECT_EQ(Lines(f.Out("流域1/Daily.out")).size(), 368u);
-  EXPECT_EQ(Lines(f.Out("全流域/Budget_s.out")).size(), 18u);
-  EXPECT_NE(MakeDayEngine("fused", 2), nullptr);
-  EXPECT_THROW(MakeDayEngine("quick", 1), std::invalid_argument);
-}
-
 }  // namespace
 }  // namespace tarnwell

@@ -140,14 +140,6 @@ TEST(Evaluator, EqualsTheWholeBasinFilesOfARun) {
   }
 }
 
-TEST(Evaluator, EqualsTheWholeBasinFilesOfTheDemo) {
-  test::TempDir dir;
-  const fs::path demo = fs::path(TARNWELL_SOURCE_DIR) / "examples" / "demo";
-  for (const char* part : {"input", "Parameters"})
-    fs::copy(demo / part, dir.Path() / part, fs::copy_options::recursive);
-  EXPECT_EQ(CompareWithRun(dir.Path().string(), 2), 365 + 365);
-}
-
 TEST(Evaluator, ConcurrentEvaluationsGiveTheSameBits) {
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), test::SmallBasins(2, 2, 5, 4));

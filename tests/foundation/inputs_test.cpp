@@ -210,16 +210,6 @@ TEST(Grids, BadHeadersAndValuesAreRefusedWithFileLineAndToken) {
   EXPECT_THROW(ReadLandUseGrid(s, l), InputError);
 }
 
-TEST(Season, FourIntegerDays) {
-  ModelState s;
-  TextReader f = Gbk("季节\n60 120 250 300 999\n");
-  ReadSeasonFile(s, f);
-  EXPECT_EQ(s.SeasonDay1, 60);
-  EXPECT_EQ(s.SeasonDay4, 300);
-  TextReader bad = Gbk("季节\n60 120.5 250 300\n");
-  EXPECT_THROW(ReadSeasonFile(s, bad), ConversionError);
-}
-
 TEST(MetFile, YearBlocksCountedByStructure) {
   std::string text;
   for (int year : {1991, 1992}) {

@@ -119,18 +119,5 @@ TEST(BadValues, HeaderSizesBeyondMemoryAreRefusedBeforeAnythingChanges) {
   EXPECT_GT(MaxGridCells(), 4000000LL);  // a full 2000 x 2000 grid always fits
 }
 
-TEST(Encodings, GbkFileWithAUtf8LineKeepsItsNumbers) {
-  // The whole file is taken as GBK: the UTF-8 line's characters come out changed, but
-  // every token stays valid text and the numbers read as written.
-  std::string bytes = EncodeGbk("3\r\n甲 24 0.2\r\n") + "乙 12.5 0.3\r\n";
-  TextReader r = TextReader::FromString(bytes, "input/子流域.in");
-  EXPECT_EQ(r.ReadFields().Integer(0), 3);
-  EXPECT_EQ(r.ReadFields().Token(0), "甲");
-  FieldLine utf8Line = r.ReadFields();
-  EXPECT_TRUE(IsValidUtf8(utf8Line.Token(0)));
-  EXPECT_DOUBLE_EQ(utf8Line.Real(1), 12.5);
-  EXPECT_DOUBLE_EQ(utf8Line.Real(2), 0.3);
-}
-
 }  // namespace
 }  // namespace tarnwell

@@ -198,17 +198,6 @@ TEST(CarelessInput, InputsThatClaimMoreThanTheyHoldCostNoMemory) {
   }
 }
 
-TEST(CarelessInput, BenchAndThreadCountsHaveRanges) {
-  Careless ws(test::SmallBasins(1, 1));
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"bench", "--size", "100000"}, {"bench", "--size", "1"},
-        {"run", "--threads", "0"}, {"run", "--years", "-3"}}) {
-    const CliResult r = test::RunCli(args, ws.dir.Path().string());
-    EXPECT_EQ(r.status, 2) << args[0] << " " << args[1] << " " << args[2];
-    EXPECT_TRUE(Has(r.err, args[1])) << r.err;
-  }
-}
-
 // --- two programs on one workspace -----------------------------------------------------------
 
 bool LockHeld(const std::string& path) {

@@ -174,34 +174,5 @@ TEST(Messages, YearsBeyondTheDataAreRefusedBeforeAnythingIsEmptied) {
   EXPECT_EQ(test::ReadBytes(ws.At("Output/全流域/Statistic.txt")), before);
 }
 
-// A finished calibration resumed with another setting: the setting is named, with the
-// trace's value and the new one; with the same settings the resume goes through.
-TEST(Messages, ResumeWithAnotherSettingNamesIt) {
-  MessageWorkspace ws;
-  ASSERT_EQ(ws.Cli({"calibrate", "--init"}).status, 0);
-  ASSERT_EQ(ws.Cli({"calibrate", "--evaluations", "2", "--workers", "1"}).status, 0);
-  struct Case {
-    std::vector<std::string> args;
-    std::string setting;
-  };
-  for (const Case& c : std::vector<Case>{{{"--evaluations", "3"}, "evaluations: the trace Output/calibration/trace.csv "
-                                                                  "was made with 2, this calibration has 3"},
-                                         {{"--evaluations", "2", "--seed", "7"}, "seed: the trace "
-                                                                                 "Output/calibration/trace.csv was "
-                                                                                 "made with 1, this calibration has 7"},
-                                         {{"--evaluations", "2", "--algorithm", "lhs"}, "algorithm: the trace "
-                                                                                        "Output/calibration/trace.csv "
-                                                                                        "was made with dds, this "
-                                                                                        "calibration has lhs"}}) {
-    std::vector<std::string> args{"calibrate", "--resume", "--workers", "1"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    const CliResult r = ws.Cli(args);
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Has(r.err, "tarnwell: Output/calibration/trace-settings.txt line ")) << r.err;
-    EXPECT_TRUE(Has(r.err, c.setting)) << r.err;
-  }
-  EXPECT_EQ(ws.Cli({"calibrate", "--resume", "--evaluations", "2", "--workers", "1"}).status, 0);
-}
-
 }  // namespace
 }  // namespace tarnwell
