@@ -1,6 +1,5 @@
-// `tarnwell calibrate` on small generated workspaces: the same trace for 1, 2 and 3
-// workers and for 2 MPI ranks, and a resume after a kill that ends as an uninterrupted
-// calibration.
+// `tarnwell calibrate` on a small generated workspace: a resume after a kill ends as an
+// uninterrupted calibration.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -54,38 +53,6 @@ test::ProbeExit Tarnwell(const test::TempDir& dir, std::vector<std::string> args
 // The trace's parameter values and losses, without the seconds of each evaluation.
 std::vector<std::string> Trace(const std::string& root) {
   return test::TraceWithoutSeconds(root + "/Output/calibration/trace.csv");
-}
-
-TEST(Calibrate, TheSameTraceForAnyNumberOfWorkersAndRanks) {
-  test::TempDir dir;
-  std::vector<std::string> expected;
-  for (const char* workers : {"1", "2", "3"}) {
-    SCOPED_TRACE(workers);
-    const std::string root = dir / (std::string("w") + workers);
-    test::WriteTinyWorkspace(root, Basin());
-    ASSERT_EQ(Tarnwell(dir, {"calibrate", "--workspace", root, "--init"}, "init.log").status, 0);
-    const test::ProbeExit c = Tarnwell(
-        dir, {"calibrate", "--workspace", root, "--evaluations", "20", "--workers", workers}, "w.log");
-    ASSERT_EQ(c.status, 0) << c.log;
-    if (expected.empty()) expected = Trace(root);
-    EXPECT_EQ(Trace(root), expected);
-  }
-  ASSERT_EQ(expected.size(), 21u);
-#ifdef TARNWELL_MPIRUN
-  const std::string root = dir / "ranks";
-  test::WriteTinyWorkspace(root, Basin());
-  ASSERT_EQ(Tarnwell(dir, {"calibrate", "--workspace", root, "--init"}, "init.log").status, 0);
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  const test::ProbeExit ranks = test::RunProcess(
-      {TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", dir.Path().string(), "-np", "2",
-       TARNWELL_CLI, "calibrate", "--workspace", root, "--evaluations", "20", "--workers", "1"},
-      dir / "ranks.log", "", 0, 300,
-      {{"OMPI_ALLOW_RUN_AS_ROOT", "1"},
-       {"OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1"},
-       {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":detect_leaks=0"}});
-  ASSERT_TRUE(ranks.exited && ranks.status == 0) << ranks.log;
-  EXPECT_EQ(Trace(root), expected);
-#endif
 }
 
 TEST(Calibrate, AResumeAfterAKillEndsAsAnUninterruptedCalibration) {

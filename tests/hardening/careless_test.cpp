@@ -1,13 +1,17 @@
 // What a careless or hostile user does to a workspace, class by class, met by the command
 // line as a user would meet it: each time a clear message naming the file, the line and the
 // token; no crash, no hang, nothing written outside the workspace, nothing already written
-// lost.
+// lost. An option value out of range is a mistyped command line (exit status 2, nothing
+// run); an input that is no file is named for what it is; a run asking for years the
+// workspace does not give is refused before it writes.
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
+#include <tuple>
 
 #include "HardeningSupport.h"
 
@@ -17,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::CliResult;
 using test::FileLines;
+using test::Has;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;
@@ -24,49 +29,9 @@ constexpr bool kAddressSanitizer = true;
 constexpr bool kAddressSanitizer = false;
 #endif
 
-struct Careless {
-  explicit Careless(const test::TinyWorkspace& w = test::SmallBasins(2, 2)) {
-    test::WriteTinyWorkspace(Root(), w);
-  }
-  std::string Root() const { return dir / "ws"; }
-  std::string At(const std::string& rel) const { return Root() + "/" + rel; }
-  CliResult Cli(std::vector<std::string> args, const test::CliLimits& limits = {}) const {
-    args.push_back("--workspace");
-    args.push_back(Root());
-    return test::RunCliWith(args, dir.Path().string(), limits);
-  }
-  // The last line of standard error after a failing command (exit status 1).
-  std::string Fails(const std::string& command, const test::CliLimits& limits = {}) const {
-    const CliResult r = Cli({command}, limits);
-    EXPECT_TRUE(r.exited) << "the program did not end by itself";
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
-    std::string err = r.err;
-    while (!err.empty() && err.back() == '\n') err.pop_back();
-    const std::size_t nl = err.rfind('\n');
-    return nl == std::string::npos ? err : err.substr(nl + 1);
-  }
-  // Both check and run refuse the workspace with the same message.
-  void BothRefuse(const std::string& message) const {
-    EXPECT_EQ(Fails("check"), message);
-    EXPECT_EQ(Fails("run"), message);
-  }
-  // Replaces line n (1-based) of a workspace file, keeping GBK and CR LF.
-  void SetLine(const std::string& rel, std::size_t n, const std::string& text) const {
-    std::vector<std::string> lines = FileLines(At(rel));
-    lines.at(n - 1) = text;
-    Write(rel, lines);
-  }
-  void Write(const std::string& rel, const std::vector<std::string>& lines) const {
-    std::string all;
-    for (const std::string& l : lines) all += l + "\n";
-    test::WriteGbkLines(At(rel), all);
-  }
-  test::TempDir dir;
+struct Careless : test::CliWorkspace {
+  explicit Careless(const test::TinyWorkspace& w = test::SmallBasins(2, 2)) : CliWorkspace(w) {}
 };
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // --- day numbers that index the model's tables -------------------------------------------
 
@@ -440,6 +405,149 @@ TEST(CarelessInput, TheCommandLineRefusesWhatItDoesNotKnow) {
   EXPECT_TRUE(Has(unknown.err, "frobnicate")) << unknown.err;
   // Nothing is ever done without a command.
   EXPECT_EQ(test::RunCli({}, scratch).status, 2);
+}
+
+// --- bad input met by a whole run: the earlier results stay as they were ---------------------
+
+// Replaces the value lines of a grid by `value` everywhere.
+void FillGrid(const Careless& ws, const std::string& rel, const std::string& value) {
+  std::vector<std::string> lines = FileLines(ws.At(rel));
+  for (std::size_t i = 5; i < lines.size(); ++i) {
+    const std::size_t n = SplitFields(lines[i]).size();
+    lines[i].clear();
+    for (std::size_t c = 0; c < n; ++c) lines[i] += (c ? " " : "") + value;
+  }
+  ws.Write(rel, lines);
+}
+
+TEST(BadRuns, BadInputIsNamedAndTheEarlierResultsStayAsTheyWere) {
+  struct Case {
+    const char* what;
+    std::function<void(const Careless&)> spoil;
+    std::vector<std::string> said;
+  };
+  const std::vector<Case> cases{
+      {"a token that is no number", [](const Careless& ws) { ws.SetLine("input/乙/met.txt", 10, "2000 0 9 0 NaN 10 2 0"); },
+       {"tarnwell: input/乙/met.txt line 10: \"NaN\" is not a number (token 4)"}},
+      {"no inside cell", [](const Careless& ws) { FillGrid(ws, "input/乙/dem.grd", "-9999"); },
+       {"input/乙/dem.grd", "乙", "no cell inside"}},
+      // Every land-use code at 150 or more: no area to turn the outlet discharge into a depth.
+      {"no area", [](const Careless& ws) { FillGrid(ws, "input/乙/lu.grd", "200"); }, {"input/乙/lu.grd", "乙"}},
+      // Three lines: the slope entry names the sub-basin directory itself.
+      {"a short path file",
+       [](const Careless& ws) { test::WriteGbkLines(ws.At("Parameters/缺省路径文件.txt"), "dem.grd\nlu.grd\nmet.txt\n"); },
+       {"tarnwell: Parameters/当前路径文件.txt line 5: the line is missing, so the file is \"input/甲/\", which cannot "
+        "be opened: it is a directory"}},
+      // A count of three over two lines: start-up stops at the missing third line.
+      {"a short sub-basin list", [](const Careless& ws) { ws.SetLine("input/子流域.in", 1, "3"); },
+       {"tarnwell: input/子流域.in line 4: token 0 is missing (the line has 0 tokens)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Careless ws;
+    ASSERT_EQ(ws.Cli({"run"}).status, 0);
+    const auto earlier = test::Snapshot(ws.At("Output"));
+    c.spoil(ws);
+    const std::string last = ws.Fails("run");
+    for (const std::string& part : c.said) EXPECT_TRUE(Has(last, part)) << last;
+    EXPECT_TRUE(test::Unchanged(earlier, ws.At("Output")));
+  }
+}
+
+// --- messages that say what is wrong, where, and why ------------------------------------------
+
+// Each kind of option value out of range: refused by the command line itself, before the
+// workspace is touched.
+TEST(Messages, OptionValuesOutOfRangeAreMistypedCommandLines) {
+  Careless ws(test::SmallBasins(1, 1));
+  const std::string dir = ws.dir / "a-directory", fifo = ws.dir / "a-pipe";
+  fs::create_directory(dir);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"calibrate", "--evaluations", "0"}, "--evaluations: \"0\" is not a whole number from 1 to 2147483647"},
+      {{"calibrate", "--evaluations", "1.5"}, "--evaluations: \"1.5\" is not a whole number"},
+      {{"calibrate", "--seed", "-1"}, "--seed: \"-1\" is not a whole number from 0 to 18446744073709551615"},
+      {{"run", "--threads", "1025"}, "--threads"},
+      {{"run", "--years", "0"}, "--years"},
+      {{"bench", "--days", "366"}, "--days"},
+      {{"bench", "--size", "100000"}, "--size"},
+      {{"charts", "--sub-basin", "0", "--year", "2000", "--out", dir}, "--sub-basin: \"0\" is neither"},
+      {{"check", "--workspace", ""}, "--workspace: the value is empty"},
+      {{"run", "--parameters", dir}, "--parameters: \"" + dir + "\": it is a directory"},
+      {{"run", "--parameters", fifo}, "--parameters: \"" + fifo + "\": not a regular file"},
+      {{"import", "--config", "/dev/zero", "--workspace", ws.dir / "new"}, "--config: \"/dev/zero\": not a regular file"},
+  };
+  for (const auto& [args, message] : cases) {
+    const CliResult r = ws.Cli(args);
+    EXPECT_EQ(r.status, 2) << args[0] << " " << args[1] << "\n" << r.err;
+    EXPECT_TRUE(Has(r.err, "tarnwell: " + message)) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(ws.At("Output"))) << "a refused command line starts nothing";
+  EXPECT_FALSE(fs::exists(ws.dir / "new"));
+}
+
+// An input that is a directory, a pipe or an endless device is named as such by whatever
+// reads it, without hanging; a file the path file names is named with that line.
+TEST(Messages, InputsThatAreNoFilesAreNamedForWhatTheyAre) {
+  enum Kind { Directory, Pipe, Device };
+  const std::string pathFile = "Parameters/当前路径文件.txt";
+  const std::vector<std::tuple<std::string, Kind, std::string, std::string>> cases = {
+      {"input/甲/dem.grd", Directory, "check",
+       pathFile + " line 1: \"dem.grd\" names \"input/甲/dem.grd\", which cannot be opened: it is a directory"},
+      {"input/甲/slope.grd", Device, "run",
+       pathFile + " line 5: \"slope.grd\" names \"input/甲/slope.grd\", which cannot be opened: not a regular file (a "
+                  "device, pipe or socket)"},
+      {"input/RiverDaily.in", Directory, "check", "Input/RiverDaily.in: cannot open: it is a directory"},
+      {"input/子流域.in", Pipe, "run", "input/子流域.in: cannot open: not a regular file (a device, pipe or socket)"},
+      {"Parameters/calibration.txt", Pipe, "calibrate",
+       "Parameters/calibration.txt: cannot open: not a regular file (a device, pipe or socket)"},
+  };
+  for (const auto& [file, kind, command, message] : cases) {
+    Careless ws(test::SmallBasins(1, 1));
+    fs::remove(ws.At(file));
+    if (kind == Directory) fs::create_directory(ws.At(file));
+    if (kind == Pipe) {
+      ASSERT_EQ(::mkfifo(ws.At(file).c_str(), 0644), 0);
+    }
+    if (kind == Device) fs::create_symlink("/dev/zero", ws.At(file));
+    EXPECT_EQ(ws.Fails(command), "tarnwell: " + message) << file;
+  }
+  // A blank at the end of a path file's line is part of the name (the format is fixed).
+  Careless ws(test::SmallBasins(1, 1));
+  for (const char* file : {"Parameters/缺省路径文件.txt", "Parameters/当前路径文件.txt"})
+    test::WriteGbkLines(ws.At(file), "dem.grd\nlu.grd \nmet.txt\nseason.txt\nslope.grd\n");
+  EXPECT_EQ(ws.Fails("check"),
+            "tarnwell: Parameters/当前路径文件.txt line 2: \"lu.grd \" names \"input/甲/lu.grd \", which cannot be "
+            "opened: it does not exist (the blank at the start or end of the line is part of the name)");
+}
+
+// Years asked for that the workspace does not give: refused before any output file is
+// emptied, naming the file that sets the years and the years the data hold.
+TEST(Messages, YearsBeyondTheDataAreRefusedBeforeAnythingIsEmptied) {
+  test::TinyWorkspace w = test::SmallBasins(1, 3);
+  w.outletFlow = [](int d) { return 3.0 + (d % 30) * 0.2; };  // a fit to score
+  Careless ws(w);
+  std::vector<std::string> lines = FileLines(ws.At("Parameters/缺省参数文件.txt"));
+  for (std::string& l : lines)
+    if (l.rfind("模拟年数 ", 0) == 0) l = "模拟年数 2";
+  ws.Write("Parameters/缺省参数文件.txt", lines);
+  ASSERT_EQ(ws.Cli({"run"}).status, 0);
+  const std::string before = test::ReadBytes(ws.At("Output/全流域/Statistic.txt"));
+  EXPECT_EQ(ws.Fails({"run", "--years", "5"}),
+            "tarnwell: Parameters/当前参数文件.txt: --years 5: the parameter file simulates 2 years (SimYears), the "
+            "most a run goes; the meteorological files hold 3 year blocks (2000 to 2002): give --years 2 or fewer, "
+            "or raise SimYears");
+  // A calibration year beyond the data is the calibration file's, on its line and token.
+  ASSERT_EQ(ws.Cli({"calibrate", "--init"}).status, 0);
+  lines = FileLines(ws.At("Parameters/calibration.txt"));
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].rfind("calibration ", 0) == 0) lines[i] = "calibration 2001-2004", at = i + 1;
+  ws.Write("Parameters/calibration.txt", lines);
+  EXPECT_EQ(ws.Fails("calibrate"), "tarnwell: Parameters/calibration.txt line " + std::to_string(at) +
+                                       ": \"2001-2004\" (token 1) names the calibration year 2003, outside the years "
+                                       "2000 to 2002 that the 3 year blocks of the meteorological files cover");
+  EXPECT_EQ(test::ReadBytes(ws.At("Output/全流域/Statistic.txt")), before);
 }
 
 }  // namespace
