@@ -213,16 +213,6 @@ TEST(Import, GridsInSurferOrderWithTheModelsHeaderAndTheTrueGeoreference) {
   EXPECT_EQ(value("columns"), "6");
   EXPECT_EQ(value("first_row"), "south");
 
-  // Every file is the model's: GBK with CR LF.
-  for (const auto& e : fs::recursive_directory_iterator(set.workspace))
-    if (e.is_regular_file()) {
-      const std::string bytes = test::ReadBytes(e.path().string());
-      EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << e.path();
-      for (std::size_t i = 1; i < bytes.size(); ++i)
-        if (bytes[i] == '\n') {
-          ASSERT_EQ(bytes[i - 1], '\r') << e.path() << " byte " << i;
-        }
-    }
   EXPECT_EQ(set.Lines("input/子流域.in"), (std::vector<std::string>{"2", "甲 24 0.2", "乙 12 0.1"}));
   EXPECT_EQ(set.Lines("Parameters/当前参数文件.txt")[0], "纬度 45.2");
   EXPECT_EQ(set.Lines("Parameters/当前参数文件.txt")[2], "模拟年数 1");
@@ -242,20 +232,6 @@ TEST(Import, ImportedGridExportsBackToTheSourceCells) {
   ASSERT_EQ(b.rows, 3);
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 6; ++c) EXPECT_EQ(b.At(r, c), set.terrain.At(r + 2, c)) << r << " " << c;
-}
-
-TEST(Import, TheWorkspaceChecksAndRuns) {
-  ImportSet set;
-  set.Import();
-  test::CliResult r = test::RunCli({"run", "--workspace", set.workspace}, set.dir / "");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("whole basin"), std::string::npos) << r.out;
-  Session session(set.workspace);
-  FormCreate(session);
-  std::ostringstream out;
-  RunCheck(session, out);
-  EXPECT_NE(out.str().find("0.110"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("0.180"), std::string::npos) << out.str();
 }
 
 TEST(Import, GaugeTableWithSkippedLinesAndDateColumnsMissingDaysMarked) {
@@ -360,27 +336,6 @@ TEST(Delineation, NestedOutletsSplitTheBasin) {
       for (int c = 0; c < 5; ++c)
         EXPECT_EQ(ids[static_cast<std::size_t>(r * 5 + c)], kExpected[r][c]) << "row " << r << " col " << c;
   }
-}
-
-TEST(Delineation, ThroughTheImport) {
-  ImportSet set;
-  TestRaster flow{4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
-  for (const auto& row : kFlow)
-    for (int v : row) flow.values.push_back(v);
-  test::WriteRasterFile(set.Path("fdir.asc"), flow, "AAIGrid");
-  set.files["outlets.csv"] = "id,x,y\n1,499950,5000450\n2,499950,5000250\n";
-  set.Drop("sub_basin_raster");
-  set.Set("flow_direction", "fdir.asc");
-  set.Set("outlets", "outlets.csv");
-  set.Set("outlet_snap_radius", "0");  // the outlets lie on the river, two cells apart
-  set.Set("source_crs", "EPSG:32632");  // the ASCII grid carries none
-  const geo::ImportReport report = set.Import();
-  EXPECT_EQ(report.subBasins[0].cells, 10);
-  EXPECT_EQ(report.subBasins[1].cells, 8);
-  const std::vector<std::string> lu = set.Lines("input/乙/landuse.grd");
-  EXPECT_EQ(lu[1], "5 2");
-  EXPECT_EQ(lu[5], "255 21 21 31 31");  // row 3, its first cell leaving the map
-  EXPECT_EQ(lu[6], "21 21 21 31 255");  // row 2, its last cell without a direction
 }
 
 TEST(Import, GriddedWeatherWeightedByTheAreaOfEachCell) {

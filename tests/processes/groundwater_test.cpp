@@ -152,35 +152,6 @@ TEST(Evapotranspiration, MoistureFactor) {
   EXPECT_EQ(MoistureFactor(0.05, 0.3, 0.1, 10), 0);
 }
 
-TEST(Evapotranspiration, ForestCanopyThenLayers) {
-  ParameterSet p = test::ProcessParams();
-  // PET 1.5 on a canopy of 0.6: the canopy gives 0.6, replacing the 0.2 of snow evaporation,
-  // and leaves E = 0.9 for the layers (f = 1 - 2^-10 for layers 1 and 2 at 0.2).
-  EtCase c;
-  c.pet = 1.5;
-  c.canopy = 0.6;
-  c.aet = 0.2;
-  c.Run(p);
-  const double f = 1 - 1.0 / 1024;
-  const double e3 = 0.3 * 0.2 * 0.9, e2 = f * 0.3 * 0.9, e1 = f * 0.5 * 0.9;
-  const double es = 0.3 * (0.9 - e1 - e2 - e3);  // layer 1 below the midpoint: k = 0.3
-  EXPECT_EQ(c.canopy, 0);
-  EXPECT_NEAR(c.uz2, 40 - e2, 1e-12);
-  EXPECT_NEAR(c.uz1, 20 - e1 - es, 1e-12);
-  EXPECT_NEAR(c.satEt, 0.054, 1e-15);
-  EXPECT_NEAR(c.aet, 1.4113078125, 1e-12);
-  // A canopy that covers the PET is all there is.
-  EtCase d;
-  d.pet = 2;
-  d.canopy = 3;
-  d.aet = 0.7;
-  d.Run(p);
-  EXPECT_DOUBLE_EQ(d.aet, 2);
-  EXPECT_DOUBLE_EQ(d.canopy, 1);
-  EXPECT_DOUBLE_EQ(d.uz1, 20);
-  EXPECT_EQ(d.satEt, 0);
-}
-
 constexpr double kAny = -1;  // not asserted
 
 TEST(Evapotranspiration, SoilEvaporationOfEachLandUseAndTableDepth) {
