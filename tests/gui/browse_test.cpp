@@ -48,28 +48,14 @@ test::TinyWorkspace TwoBasinsThreeYears() {
   return w;
 }
 
-struct Window {
-  explicit Window(const test::TempDir& dir) : session(dir.Path().string()), form1(session, sink) {
-    test::WriteTinyWorkspace(dir.Path().string(), TwoBasinsThreeYears());
-    form1.FormCreate();
-  }
-  void Click(const char* name) {
-    Child<QPushButton>(&form1, name)->click();
-    form1.WaitUntilIdle();
-  }
-  void DoubleClick(int row) {
-    Child<QListWidget>(&form1, "ListBox1")->setCurrentRow(row);
-    form1.ListBox1Dblclick();
-    form1.WaitUntilIdle();
-  }
+// The main window on the workspace of two sub-basins and three years.
+struct Window : test::Window {
+  explicit Window(const test::TempDir& dir) : test::Window((test::WriteTinyWorkspace(dir.Path().string(), TwoBasinsThreeYears()), dir)) {}
   int Rows() { return Child<QTableWidget>(&form1, "StringGrid1")->rowCount(); }
   QString Cell(const char* grid, int r, int c) {
     QTableWidgetItem* item = Child<QTableWidget>(&form1, grid)->item(r, c);
     return item ? item->text() : QString();
   }
-  Session session;
-  test::RecordingSink sink;
-  gui::TForm1 form1;
 };
 
 TEST(BrowseFromWindow, YearsAddThirteenRowsAndTheWholeBasinShowsItsOwnFiles) {
@@ -142,18 +128,12 @@ TEST(BrowseFromWindow, ARunEndsBrowsingSoNextYearSimulatesAgain) {
     EXPECT_EQ(w.Cell("StringGrid1", 26, 0), "1991全年");
   }
   // A later program run: browsing the results stored before, then a run and "下一年".
-  Session session(dir.Path().string());
-  test::RecordingSink sink;
-  gui::TForm1 form1(session, sink);
-  form1.FormCreate();
-  for (const char* button : {"Button5", "Button7", "Button3", "Button7"}) {
-    Child<QPushButton>(&form1, button)->click();
-    form1.WaitUntilIdle();
-  }
-  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
-  EXPECT_TRUE(sink.notices.empty()) << sink.notices[0];
-  EXPECT_EQ(session.state.YearIndex, 2);
-  EXPECT_EQ(Child<QTableWidget>(&form1, "StringGrid1")->item(26, 0)->text(), "1991全年");
+  test::Window later(dir);
+  for (const char* button : {"Button5", "Button7", "Button3", "Button7"}) later.Click(button);
+  ASSERT_TRUE(later.sink.errors.empty()) << later.sink.errors[0];
+  EXPECT_TRUE(later.sink.notices.empty()) << later.sink.notices[0];
+  EXPECT_EQ(later.session.state.YearIndex, 2);
+  EXPECT_EQ(Child<QTableWidget>(&later.form1, "StringGrid1")->item(26, 0)->text(), "1991全年");
 }
 
 TEST(BrowseFromWindow, AWorkspaceWithoutResultsSaysARunMakesThem) {
@@ -180,21 +160,15 @@ TEST(BrowseFromWindow, AYearStartingLateShowsTheRowsItHas) {
   test::TinyWorkspace tiny;
   tiny.subBasins[0].years[0].startDay = 100;  // 9 April 2000: January to March unsimulated
   test::WriteTinyWorkspace(dir.Path().string(), tiny);
-  Session session(dir.Path().string());
-  test::RecordingSink sink;
-  gui::TForm1 form1(session, sink);
-  form1.FormCreate();
-  Child<QPushButton>(&form1, "Button3")->click();
-  form1.WaitUntilIdle();
-  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
-  Child<QPushButton>(&form1, "Button5")->click();
-  form1.WaitUntilIdle();
-  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
-  auto* grid = Child<QTableWidget>(&form1, "StringGrid1");
+  test::Window w(dir);
+  w.Click("Button3");
+  w.Click("Button5");
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  auto* grid = Child<QTableWidget>(&w.form1, "StringGrid1");
   ASSERT_EQ(grid->rowCount(), 1 + 9 + 1);
   EXPECT_EQ(grid->item(1, 0)->text(), "04-2000");
   EXPECT_EQ(grid->item(10, 0)->text(), "2000全年");
-  EXPECT_TRUE(Child<gui::ImageControl>(&form1, "Image1")->HasPicture());
+  EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image1")->HasPicture());
 }
 
 void WriteColourFiles(const test::TempDir& dir) {

@@ -24,19 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::Child;
 
-struct Window {
-  explicit Window(const test::TempDir& dir) : session(dir.Path().string()), form1(session, sink) {
-    form1.FormCreate();
-  }
-  // Clicks a control and waits for the action it started.
-  void Click(const char* name) {
-    Child<QPushButton>(&form1, name)->click();
-    form1.WaitUntilIdle();
-  }
-  Session session;
-  test::RecordingSink sink;
-  gui::TForm1 form1;
-};
+using test::Window;
 
 // Two sub-basins of 3 x 4 cells, one year, named as the demo's.
 void WriteTwoSubBasins(const test::TempDir& dir) {
