@@ -327,29 +327,6 @@ TEST(Driver, RepeatedRunStartsOver) {
   EXPECT_EQ(Lines(f.Out("全流域/Daily.out")).size(), 368u + 367u);
 }
 
-TEST(Driver, MissingInputInYearTwoKeepsYearOne) {
-  test::TinyWorkspace w = PassThrough(2);
-  w.subBasins[0].years.push_back(test::TinyYear{});
-  w.subBasins[0].years[1].year = 2001;
-  Fixture f(w);
-  Driver driver(f.session, f.recorder, f.engine);
-  driver.Button3Click();
-  auto yearOne = Snapshot(f.dir);
-  fs::remove(f.dir.Path() / "input/甲/slope.grd");
-  try {
-    driver.Button7Click();
-    FAIL() << "no error";
-  } catch (const FileError& e) {
-    // Named by the path file's line that names it.
-    EXPECT_EQ(e.File(), "Parameters/当前路径文件.txt");
-    EXPECT_EQ(e.Line(), 5);
-    EXPECT_NE(std::string(e.what()).find("\"slope.grd\" names \"input/甲/slope.grd\", which cannot be opened"),
-              std::string::npos)
-        << e.what();
-  }
-  EXPECT_EQ(Snapshot(f.dir), yearOne);
-}
-
 // Each sub-basin's meteorological file is read on from where its year before ended: over
 // leap and common years (2000 and 2100 included), with a file rewritten between years,
 // every sub-basin gets its own block of every year.
