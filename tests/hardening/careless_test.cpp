@@ -33,30 +33,6 @@ struct Careless : test::CliWorkspace {
   explicit Careless(const test::TinyWorkspace& w = test::SmallBasins(2, 2)) : CliWorkspace(w) {}
 };
 
-// --- day numbers that index the model's tables -------------------------------------------
-
-TEST(CarelessInput, HeaderFieldsThatIndexTablesAreCheckedWhereTheyAreRead) {
-  // 2000 is a leap year: its first simulated day lies in 1 .. 366.
-  for (const std::string day : {"-2000000000", "0", "367"}) {
-    SCOPED_TRACE(day);
-    Careless ws;
-    ws.SetLine("input/乙/met.txt", 1, "2000 12 " + day + " 1 500");
-    ws.BothRefuse("tarnwell: input/乙/met.txt line 1: \"" + day +
-                  "\" (token 2) is the first simulated day of the year: it must lie between 1 "
-                  "and 366");
-  }
-  for (const std::string months : {"13"}) {
-    Careless ws;
-    ws.SetLine("input/甲/met.txt", 1, "2000 " + months + " 1 1 500");
-    EXPECT_TRUE(Has(ws.Fails("check"), "line 1: \"" + months + "\" (token 1) is the number of months"));
-  }
-  for (const std::string year : {"10000"}) {
-    Careless ws;
-    ws.SetLine("input/甲/met.txt", 1, year + " 12 1 1 500");
-    EXPECT_TRUE(Has(ws.Fails("run"), "line 1: \"" + year + "\" (token 0) is the calendar year"));
-  }
-}
-
 // --- threads that cannot start -------------------------------------------------------------
 
 TEST(CarelessInput, WorkerThreadsThatCannotStartEndTheRunWithAMessage) {
@@ -183,34 +159,6 @@ TEST(CarelessInput, ASecondRunOnTheSameWorkspaceIsRefusedNamingTheFirst) {
 
 // --- values that make the arithmetic undefined, results that are not finite ------------------
 
-TEST(CarelessInput, ValuesTheArithmeticCannotTakeAreRefusedBeforeTheRunNamingTheInput) {
-  auto withLine = [](const char* label, const char* line) {
-    test::TinyWorkspace w = test::SmallBasins(2, 1);
-    w.parameterLines.emplace_back(label, line);
-    return w;
-  };
-  {
-    Careless ws(withLine("土壤层包气带厚度", "土壤层包气带厚度 100 0 600"));
-    ws.BothRefuse("tarnwell: Parameters/当前参数文件.txt line 24: LayerThickness2 = 0 (token 2) cannot "
-                  "be used: a soil layer must be thicker than 0 mm (its water content is its water "
-                  "over its thickness)");
-  }
-  {
-    // Muskingum x = 1.5 with K = 24 h: the routing divides by 12 + (1 - x) K = 0.
-    Careless ws;
-    ws.SetLine("input/子流域.in", 3, "乙 24 1.5");
-    ws.BothRefuse("tarnwell: input/子流域.in line 3: Muskingum K = 24 h and x = 1.5 (tokens 1 and 2) "
-                  "give a routing denominator 12 + (1 - x) K of 0 h: it must be above 0 (x at most 1 "
-                  "with K at least 0 keeps it so)");
-  }
-  {
-    Careless ws;
-    ws.SetLine("input/乙/met.txt", 11, "2000 0 10 0 1e308 10 2 0");
-    ws.BothRefuse("tarnwell: input/乙/met.txt line 11: \"1e308\" (token 4) is beyond any measured value "
-                  "(at most 1e9 in magnitude)");
-  }
-}
-
 TEST(CarelessInput, AResultThatIsNotFiniteStopsTheRunNamingSubBasinDayAndQuantity) {
   // An interflow reservoir that grows a hundredfold a day instead of receding: computable,
   // but the outflow passes the largest double within weeks.
@@ -284,75 +232,91 @@ TEST(CarelessInput, FilesInOtherEncodingsAndLineEnds) {
     const CliResult r = ws.Cli({"check"});
     EXPECT_EQ(r.status, 0) << r.err;
   }
-  {
-    // A binary file: the message names the line and says what it is, and cuts nothing off.
-    Careless ws(test::SmallBasins(1, 1));
-    std::string bytes = test::ReadBytes(ws.At("input/甲/met.txt"));
-    bytes.replace(bytes.find("\r\n") + 2, 0, std::string("\x00\x01\x02", 3));
-    test::WriteBytes(ws.At("input/甲/met.txt"), bytes);
-    EXPECT_EQ(ws.Fails("check"),
-              "tarnwell: input/甲/met.txt line 2: not a text file: byte 1 of the line is a NUL byte (a "
-              "binary file, or text saved as UTF-16 without its byte-order mark)");
-  }
-  {
-    // Control characters of a token are shown escaped, never sent to the terminal.
-    Careless ws(test::SmallBasins(1, 1));
-    ws.SetLine("input/甲/met.txt", 5, "2000 0 4 0 \x1b[2J 10 2 0");
-    EXPECT_EQ(ws.Fails("check"), "tarnwell: input/甲/met.txt line 5: \"\\x1b[2J\" is not a number (token 4)");
-  }
 }
 
-TEST(CarelessInput, YearBlocksWithAMissingOrExtraDayAreNamedByTheirYear) {
-  {
-    Careless ws;
-    std::vector<std::string> met = FileLines(ws.At("input/乙/met.txt"));
-    met.erase(met.begin() + 100);  // a day of 2000 lost
-    ws.Write("input/乙/met.txt", met);
-    ws.BothRefuse("tarnwell: input/乙/met.txt line 367: the block of 2000 (header at line 1) has 365 "
-                  "day lines but 2000 needs 366: this is a line of 2001, not a day of 2000");
-  }
-  {
-    Careless ws;
-    std::vector<std::string> met = FileLines(ws.At("input/甲/met.txt"));
-    met.insert(met.begin() + 100, met.at(100));  // a day of 2000 twice
-    ws.Write("input/甲/met.txt", met);
-    ws.BothRefuse("tarnwell: input/甲/met.txt line 368: the block of 2000 (header at line 1) has more "
-                  "day lines than the 366 days of 2000: this line is one too many");
-  }
-  {
-    // The second sub-basin's file holds another year: it is named, not the first's.
-    test::TinyWorkspace w = test::SmallBasins(2, 1);
-    w.subBasins[1].years[0].year = 2001;
-    Careless ws(w);
-    ws.BothRefuse("tarnwell: input/乙/met.txt line 1: year block 1 is 2001, but sub-basin 1 (甲) has "
-                  "2000 there: the meteorological files of all sub-basins hold the same years in the "
-                  "same order");
-  }
-  {
-    // The outlet series with a day missing.
-    Careless ws;
-    std::vector<std::string> river = FileLines(ws.At("input/RiverDaily.in"));
-    river.erase(river.begin() + 50);
-    ws.Write("input/RiverDaily.in", river);
-    EXPECT_EQ(ws.Fails("check"),
-              "tarnwell: Input/RiverDaily.in line 367: this is no day line (a date, the discharge and "
-              "the concentration): is a day missing? the outlet block of 2000 (heading at line 1) has "
-              "365 day lines before it, and 2000 needs 366");
-  }
+// --- bad values, each named by its file, line and token before anything is written ----------
+
+// Lines of a workspace file changed by `edit`.
+std::function<void(const Careless&)> Edit(const std::string& rel,
+                                          const std::function<void(std::vector<std::string>&)>& edit) {
+  return [rel, edit](const Careless& ws) {
+    std::vector<std::string> lines = FileLines(ws.At(rel));
+    edit(lines);
+    ws.Write(rel, lines);
+  };
 }
 
-TEST(CarelessInput, ListsAndGridsThatDescribeNothing) {
-  {
+std::function<void(const Careless&)> Line(const std::string& rel, std::size_t n, const std::string& text) {
+  return Edit(rel, [n, text](std::vector<std::string>& lines) { lines.at(n - 1) = text; });
+}
+
+TEST(CarelessInput, EachBadInputIsNamedByFileLineAndToken) {
+  struct Case {
+    const char* what;
+    std::function<void(const Careless&)> spoil;
+    std::string message;  // the same from run and from check
+  };
+  const std::string first = "\" (token 2) is the first simulated day of the year: it must lie between 1 and 366";
+  const std::vector<Case> cases{
+      // 2000 is a leap year: its first simulated day lies in 1 .. 366.
+      {"a first day far below", Line("input/乙/met.txt", 1, "2000 12 -2000000000 1 500"),
+       "input/乙/met.txt line 1: \"-2000000000" + first},
+      {"a first day past the year", Line("input/乙/met.txt", 1, "2000 12 367 1 500"),
+       "input/乙/met.txt line 1: \"367" + first},
+      {"months", Line("input/甲/met.txt", 1, "2000 13 1 1 500"),
+       "input/甲/met.txt line 1: \"13\" (token 1) is the number of months to simulate: it must lie between 0 and 12"},
+      {"a layer of no thickness", Line("Parameters/缺省参数文件.txt", 24, "土壤层包气带厚度 100 0 600"),
+       "Parameters/当前参数文件.txt line 24: LayerThickness2 = 0 (token 2) cannot be used: a soil layer must be "
+       "thicker than 0 mm (its water content is its water over its thickness)"},
+      // Muskingum x = 1.5 with K = 24 h: the routing divides by 12 + (1 - x) K = 0.
+      {"a routing denominator of 0", Line("input/子流域.in", 3, "乙 24 1.5"),
+       "input/子流域.in line 3: Muskingum K = 24 h and x = 1.5 (tokens 1 and 2) give a routing denominator 12 + "
+       "(1 - x) K of 0 h: it must be above 0 (x at most 1 with K at least 0 keeps it so)"},
+      {"a measured value beyond any", Line("input/乙/met.txt", 11, "2000 0 10 0 1e308 10 2 0"),
+       "input/乙/met.txt line 11: \"1e308\" (token 4) is beyond any measured value (at most 1e9 in magnitude)"},
+      // Control characters of a token are shown escaped, never sent to the terminal.
+      {"control characters", Line("input/甲/met.txt", 5, "2000 0 4 0 \x1b[2J 10 2 0"),
+       "input/甲/met.txt line 5: \"\\x1b[2J\" is not a number (token 4)"},
+      {"a day of 2000 lost", Edit("input/乙/met.txt", [](auto& met) { met.erase(met.begin() + 100); }),
+       "input/乙/met.txt line 367: the block of 2000 (header at line 1) has 365 day lines but 2000 needs 366: this "
+       "is a line of 2001, not a day of 2000"},
+      {"a day of 2000 twice", Edit("input/甲/met.txt", [](auto& met) { met.insert(met.begin() + 100, met.at(100)); }),
+       "input/甲/met.txt line 368: the block of 2000 (header at line 1) has more day lines than the 366 days of "
+       "2000: this line is one too many"},
+      // The second sub-basin's file holds another year: it is named, not the first's.
+      {"another year",
+       [](const Careless& ws) {
+         test::TinyWorkspace w = test::SmallBasins(2, 2);
+         w.subBasins[1].years[0].year = 2001;
+         test::WriteTinyWorkspace(ws.Root(), w);
+       },
+       "input/乙/met.txt line 1: year block 1 is 2001, but sub-basin 1 (甲) has 2000 there: the meteorological "
+       "files of all sub-basins hold the same years in the same order"},
+      {"an outlet day missing", Edit("input/RiverDaily.in", [](auto& river) { river.erase(river.begin() + 50); }),
+       "Input/RiverDaily.in line 367: this is no day line (a date, the discharge and the concentration): is a day "
+       "missing? the outlet block of 2000 (heading at line 1) has 365 day lines before it, and 2000 needs 366"},
+      {"an empty list", Line("input/子流域.in", 1, "0"),
+       "input/子流域.in line 1: \"0\" (token 0): the sub-basin list must hold at least one sub-basin"},
+      {"cells of no size", Line("input/甲/dem.grd", 3, "0 -9000"),
+       "input/甲/dem.grd line 3: the x extent runs from 0 to -9000: its maximum (token 1) must be above its "
+       "minimum (token 0), or the cells have no size"},
+      // A binary file: the message names the line and says what it is.
+      {"a binary file",
+       [](const Careless& ws) {
+         std::string bytes = test::ReadBytes(ws.At("input/甲/met.txt"));
+         bytes.replace(bytes.find("\r\n") + 2, 0, std::string("\x00\x01\x02", 3));
+         test::WriteBytes(ws.At("input/甲/met.txt"), bytes);
+       },
+       "input/甲/met.txt line 2: not a text file: byte 1 of the line is a NUL byte (a binary file, or text saved as "
+       "UTF-16 without its byte-order mark)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Careless ws;
-    ws.SetLine("input/子流域.in", 1, "0");
-    ws.BothRefuse("tarnwell: input/子流域.in line 1: \"0\" (token 0): the sub-basin list must hold at "
-                  "least one sub-basin");
-  }
-  {
-    Careless ws;
-    ws.SetLine("input/甲/dem.grd", 3, "0 -9000");
-    ws.BothRefuse("tarnwell: input/甲/dem.grd line 3: the x extent runs from 0 to -9000: its maximum "
-                  "(token 1) must be above its minimum (token 0), or the cells have no size");
+    c.spoil(ws);
+    EXPECT_EQ(ws.Fails("run"), "tarnwell: " + c.message);
+    EXPECT_EQ(ws.Fails("check"), "tarnwell: " + c.message);
+    EXPECT_FALSE(fs::exists(ws.At("Output/流域1/Daily.out"))) << "refused before anything is written";
   }
 }
 
