@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -372,38 +373,29 @@ TEST(Import, GriddedWeatherWeightedByTheAreaOfEachCell) {
   EXPECT_EQ(SplitFields(met[1])[5], geo::Fixed((3 * 10 + 3 * 11 + 6 * 0 + 6 * 1) / 18.0, 2));
 }
 
-TEST(ImportRefusals, UnmappedClassNamed) {
-  ImportSet set;
-  set.land.values[14] = 7;
-  const std::string m = set.Refusal();
-  EXPECT_NE(m.find("classes.csv"), std::string::npos) << m;
-  EXPECT_NE(m.find("land-cover class 7"), std::string::npos) << m;
-  EXPECT_NE(m.find("land.tif"), std::string::npos) << m;
-  EXPECT_FALSE(fs::exists(set.workspace)) << "nothing is written when the import is refused";
-}
-
-TEST(ImportRefusals, UnknownKeyAndMissingFileNameTheLine) {
-  ImportSet set;
-  set.config.insert(set.config.begin() + 3, "terain = terrain.tif");
-  std::string m = set.Refusal();
-  EXPECT_NE(m.find("import.conf line 4: unknown key \"terain\""), std::string::npos) << m;
-
-  ImportSet missing;
-  missing.Set("land_cover", "nowhere/land.tif");
-  m = missing.Refusal();
-  EXPECT_NE(m.find("import.conf line " + std::to_string(missing.LineOf("land_cover"))), std::string::npos) << m;
-  EXPECT_NE(m.find("nowhere/land.tif"), std::string::npos) << m;
-  EXPECT_NE(m.find("does not exist"), std::string::npos) << m;
-}
-
-TEST(ImportRefusals, DateGapNamesTheRowsAroundIt) {
-  ImportSet set;
-  std::string& t = set.files["weather/2.csv"];
-  const std::size_t at = t.find("2001-03-05");
-  t.erase(at, t.find('\n', at) - at + 1);
-  const std::string m = set.Refusal();
-  EXPECT_NE(m.find("weather/2.csv"), std::string::npos) << m;
-  EXPECT_NE(m.find("date gap: no row for 2001-03-05 after 2001-03-04 on line 64"), std::string::npos) << m;
+// Each refusal names the file and the line or the class; nothing is written.
+TEST(ImportRefusals, EachNamesItsFileAndLine) {
+  const std::vector<std::pair<std::function<void(ImportSet&)>, std::vector<std::string>>> cases{
+      {[](ImportSet& s) { s.land.values[14] = 7; }, {"classes.csv", "land-cover class 7", "land.tif"}},
+      {[](ImportSet& s) { s.config.insert(s.config.begin() + 3, "terain = terrain.tif"); },
+       {"import.conf line 4: unknown key \"terain\""}},
+      {[](ImportSet& s) { s.Set("land_cover", "nowhere/land.tif"); },
+       {"import.conf line 3", "nowhere/land.tif", "does not exist"}},
+      {[](ImportSet& s) {
+         std::string& w = s.files["weather/2.csv"];
+         const std::size_t at = w.find("2001-03-05");
+         w.erase(at, w.find('\n', at) - at + 1);
+       },
+       {"weather/2.csv", "date gap: no row for 2001-03-05 after 2001-03-04 on line 64"}},
+      {[](ImportSet& s) { s.land.west = 600000; }, {"land.tif", "does not overlap the terrain raster"}},
+  };
+  for (const auto& [spoil, said] : cases) {
+    ImportSet set;
+    spoil(set);
+    const std::string m = set.Refusal();
+    for (const std::string& part : said) EXPECT_NE(m.find(part), std::string::npos) << m;
+    EXPECT_FALSE(fs::exists(set.workspace)) << m;
+  }
 }
 
 TEST(ImportRefusals, OutletOffTheFlowNetwork) {
