@@ -87,15 +87,17 @@ TEST(PeriodStatistics, WorkedExampleAndDegenerateCases) {
   s.SimFlow = sim;
   s.MeanPrecip[1] = s.MeanPrecip[2] = s.MeanPrecip[3] = 1;
   s.MeanPrecip[4] = 100;  // outside the period
+  s.MeanIntercep[1] = s.MeanIntercep[2] = s.MeanIntercep[3] = 0.5;  // each budget column its own value
+  s.MeanSoilDrain[1] = s.MeanSoilDrain[2] = s.MeanSoilDrain[3] = 0.25;
   YearFiles files = FilesIn(dir);
   WritePeriodStatistics(s, files, 3, 3, 1);
   s.ObsFlow[3] = 5;  // N = 1 year row: lastDay 3, StartDay 3
   WritePeriodStatistics(s, files, 3, 3, 2);
   EXPECT_EQ(test::ReadBytes(files.Budget.path),
             "01-2001    3   2.000     2.000     0.000   0.333    0.990   6.000    6.000     "
-            "3.000     0.000    0.000   0.000   0.000   \r\n"
+            "3.000     0.000    1.500   0.750   0.000   \r\n"
             "2001\xC8\xAB\xC4\xEA   1   5.000   2.000   -3.000   0.000   0.990   5.000   2.000   "
-            "1.000   0.000   0.000   0.000   0.000   \r\n");
+            "1.000   0.000   0.500   0.250   0.000   \r\n");
   const std::string z = "     0.000";
   EXPECT_EQ(test::ReadBytes(files.BudgetS.path),
             "01-2001    3   " + z + "     " + z + "     " + z + "   " + z + "     " +
