@@ -64,20 +64,6 @@ TEST(RunFromWindow, RunsYearOneOffTheWindowThreadAndShowsTheRunoffPage) {
   EXPECT_TRUE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
 }
 
-TEST(RunFromWindow, NextYearAfterTheLastYearSaysSoAndChangesNothing) {
-  test::TempDir dir;
-  WriteTwoSubBasins(dir);
-  Window w(dir);
-  w.Click("Button3");
-  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
-  const std::string daily = test::ReadBytes((dir.Path() / "Output" / "流域1" / "Daily.out").string());
-  w.Click("Button7");
-  EXPECT_TRUE(w.sink.errors.empty());
-  ASSERT_EQ(w.sink.notices, std::vector<std::string>{"have finished the simulation!"});
-  EXPECT_EQ(w.session.state.YearIndex, 1);
-  EXPECT_EQ(test::ReadBytes((dir.Path() / "Output" / "流域1" / "Daily.out").string()), daily);
-}
-
 TEST(RunFromWindow, AnErrorEndsTheRunInAMessageBoxAndKeepsWhatWasWritten) {
   test::TempDir dir;
   WriteTwoSubBasins(dir);

@@ -170,20 +170,6 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
 
 // --- bench ---------------------------------------------------------------------------------
 
-TEST(Bench, WorkerThreadsThatCannotStartEndItWithAMessage) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "a memory limit leaves the sanitizer no room";
-#endif
-  // Room for the copy buffers, not for the stacks of 1000 threads.
-  Scratch s;
-  test::CliLimits limits;
-  limits.addressSpace = 1500L << 20;
-  const CliResult r = s.Cli({"bench", "--size", "2", "--days", "1", "--threads", "1000"}, limits);
-  ASSERT_TRUE(r.exited) << "killed by a signal";
-  EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_TRUE(Has(r.err, "cannot start 1000 worker threads")) << r.err;
-}
-
 TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   Scratch s;
   const std::string tmp = s.dir / "tmp";
