@@ -59,7 +59,7 @@ TEST(Random, ReferenceSequenceAndDistributions) {
   for (int c : counts) EXPECT_NEAR(c, n / 7.0, 0.02 * n / 7.0);
 }
 
-TEST(Searches, SceReachesTheMinimaOfRosenbrockAndGriewank) {
+TEST(Searches, SceReachesTheMinimumOfRosenbrock) {
   // Rosenbrock in 5 dimensions on [-2.048, 2.048]: 3000 evaluations, 2 complexes.
   {
     const SearchSpace space(test::Box(5, -2.048, 2.048));
@@ -69,17 +69,9 @@ TEST(Searches, SceReachesTheMinimaOfRosenbrockAndGriewank) {
     EXPECT_LT(m.loss, 1e-6);
     for (double x : m.at) EXPECT_NEAR(x, 1, 1e-3);
   }
-  // Griewank in 10 dimensions on [-600, 600]: 3000 evaluations, 2 complexes.
-  {
-    const SearchSpace space(test::Box(10, -600, 600));
-    auto search = MakeSceSearch(10, 3000, 2, 1, std::nullopt);
-    const Minimum m = Minimise(*search, space, test::Griewank);
-    EXPECT_LT(m.loss, 1e-6);
-    for (double x : m.at) EXPECT_NEAR(x, 0, 0.01);
-  }
 }
 
-TEST(Searches, DdsFindsTheGlobalBasins) {
+TEST(Searches, DdsFindsTheGlobalBasinOfGriewank) {
   // DDS spends a fixed budget to come near the global optimum, not to home in on it: the
   // tolerances are those of its design. Griewank in 10 dimensions on [-600, 600], 10000
   // evaluations in batches of 8: below 0.3 (the local minima around the origin start at
@@ -91,15 +83,6 @@ TEST(Searches, DdsFindsTheGlobalBasins) {
     EXPECT_EQ(m.evaluations, 10000);
     EXPECT_LT(m.loss, 0.3);
     for (double x : m.at) EXPECT_LT(std::fabs(x), 36);
-  }
-  // Rosenbrock in 5 dimensions on [-2.048, 2.048], 10000 evaluations, one at a time: into
-  // the curved valley (f < 3, from about 600 on average over the box), x1 within 0.5 of 1.
-  {
-    const SearchSpace space(test::Box(5, -2.048, 2.048));
-    auto search = MakeDdsSearch(5, 10000, 1, 1, std::nullopt);
-    const Minimum m = Minimise(*search, space, test::Rosenbrock);
-    EXPECT_LT(m.loss, 3);
-    EXPECT_NEAR(m.at[0], 1, 0.5);
   }
 }
 

@@ -369,62 +369,36 @@ TEST(Contours, RoundIntervalsAndTheirLevels) {
   EXPECT_TRUE(ContourLevels(0, HUGE_VAL, 1).empty());
 }
 
+// The second year simulates no month: its blocks hold the year line and the heading only.
 TEST(ChartsCommand, WritesTheChartsOfAStoredYearAndRefusesOthers) {
-  test::TempDir dir;
-  const std::string ws = dir / "ws", out = dir / "charts";
-  test::WriteTinyWorkspace(ws, test::TwoYears());
-  test::CliResult run = test::RunCli({"run", "--workspace", ws}, dir.Path().string());
-  ASSERT_EQ(run.status, 0) << run.err;
-
+  test::CliWorkspace ws(test::TwoYears(0));
+  ASSERT_EQ(ws.Cli({"run"}).status, 0);
+  const std::string out = ws.dir / "charts";
+  auto charts = [&](const char* which, const char* year, const std::string& to) {
+    return ws.Cli({"charts", "--sub-basin", which, "--year", year, "--out", to});
+  };
   for (const char* which : {"1", "basin"}) {
-    test::CliResult r = test::RunCli({"charts", "--workspace", ws, "--sub-basin", which, "--year",
-                                      "2001", "--out", out + "/" + which},
-                                     dir.Path().string());
+    const test::CliResult r = charts(which, "2000", out + "/" + which);
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* name : {"runoff", "sediment", "snowfrost"}) {
-      const std::string svg = test::ReadBytes(out + "/" + which + "/" + name + ".svg");
-      EXPECT_NE(svg.find("2001年"), std::string::npos) << which << name;
+      EXPECT_TRUE(test::Has(test::ReadBytes(out + "/" + which + "/" + name + ".svg"), "2000年")) << which << name;
 #ifdef TARNWELL_PNG_CHARTS
       const std::string png = test::ReadBytes(out + "/" + which + "/" + name + ".png");
       EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 #endif
     }
   }
-  test::CliResult missing = test::RunCli(
-      {"charts", "--workspace", ws, "--sub-basin", "1", "--year", "1999", "--out", out},
-      dir.Path().string());
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.err.find("year 1999 is not among the 2 stored years of Output/流域1"),
-            std::string::npos)
-      << missing.err;
-  test::CliResult badBasin = test::RunCli(
-      {"charts", "--workspace", ws, "--sub-basin", "3", "--year", "2001", "--out", out},
-      dir.Path().string());
-  EXPECT_EQ(badBasin.status, 1);
-  EXPECT_NE(badBasin.err.find("the workspace has 1 sub-basins"), std::string::npos) << badBasin.err;
-}
-
-TEST(ChartsCommand, RefusesAStoredYearWithoutDayRows) {
-  // The second year simulates no month: its blocks hold the year line and the heading only.
-  test::TempDir dir;
-  const std::string ws = dir / "ws", out = dir / "charts";
-  test::WriteTinyWorkspace(ws, test::TwoYears(0));
-  ASSERT_EQ(test::RunCli({"run", "--workspace", ws}, dir.Path().string()).status, 0);
-
-  test::CliResult r = test::RunCli(
-      {"charts", "--workspace", ws, "--sub-basin", "1", "--year", "2001", "--out", out},
-      dir.Path().string());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Output/流域1/Daily.out: year 2001 (stored year 2) has no day rows"),
-            std::string::npos)
-      << r.err;
-  EXPECT_FALSE(std::filesystem::exists(out + "/runoff.svg"));
-  // The year before it is drawn as ever.
-  EXPECT_EQ(test::RunCli({"charts", "--workspace", ws, "--sub-basin", "1", "--year", "2000",
-                          "--out", out},
-                         dir.Path().string())
-                .status,
-            0);
+  const std::pair<std::vector<const char*>, std::string> refused[] = {
+      {{"1", "1999"}, "year 1999 is not among the 2 stored years of Output/流域1"},
+      {{"3", "2000"}, "the workspace has 1 sub-basins"},
+      {{"1", "2001"}, "Output/流域1/Daily.out: year 2001 (stored year 2) has no day rows"},
+  };
+  for (const auto& [args, message] : refused) {
+    const test::CliResult r = charts(args[0], args[1], out + "/refused");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(test::Has(r.err, message)) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(out + "/refused/runoff.svg"));
 }
 
 }  // namespace

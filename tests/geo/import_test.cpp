@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -213,16 +214,6 @@ TEST(Import, GridsInSurferOrderWithTheModelsHeaderAndTheTrueGeoreference) {
   EXPECT_EQ(value("columns"), "6");
   EXPECT_EQ(value("first_row"), "south");
 
-  // Every file is the model's: GBK with CR LF.
-  for (const auto& e : fs::recursive_directory_iterator(set.workspace))
-    if (e.is_regular_file()) {
-      const std::string bytes = test::ReadBytes(e.path().string());
-      EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << e.path();
-      for (std::size_t i = 1; i < bytes.size(); ++i)
-        if (bytes[i] == '\n') {
-          ASSERT_EQ(bytes[i - 1], '\r') << e.path() << " byte " << i;
-        }
-    }
   EXPECT_EQ(set.Lines("input/子流域.in"), (std::vector<std::string>{"2", "甲 24 0.2", "乙 12 0.1"}));
   EXPECT_EQ(set.Lines("Parameters/当前参数文件.txt")[0], "纬度 45.2");
   EXPECT_EQ(set.Lines("Parameters/当前参数文件.txt")[2], "模拟年数 1");
@@ -242,20 +233,6 @@ TEST(Import, ImportedGridExportsBackToTheSourceCells) {
   ASSERT_EQ(b.rows, 3);
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 6; ++c) EXPECT_EQ(b.At(r, c), set.terrain.At(r + 2, c)) << r << " " << c;
-}
-
-TEST(Import, TheWorkspaceChecksAndRuns) {
-  ImportSet set;
-  set.Import();
-  test::CliResult r = test::RunCli({"run", "--workspace", set.workspace}, set.dir / "");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("whole basin"), std::string::npos) << r.out;
-  Session session(set.workspace);
-  FormCreate(session);
-  std::ostringstream out;
-  RunCheck(session, out);
-  EXPECT_NE(out.str().find("0.110"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("0.180"), std::string::npos) << out.str();
 }
 
 TEST(Import, GaugeTableWithSkippedLinesAndDateColumnsMissingDaysMarked) {
@@ -362,27 +339,6 @@ TEST(Delineation, NestedOutletsSplitTheBasin) {
   }
 }
 
-TEST(Delineation, ThroughTheImport) {
-  ImportSet set;
-  TestRaster flow{4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
-  for (const auto& row : kFlow)
-    for (int v : row) flow.values.push_back(v);
-  test::WriteRasterFile(set.Path("fdir.asc"), flow, "AAIGrid");
-  set.files["outlets.csv"] = "id,x,y\n1,499950,5000450\n2,499950,5000250\n";
-  set.Drop("sub_basin_raster");
-  set.Set("flow_direction", "fdir.asc");
-  set.Set("outlets", "outlets.csv");
-  set.Set("outlet_snap_radius", "0");  // the outlets lie on the river, two cells apart
-  set.Set("source_crs", "EPSG:32632");  // the ASCII grid carries none
-  const geo::ImportReport report = set.Import();
-  EXPECT_EQ(report.subBasins[0].cells, 10);
-  EXPECT_EQ(report.subBasins[1].cells, 8);
-  const std::vector<std::string> lu = set.Lines("input/乙/landuse.grd");
-  EXPECT_EQ(lu[1], "5 2");
-  EXPECT_EQ(lu[5], "255 21 21 31 31");  // row 3, its first cell leaving the map
-  EXPECT_EQ(lu[6], "21 21 21 31 255");  // row 2, its last cell without a direction
-}
-
 TEST(Import, GriddedWeatherWeightedByTheAreaOfEachCell) {
   ImportSet set;
   // Four weather cells of 300 m: the northern pair covers rows 0-2, the southern pair rows
@@ -417,38 +373,29 @@ TEST(Import, GriddedWeatherWeightedByTheAreaOfEachCell) {
   EXPECT_EQ(SplitFields(met[1])[5], geo::Fixed((3 * 10 + 3 * 11 + 6 * 0 + 6 * 1) / 18.0, 2));
 }
 
-TEST(ImportRefusals, UnmappedClassNamed) {
-  ImportSet set;
-  set.land.values[14] = 7;
-  const std::string m = set.Refusal();
-  EXPECT_NE(m.find("classes.csv"), std::string::npos) << m;
-  EXPECT_NE(m.find("land-cover class 7"), std::string::npos) << m;
-  EXPECT_NE(m.find("land.tif"), std::string::npos) << m;
-  EXPECT_FALSE(fs::exists(set.workspace)) << "nothing is written when the import is refused";
-}
-
-TEST(ImportRefusals, UnknownKeyAndMissingFileNameTheLine) {
-  ImportSet set;
-  set.config.insert(set.config.begin() + 3, "terain = terrain.tif");
-  std::string m = set.Refusal();
-  EXPECT_NE(m.find("import.conf line 4: unknown key \"terain\""), std::string::npos) << m;
-
-  ImportSet missing;
-  missing.Set("land_cover", "nowhere/land.tif");
-  m = missing.Refusal();
-  EXPECT_NE(m.find("import.conf line " + std::to_string(missing.LineOf("land_cover"))), std::string::npos) << m;
-  EXPECT_NE(m.find("nowhere/land.tif"), std::string::npos) << m;
-  EXPECT_NE(m.find("does not exist"), std::string::npos) << m;
-}
-
-TEST(ImportRefusals, DateGapNamesTheRowsAroundIt) {
-  ImportSet set;
-  std::string& t = set.files["weather/2.csv"];
-  const std::size_t at = t.find("2001-03-05");
-  t.erase(at, t.find('\n', at) - at + 1);
-  const std::string m = set.Refusal();
-  EXPECT_NE(m.find("weather/2.csv"), std::string::npos) << m;
-  EXPECT_NE(m.find("date gap: no row for 2001-03-05 after 2001-03-04 on line 64"), std::string::npos) << m;
+// Each refusal names the file and the line or the class; nothing is written.
+TEST(ImportRefusals, EachNamesItsFileAndLine) {
+  const std::vector<std::pair<std::function<void(ImportSet&)>, std::vector<std::string>>> cases{
+      {[](ImportSet& s) { s.land.values[14] = 7; }, {"classes.csv", "land-cover class 7", "land.tif"}},
+      {[](ImportSet& s) { s.config.insert(s.config.begin() + 3, "terain = terrain.tif"); },
+       {"import.conf line 4: unknown key \"terain\""}},
+      {[](ImportSet& s) { s.Set("land_cover", "nowhere/land.tif"); },
+       {"import.conf line 3", "nowhere/land.tif", "does not exist"}},
+      {[](ImportSet& s) {
+         std::string& w = s.files["weather/2.csv"];
+         const std::size_t at = w.find("2001-03-05");
+         w.erase(at, w.find('\n', at) - at + 1);
+       },
+       {"weather/2.csv", "date gap: no row for 2001-03-05 after 2001-03-04 on line 64"}},
+      {[](ImportSet& s) { s.land.west = 600000; }, {"land.tif", "does not overlap the terrain raster"}},
+  };
+  for (const auto& [spoil, said] : cases) {
+    ImportSet set;
+    spoil(set);
+    const std::string m = set.Refusal();
+    for (const std::string& part : said) EXPECT_NE(m.find(part), std::string::npos) << m;
+    EXPECT_FALSE(fs::exists(set.workspace)) << m;
+  }
 }
 
 TEST(ImportRefusals, OutletOffTheFlowNetwork) {

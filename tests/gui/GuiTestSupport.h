@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QListWidget>
+#include <QPushButton>
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -13,6 +15,8 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "app/Session.h"
+#include "gui/Form1.h"
 #include "gui/GuiSupport.h"
 
 namespace tarnwell::test {
@@ -50,5 +54,23 @@ template <class T>
 T* Child(QObject* parent, const char* name) {
   return parent->findChild<T*>(QString::fromUtf8(name));
 }
+
+// The main window on the workspace in dir, with a sink for its message boxes.
+struct Window {
+  explicit Window(const TempDir& dir) : session(dir.Path().string()), form1(session, sink) { form1.FormCreate(); }
+  // Clicks a button and waits for the action it started.
+  void Click(const char* name) {
+    Child<QPushButton>(&form1, name)->click();
+    form1.WaitUntilIdle();
+  }
+  void DoubleClick(int row) {
+    Child<QListWidget>(&form1, "ListBox1")->setCurrentRow(row);
+    form1.ListBox1Dblclick();
+    form1.WaitUntilIdle();
+  }
+  Session session;
+  RecordingSink sink;
+  gui::TForm1 form1;
+};
 
 }  // namespace tarnwell::test

@@ -1,5 +1,5 @@
 // Stored results and maps from the window, on a tiny workspace of two sub-basins and three
-// years; and the chart geometry on a picture of the design size.
+// years.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -48,28 +48,14 @@ test::TinyWorkspace TwoBasinsThreeYears() {
   return w;
 }
 
-struct Window {
-  explicit Window(const test::TempDir& dir) : session(dir.Path().string()), form1(session, sink) {
-    test::WriteTinyWorkspace(dir.Path().string(), TwoBasinsThreeYears());
-    form1.FormCreate();
-  }
-  void Click(const char* name) {
-    Child<QPushButton>(&form1, name)->click();
-    form1.WaitUntilIdle();
-  }
-  void DoubleClick(int row) {
-    Child<QListWidget>(&form1, "ListBox1")->setCurrentRow(row);
-    form1.ListBox1Dblclick();
-    form1.WaitUntilIdle();
-  }
+// The main window on the workspace of two sub-basins and three years.
+struct Window : test::Window {
+  explicit Window(const test::TempDir& dir) : test::Window((test::WriteTinyWorkspace(dir.Path().string(), TwoBasinsThreeYears()), dir)) {}
   int Rows() { return Child<QTableWidget>(&form1, "StringGrid1")->rowCount(); }
   QString Cell(const char* grid, int r, int c) {
     QTableWidgetItem* item = Child<QTableWidget>(&form1, grid)->item(r, c);
     return item ? item->text() : QString();
   }
-  Session session;
-  test::RecordingSink sink;
-  gui::TForm1 form1;
 };
 
 TEST(BrowseFromWindow, YearsAddThirteenRowsAndTheWholeBasinShowsItsOwnFiles) {
@@ -142,18 +128,12 @@ TEST(BrowseFromWindow, ARunEndsBrowsingSoNextYearSimulatesAgain) {
     EXPECT_EQ(w.Cell("StringGrid1", 26, 0), "1991全年");
   }
   // A later program run: browsing the results stored before, then a run and "下一年".
-  Session session(dir.Path().string());
-  test::RecordingSink sink;
-  gui::TForm1 form1(session, sink);
-  form1.FormCreate();
-  for (const char* button : {"Button5", "Button7", "Button3", "Button7"}) {
-    Child<QPushButton>(&form1, button)->click();
-    form1.WaitUntilIdle();
-  }
-  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
-  EXPECT_TRUE(sink.notices.empty()) << sink.notices[0];
-  EXPECT_EQ(session.state.YearIndex, 2);
-  EXPECT_EQ(Child<QTableWidget>(&form1, "StringGrid1")->item(26, 0)->text(), "1991全年");
+  test::Window later(dir);
+  for (const char* button : {"Button5", "Button7", "Button3", "Button7"}) later.Click(button);
+  ASSERT_TRUE(later.sink.errors.empty()) << later.sink.errors[0];
+  EXPECT_TRUE(later.sink.notices.empty()) << later.sink.notices[0];
+  EXPECT_EQ(later.session.state.YearIndex, 2);
+  EXPECT_EQ(Child<QTableWidget>(&later.form1, "StringGrid1")->item(26, 0)->text(), "1991全年");
 }
 
 TEST(BrowseFromWindow, AWorkspaceWithoutResultsSaysARunMakesThem) {
@@ -175,48 +155,20 @@ TEST(BrowseFromWindow, AWorkspaceWithoutResultsSaysARunMakesThem) {
   EXPECT_TRUE(w.sink.notices.empty());
 }
 
-TEST(BrowseFromWindow, AYearWithoutDaysIsRefusedByName) {
-  test::TempDir dir;
-  test::WriteTinyWorkspace(dir.Path().string(), test::TwoYears(0));  // 2001 has no day
-  Session session(dir.Path().string());
-  test::RecordingSink sink;
-  gui::TForm1 form1(session, sink);
-  form1.FormCreate();
-  for (const char* button : {"Button3", "Button7", "Button5"}) {
-    Child<QPushButton>(&form1, button)->click();
-    form1.WaitUntilIdle();
-  }
-  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
-  Child<QPushButton>(&form1, "Button7")->click();
-  form1.WaitUntilIdle();
-  ASSERT_EQ(sink.errors.size(), 1u);
-  EXPECT_NE(sink.errors[0].find("Output/流域1/Daily.out: year 2001 (stored year 2) has no day rows"),
-            std::string::npos)
-      << sink.errors[0];
-  // The tables keep year 1.
-  EXPECT_EQ(Child<QTableWidget>(&form1, "StringGrid1")->rowCount(), 14);
-}
-
 TEST(BrowseFromWindow, AYearStartingLateShowsTheRowsItHas) {
   test::TempDir dir;
   test::TinyWorkspace tiny;
   tiny.subBasins[0].years[0].startDay = 100;  // 9 April 2000: January to March unsimulated
   test::WriteTinyWorkspace(dir.Path().string(), tiny);
-  Session session(dir.Path().string());
-  test::RecordingSink sink;
-  gui::TForm1 form1(session, sink);
-  form1.FormCreate();
-  Child<QPushButton>(&form1, "Button3")->click();
-  form1.WaitUntilIdle();
-  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
-  Child<QPushButton>(&form1, "Button5")->click();
-  form1.WaitUntilIdle();
-  ASSERT_TRUE(sink.errors.empty()) << sink.errors[0];
-  auto* grid = Child<QTableWidget>(&form1, "StringGrid1");
+  test::Window w(dir);
+  w.Click("Button3");
+  w.Click("Button5");
+  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
+  auto* grid = Child<QTableWidget>(&w.form1, "StringGrid1");
   ASSERT_EQ(grid->rowCount(), 1 + 9 + 1);
   EXPECT_EQ(grid->item(1, 0)->text(), "04-2000");
   EXPECT_EQ(grid->item(10, 0)->text(), "2000全年");
-  EXPECT_TRUE(Child<gui::ImageControl>(&form1, "Image1")->HasPicture());
+  EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image1")->HasPicture());
 }
 
 void WriteColourFiles(const test::TempDir& dir) {
@@ -357,57 +309,6 @@ TEST(MapsFromWindow, YearlyMapsOfEveryCellBesideTheTerrainsWithAYearChooser) {
   EXPECT_FALSE(Child<QLabel>(&w.form1, "YearlyHint1")->isHidden());
 }
 #endif
-
-// Rows of the plot (below the legend) holding a pixel of the colour between x = 100 and
-// x = 700.
-std::vector<int> RowsWith(const QImage& image, QColor colour) {
-  std::vector<int> rows;
-  for (int y = 28; y < image.height(); ++y)
-    for (int x = 100; x < 700; ++x)
-      if (image.pixelColor(x, y) == colour) {
-        rows.push_back(y);
-        break;
-      }
-  return rows;
-}
-
-TEST(Charts, DesignSizeGeometry) {
-  ModelState year;
-  year.CurYear = 1990;
-  year.DaysInYear = 365;
-  year.DayCount = 365;
-  for (int d = 1; d <= 365; ++d) {
-    year.SimFlow[d] = 4;       // below 10: the scale is 10
-    year.ObsFlow[d] = 10;      // at the scale: two thirds up from the base line
-    year.MeanPrecip[d] = 5;    // at its maximum: a quarter of the height down from the top
-    year.MeanSnowPack[d] = 100;
-  }
-  QImage i1(853, 554, QImage::Format_RGB32), i2 = i1, i7 = i1;
-  gui::DrawChartFrame(i1, gui::ChartKind::Runoff, 1990);
-  gui::DrawChartFrame(i2, gui::ChartKind::Sediment, 1990);
-  gui::DrawChartFrame(i7, gui::ChartKind::SnowFrost, 1990);
-  gui::DrawResultCharts(year, i1, i2, i7);
-  // Observed runoff 10 = FlowScaleMax at y = 191; simulated 4 at 514 - rnd(129.2) = 385.
-  const std::vector<int> green = RowsWith(i1, QColor(0, 128, 0));
-  ASSERT_FALSE(green.empty());
-  EXPECT_GE(green.front(), 189);
-  EXPECT_LE(green.back(), 192);
-  const std::vector<int> red = RowsWith(i1, QColor(255, 0, 0));
-  ASSERT_FALSE(red.empty());
-  EXPECT_GE(red.front(), 383);
-  EXPECT_LE(red.back(), 386);
-  // The hyetograph hangs from 30 to 156.
-  const std::vector<int> blue = RowsWith(i1, QColor(0, 0, 255));
-  ASSERT_FALSE(blue.empty());
-  EXPECT_LE(blue.back(), 157);
-  EXPECT_GE(blue.back(), 155);
-  // Snow columns of 100 rise from the base line 284 to 213.
-  const std::vector<int> yellow = RowsWith(i7, QColor(255, 255, 0));
-  ASSERT_FALSE(yellow.empty());
-  EXPECT_GE(yellow.front(), 211);
-  EXPECT_LE(yellow.front(), 214);
-  EXPECT_LE(yellow.back(), 285);
-}
 
 }  // namespace
 }  // namespace tarnwell

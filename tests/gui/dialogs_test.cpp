@@ -28,14 +28,7 @@ using test::Child;
 using test::RecordingSink;
 using test::WithModal;
 
-struct Window {
-  explicit Window(const test::TempDir& dir) : session(dir.Path().string()), form1(session, sink) {
-    form1.FormCreate();
-  }
-  Session session;
-  RecordingSink sink;
-  gui::TForm1 form1;
-};
+using test::Window;
 
 QStringList Items(QListWidget* list) {
   QStringList items;

@@ -25,19 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::Child;
 
-struct Window {
-  explicit Window(const test::TempDir& dir) : session(dir.Path().string()), form1(session, sink) {
-    form1.FormCreate();
-  }
-  // Clicks a control and waits for the action it started.
-  void Click(const char* name) {
-    Child<QPushButton>(&form1, name)->click();
-    form1.WaitUntilIdle();
-  }
-  Session session;
-  test::RecordingSink sink;
-  gui::TForm1 form1;
-};
+using test::Window;
 
 // Two sub-basins of 3 x 4 cells, one year, named as the demo's.
 void WriteTwoSubBasins(const test::TempDir& dir) {
@@ -75,20 +63,6 @@ TEST(RunFromWindow, RunsYearOneOffTheWindowThreadAndShowsTheRunoffPage) {
   EXPECT_EQ(Child<QTabWidget>(&w.form1, "PageControl1")->currentWidget()->objectName(), "TabSheet1");
   EXPECT_EQ(w.session.state.YearIndex, 1);
   EXPECT_TRUE(fs::exists(dir.Path() / "Output" / "全流域" / "Daily.out"));
-}
-
-TEST(RunFromWindow, NextYearAfterTheLastYearSaysSoAndChangesNothing) {
-  test::TempDir dir;
-  WriteTwoSubBasins(dir);
-  Window w(dir);
-  w.Click("Button3");
-  ASSERT_TRUE(w.sink.errors.empty()) << w.sink.errors[0];
-  const std::string daily = test::ReadBytes((dir.Path() / "Output" / "流域1" / "Daily.out").string());
-  w.Click("Button7");
-  EXPECT_TRUE(w.sink.errors.empty());
-  ASSERT_EQ(w.sink.notices, std::vector<std::string>{"have finished the simulation!"});
-  EXPECT_EQ(w.session.state.YearIndex, 1);
-  EXPECT_EQ(test::ReadBytes((dir.Path() / "Output" / "流域1" / "Daily.out").string()), daily);
 }
 
 TEST(RunFromWindow, AnErrorEndsTheRunInAMessageBoxAndKeepsWhatWasWritten) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <fcntl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -195,5 +196,83 @@ inline TinyWorkspace SmallBasins(int subBasins, int years, int rows = 2, int col
   }
   return w;
 }
+
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Every entry under root by its relative path: a file's bytes, a link's target, "dir" for a
+// directory. The lock file is left out: each command writes its holder line into it.
+inline std::map<std::string, std::string> Snapshot(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> all;
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(root, ec))) return all;
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    const std::string rel = fs::relative(it->path(), root).string();
+    if (it->path().filename() == "tarnwell.lock") continue;
+    if (it->is_symlink()) all[rel] = "-> " + fs::read_symlink(it->path()).string();
+    else if (it->is_directory()) all[rel] = "dir";
+    else all[rel] = ReadBytes(it->path().string());
+  }
+  return all;
+}
+
+inline ::testing::AssertionResult Unchanged(const std::map<std::string, std::string>& before, const std::string& root) {
+  const std::map<std::string, std::string> now = Snapshot(root);
+  for (const auto& [rel, bytes] : before) {
+    auto at = now.find(rel);
+    if (at == now.end()) return ::testing::AssertionFailure() << rel << " is gone";
+    if (at->second != bytes) return ::testing::AssertionFailure() << rel << " changed";
+  }
+  for (const auto& [rel, bytes] : now)
+    if (!before.count(rel)) return ::testing::AssertionFailure() << rel << " was made";
+  return ::testing::AssertionSuccess();
+}
+
+// A workspace at dir/ws met by the command line as a user meets it.
+struct CliWorkspace {
+  CliWorkspace() = default;
+  explicit CliWorkspace(const TinyWorkspace& w) { WriteTinyWorkspace(Root(), w); }
+  std::string Root() const { return dir / "ws"; }
+  std::string At(const std::string& rel) const { return Root() + "/" + rel; }
+  // A command, on the workspace unless it names one.
+  CliResult Cli(std::vector<std::string> args, const CliLimits& limits = {}) const {
+    if (std::find(args.begin(), args.end(), "--workspace") == args.end()) {
+      args.push_back("--workspace");
+      args.push_back(Root());
+    }
+    return RunCliWith(args, dir.Path().string(), limits);
+  }
+  // The last line of standard error after a failing command (exit status 1).
+  std::string Fails(std::vector<std::string> args, const CliLimits& limits = {}) const {
+    const CliResult r = Cli(std::move(args), limits);
+    EXPECT_TRUE(r.exited) << "the program did not end by itself";
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    std::string err = r.err;
+    while (!err.empty() && err.back() == '\n') err.pop_back();
+    const std::size_t nl = err.rfind('\n');
+    return nl == std::string::npos ? err : err.substr(nl + 1);
+  }
+  std::string Fails(const std::string& command, const CliLimits& limits = {}) const {
+    return Fails(std::vector<std::string>{command}, limits);
+  }
+  // Both check and run refuse the workspace with the same message.
+  void BothRefuse(const std::string& message) const {
+    EXPECT_EQ(Fails("check"), message);
+    EXPECT_EQ(Fails("run"), message);
+  }
+  // Replaces line n (1-based) of a workspace file, keeping GBK and CR LF.
+  void SetLine(const std::string& rel, std::size_t n, const std::string& text) const {
+    std::vector<std::string> lines = FileLines(At(rel));
+    lines.at(n - 1) = text;
+    Write(rel, lines);
+  }
+  void Write(const std::string& rel, const std::vector<std::string>& lines) const {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    WriteGbkLines(At(rel), all);
+  }
+  TempDir dir;
+};
 
 }  // namespace tarnwell::test

@@ -12,13 +12,8 @@
 namespace tarnwell {
 namespace {
 
-TEST(Encodings, ByteOrderMarkWithGbkLinesAddedDecodesEveryLine) {
-  // A UTF-8 file (with its mark) to which a GBK line was appended on another machine.
-  std::string bytes = "\xEF\xBB\xBF" "模拟年数 3\r\n" + EncodeGbk("流域2 2.0 0.3") + "\r\n" + "x 1\r\n";
-  std::string text = DecodeText(bytes);
-  EXPECT_TRUE(IsValidUtf8(text));
-  EXPECT_EQ(text, "模拟年数 3\r\n流域2 2.0 0.3\r\nx 1\r\n");
-  // A lone byte that is neither: kept as '?' in its token, the line's numbers survive.
+TEST(Encodings, ALoneByteOfNoEncodingKeepsTheLinesNumbers) {
+  // Neither UTF-8 nor GBK: kept as '?' in its token, the line's numbers survive.
   TextReader r = TextReader::FromString("\xEF\xBB\xBF" "a\xFF 2.5\r\n", "f.txt");
   FieldLine line = r.ReadFields();
   EXPECT_TRUE(IsValidUtf8(line.Token(0)));
@@ -70,26 +65,6 @@ TEST(BadValues, NotANumberAndInfinityAreConversionErrorsNamingTheToken) {
   EXPECT_DOUBLE_EQ(p.SnowMeltRate, 0);
 }
 
-TEST(BadValues, DecimalCommaSplitsTheValue) {
-  // A comma is a separator: "1,5 2,5" over two columns reads 1 and 5; in a header it
-  // makes a zero-size grid, refused.
-  ModelState s;
-  TextReader t = Crlf("DSAA\n2 1\n0 1\n0 1\n0 10\n1,5 2,5\n", "dem.grd");
-  ReadTerrainGrid(s, t);
-  EXPECT_DOUBLE_EQ(s.SurfElev[0], 1);
-  EXPECT_DOUBLE_EQ(s.SurfElev[1], 5);
-  EXPECT_EQ(MessageOf([&] {
-              TextReader h = Crlf("DSAA\n2,0 3\n", "dem.grd");
-              ReadTerrainGrid(s, h);
-            }),
-            "dem.grd line 2: grid size 2 x 0 (columns x rows) must be positive");
-  // The season days: "60,5" gives 60 and 5.
-  TextReader season = Crlf("季节\n60,5 120 250\n", "season.txt");
-  ReadSeasonFile(s, season);
-  EXPECT_EQ(s.SeasonDay2, 5);
-  EXPECT_EQ(s.SeasonDay4, 250);
-}
-
 TEST(BadValues, HeaderSizesBeyondMemoryAreRefusedBeforeAnythingChanges) {
   // A terrain grid read; then headers far beyond memory in each grid reader: refused at
   // line 2, the grids already read stay as they were.
@@ -117,19 +92,6 @@ TEST(BadValues, HeaderSizesBeyondMemoryAreRefusedBeforeAnythingChanges) {
             }),
             "dem.grd line 2: \"99999999999\" is not an integer (token 0)");
   EXPECT_GT(MaxGridCells(), 4000000LL);  // a full 2000 x 2000 grid always fits
-}
-
-TEST(Encodings, GbkFileWithAUtf8LineKeepsItsNumbers) {
-  // The whole file is taken as GBK: the UTF-8 line's characters come out changed, but
-  // every token stays valid text and the numbers read as written.
-  std::string bytes = EncodeGbk("3\r\n甲 24 0.2\r\n") + "乙 12.5 0.3\r\n";
-  TextReader r = TextReader::FromString(bytes, "input/子流域.in");
-  EXPECT_EQ(r.ReadFields().Integer(0), 3);
-  EXPECT_EQ(r.ReadFields().Token(0), "甲");
-  FieldLine utf8Line = r.ReadFields();
-  EXPECT_TRUE(IsValidUtf8(utf8Line.Token(0)));
-  EXPECT_DOUBLE_EQ(utf8Line.Real(1), 12.5);
-  EXPECT_DOUBLE_EQ(utf8Line.Real(2), 0.3);
 }
 
 }  // namespace

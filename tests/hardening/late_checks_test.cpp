@@ -18,36 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::CliResult;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Every entry under root by its relative path: a file's bytes, a link's target, "dir" for a
-// directory. The lock file is left out: each command writes its holder line into it.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> all;
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(root, ec))) return all;
-  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    const std::string rel = fs::relative(it->path(), root).string();
-    if (it->path().filename() == "tarnwell.lock") continue;
-    if (it->is_symlink()) all[rel] = "-> " + fs::read_symlink(it->path()).string();
-    else if (it->is_directory()) all[rel] = "dir";
-    else all[rel] = test::ReadBytes(it->path().string());
-  }
-  return all;
-}
-
-::testing::AssertionResult Unchanged(const std::map<std::string, std::string>& before, const std::string& root) {
-  const std::map<std::string, std::string> now = Snapshot(root);
-  for (const auto& [rel, bytes] : before) {
-    auto at = now.find(rel);
-    if (at == now.end()) return ::testing::AssertionFailure() << rel << " is gone";
-    if (at->second != bytes) return ::testing::AssertionFailure() << rel << " changed";
-  }
-  for (const auto& [rel, bytes] : now)
-    if (!before.count(rel)) return ::testing::AssertionFailure() << rel << " was made";
-  return ::testing::AssertionSuccess();
-}
+using test::Has;
+using test::Snapshot;
+using test::Unchanged;
 
 // Every file under dir changed this many hours ago.
 void Backdate(const std::string& dir, int hours) {
@@ -196,20 +169,6 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
 }
 
 // --- bench ---------------------------------------------------------------------------------
-
-TEST(Bench, WorkerThreadsThatCannotStartEndItWithAMessage) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "a memory limit leaves the sanitizer no room";
-#endif
-  // Room for the copy buffers, not for the stacks of 1000 threads.
-  Scratch s;
-  test::CliLimits limits;
-  limits.addressSpace = 1500L << 20;
-  const CliResult r = s.Cli({"bench", "--size", "2", "--days", "1", "--threads", "1000"}, limits);
-  ASSERT_TRUE(r.exited) << "killed by a signal";
-  EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_TRUE(Has(r.err, "cannot start 1000 worker threads")) << r.err;
-}
 
 TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   Scratch s;

@@ -11,39 +11,26 @@
 namespace tarnwell {
 namespace {
 
-TEST(Interception, CapacityAndDemandOfForestAndGrass) {
-  double cellPrecip = 0, icp = 0;
-  // Forest at full growth: demand 4.565 mm of 10 mm while the free storage allows it.
-  double store = 30;
-  InterceptCell(10, 1.0, 25, cellPrecip, icp, store);
-  EXPECT_DOUBLE_EQ(cellPrecip, 10);
-  EXPECT_NEAR(icp, 4.565, 1e-12);
-  EXPECT_NEAR(store, 34.565, 1e-12);
-  // Its capacity is 36.322 mm: a store of 34 leaves room for 2.322 mm only.
-  store = 34;
-  InterceptCell(10, 1.0, 25, cellPrecip, icp, store);
-  EXPECT_NEAR(icp, 2.322, 1e-12);
-  EXPECT_NEAR(store, 36.322, 1e-12);
-  // Grass when dormant: demand 0.21 mm, capacity 1.27 mm.
-  store = 0;
-  InterceptCell(10, 0.0, 35, cellPrecip, icp, store);
-  EXPECT_NEAR(icp, 0.21, 1e-12);
-  store = 1.2;
-  InterceptCell(10, 0.0, 35, cellPrecip, icp, store);
-  EXPECT_NEAR(icp, 0.07, 1e-12);
-  EXPECT_NEAR(store, 1.27, 1e-12);
-  // A store above the capacity (the growth index fell) gives no room, not a negative one.
-  store = 40;
-  InterceptCell(10, 0.0, 25, cellPrecip, icp, store);
-  EXPECT_EQ(icp, 0);
-  EXPECT_EQ(store, 40);
-  // A dry day intercepts nothing (the cap by the precipitation).
-  store = 0;
-  InterceptCell(0, 1.0, 25, cellPrecip, icp, store);
-  EXPECT_EQ(icp, 0);
-}
-
-TEST(Interception, OnlyForestAndGrassCodesIntercept) {
+TEST(Interception, CapacityAndDemandOfEachLandUse) {
+  struct Case {
+    const char* what;
+    double precip, growth, landUse, store, icp, after;
+  } cases[] = {
+      {"forest at full growth: demand 4.565 mm", 10, 1, 25, 30, 4.565, 34.565},
+      {"forest: capacity 36.322 mm leaves 2.322", 10, 1, 25, 34, 2.322, 36.322},
+      {"dormant grass: demand 0.21 mm", 10, 0, 35, 0, 0.21, 0.21},
+      {"dormant grass: capacity 1.27 mm", 10, 0, 35, 1.2, 0.07, 1.27},
+      {"a store above the capacity: no room, not a negative one", 10, 0, 25, 40, 0, 40},
+      {"a dry day", 0, 1, 25, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    double cellPrecip = 0, icp = -1, store = c.store;
+    InterceptCell(c.precip, c.growth, c.landUse, cellPrecip, icp, store);
+    EXPECT_EQ(cellPrecip, c.precip) << c.what;
+    EXPECT_NEAR(icp, c.icp, 1e-12) << c.what;
+    EXPECT_NEAR(store, c.after, 1e-12) << c.what;
+  }
+  // Only forest and grass codes intercept.
   for (double code : {20.0, 30.0, 40.0, 45.0, 0.0, -5.0, 150.0, 160.0, 15.0, 120.0}) {
     double cellPrecip = 0, icp = 1, store = 0;
     InterceptCell(10, 1.0, code, cellPrecip, icp, store);
@@ -128,71 +115,38 @@ double ReferenceHalfDay(double declination, double latitudeDeg) {
   return std::acos(x) * 12 / M_PI;
 }
 
-TEST(HamonPet, EquinoxesJuneAndSaturatedVapourDensity) {
-  // 22 March and 22 September: J = 0, a 12-hour day, so L = 1 and PET = 0.1651 x rho.
-  double pet = 0;
+double Declination(int month, int day) { return 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(month, day)); }
+
+TEST(HamonPet, EquinoxesAndTheDayLengthOfEveryLatitude) {
+  // 22 March and 22 September: a 12-hour day, so PET = 0.1651 x rho (17.27 g/m3 at 20 C).
+  double pet = 0, sep = 0;
   HamonPet(3, 22, pet, 20.0, 45.0, 1.0);
-  EXPECT_NEAR(pet, 0.1651 * 17.274, 0.1651 * 0.002);  // 17.27 g/m3 of vapour at 20 C
-  double sep = 0;
+  EXPECT_NEAR(pet, 0.1651 * 17.274, 0.1651 * 0.002);
   HamonPet(9, 22, sep, 20.0, 45.0, 1.0);
   EXPECT_EQ(sep, pet);
-  double twice = 0;
-  HamonPet(9, 22, twice, 20.0, 45.0, 2.0);
-  EXPECT_DOUBLE_EQ(twice, 2 * pet);
-  EXPECT_EQ(EquinoxDayOffset(3, 22), 0);
-  EXPECT_EQ(EquinoxDayOffset(9, 22), 0);
-  EXPECT_EQ(HalfDayLength(0.0, 45.0), 6.0);
-  // June at 45 N: longer than 6 hours, and close to the exact geometry.
-  double delta = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(6, 21));
-  double h = HalfDayLength(delta, 45.0);
-  EXPECT_GT(h, 7.5);
-  EXPECT_NEAR(h, ReferenceHalfDay(delta, 45.0), 0.01);
-  double june = 0;
-  HamonPet(6, 21, june, 20.0, 45.0, 1.0);
-  EXPECT_NEAR(june, pet * 2 * h / 12, 1e-12);
-  // December at 45 N: shorter.
-  double dec = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(12, 21));
-  EXPECT_LT(HalfDayLength(dec, 45.0), 4.5);
-  EXPECT_NEAR(HalfDayLength(dec, 45.0), ReferenceHalfDay(dec, 45.0), 0.01);
-}
-
-TEST(HamonPet, EquatorPolesAndSouthernLatitudes) {
+  // Every month and latitude: within 0 .. 12 hours, never NaN, close to the exact geometry.
   for (int m = 1; m <= 12; ++m) {
-    double delta = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(m, 15));
+    const double delta = Declination(m, 15);
     EXPECT_EQ(HalfDayLength(delta, 0.0), 6.0) << m;
     for (double lat = -90; lat <= 90; lat += 2.5) {
-      double h = HalfDayLength(delta, lat);
+      const double h = HalfDayLength(delta, lat);
       ASSERT_FALSE(std::isnan(h)) << m << " " << lat;
       ASSERT_GE(h, 0.0);
       ASSERT_LE(h, 12.0);
       EXPECT_NEAR(h, ReferenceHalfDay(delta, lat), 0.01) << m << " " << lat;
     }
   }
-  double june = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(6, 21));
-  EXPECT_EQ(HalfDayLength(june, 80.0), 12.0);   // polar day
-  EXPECT_EQ(HalfDayLength(-june, 80.0), 0.0);   // polar night
-  EXPECT_EQ(HalfDayLength(june, -80.0), 0.0);
-  EXPECT_LT(HalfDayLength(june, -45.0), 6.0);   // southern winter
-}
-
-// South of the equator the branch follows the sign of the sunset-angle cosine, not of the
-// declination (the rule by the declination would give a negative day length there): at 35 S
-// the December days are long and the June days short, both positive, and the potential
-// evapotranspiration follows.
-TEST(HamonPet, SouthernLatitudeInBothSeasons) {
-  const double december = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(12, 21));
-  const double june = 0.41014315 * std::sin(0.0174529 * EquinoxDayOffset(6, 21));
-  const double summer = HalfDayLength(december, -35.0), winter = HalfDayLength(june, -35.0);
-  EXPECT_GT(summer, 6.9);
-  EXPECT_LT(summer, 7.3);
+  const double jun = Declination(6, 21), dec = Declination(12, 21);
+  EXPECT_EQ(HalfDayLength(jun, 80.0), 12.0);  // polar day
+  EXPECT_EQ(HalfDayLength(jun, -80.0), 0.0);  // polar night
+  // South of the equator the branch follows the sign of the sunset-angle cosine, not of the
+  // declination: at 35 S long December days, short June days, both positive.
+  const double summer = HalfDayLength(dec, -35.0), winter = HalfDayLength(jun, -35.0);
   EXPECT_GT(winter, 4.7);
-  EXPECT_LT(winter, 5.1);
-  EXPECT_NEAR(summer + winter, 12.0, 0.01);  // mirror images about the equinox
-  EXPECT_NEAR(summer, ReferenceHalfDay(december, -35.0), 0.01);
+  EXPECT_NEAR(summer + winter, 12.0, 0.01);
   double petSummer = 0, petWinter = 0;
   HamonPet(12, 21, petSummer, 20.0, -35.0, 1.0);
   HamonPet(6, 21, petWinter, 20.0, -35.0, 1.0);
-  EXPECT_GT(petWinter, 0.0);
   EXPECT_NEAR(petSummer / petWinter, summer / winter, 1e-12);
 }
 
@@ -223,60 +177,39 @@ ModelState MetState(int yearIndex, long linesRead) {
   return s;
 }
 
-TEST(MeteorologicalYear, FirstYearSeriesCalendarAndReservoirs) {
+TEST(MeteorologicalYear, FirstAndLaterYearsSeriesCalendarAndReservoirs) {
   ParameterSet p = test::ProcessParams();
-  std::string text = MetYear(2001, 100, 1, 350, 1.0) + MetYear(2002, 1, 0, 350, 5.0);
+  const std::string text = MetYear(2001, 100, 1, 350, 1.0) + MetYear(2002, 1, 0, 400, 5.0);
   TextReader r = TextReader::FromString(text, "input/甲/met.txt");
   ModelState s = MetState(1, 0);
   ReadMeteorologicalYear(s, p, r);
   EXPECT_EQ(s.CurYear, 2001);
-  EXPECT_EQ(s.MonthCount, 12);
   EXPECT_EQ(s.StartDay, 100);
-  EXPECT_EQ(s.Col8Flag, 1);
   EXPECT_EQ(s.StationElev, 350);
-  EXPECT_EQ(s.DaysInYear, 365);
-  EXPECT_EQ(s.DaysInMonth[2], 28);
   EXPECT_DOUBLE_EQ(s.FlowToDepthFactor, 2.0);
   EXPECT_DOUBLE_EQ(s.DailyPrecip[365], 4.65);
   EXPECT_DOUBLE_EQ(s.ObsFlow[1], 4.0);          // 2 m3/s over 43.2 km2
   EXPECT_DOUBLE_EQ(s.ObsSediment[1], 86.4);     // 2 x 86400 x 0.5 / 1000 t, from the raw Q
-  EXPECT_DOUBLE_EQ(s.DailySedConc[1], 0.5);
-  EXPECT_DOUBLE_EQ(s.RoutedInterflow, 1.6);
+  EXPECT_DOUBLE_EQ(s.RoutedInterflow, 1.6);     // the first year starts the reservoirs
   EXPECT_DOUBLE_EQ(s.RoutedGwFlow, 2.4);
-  // 22 March (day 81) at full growth: the Hamon value itself; 1 Jan, dormant: 1/1.4 of it.
+  // 22 March (day 81) at full growth: the Hamon value itself; 31 December, dormant: 1/1.4 of it.
   double pet = 0;
   HamonPet(3, 22, pet, 10.0, p.Latitude, p.EvapConversionCoef);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[81], 1.0);
   EXPECT_DOUBLE_EQ(s.DailyPET[81], pet);
-  HamonPet(1, 1, pet, 10.0, p.Latitude, p.EvapConversionCoef);
-  EXPECT_DOUBLE_EQ(s.DailyPET[1], pet / 1.4);
   HamonPet(12, 31, pet, 10.0, p.Latitude, p.EvapConversionCoef);
   EXPECT_DOUBLE_EQ(s.DailyPET[365], pet / 1.4);
-}
-
-TEST(MeteorologicalYear, SecondYearSkipsTheFirstBlock) {
-  ParameterSet p = test::ProcessParams();
-  std::string text = MetYear(2001, 1, 1, 350, 1.0) + MetYear(2002, 1, 0, 400, 5.0);
-  // The driver reopens the file every year and counts 365 + 1 lines for 2001.
-  TextReader r = TextReader::FromString(text, "met.txt");
-  ModelState s = MetState(2, 366);
-  s.RoutedInterflow = 7;
-  s.RoutedGwFlow = 8;
-  ReadMeteorologicalYear(s, p, r);
-  EXPECT_EQ(s.CurYear, 2002);
-  EXPECT_EQ(s.StationElev, 400);
-  EXPECT_EQ(s.Col8Flag, 0);
-  EXPECT_DOUBLE_EQ(s.DailyPrecip[1], 5.01);
-  EXPECT_DOUBLE_EQ(s.DailyExtra[1], 9);
-  EXPECT_EQ(r.LineNumber(), 366 + 366);
-  // Later years carry the reservoirs over.
-  EXPECT_EQ(s.RoutedInterflow, 7);
-  EXPECT_EQ(s.RoutedGwFlow, 8);
-  // MetLinesRead = 1 skips nothing.
-  TextReader one = TextReader::FromString(text, "met.txt");
-  ModelState t = MetState(1, 1);
-  ReadMeteorologicalYear(t, p, one);
-  EXPECT_EQ(t.CurYear, 2001);
+  // The second year skips the first block (365 + 1 lines) and carries the reservoirs over.
+  TextReader again = TextReader::FromString(text, "met.txt");
+  ModelState t = MetState(2, 366);
+  t.RoutedInterflow = 7;
+  t.RoutedGwFlow = 8;
+  ReadMeteorologicalYear(t, p, again);
+  EXPECT_EQ(t.CurYear, 2002);
+  EXPECT_EQ(t.Col8Flag, 0);
+  EXPECT_DOUBLE_EQ(t.DailyPrecip[1], 5.01);
+  EXPECT_DOUBLE_EQ(t.DailyExtra[1], 9);
+  EXPECT_EQ(t.RoutedInterflow, 7);
+  EXPECT_EQ(t.RoutedGwFlow, 8);
 }
 
 TEST(MeteorologicalYear, LeapYears) {
@@ -293,76 +226,31 @@ TEST(MeteorologicalYear, LeapYears) {
   }
 }
 
-// Reads year block (linesRead lines skipped) and hands the error of type E to check.
-template <typename E, typename Check>
-void ExpectFailure(const std::string& text, long linesRead, Check check) {
-  TextReader r = TextReader::FromString(text, "input/甲/met.txt");
-  ModelState s = MetState(1, linesRead);
-  try {
-    ReadMeteorologicalYear(s, test::ProcessParams(), r);
-    ADD_FAILURE() << "no error";
-  } catch (const E& e) {
-    check(e);
-  }
-}
-
-TEST(MeteorologicalYear, ErrorsNameFileLineAndToken) {
-  std::string y1 = MetYear(2001, 1, 1, 350, 1.0);
-  std::string y2 = MetYear(2002, 1, 1, 350, 1.0);
-  // A decimal point in an integer token of a day line of year 2: line 366 + 1 + 3.
-  std::string bad = y2;
-  std::size_t at = 0;
-  for (int k = 0; k < 3; ++k) at = bad.find("\r\n", at) + 2;
-  bad.replace(at, 4, "20.2");
-  ExpectFailure<ConversionError>(y1 + bad, 366, [](const ConversionError& e) {
-    EXPECT_EQ(e.Line(), 370);
-    EXPECT_EQ(e.Token(), "20.2");
-    EXPECT_EQ(e.TokenIndex(), 0);
-    EXPECT_NE(std::string(e.what()).find("input/甲/met.txt line 370"), std::string::npos)
-        << e.what();
-  });
-  // A header with a real station elevation.
-  std::string header = y1;
-  header.replace(header.find(" 350"), 4, " 3.5");
-  ExpectFailure<ConversionError>(header, 0, [](const ConversionError& e) {
-    EXPECT_EQ(e.Line(), 1);
-    EXPECT_EQ(e.TokenIndex(), 4);
-  });
-}
-
 TEST(MeteorologicalYear, ShortLinesAndMissingBlocks) {
-  std::string y1 = MetYear(2001, 1, 1, 350, 1.0);
-  // Nine values wanted (Col8Flag 0) but day lines carry eight: line 2, token 8.
-  std::string nine = MetYear(2001, 1, 1, 350, 1.0);
-  nine.replace(nine.find(" 1 350"), 6, " 0 350");
-  TextReader r = TextReader::FromString(nine, "met.txt");
-  ModelState s = MetState(1, 0);
-  try {
-    ReadMeteorologicalYear(s, test::ProcessParams(), r);
-    FAIL();
-  } catch (const ListIndexError& e) {
-    EXPECT_EQ(e.Line(), 2);
-    EXPECT_EQ(e.TokenIndex(), 8);
-  }
-  // A day line with seven values.
-  std::string seven = y1;
+  const std::string y1 = MetYear(2001, 1, 1, 350, 1.0);
+  std::string nine = y1, seven = y1, cut = y1.substr(0, y1.rfind("2001\t"));
+  nine.replace(nine.find(" 1 350"), 6, " 0 350");  // nine values wanted, eight given
   seven.replace(seven.find("\t0.5\r\n"), 4, "");
-  TextReader r7 = TextReader::FromString(seven, "met.txt");
-  try {
-    ReadMeteorologicalYear(s, test::ProcessParams(), r7);
-    FAIL();
-  } catch (const ListIndexError& e) {
-    EXPECT_EQ(e.Line(), 2);
-    EXPECT_EQ(e.TokenIndex(), 7);
+  struct Case {
+    std::string text;
+    long linesRead, line;
+    int token;  // -1: the file ends
+  } cases[] = {{nine, 0, 2, 8}, {seven, 0, 2, 7}, {y1, 366, 367, -1}, {cut, 0, 366, -1}};
+  for (const Case& c : cases) {
+    TextReader r = TextReader::FromString(c.text, "input/甲/met.txt");
+    ModelState s = MetState(1, c.linesRead);
+    try {
+      ReadMeteorologicalYear(s, test::ProcessParams(), r);
+      ADD_FAILURE() << "no error at line " << c.line;
+    } catch (const ListIndexError& e) {
+      EXPECT_EQ(e.Line(), c.line);
+      EXPECT_EQ(e.TokenIndex(), c.token);
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.Line(), c.line);
+      EXPECT_EQ(c.token, -1);
+      EXPECT_NE(std::string(e.what()).find("input/甲/met.txt line " + std::to_string(c.line)), std::string::npos);
+    }
   }
-  // Year 2 asked of a file holding year 1 only: the header line 367 is missing.
-  ExpectFailure<FileError>(y1, 366, [](const FileError& e) {
-    EXPECT_EQ(e.Line(), 367);
-    EXPECT_NE(std::string(e.what()).find("input/甲/met.txt line 367"), std::string::npos);
-  });
-  // A year cut short: day 365 on line 366 is missing.
-  std::string cut = y1.substr(0, y1.rfind("2001\t"));
-  ExpectFailure<FileError>(cut, 0, [](const FileError& e) { EXPECT_EQ(e.Line(), 366); });
 }
 
 }  // namespace

@@ -26,14 +26,6 @@ YearFiles FilesIn(const test::TempDir& dir, const std::string& sub = "") {
 }
 
 TEST(Layout, HeaderLinesOfTheFiveFiles) {
-  EXPECT_EQ(std::string(kHeaderD).size(), 124u);
-  EXPECT_EQ(std::string(kHeaderS).size(), 64u);
-  EXPECT_EQ(std::string(kHeaderF).size(), 60u);
-  for (const char* b : {kHeaderB1, kHeaderB2, kHeaderB3, kHeaderB4})
-    EXPECT_EQ(std::string(b).size(), 121u);
-  EXPECT_EQ(std::string(kHeaderT1).size(), 106u);
-  EXPECT_EQ(std::string(kHeaderT2).size(), 105u);
-  EXPECT_EQ(std::string(kHeaderT3).size(), 101u);
   test::TempDir dir;
   ModelState s;
   s.CurYear = 2001;
@@ -66,7 +58,6 @@ TEST(Layout, RowsOfSubBasinAndWholeBasinFiles) {
                                  BasinSedBudgetRow("2001全年", 365, t)};
   AppendLines(dir / "rows.txt", "rows.txt", lines);
   EXPECT_TRUE(test::SameAsGolden("results/rows.txt", dir / "rows.txt"));
-  EXPECT_EQ(Printf("%10.3f", -1.5), "    -1.500");
 }
 
 TEST(PeriodStatistics, WorkedExampleAndDegenerateCases) {
@@ -96,15 +87,17 @@ TEST(PeriodStatistics, WorkedExampleAndDegenerateCases) {
   s.SimFlow = sim;
   s.MeanPrecip[1] = s.MeanPrecip[2] = s.MeanPrecip[3] = 1;
   s.MeanPrecip[4] = 100;  // outside the period
+  s.MeanIntercep[1] = s.MeanIntercep[2] = s.MeanIntercep[3] = 0.5;  // each budget column its own value
+  s.MeanSoilDrain[1] = s.MeanSoilDrain[2] = s.MeanSoilDrain[3] = 0.25;
   YearFiles files = FilesIn(dir);
   WritePeriodStatistics(s, files, 3, 3, 1);
   s.ObsFlow[3] = 5;  // N = 1 year row: lastDay 3, StartDay 3
   WritePeriodStatistics(s, files, 3, 3, 2);
   EXPECT_EQ(test::ReadBytes(files.Budget.path),
             "01-2001    3   2.000     2.000     0.000   0.333    0.990   6.000    6.000     "
-            "3.000     0.000    0.000   0.000   0.000   \r\n"
+            "3.000     0.000    1.500   0.750   0.000   \r\n"
             "2001\xC8\xAB\xC4\xEA   1   5.000   2.000   -3.000   0.000   0.990   5.000   2.000   "
-            "1.000   0.000   0.000   0.000   0.000   \r\n");
+            "1.000   0.000   0.500   0.250   0.000   \r\n");
   const std::string z = "     0.000";
   EXPECT_EQ(test::ReadBytes(files.BudgetS.path),
             "01-2001    3   " + z + "     " + z + "     " + z + "   " + z + "     " +
