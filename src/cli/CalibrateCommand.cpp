@@ -30,6 +30,7 @@
 #include "calibration/ThreadPool.h"
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
 #include "parameters/ParameterLimits.h"
@@ -80,7 +81,7 @@ std::vector<BasinYear> UnscorableYears(const std::vector<int>& calendarYears) {
   std::vector<BasinYear> years;
   const double nan = std::nan("");
   for (int y : calendarYears) {
-    const std::size_t days = (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0)) ? 366 : 365;
+    const auto days = static_cast<std::size_t>(YearLength(y));
     BasinYear b;
     b.year = y;
     b.simFlow.assign(days, nan);

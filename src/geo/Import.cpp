@@ -23,6 +23,7 @@
 #include "geo/Table.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/InputRanges.h"
 #include "parameters/ParaDialog.h"
@@ -481,7 +482,7 @@ void ReadAsTheModelWill(const std::string& workspace, const std::vector<SubBasin
       if (ReadMetBlock(m).year != y) throw InputError(m.Name(), 0, "the year blocks would not follow each other");
   }
   TextReader r = InMemory(river, "input/RiverDaily.in");
-  for (int y = y0; y <= y1; ++y) ReadOutletBlock(y, IsLeapYear(y) ? 366 : 365, r);
+  for (int y = y0; y <= y1; ++y) ReadOutletBlock(y, YearLength(y), r);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/InputRanges.h"
 #include "model/Observation.h"
@@ -281,13 +282,6 @@ bool ParsePeriodLabel(const std::string& t, int& period, int& year) {
   return false;
 }
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DayOfYear(int month, int day, int year) {
-  static const int before[] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  return before[month] + day + (month > 2 && IsLeap(year) ? 1 : 0);
-}
-
 // Sums of one row position over the sub-basins that have it.
 template <std::size_t W>
 struct RowSum {
@@ -317,7 +311,7 @@ void ReadDailyRows(BlockReader& r, std::map<long, RowSum<W>>& rows, std::size_t 
     if (tokens.empty() || !ParseDateText(tokens[0], month, day, year)) break;
     r.Next();
     FieldLine line(text, r.Name(), r.LineNumber());
-    const int doy = DayOfYear(month, day, year);
+    const int doy = DayOfYear(year, month, day);
     RowSum<W>& row = rows[static_cast<long>(year) * 1000 + doy];
     row.label = tokens[0];
     row.dayOfYear = doy;

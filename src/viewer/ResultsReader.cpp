@@ -6,6 +6,7 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "inputs/TextFile.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/ModelState.h"
 
@@ -19,8 +20,6 @@ const char* kRunoffHeadings =
 const char* kSedimentHeadings =
     "年月 天数 实测流域产沙 模拟流域产沙 产沙平均差 产沙标准差  相关系数 实测产沙量 模拟产沙量 "
     "模拟总侵蚀量";
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 // One year of a budget file: 5 heading lines, the month rows, the year row ("YYYY全年").
 void ReadBudgetYear(TextReader& file, std::size_t columns, std::vector<std::vector<std::string>>& rows) {
@@ -37,11 +36,10 @@ void ReadBudgetYear(TextReader& file, std::size_t columns, std::vector<std::vect
 }
 
 // A day row's day of the year from its date "MM-DD-YYYY"; 0 when it is not a day row.
-int DayOfYear(const std::string& date) {
+int DayOfYearOf(const std::string& date) {
   int m = 0, d = 0, y = 0;
   if (std::sscanf(date.c_str(), "%d-%d-%d", &m, &d, &y) != 3 || m < 1 || m > 12) return 0;
-  static const int before[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  return before[m - 1] + d + (m > 2 && IsLeap(y) ? 1 : 0);
+  return DayOfYear(y, m, d);
 }
 
 // The day rows of one year block after its year line and column heading; stops before the
@@ -57,7 +55,7 @@ int ReadDayRows(TextReader& file, Store store) {
       file.Seek(offset, lineNumber);
       return rows;
     }
-    const int day = DayOfYear(line.Token(0));
+    const int day = DayOfYearOf(line.Token(0));
     if (day < 1 || day > kMaxDays)
       throw ConversionError(file.Name(), line.LineNumber(), line.Token(0), 0, "a date MM-DD-YYYY");
     store(day, line);
@@ -113,7 +111,7 @@ std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::s
     daily.SkipLines(1);
     dailyS.SkipLines(2);
     dailyF.SkipLines(2);
-    s->DaysInYear = IsLeap(s->CurYear) ? 366 : 365;
+    s->DaysInYear = YearLength(s->CurYear);
     int last = 0;
     const auto d = [](int day) { return static_cast<std::size_t>(day); };
     const int rows = ReadDayRows(daily, [&](int day, const FieldLine& line) {
