@@ -11,6 +11,7 @@
 #include "app/Progress.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/WorkerPool.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
 #include "model/Errors.h"
@@ -384,16 +385,7 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
       }
     }
   };
-  std::vector<std::thread> threads;
-  try {
-    for (int i = 1; i < lanes; ++i) threads.emplace_back(work, std::ref(lanes_[static_cast<std::size_t>(i)]));
-  } catch (const std::exception& e) {
-    stop = true;
-    for (std::thread& t : threads) t.join();
-    throw std::runtime_error("cannot start " + std::to_string(lanes) + " threads for the sub-basins: " + e.what());
-  }
-  work(lanes_[0]);
-  for (std::thread& t : threads) t.join();
+  WorkerPool(lanes).Run([&](int i) { work(lanes_[static_cast<std::size_t>(i)]); });
   if (failure) std::rethrow_exception(failure);
   const int lastOwn = subBasins.back();
   if (lastPublished != lastOwn) Publish(lastOwn, *lastView, false);

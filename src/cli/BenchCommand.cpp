@@ -24,6 +24,7 @@
 
 #include "app/DayEngine.h"
 #include "app/FusedEngine.h"
+#include "app/WorkerPool.h"
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
@@ -167,21 +168,8 @@ struct EngineRun {
   int snowDays = 0, frozenDays = 0, rainDays = 0;
 };
 
-// Runs body(t) for t = 0 .. threads - 1 on threads of their own. Under a memory or process
-// limit a thread may not start: those that did are joined and the failure is told as the
-// run tells it.
-void OnThreads(int threads, const std::function<void(int)>& body) {
-  std::vector<std::thread> pool;
-  try {
-    for (int t = 0; t < threads; ++t) pool.emplace_back(body, t);
-  } catch (const std::exception& e) {
-    const std::size_t started = pool.size();
-    for (std::thread& t : pool) t.join();
-    throw std::runtime_error("cannot start " + std::to_string(threads) + " worker threads (" + std::to_string(started) +
-                             " started): " + e.what() + "; ask for fewer threads");
-  }
-  for (std::thread& t : pool) t.join();
-}
+// Runs body(t) for t = 0 .. threads - 1, each on a thread of its own.
+void OnThreads(int threads, const std::function<void(int)>& body) { WorkerPool(threads).Run(body); }
 
 // Streaming copy between two buffers of 256 MB on `threads` threads: bytes read plus bytes
 // written per second, best of five.
