@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/DayEngine.h"
+#include "app/OutputBinding.h"
 #include "app/Progress.h"
 #include "app/Session.h"
 #include "app/Startup.h"

@@ -5,8 +5,6 @@
 #include <fstream>
 #include <map>
 
-#include "app/Session.h"
-#include "app/Startup.h"
 #include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/InputRanges.h"
@@ -169,28 +167,21 @@ void RouteAndSumBasin(ModelState& s, int n) {
   }
 }
 
-void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
-  RouteAndSumBasin(session.state, n);
-  WriteBasinYear(session, agg, n);
+void AggregateBasin(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int n) {
+  RouteAndSumBasin(s, n);
+  WriteBasinYear(s, files, agg, n);
 }
 
-void WriteBasinYear(Session& session, BasinAggregation& agg, int count) {
-  ModelState& s = session.state;
-  const std::string dir = BasinOutputDir(s);
-  if (!session.ws.CreateDirectory(dir))
-    throw FileError(session.Display(dir), 0, "cannot create the directory");
-  const YearFiles files = BindYearFiles(session, dir);
+void WriteBasinYear(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int count) {
+  const YearFiles& out = files.basin;
   if (s.BasinFilesCreated == 0) {
     s.BasinFilesCreated = 1;
-    for (const OutputFile* f : {&files.Daily, &files.DailyS, &files.Budget, &files.BudgetS,
-                                &files.DailyF})
-      f->Create();
+    for (const OutputFile* f : {&out.Daily, &out.DailyS, &out.Budget, &out.BudgetS, &out.DailyF}) f->Create();
   }
-  WriteSubBasinHeaders(s, files);
-  if (!agg.RiverFile) agg.RiverFile.emplace(session.Open(s.ProgramDir + kRiverFilePath));
+  WriteSubBasinHeaders(s, out);
   ReadOutletObservations(s, *agg.RiverFile);
-  AggregateBasinDaily(session, agg, count, s.CurYear);
-  AggregateBasinBudget(session, agg, count);
+  AggregateBasinDaily(s, files, agg, count, s.CurYear);
+  AggregateBasinBudget(s, files, agg, count);
 }
 
 namespace {
@@ -300,13 +291,12 @@ std::array<double, W> MeanOf(const RowSum<W>& row) {
 
 }  // namespace
 
-void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int year) {
+void AggregateBasinDaily(ModelState& s, const BasinFiles& bound, BasinAggregation& agg, int count, int year) {
   (void)year;  // the rows carry their own dates
-  ModelState& s = session.state;
   std::map<long, RowSum<14>> daily;
   std::map<long, RowSum<4>> sediment, frozen;
   for (int k = 1; k <= count; ++k) {
-    const YearFiles files = BindYearFiles(session, SubBasinOutputDir(s, k));
+    const YearFiles& files = bound.subBasins.at(static_cast<std::size_t>(k - 1));
     std::array<FileCursor, 5>& at = CursorsOf(agg, k);
     BlockReader d(files.Daily, at[0]), g(files.DailyS, at[1]), f(files.DailyF, at[2]);
     AddDailyRows(ResultFile::Daily, d, daily);
@@ -317,7 +307,7 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
     at[2] = f.Cursor();
   }
   if (count >= 1) s.BasinDailyLinesDone = agg.cursors[1][0].linesDone;
-  const YearFiles out = BindYearFiles(session, BasinOutputDir(s));
+  const YearFiles& out = bound.basin;
   std::vector<std::string> rows;
   for (const auto& [key, row] : daily) {
     DailyValues v = MeanOf(row);
@@ -345,12 +335,11 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
   out.DailyF.Append(rows);
 }
 
-void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
-  ModelState& s = session.state;
+void AggregateBasinBudget(ModelState& s, const BasinFiles& bound, BasinAggregation& agg, int count) {
   std::map<long, RowSum<13>> runoff;
   std::map<long, RowSum<9>> sediment;
   for (int k = 1; k <= count; ++k) {
-    const YearFiles files = BindYearFiles(session, SubBasinOutputDir(s, k));
+    const YearFiles& files = bound.subBasins.at(static_cast<std::size_t>(k - 1));
     std::array<FileCursor, 5>& at = CursorsOf(agg, k);
     BlockReader b(files.Budget, at[3]), t(files.BudgetS, at[4]);
     AddBudgetRows(ResultFile::Budget, b, runoff);
@@ -359,7 +348,7 @@ void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
     at[4] = t.Cursor();
   }
   if (count >= 1) s.BasinBudgetLinesDone = agg.cursors[1][3].linesDone;
-  const YearFiles out = BindYearFiles(session, BasinOutputDir(s));
+  const YearFiles& out = bound.basin;
   std::vector<std::string> rows;
   for (const auto& [key, row] : runoff) {
     const std::array<double, 13> m = MeanOf(row);

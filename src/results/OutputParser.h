@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,5 +83,16 @@ bool ParseResultBlock(ResultFile file, ResultLines& lines, ResultBlock& block);
 
 // Every year block of a whole file.
 std::vector<ResultBlock> ParseResultFile(ResultFile file, TextReader& reader);
+
+// A workspace's stored results as the caller binds them for their readers (the window's
+// tables and charts): the program directory that model paths start from, the number of
+// sub-basins, the run marker's model path, and how a file (a model path) is found and opened.
+struct StoredResults {
+  std::string programDir;
+  int subBasinCount = 0;
+  std::string markFile;
+  std::function<bool(const std::string& modelPath)> exists;
+  std::function<TextReader(const std::string& modelPath)> open;
+};
 
 }  // namespace tarnwell

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "app/Session.h"
-#include "app/Startup.h"
 #include "inputs/TextFile.h"
 #include "model/Calendar.h"
 #include "model/Errors.h"
@@ -49,18 +47,17 @@ void RequireDayRows(const TextReader& file, const ResultBlock& block, int yearNu
 
 }  // namespace
 
-std::string ResultDirectory(const Session& session, int k) {
-  const ModelState& s = session.state;
-  if (k <= s.SubBasinCount) return s.ProgramDir + "..\\Output\\流域" + std::to_string(k);
-  return s.ProgramDir + "..\\Output\\全流域";
+std::string ResultDirectory(const StoredResults& results, int k) {
+  if (k <= results.subBasinCount) return results.programDir + "..\\Output\\流域" + std::to_string(k);
+  return results.programDir + "..\\Output\\全流域";
 }
 
-ResultTables ReadStatTables(const Session& session, const std::string& dir, int years) {
+ResultTables ReadStatTables(const StoredResults& results, const std::string& dir, int years) {
   ResultTables t;
   t.runoff.push_back(SplitFields(kRunoffHeadings));
   t.sediment.push_back(SplitFields(kSedimentHeadings));
-  TextReader budget = session.Open(dir + "\\Budget.out");
-  TextReader budgetS = session.Open(dir + "\\Budget_s.out");
+  TextReader budget = results.open(dir + "\\Budget.out");
+  TextReader budgetS = results.open(dir + "\\Budget_s.out");
   TextReaderLines b(budget), bs(budgetS);
   for (int y = 1; y <= years; ++y) {
     AddBudgetYear(ResultFile::Budget, b, y, t.runoff);
@@ -69,16 +66,16 @@ ResultTables ReadStatTables(const Session& session, const std::string& dir, int 
   return t;
 }
 
-std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::string& dir, int year) {
+std::shared_ptr<ModelState> ReadDailySeries(const StoredResults& results, const std::string& dir, int year) {
   auto s = std::make_shared<ModelState>();
   // The whole basin's series are outlet discharges (m3/s): the charts label them so.
-  if (dir == ResultDirectory(session, session.state.SubBasinCount + 1)) {
-    s->SubBasinCount = session.state.SubBasinCount;
+  if (dir == ResultDirectory(results, results.subBasinCount + 1)) {
+    s->SubBasinCount = results.subBasinCount;
     s->SelectedSubBasin = s->SubBasinCount + 1;
   }
-  TextReader daily = session.Open(dir + "\\Daily.out");
-  TextReader dailyS = session.Open(dir + "\\Daily_s.out");
-  TextReader dailyF = session.Open(dir + "\\Daily_f.out");
+  TextReader daily = results.open(dir + "\\Daily.out");
+  TextReader dailyS = results.open(dir + "\\Daily_s.out");
+  TextReader dailyF = results.open(dir + "\\Daily_f.out");
   TextReaderLines d(daily), g(dailyS), f(dailyF);
   // Earlier years are read (and so checked) and passed over.
   for (int y = 1; y < year; ++y) {
@@ -119,8 +116,8 @@ std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::s
   return s;
 }
 
-int StoredYearNumber(const Session& session, const std::string& dir, int calendarYear, int storedYears) {
-  TextReader daily = session.Open(dir + "\\Daily.out");
+int StoredYearNumber(const StoredResults& results, const std::string& dir, int calendarYear, int storedYears) {
+  TextReader daily = results.open(dir + "\\Daily.out");
   TextReaderLines lines(daily);
   ResultBlock block;
   for (int y = 1; y <= storedYears && ParseResultBlock(ResultFile::Daily, lines, block); ++y)
@@ -128,10 +125,10 @@ int StoredYearNumber(const Session& session, const std::string& dir, int calenda
   return 0;
 }
 
-int StoredYears(const Session& session) {
-  const std::string path = session.state.ProgramDir + kMarkFilePath;
-  if (!session.ws.FileExists(path)) return 0;
-  TextReader mark = session.Open(path);
+int StoredYears(const StoredResults& results) {
+  const std::string& path = results.markFile;
+  if (!results.exists(path)) return 0;
+  TextReader mark = results.open(path);
   const FieldLine first = mark.ReadFields();
   if (first.Count() == 0) return 0;
   const int years = first.Integer(0);
@@ -139,8 +136,8 @@ int StoredYears(const Session& session) {
   return years;
 }
 
-int RequireStoredYears(const Session& session) {
-  const int years = StoredYears(session);
+int RequireStoredYears(const StoredResults& results) {
+  const int years = StoredYears(results);
   if (years == 0) throw NoStoredResults();
   return years;
 }
