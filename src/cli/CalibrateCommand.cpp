@@ -310,7 +310,7 @@ int Calibrate(const CalibrateOptions& o) {
     const long made = static_cast<long>(result->records.size()) - result->resumed;
     if (made > 0 && seconds > 0)
       std::cerr << "search: " << made << " evaluations in " << ClockTime(seconds) << " ("
-                << static_cast<long>(std::lround(made * 3600.0 / seconds)) << " per hour, "
+                << static_cast<long>(std::lround(static_cast<double>(made) * 3600.0 / seconds)) << " per hour, "
                 << pool->Capacity() << " at once)\n";
   }
 

@@ -112,7 +112,9 @@ TEST(Messages, InputsThatAreNoFilesAreNamedForWhatTheyAre) {
     MessageWorkspace ws;
     fs::remove(ws.At(c.file));
     if (c.kind == Directory) fs::create_directory(ws.At(c.file));
-    if (c.kind == Pipe) ASSERT_EQ(::mkfifo(ws.At(c.file).c_str(), 0644), 0);
+    if (c.kind == Pipe) {
+      ASSERT_EQ(::mkfifo(ws.At(c.file).c_str(), 0644), 0);
+    }
     if (c.kind == Device) fs::create_symlink("/dev/zero", ws.At(c.file));
     const CliResult r = ws.Cli({c.command});
     EXPECT_TRUE(r.exited) << c.file << ": the program did not end by itself";
