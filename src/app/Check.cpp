@@ -8,6 +8,7 @@
 #include "app/Startup.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/InputRanges.h"
 #include "parameters/ParaDialog.h"
@@ -151,7 +152,7 @@ std::vector<OutletBlock> CheckOutletSeries(Session& session, const std::vector<i
   TextReader river = session.Open(session.state.ProgramDir + kRiverFilePath);
   std::vector<OutletBlock> blocks;
   for (int year : years) {
-    const int days = (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) ? 366 : 365;
+    const int days = YearLength(year);
     blocks.push_back(ReadOutletBlock(year, days, river));
   }
   return blocks;

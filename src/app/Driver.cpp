@@ -10,9 +10,11 @@
 #include <utility>
 
 #include "app/DayEngine.h"
+#include "app/OutputBinding.h"
 #include "app/Progress.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/WorkerPool.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
 #include "model/Errors.h"
@@ -20,7 +22,7 @@
 #include "parameters/ParameterLimits.h"
 #include "app/Check.h"
 #include "processes/Processes.h"
-#include "processes/Weather.h"
+#include "model/Calendar.h"
 
 namespace tarnwell {
 
@@ -394,16 +396,7 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
       }
     }
   };
-  std::vector<std::thread> threads;
-  try {
-    for (int i = 1; i < lanes; ++i) threads.emplace_back(work, std::ref(lanes_[static_cast<std::size_t>(i)]));
-  } catch (const std::exception& e) {
-    stop = true;
-    for (std::thread& t : threads) t.join();
-    throw std::runtime_error("cannot start " + std::to_string(lanes) + " threads for the sub-basins: " + e.what());
-  }
-  work(lanes_[0]);
-  for (std::thread& t : threads) t.join();
+  WorkerPool(lanes).Run([&](int i) { work(lanes_[static_cast<std::size_t>(i)]); });
   if (failure) std::rethrow_exception(failure);
   const int lastOwn = subBasins.back();
   if (lastPublished != lastOwn) Publish(lastOwn, *lastView, false);
@@ -828,7 +821,7 @@ std::uint64_t BytesOf(const OutputFile& f) {
 }
 
 // The day of the year a date is, by the months of the year as the weather gives them.
-int DayOfYear(const ModelState& s, int month, int day) {
+int DayOfYearIn(const ModelState& s, int month, int day) {
   int d = day;
   for (int m = 1; m < month && m <= kMonths; ++m) d += s.DaysInMonth[static_cast<std::size_t>(m)];
   return d;
@@ -893,7 +886,7 @@ void Driver::CaptureDue(int k, Lane& lane) {
   ModelState& s = lane.session->state;
   const int today = s.DayCount + 1;
   for (const Date& date : saveDates_) {
-    if (date.year != s.CurYear || DayOfYear(s, date.month, date.day) != today) continue;
+    if (date.year != s.CurYear || DayOfYearIn(s, date.month, date.day) != today) continue;
     // The stores as the engine holds them, written back without ending its year.
     lane.engine->SyncState(s);
     SubBasinState st;
@@ -1069,7 +1062,7 @@ void Driver::ContinueFrom(const RunState& state) {
       s.CurYear = years && static_cast<std::size_t>(y) <= years->size()
                       ? (*years)[static_cast<std::size_t>(y - 1)]
                       : state.calendarYear - state.yearIndex + y;
-      s.DaysInYear = IsLeapYear(s.CurYear) ? 366 : 365;
+      s.DaysInYear = YearLength(s.CurYear);
       ReadOutletObservations(s, *aggregation_.RiverFile);
     }
   }

@@ -5,6 +5,7 @@
 #include "app/FusedEngine.h"
 #include "app/Progress.h"
 #include "app/Session.h"
+#include "model/Calendar.h"
 #include "parameters/ParaDialog.h"
 #include "results/Statistic.h"
 
@@ -52,7 +53,7 @@ std::vector<BasinYear> BasinEvaluator::Observations() const {
   for (std::size_t i = 0; i < calendarYears_.size() && i < inputs_->outlet.size(); ++i) {
     const int y = calendarYears_[i];
     ApplyOutletObservations(s, inputs_->outlet[i]);
-    const std::ptrdiff_t days = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0 ? 366 : 365;
+    const std::ptrdiff_t days = YearLength(y);
     BasinYear b;
     b.year = y;
     b.obsFlow.assign(s.BasinObsFlow.begin() + 1, s.BasinObsFlow.begin() + 1 + days);

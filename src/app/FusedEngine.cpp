@@ -1,12 +1,6 @@
 #include "app/FusedEngine.h"
 
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <stdexcept>
-#include <string>
-#include <thread>
-
+#include "app/WorkerPool.h"
 #include "model/ModelState.h"
 #include "parameters/ParaDialog.h"
 #include "processes/BasinSum.h"
@@ -19,91 +13,7 @@
 
 namespace tarnwell {
 
-// Workers that wait for a task, run their share of it and report back; the calling thread
-// takes share 0 itself.
-class WorkerPool {
- public:
-  explicit WorkerPool(int threads) : size_(threads < 1 ? 1 : threads) {
-    try {
-      for (int k = 1; k < size_; ++k) workers_.emplace_back([this, k] { Work(k); });
-    } catch (const std::exception& e) {
-      // Under a memory or process limit (a cluster job, a container) a thread may not
-      // start: the ones that did are woken and joined, and the failure is told as such.
-      const std::size_t started = workers_.size() + 1;
-      Stop();
-      throw std::runtime_error("cannot start " + std::to_string(size_) + " worker threads (" +
-                               std::to_string(started) + " started): " + e.what() +
-                               "; ask for fewer threads");
-    }
-  }
-  ~WorkerPool() { Stop(); }
-  int Size() const { return size_; }
-
-  void Stop() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& t : workers_) t.join();
-    workers_.clear();
-  }
-
-  // task(k) for every k in 0 .. Size() - 1; returns when all have finished.
-  void Run(const std::function<void(int)>& task) {
-    if (size_ == 1) {
-      task(0);
-      return;
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      task_ = &task;
-      pending_ = size_ - 1;
-      ++generation_;
-    }
-    wake_.notify_all();
-    task(0);
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return pending_ == 0; });
-    task_ = nullptr;
-  }
-
- private:
-  void Work(int k) {
-    std::uint64_t seen = 0;
-    for (;;) {
-      const std::function<void(int)>* task;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-        if (stop_) return;
-        seen = generation_;
-        task = task_;
-      }
-      (*task)(k);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (--pending_ == 0) done_.notify_one();
-      }
-    }
-  }
-
-  int size_;
-  std::vector<std::thread> workers_;
-  std::mutex mutex_;
-  std::condition_variable wake_, done_;
-  const std::function<void(int)>* task_ = nullptr;
-  std::uint64_t generation_ = 0;
-  int pending_ = 0;
-  bool stop_ = false;
-};
-
 namespace {
-
-int HardwareThreads() {
-  const unsigned n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : static_cast<int>(n);
-}
 
 constexpr std::uint8_t kPrevColInside = 1, kNextColInside = 2;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 
 #include "charts/SvgCanvas.h"
 #include "model/Errors.h"
@@ -88,7 +89,7 @@ std::vector<CalibrationChart> CalibrationCharts(const std::vector<SearchParamete
     d.xMax = parameters[p].upper;
     XYSeries points{{}, {}, kBlue, XYStyle::Points, 1};
     for (const TraceRecord& r : records) {
-      points.x.push_back(p < r.values.size() ? r.values[p] : NAN);
+      points.x.push_back(p < r.values.size() ? r.values[p] : std::numeric_limits<double>::quiet_NaN());
       points.y.push_back(r.loss);
     }
     d.series.push_back(points);

@@ -39,12 +39,6 @@ std::vector<Token> Tokenize(std::string_view line) {
   return tokens;
 }
 
-std::string Number(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 // The reader of one file: every refusal names the file, the line and the token.
 class FileChecker {
  public:
@@ -397,16 +391,16 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
     if (highestBelow < lowestAbove) continue;
     if (lo.calibrated && hi.calibrated) {
       check.RefuseAt(lo.calibrated->line, boundTokens[lo.index].second,
-                     "must lie below the lower bound " + Number(hi.calibrated->lower) + " of " + tie.above +
+                     "must lie below the lower bound " + ShortestReal(hi.calibrated->lower) + " of " + tie.above +
                          " (line " + std::to_string(hi.calibrated->line) + "): " + tie.below +
                          " must stay below " + tie.above + reason);
     } else if (lo.calibrated) {
       check.RefuseAt(lo.calibrated->line, boundTokens[lo.index].second,
-                     std::string("must lie below ") + tie.above + " = " + Number(hi.fixed) +
+                     std::string("must lie below ") + tie.above + " = " + ShortestReal(hi.fixed) +
                          " of the parameter file: " + tie.below + " must stay below " + tie.above + reason);
     } else {
       check.RefuseAt(hi.calibrated->line, boundTokens[hi.index].first,
-                     std::string("must lie above ") + tie.below + " = " + Number(lo.fixed) +
+                     std::string("must lie above ") + tie.below + " = " + ShortestReal(lo.fixed) +
                          " of the parameter file: " + tie.below + " must stay below " + tie.above + reason);
     }
   }

@@ -1,10 +1,10 @@
 #include "calibration/Objective.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <stdexcept>
 
+#include "inputs/TextFile.h"
 #include "model/ModelState.h"
 
 namespace tarnwell {
@@ -47,12 +47,6 @@ const char* MeasureName(ObjectiveKind kind) {
     case ObjectiveKind::Pbias: return "|PBIAS|";
   }
   return "?";
-}
-
-std::string Number(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
 }
 
 void AddMetrics(std::vector<double>& out, const FitStatistics& fit, double logNse) {
@@ -146,7 +140,7 @@ std::string LossName(const ObjectiveSettings& settings) {
   conc.insert(measure.back() == '|' ? measure.size() - 1 : measure.size(), "_conc");
   std::string name = w <= 0   ? measure
                      : w >= 1 ? conc
-                              : Number(1 - w) + "*(" + measure + ")+" + Number(w) + "*(" + conc + ")";
+                              : ShortestReal(1 - w) + "*(" + measure + ")+" + ShortestReal(w) + "*(" + conc + ")";
   // The years scored, so that a trace names everything its losses depend on.
   for (std::size_t i = 0; i < settings.years.size();) {
     std::size_t j = i;

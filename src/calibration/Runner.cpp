@@ -1,6 +1,5 @@
 #include "calibration/Runner.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -13,16 +12,10 @@ namespace tarnwell {
 
 namespace {
 
-std::string Number(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 std::string Describe(const std::vector<SearchParameter>& parameters, const std::vector<double>& values) {
   std::string text;
   for (std::size_t i = 0; i < values.size() && i < parameters.size(); ++i)
-    text += (i ? ", " : "") + parameters[i].name + " = " + Number(values[i]);
+    text += (i ? ", " : "") + parameters[i].name + " = " + ShortestReal(values[i]);
   return text;
 }
 
@@ -68,11 +61,11 @@ std::vector<std::pair<std::string, std::string>> Settings(const CalibrationRun& 
   if (search.method == SearchMethod::Sce) s.emplace_back("complexes", std::to_string(search.complexes));
   else s.emplace_back("batch", std::to_string(search.batch));
   for (const SearchParameter& p : run.parameters)
-    s.emplace_back("range " + p.name, Number(p.lower) + " " + Number(p.upper) + (p.log ? " log" : ""));
+    s.emplace_back("range " + p.name, ShortestReal(p.lower) + " " + ShortestReal(p.upper) + (p.log ? " log" : ""));
   for (const auto& setting : run.modelSettings) s.push_back(setting);
   if (run.start)
     for (std::size_t i = 0; i < run.start->size() && i < run.parameters.size(); ++i)
-      s.emplace_back("start " + run.parameters[i].name, Number((*run.start)[i]));
+      s.emplace_back("start " + run.parameters[i].name, ShortestReal((*run.start)[i]));
   return s;
 }
 
@@ -192,12 +185,12 @@ CalibrationResult RunCalibration(const CalibrationRun& run, EvaluatorPool& pool,
         const TraceRecord& r = recorded[replayed];
         for (std::size_t j = 0; j < values.size(); ++j)
           if (r.values[j] != values[j]) {
-            const std::string token = Number(r.values[j]);
+            const std::string token = ShortestReal(r.values[j]);
             throw TarnwellError(
                 run.traceName + " line " + std::to_string(number + 1) + ": \"" + token + "\" (column " +
                     std::to_string(j + 2) + "): evaluation " + std::to_string(number) + " recorded " +
                     run.parameters[j].name + " = " + token + " where this calibration proposes " +
-                    Number(values[j]) +
+                    ShortestReal(values[j]) +
                     ": the trace belongs to another configuration (algorithm, seed, batch, ranges or "
                     "starting parameters); restore it, or remove the trace to start afresh",
                 run.traceName, number + 1, token, static_cast<int>(j + 1));

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "results/GoodnessOfFit.h"
 
@@ -70,8 +71,8 @@ std::string FormatParameterTable(const std::vector<SearchParameter>& parameters,
   for (std::size_t i = 0; i < parameters.size(); ++i) {
     const SearchParameter& p = parameters[i];
     std::snprintf(line, sizeof line, "%-28s %12s %12s %12s %12s%s\n", p.name.c_str(), Value(p.lower, "%.6g").c_str(),
-                  Value(p.upper, "%.6g").c_str(), Value(i < before.size() ? before[i] : NAN, "%.6g").c_str(),
-                  Value(i < after.size() ? after[i] : NAN, "%.6g").c_str(), p.log ? "  (log)" : "");
+                  Value(p.upper, "%.6g").c_str(), Value(i < before.size() ? before[i] : std::numeric_limits<double>::quiet_NaN(), "%.6g").c_str(),
+                  Value(i < after.size() ? after[i] : std::numeric_limits<double>::quiet_NaN(), "%.6g").c_str(), p.log ? "  (log)" : "");
     out += line;
   }
   return out;

@@ -1,9 +1,9 @@
 #include "calibration/ThreadPool.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <stdexcept>
-#include <system_error>
 
 namespace tarnwell {
 
@@ -39,57 +39,22 @@ void FinishedJobs::RethrowIfFailed() const {
 }
 
 ThreadEvaluatorPool::ThreadEvaluatorPool(EvaluationFunction evaluate, int workers, ThreadStarter start)
-    : evaluate_(std::move(evaluate)) {
-  if (!start) start = [](std::function<void()> body) { return std::thread(std::move(body)); };
-  const int count = std::max(1, workers);
-  for (int i = 0; i < count; ++i) {
-    try {
-      threads_.push_back(start([this] { Work(); }));
-    } catch (const std::exception& e) {
-      Shutdown();
-      throw std::runtime_error("cannot start worker thread " + std::to_string(i + 1) + " of " +
-                               std::to_string(count) + ": " + e.what() +
-                               " (ask for fewer with --workers)");
-    }
-  }
-}
+    : evaluate_(std::move(evaluate)),
+      workers_(std::max(1, workers), WorkerPool::Caller::Waits, "ask for fewer with --workers", std::move(start)) {}
 
-ThreadEvaluatorPool::~ThreadEvaluatorPool() { Shutdown(); }
-
-void ThreadEvaluatorPool::Shutdown() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    shutdown_ = true;
-  }
-  workReady_.notify_all();
-  for (std::thread& t : threads_)
-    if (t.joinable()) t.join();
-  threads_.clear();
-}
-
-void ThreadEvaluatorPool::Work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    workReady_.wait(lock, [this] { return shutdown_ || !queue_.empty(); });
-    if (shutdown_) return;
-    auto job = std::move(queue_.front());
-    queue_.pop_front();
-    ++running_;
-    lock.unlock();
-    EvaluationOutcome outcome = RunEvaluation(evaluate_, job.second);
-    lock.lock();
-    --running_;
-    done_.emplace_back(job.first, std::move(outcome));
-    workDone_.notify_all();
-  }
-}
+ThreadEvaluatorPool::~ThreadEvaluatorPool() = default;
 
 void ThreadEvaluatorPool::Submit(long tag, std::vector<double> values) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    queue_.emplace_back(tag, std::move(values));
+    ++busy_;
   }
-  workReady_.notify_one();
+  workers_.Post([this, tag, values = std::move(values)] {
+    EvaluationOutcome outcome = RunEvaluation(evaluate_, values);
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_.emplace_back(tag, std::move(outcome));
+    workDone_.notify_all();
+  });
 }
 
 std::vector<std::pair<long, EvaluationOutcome>> ThreadEvaluatorPool::TakeFinished(std::chrono::microseconds wait) {
@@ -98,12 +63,13 @@ std::vector<std::pair<long, EvaluationOutcome>> ThreadEvaluatorPool::TakeFinishe
   std::vector<std::pair<long, EvaluationOutcome>> out(std::make_move_iterator(done_.begin()),
                                                       std::make_move_iterator(done_.end()));
   done_.clear();
+  busy_ -= static_cast<int>(out.size());
   return out;
 }
 
 int ThreadEvaluatorPool::Busy() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<int>(queue_.size() + done_.size()) + running_;
+  return busy_;
 }
 
 void ThreadEvaluatorPool::Evaluate(const std::vector<EvaluationJob>& jobs, const JobFinished& finished) {

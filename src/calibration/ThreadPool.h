@@ -3,22 +3,21 @@
 // keep per-thread scratch space between calls.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/WorkerPool.h"
 #include "calibration/Evaluation.h"
 
 namespace tarnwell {
 
 class ThreadEvaluatorPool : public EvaluatorPool {
  public:
-  // How a worker thread is started; the default is a std::thread. Tests replace it to see a
-  // thread that cannot start.
-  using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+  using ThreadStarter = WorkerPool::ThreadStarter;
 
   // Starts the workers; one that cannot start stops those already started and throws
   // std::runtime_error saying so.
@@ -27,7 +26,7 @@ class ThreadEvaluatorPool : public EvaluatorPool {
   ThreadEvaluatorPool(const ThreadEvaluatorPool&) = delete;
   ThreadEvaluatorPool& operator=(const ThreadEvaluatorPool&) = delete;
 
-  int Capacity() const override { return static_cast<int>(threads_.size()); }
+  int Capacity() const override { return workers_.Size(); }
   void Evaluate(const std::vector<EvaluationJob>& jobs, const JobFinished& finished) override;
 
   // For pools that feed this one job by job (the MPI ranks): queue one evaluation, and take
@@ -37,17 +36,12 @@ class ThreadEvaluatorPool : public EvaluatorPool {
   int Busy() const;  // submitted and not yet taken
 
  private:
-  void Work();
-  void Shutdown();
-
   EvaluationFunction evaluate_;
-  std::vector<std::thread> threads_;
   mutable std::mutex mutex_;
-  std::condition_variable workReady_, workDone_;
-  std::deque<std::pair<long, std::vector<double>>> queue_;
+  std::condition_variable workDone_;
   std::deque<std::pair<long, EvaluationOutcome>> done_;
-  int running_ = 0;
-  bool shutdown_ = false;
+  int busy_ = 0;
+  WorkerPool workers_;  // last: its threads are joined before the members they use go
 };
 
 }  // namespace tarnwell

@@ -18,9 +18,7 @@ namespace {
 // where a number is expected.
 void AppendNumber(std::string& line, double v) {
   if (!std::isfinite(v)) return;
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  line.append(buf, r.ptr);
+  line += ShortestReal(v);
 }
 
 std::vector<std::string> SplitCommas(const std::string& line) {

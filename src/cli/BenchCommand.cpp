@@ -24,9 +24,11 @@
 
 #include "app/DayEngine.h"
 #include "app/FusedEngine.h"
+#include "app/WorkerPool.h"
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
+#include "model/Calendar.h"
 #include "model/ModelState.h"
 #include "parameters/ParaDialog.h"
 #include "processes/Processes.h"
@@ -131,10 +133,9 @@ void BuildBasin(ModelState& s, const ParameterSet& p, int n) {
   s.SeasonDay3 = 250;
   s.SeasonDay4 = 300;
   ComputeGrowthIndex(s, 365);
-  static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   int d = 0;
   for (int m = 1; m <= 12; ++m) {
-    for (int k = 1; k <= kMonthDays[m - 1]; ++k) {
+    for (int k = 1; k <= MonthLength(s.CurYear, m); ++k) {
       ++d;
       const auto ud = static_cast<std::uint32_t>(d);
       s.DailyTemp[d] = 5 - 14 * std::cos(2 * 3.14159265358979 * (d - 15) / 365.0) +
@@ -167,21 +168,8 @@ struct EngineRun {
   int snowDays = 0, frozenDays = 0, rainDays = 0;
 };
 
-// Runs body(t) for t = 0 .. threads - 1 on threads of their own. Under a memory or process
-// limit a thread may not start: those that did are joined and the failure is told as the
-// run tells it.
-void OnThreads(int threads, const std::function<void(int)>& body) {
-  std::vector<std::thread> pool;
-  try {
-    for (int t = 0; t < threads; ++t) pool.emplace_back(body, t);
-  } catch (const std::exception& e) {
-    const std::size_t started = pool.size();
-    for (std::thread& t : pool) t.join();
-    throw std::runtime_error("cannot start " + std::to_string(threads) + " worker threads (" + std::to_string(started) +
-                             " started): " + e.what() + "; ask for fewer threads");
-  }
-  for (std::thread& t : pool) t.join();
-}
+// Runs body(t) for t = 0 .. threads - 1, each on a thread of its own.
+void OnThreads(int threads, const std::function<void(int)>& body) { WorkerPool(threads).Run(body); }
 
 // Streaming copy between two buffers of 256 MB on `threads` threads: bytes read plus bytes
 // written per second, best of five.
@@ -229,16 +217,14 @@ std::string MetText(int years) {
   char line[96];
   for (int y = 0; y < years; ++y) {
     const int year = 1990 + y;
-    const int days = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0 ? 366 : 365;
+    const int days = YearLength(year);
     text += std::to_string(year) + " 12 1 1 426\r\n";
-    static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int month = 1, day = 1;
     for (int d = 1; d <= days; ++d) {
       const int len = std::snprintf(line, sizeof line, "%d %d %d 0 %.2f %.2f %.3f 0\r\n", year, month, day,
                                     d % 5 == 0 ? 3.2 + d % 7 : 0.0, 9.5 + 10 * std::sin(d / 58.1), 40 + d % 31 * 1.7);
       text.append(line, static_cast<std::size_t>(len));
-      const int inMonth = kMonthDays[month - 1] + (month == 2 && days == 366 ? 1 : 0);
-      if (++day > inMonth) day = 1, ++month;
+      if (++day > MonthLength(year, month)) day = 1, ++month;
     }
   }
   return text;

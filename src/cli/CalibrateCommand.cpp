@@ -31,6 +31,7 @@
 #include "calibration/ThreadPool.h"
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
 #include "parameters/ParameterLimits.h"
@@ -82,7 +83,7 @@ std::vector<BasinYear> UnscorableYears(const std::vector<int>& calendarYears) {
   std::vector<BasinYear> years;
   const double nan = std::nan("");
   for (int y : calendarYears) {
-    const std::size_t days = (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0)) ? 366 : 365;
+    const auto days = static_cast<std::size_t>(YearLength(y));
     BasinYear b;
     b.year = y;
     b.simFlow.assign(days, nan);
@@ -321,7 +322,7 @@ int Calibrate(const CalibrateOptions& o) {
     const long made = static_cast<long>(result->records.size()) - result->resumed;
     if (made > 0 && seconds > 0)
       std::cerr << "search: " << made << " evaluations in " << ClockTime(seconds) << " ("
-                << static_cast<long>(std::lround(made * 3600.0 / seconds)) << " per hour, "
+                << static_cast<long>(std::lround(static_cast<double>(made) * 3600.0 / seconds)) << " per hour, "
                 << pool->Capacity() << " at once)\n";
   }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/OutputBinding.h"
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "app/WorkspaceLock.h"
@@ -69,17 +70,18 @@ int WriteCharts(const ChartsOptions& options) {
                                   std::to_string(s.SubBasinCount) + " sub-basins (or: basin)");
   }
   const int year = options.year;
-  const int stored = StoredYears(session);
-  const std::string dir = ResultDirectory(session, k);
+  const StoredResults results = StoredResultsOf(session);
+  const int stored = StoredYears(results);
+  const std::string dir = ResultDirectory(results, k);
 
   // The year is a calendar year; the files hold their years in order from the first. A
   // stored year without day rows is refused by the reader.
-  const int number = StoredYearNumber(session, dir, year, stored);
+  const int number = StoredYearNumber(results, dir, year, stored);
   if (number == 0)
     throw std::invalid_argument("year " + std::to_string(year) + " is not among the " +
                                 std::to_string(stored) + " stored years of " +
                                 session.Display(dir));
-  const std::shared_ptr<ModelState> series = ReadDailySeries(session, dir, number);
+  const std::shared_ptr<ModelState> series = ReadDailySeries(results, dir, number);
 
   std::filesystem::create_directories(options.out);
   const std::string out = options.out + "/";

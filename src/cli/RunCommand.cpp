@@ -40,7 +40,7 @@
 #include "parameters/ParaDialog.h"
 #include "results/GoodnessOfFit.h"
 #include "results/Statistic.h"
-#include "processes/Weather.h"
+#include "model/Calendar.h"
 
 namespace tarnwell::cli {
 
@@ -225,17 +225,12 @@ struct RunOptions {
   std::string startState;      // a saved state to go on from
 };
 
-int DaysInMonthOf(int year, int month) {
-  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 // "YYYY-MM-DD" as a date of the Gregorian calendar; nullopt otherwise.
 std::optional<Driver::Date> ParseDate(const std::string& text) {
   int y = 0, m = 0, d = 0;
   char tail = 0;
   if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 || text[4] != '-' ||
-      text[7] != '-' || y < 1 || m < 1 || m > 12 || d < 1 || d > DaysInMonthOf(y, m))
+      text[7] != '-' || y < 1 || m < 1 || m > 12 || d < 1 || d > MonthLength(y, m))
     return std::nullopt;
   return Driver::Date{y, m, d};
 }

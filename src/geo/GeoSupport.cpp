@@ -67,8 +67,6 @@ bool ParseIsoDate(const std::string& text, Day& day) {
   return true;
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 std::string DailyValueProblem(DailyQuantity q, double v) {
   auto shown = [](double x) {
     char buf[40];

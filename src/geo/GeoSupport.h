@@ -23,7 +23,6 @@ std::string IsoDate(Day d);
 // "1990-01-31", optionally followed by a time ("T00:00", " 00:00:00"): false when the text
 // is no such date.
 bool ParseIsoDate(const std::string& text, Day& day);
-bool IsLeapYear(int year);
 
 // The kinds of daily value the import writes into the meteorological and outlet files.
 enum class DailyQuantity { Precipitation, Temperature, Discharge, Concentration };

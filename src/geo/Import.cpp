@@ -23,6 +23,7 @@
 #include "geo/Table.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/InputRanges.h"
 #include "parameters/ParaDialog.h"
@@ -481,7 +482,7 @@ void ReadAsTheModelWill(const std::string& workspace, const std::vector<SubBasin
       if (ReadMetBlock(m).year != y) throw InputError(m.Name(), 0, "the year blocks would not follow each other");
   }
   TextReader r = InMemory(river, "input/RiverDaily.in");
-  for (int y = y0; y <= y1; ++y) ReadOutletBlock(y, IsLeapYear(y) ? 366 : 365, r);
+  for (int y = y0; y <= y1; ++y) ReadOutletBlock(y, YearLength(y), r);
 }
 
 }  // namespace
@@ -676,11 +677,11 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
       w.temp = tempGrid->Series(tempGrid->Weights(target, b.cells, what), first, last);
     } else {
       const Table& t = weatherTables[k];
-      auto column = [&](const std::string& name, const std::string& role, DailyQuantity q, const std::string& what) {
+      auto column = [&](const std::string& name, const std::string& role, DailyQuantity q, const std::string& said) {
         const int col = t.Column(name, role);
         DailyValues v = ReadDaily(t, col, first, last);
-        if (q == DailyQuantity::Precipitation || q == DailyQuantity::Temperature) RequireEveryDay(t, v, what);
-        RequireDailyRange(t, col, v, q, what, "weather_table_no_data");
+        if (q == DailyQuantity::Precipitation || q == DailyQuantity::Temperature) RequireEveryDay(t, v, said);
+        RequireDailyRange(t, col, v, q, said, "weather_table_no_data");
         return v.values;
       };
       w.precip = column(c.weatherPrecipitation, "the precipitation", DailyQuantity::Precipitation, "precipitation");

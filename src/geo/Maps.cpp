@@ -178,7 +178,7 @@ std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeo
   if (!georef.crsWkt.empty()) {
     const int crsVar = nc.AddVariable("crs", NC_INT, {});
     if (projected) nc.PutText(crsVar, "grid_mapping_name", mapping.name);
-    for (const auto& [name, values] : mapping.parameters) nc.PutReals(crsVar, name, values);
+    for (const auto& [attribute, values] : mapping.parameters) nc.PutReals(crsVar, attribute, values);
     nc.PutText(crsVar, "crs_wkt", georef.crsWkt);
     nc.PutText(crsVar, "spatial_ref", georef.crsWkt);
   }

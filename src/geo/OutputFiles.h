@@ -1,7 +1,6 @@
-// A strict reader of the five output files of a sub-basin or of the whole basin, for the
-// export: every line must be a year line, a header line, a blank line or a row of the
-// file's layout, and every row value a number; the values are kept as the text the file
-// holds, so what is exported is exactly what the model wrote.
+// The five output files of a sub-basin or of the whole basin for the export, through the
+// model's strict parser of them (results/OutputParser.h); the values are kept as the text
+// the file holds, so what is exported is exactly what the model wrote.
 #pragma once
 
 #include <string>

@@ -5,7 +5,6 @@
 #include <gdal_utils.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 
 #include "geo/GdalHandles.h"
@@ -16,12 +15,6 @@
 namespace tarnwell::geo {
 
 namespace {
-
-std::string Number(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
 
 std::string GdalReason() {
   std::string m = TakeGdalMessage();
@@ -65,12 +58,12 @@ Raster FromDataset(GDALDatasetH ds, const std::string& name, const std::string& 
   if (!(r.frame.cellWidth > 0) || !(r.frame.cellHeight > 0))
     throw InputError(name, 0, "the raster's cell size is not positive");
   if (!(r.frame.cellWidth <= kLargestCellSize && r.frame.cellHeight <= kLargestCellSize))
-    throw InputError(name, 0, "the raster's cell size " + Number(r.frame.cellWidth) + " x " + Number(r.frame.cellHeight) +
-                                  " is beyond any map's (at most " + Number(kLargestCellSize) + ")");
+    throw InputError(name, 0, "the raster's cell size " + ShortestReal(r.frame.cellWidth) + " x " + ShortestReal(r.frame.cellHeight) +
+                                  " is beyond any map's (at most " + ShortestReal(kLargestCellSize) + ")");
   for (const double edge : {r.frame.west, r.frame.north, r.frame.East(), r.frame.South()})
     if (!(std::fabs(edge) <= kLargestMapCoordinate))
-      throw InputError(name, 0, "the raster's edge at " + Number(edge) + " lies beyond any map coordinate (at most " +
-                                    Number(kLargestMapCoordinate) + " from the origin)");
+      throw InputError(name, 0, "the raster's edge at " + ShortestReal(edge) + " lies beyond any map coordinate (at most " +
+                                    ShortestReal(kLargestMapCoordinate) + " from the origin)");
   const char* wkt = GDALGetProjectionRef(ds);
   r.frame.crsWkt = wkt && *wkt ? wkt : assumedCrs;
   GDALRasterBandH band = GDALGetRasterBand(ds, 1);
@@ -144,10 +137,10 @@ Raster OnGrid(const Raster& source, const GridFrame& target, Resampling how) {
   const double noData = source.hasNoData ? source.noData : -9999.0;
   ArgList args;
   args.Add("-of").Add("MEM").Add("-ot").Add("Float64");
-  args.Add("-te").Add(Number(target.west)).Add(Number(target.South())).Add(Number(target.East())).Add(Number(target.north));
+  args.Add("-te").Add(ShortestReal(target.west)).Add(ShortestReal(target.South())).Add(ShortestReal(target.East())).Add(ShortestReal(target.north));
   args.Add("-ts").Add(std::to_string(target.cols)).Add(std::to_string(target.rows));
   args.Add("-r").Add(how == Resampling::Nearest ? "near" : how == Resampling::Bilinear ? "bilinear" : "mode");
-  args.Add("-dstnodata").Add(Number(noData));
+  args.Add("-dstnodata").Add(ShortestReal(noData));
   if (reproject) args.Add("-t_srs").Add(target.crsWkt);
   GDALWarpAppOptions* options = GDALWarpAppOptionsNew(args.Get(), nullptr);
   if (!options) throw InputError(source.name, 0, "GDAL refuses the resampling: " + GdalReason());

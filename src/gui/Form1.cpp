@@ -27,6 +27,7 @@
 
 #include "app/DayEngine.h"
 #include "app/Driver.h"
+#include "app/OutputBinding.h"
 #include "app/RunSettings.h"
 #include "app/Session.h"
 #include "app/Startup.h"
@@ -320,9 +321,9 @@ void TForm1::BuildMenu() {
   connect(carryOverCells_, &QAction::triggered, this, [this](bool cells) {
     try {
       const auto lock = WorkspaceLock::Acquire(session_.ws, "the Tarnwell window's run settings");
-      RunSettings settings = LoadRunSettings(session_);
-      settings.carryOver = cells ? CarryOver::Cells : CarryOver::Mean;
-      SaveRunSettings(session_, settings);
+      RunSettings chosen = LoadRunSettings(session_);
+      chosen.carryOver = cells ? CarryOver::Cells : CarryOver::Mean;
+      SaveRunSettings(session_, chosen);
     } catch (const std::exception& e) {
       carryOverCells_->setChecked(!cells);
       ShowError(Q(e.what()));
@@ -506,7 +507,7 @@ void TForm1::Button5Click() {
   StartAction([this] {
     // Without stored results there is nothing to browse: the window stays as it was for
     // "下一年" too.
-    const int stored = RequireStoredYears(session_);
+    const int stored = RequireStoredYears(StoredResultsOf(session_));
     ModelState& s = session_.state;
     s.YearIndex = 1;
     s.SelectedSubBasin = 1;
@@ -544,7 +545,8 @@ void TForm1::ShowStatTables(const ResultTables& tables) {
 }
 
 ResultTables TForm1::ReadStatTables(int k, int years) const {
-  return tarnwell::ReadStatTables(session_, ResultDirectory(session_, k), years);
+  const StoredResults stored = StoredResultsOf(session_);
+  return tarnwell::ReadStatTables(stored, ResultDirectory(stored, k), years);
 }
 
 ChartSnapshot TForm1::TakeChartSnapshot() const {
@@ -584,11 +586,12 @@ void TForm1::ReadStoredResults() {
   // Both reads first: a missing or damaged file shows its error and the tables and charts
   // keep what they showed.
   const ModelState& s = session_.state;
-  const std::string dir = ResultDirectory(session_, s.SelectedSubBasin);
+  const StoredResults stored = StoredResultsOf(session_);
+  const std::string dir = ResultDirectory(stored, s.SelectedSubBasin);
   int years = s.YearIndex;
-  ResultTables tables = tarnwell::ReadStatTables(session_, dir, std::min(years, std::max(session_.params.SimYears, 0)));
+  ResultTables tables = tarnwell::ReadStatTables(stored, dir, std::min(years, std::max(session_.params.SimYears, 0)));
   if (years > session_.params.SimYears) session_.state.YearIndex = years = session_.params.SimYears;
-  ChartSnapshot chart = years >= 1 ? tarnwell::ReadDailySeries(session_, dir, years) : nullptr;
+  ChartSnapshot chart = years >= 1 ? tarnwell::ReadDailySeries(stored, dir, years) : nullptr;
   QMetaObject::invokeMethod(this, [this, tables = std::move(tables), chart] {
     ShowStatTables(tables);
     ShowCharts(chart);

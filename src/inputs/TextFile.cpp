@@ -245,6 +245,12 @@ bool ParseInteger(std::string_view t, int& value) {
   return true;
 }
 
+std::string ShortestReal(double v) {
+  char buf[32];  // the longest shortest form, "-2.2250738585072014e-308", has 24 characters
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
 bool ParseReal(std::string_view t, double& value) {
   // Validate the decimal form first: from_chars alone would accept "inf" and "nan".
   std::size_t i = 0, n = t.size();

@@ -31,6 +31,10 @@ std::string EncodeGbk(std::string_view utf8);
 // infinity, no hexadecimal, no overflow).
 bool ParseInteger(std::string_view token, int& value);
 bool ParseReal(std::string_view token, double& value);
+// The shortest text that ParseReal reads back to exactly v ("0.1", "1e+07", "-9999"): every
+// number the system writes for itself or names in a message. Not a number or an infinity
+// gives "nan", "inf" or "-inf", which no reader takes.
+std::string ShortestReal(double v);
 
 // The token boundaries of a line, found one token at a time: only the tokens a reader asks
 // for are ever located, so a line of millions of tokens costs nothing beyond the ones read.

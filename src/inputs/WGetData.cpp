@@ -8,6 +8,7 @@
 #include <string>
 
 #include "inputs/TextFile.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/ModelState.h"
 
@@ -272,8 +273,7 @@ int CountMetYearBlocks(TextReader& file) {
       continue;
     }
     int year = header.Integer(0);
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    int days = leap ? 366 : 365;
+    const int days = YearLength(year);
     for (int d = 0; d < days; ++d) {
       if (file.AtEnd()) return blocks;
       file.ReadLine();

@@ -1,6 +1,5 @@
 #include "parameters/ParaDialog.h"
 
-#include <charconv>
 #include <cstdint>
 
 #include "inputs/TextFile.h"
@@ -47,16 +46,6 @@ std::vector<double*> ParameterLineTargets(ParameterSet& p, int line) {
     default: return {};
   }
 }
-
-namespace {
-
-std::string Shortest(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
-}  // namespace
 
 const std::vector<ParameterLine>& ParameterFileLayout() {
   static const std::vector<ParameterLine> layout = {
@@ -146,7 +135,7 @@ std::vector<std::string> ParameterFileLines(const ParameterSet& params) {
         text = row.label;
       }
       text += ' ';
-      text += Shortest(*targets[i]);
+      text += ShortestReal(*targets[i]);
     }
     lines.push_back(text);
   }
@@ -169,7 +158,7 @@ std::vector<std::pair<std::string, std::string>> ListParameters(const ParameterS
       continue;
     }
     std::vector<double*> targets = ParameterLineTargets(copy, line);
-    for (std::size_t i = 0; i < targets.size(); ++i) out.emplace_back(row.names[i], Shortest(*targets[i]));
+    for (std::size_t i = 0; i < targets.size(); ++i) out.emplace_back(row.names[i], ShortestReal(*targets[i]));
   }
   return out;
 }

@@ -1,10 +1,10 @@
 #include "parameters/ParameterLimits.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <map>
 
+#include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
 
@@ -13,12 +13,6 @@ namespace tarnwell {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-std::string Number(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
 
 // Closed [lo, hi], or with open ends.
 constexpr ParameterDomain Closed(double lo, double hi, const char* why) {
@@ -104,8 +98,8 @@ bool ParameterDomain::Contains(double v) const {
 }
 
 std::string ParameterDomain::Describe() const {
-  if (upper == kInf) return (lowerOpen ? "above " : "at least ") + Number(lower);
-  return Number(lower) + (lowerOpen ? " (excluded)" : "") + " to " + Number(upper) +
+  if (upper == kInf) return (lowerOpen ? "above " : "at least ") + ShortestReal(lower);
+  return ShortestReal(lower) + (lowerOpen ? " (excluded)" : "") + " to " + ShortestReal(upper) +
          (upperOpen ? " (excluded)" : "");
 }
 
@@ -165,11 +159,11 @@ std::optional<ParameterProblem> FindUndefinedParameter(const ParameterSet& p) {
   if (p.FieldCapacity >= p.SaturatedWaterContent)
     return Problem("FieldCapacity", p.FieldCapacity,
                    "the field capacity must lie below the saturated water content " +
-                       Number(p.SaturatedWaterContent) +
+                       ShortestReal(p.SaturatedWaterContent) +
                        " (their difference is the specific yield that moves the water table)");
   if (p.WiltingPoint >= p.FieldCapacity)
     return Problem("WiltingPoint", p.WiltingPoint,
-                   "the wilting point must lie below the field capacity " + Number(p.FieldCapacity) +
+                   "the wilting point must lie below the field capacity " + ShortestReal(p.FieldCapacity) +
                        " (transpiration scales with the moisture between them)");
   const double thickness[3] = {p.LayerThickness1, p.LayerThickness2, p.LayerThickness3};
   const char* names[3] = {"LayerThickness1", "LayerThickness2", "LayerThickness3"};
@@ -198,7 +192,7 @@ void RequireComputableParameters(const ParameterSet& params, const std::string& 
   const auto problem = FindUndefinedParameter(params);
   if (!problem) return;
   throw InputError(displayName, problem->place.line,
-                   problem->name + " = " + Number(problem->value) + " (token " +
+                   problem->name + " = " + ShortestReal(problem->value) + " (token " +
                        std::to_string(problem->place.token) + ") cannot be used: " + problem->why);
 }
 

@@ -186,7 +186,7 @@ MetBlock ReadMetBlock(TextReader& metFile) {
   b.headerLine = header.LineNumber();
   // Every header field that indexes a table is checked here, before anything uses it.
   b.year = HeaderInteger(header, 0, kFirstCalendarYear, kLastCalendarYear, "the calendar year");
-  const int days = IsLeapYear(b.year) ? 366 : 365;
+  const int days = YearLength(b.year);
   b.monthCount = HeaderInteger(header, 1, 0, kMonths, "the number of months to simulate");
   b.startDay = HeaderInteger(header, 2, 1, days, "the first simulated day of the year");
   b.col8Flag = header.Integer(3);
@@ -218,11 +218,8 @@ void ApplyMeteorologicalYear(ModelState& state, const ParameterSet& params, cons
   state.StartDay = b.startDay;
   state.Col8Flag = b.col8Flag;
   state.StationElev = b.stationElev;
-  const bool leap = IsLeapYear(state.CurYear);
-  state.DaysInYear = leap ? 366 : 365;
-  static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  for (int m = 1; m <= kMonths; ++m) state.DaysInMonth[m] = kMonthDays[m - 1];
-  if (leap) state.DaysInMonth[2] = 29;
+  state.DaysInYear = YearLength(state.CurYear);
+  for (int m = 1; m <= kMonths; ++m) state.DaysInMonth[m] = MonthLength(state.CurYear, m);
 
   // m3/s at the outlet to mm/day over the sub-basin.
   state.FlowToDepthFactor = kDepthToFlow / state.BasinArea;

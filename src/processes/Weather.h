@@ -4,15 +4,11 @@
 
 #include <cmath>
 
+#include "model/Calendar.h"
 #include "processes/LandUse.h"
 #include "processes/Processes.h"
 
 namespace tarnwell {
-
-// Leap year of the Gregorian calendar.
-inline bool IsLeapYear(int year) {
-  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
 
 // Half-day length (hours) at solar declination `declination` (radians) and latitude
 // `latitude` (degrees). Around the equinox and on the equator the day is 12 hours; inside

@@ -5,12 +5,12 @@
 #include <fstream>
 #include <map>
 
-#include "app/Session.h"
-#include "app/Startup.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/InputRanges.h"
 #include "model/Observation.h"
 #include "results/Format.h"
+#include "results/OutputParser.h"
 #include "results/Statistic.h"
 
 namespace tarnwell {
@@ -167,35 +167,28 @@ void RouteAndSumBasin(ModelState& s, int n) {
   }
 }
 
-void AggregateBasin(Session& session, BasinAggregation& agg, int n) {
-  RouteAndSumBasin(session.state, n);
-  WriteBasinYear(session, agg, n);
+void AggregateBasin(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int n) {
+  RouteAndSumBasin(s, n);
+  WriteBasinYear(s, files, agg, n);
 }
 
-void WriteBasinYear(Session& session, BasinAggregation& agg, int count) {
-  ModelState& s = session.state;
-  const std::string dir = BasinOutputDir(s);
-  if (!session.ws.CreateDirectory(dir))
-    throw FileError(session.Display(dir), 0, "cannot create the directory");
-  const YearFiles files = BindYearFiles(session, dir);
+void WriteBasinYear(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int count) {
+  const YearFiles& out = files.basin;
   if (s.BasinFilesCreated == 0) {
     s.BasinFilesCreated = 1;
-    for (const OutputFile* f : {&files.Daily, &files.DailyS, &files.Budget, &files.BudgetS,
-                                &files.DailyF})
-      f->Create();
+    for (const OutputFile* f : {&out.Daily, &out.DailyS, &out.Budget, &out.BudgetS, &out.DailyF}) f->Create();
   }
-  WriteSubBasinHeaders(s, files);
-  if (!agg.RiverFile) agg.RiverFile.emplace(session.Open(s.ProgramDir + kRiverFilePath));
+  WriteSubBasinHeaders(s, out);
   ReadOutletObservations(s, *agg.RiverFile);
-  AggregateBasinDaily(session, agg, count, s.CurYear);
-  AggregateBasinBudget(session, agg, count);
+  AggregateBasinDaily(s, files, agg, count, s.CurYear);
+  AggregateBasinBudget(s, files, agg, count);
 }
 
 namespace {
 
 // Reads one year block of a sub-basin output file from where the year before stopped,
 // line by line on the raw bytes, so that the cursor it leaves is an exact byte offset.
-class BlockReader {
+class BlockReader : public ResultLines {
  public:
   BlockReader(const OutputFile& file, const FileCursor& at) : name_(file.name), at_(at) {
     std::ifstream in(file.path, std::ios::binary);
@@ -209,16 +202,16 @@ class BlockReader {
     in.read(raw_.data(), static_cast<std::streamsize>(raw_.size()));
     if (!in) throw FileError(name_, 0, "cannot read");
   }
-  bool AtEnd() const { return pos_ >= raw_.size(); }
+  bool AtEnd() const override { return pos_ >= raw_.size(); }
   // The next line, decoded, without consuming it ("" at the end).
-  std::string Peek() const {
+  std::string Peek() const override {
     if (AtEnd()) return std::string();
     std::size_t end = raw_.find('\n', pos_);
     std::size_t stop = end == std::string::npos ? raw_.size() : end;
     if (stop > pos_ && raw_[stop - 1] == '\r') --stop;
     return DecodeText(std::string_view(raw_).substr(pos_, stop - pos_));
   }
-  std::string Next() {
+  std::string Next() override {
     std::string line = Peek();
     ++lines_;
     if (!AtEnd()) {
@@ -227,12 +220,9 @@ class BlockReader {
     }
     return line;
   }
-  long LineNumber() const { return at_.linesDone + lines_; }  // of the line read last
+  long LineNumber() const override { return at_.linesDone + lines_; }  // of the line read last
   FileCursor Cursor() const { return {at_.byteOffset + pos_, at_.linesDone + lines_}; }
-  const std::string& Name() const { return name_; }
-  [[noreturn]] void Fail(const std::string& what) const {
-    throw InputError(name_, LineNumber(), what);
-  }
+  const std::string& Name() const override { return name_; }
 
  private:
   std::string name_;
@@ -241,52 +231,6 @@ class BlockReader {
   std::size_t pos_ = 0;
   long lines_ = 0;
 };
-
-bool AllDigits(std::string_view t) {
-  if (t.empty()) return false;
-  for (char c : t)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// "07-15-2001": month, day, year.
-bool ParseDateText(const std::string& t, int& month, int& day, int& year) {
-  if (t.size() != 10 || t[2] != '-' || t[5] != '-') return false;
-  std::string_view v(t);
-  if (!AllDigits(v.substr(0, 2)) || !AllDigits(v.substr(3, 2)) || !AllDigits(v.substr(6, 4)))
-    return false;
-  month = std::stoi(t.substr(0, 2));
-  day = std::stoi(t.substr(3, 2));
-  year = std::stoi(t.substr(6, 4));
-  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
-// "07-2001" (month 7) or "2001全年" (13, the year row).
-bool ParsePeriodLabel(const std::string& t, int& period, int& year) {
-  std::string_view v(t);
-  if (t.size() == 7 && t[2] == '-' && AllDigits(v.substr(0, 2)) && AllDigits(v.substr(3, 4))) {
-    period = std::stoi(t.substr(0, 2));
-    year = std::stoi(t.substr(3, 4));
-    return period >= 1 && period <= 12;
-  }
-  const std::string suffix = "全年";
-  // At most nine digits: any year fits an int (a longer run of digits is no year row).
-  if (t.size() > suffix.size() && t.size() <= suffix.size() + 9 &&
-      t.compare(t.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-      AllDigits(v.substr(0, t.size() - suffix.size()))) {
-    period = 13;
-    year = std::stoi(t.substr(0, t.size() - suffix.size()));
-    return true;
-  }
-  return false;
-}
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DayOfYear(int month, int day, int year) {
-  static const int before[] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  return before[month] + day + (month > 2 && IsLeap(year) ? 1 : 0);
-}
 
 // Sums of one row position over the sub-basins that have it.
 template <std::size_t W>
@@ -297,63 +241,39 @@ struct RowSum {
   int contributors = 0;
 };
 
-// The head of a daily block: the year line, then the header line.
-void ReadDailyHead(BlockReader& r, const char* header) {
-  std::string yearLine = r.Next();
-  std::vector<std::string> tokens = SplitFields(yearLine);
-  if (tokens.size() != 1 || !AllDigits(tokens[0])) r.Fail("expected the year line of a year block");
-  if (r.Next() != header) r.Fail("expected the header line of a year block");
+// The next year block of a sub-basin file, which the sub-basin's year has just written.
+ResultBlock NextBlock(ResultFile file, BlockReader& r) {
+  ResultBlock block;
+  if (!ParseResultBlock(file, r, block))
+    throw FileError(r.Name(), r.LineNumber() + 1, "the file ends before the year block of the year aggregated");
+  return block;
 }
 
 // Day rows of a daily block, W values after the date, keyed by year and day of the year.
-// The value at position `measured` (if any) is an observation, which the whole basin takes
-// from the outlet instead: it is read as one ("nan" for a day without) and not summed.
+// The measured value (if any) is an observation, which the whole basin takes from the
+// outlet instead: the parser checks it, and it is not summed.
 template <std::size_t W>
-void ReadDailyRows(BlockReader& r, std::map<long, RowSum<W>>& rows, std::size_t measured = W) {
-  while (!r.AtEnd()) {
-    std::string text = r.Peek();
-    std::vector<std::string> tokens = SplitFields(text);
-    int month = 0, day = 0, year = 0;
-    if (tokens.empty() || !ParseDateText(tokens[0], month, day, year)) break;
-    r.Next();
-    FieldLine line(text, r.Name(), r.LineNumber());
-    const int doy = DayOfYear(month, day, year);
-    RowSum<W>& row = rows[static_cast<long>(year) * 1000 + doy];
-    row.label = tokens[0];
+void AddDailyRows(ResultFile file, BlockReader& r, std::map<long, RowSum<W>>& rows) {
+  const std::size_t measured = MeasuredValueIndex(file);
+  for (const ResultRow& day : NextBlock(file, r).rows) {
+    const int doy = DayOfYear(day.year, day.month, day.day);
+    RowSum<W>& row = rows[static_cast<long>(day.year) * 1000 + doy];
+    row.label = day.label;
     row.dayOfYear = doy;
-    for (std::size_t i = 0; i < W; ++i) {
-      if (i == measured) line.Measured(static_cast<int>(i) + 1);
-      else row.sum[i] += line.Real(static_cast<int>(i) + 1);
-    }
+    for (std::size_t i = 0; i < W; ++i)
+      if (i != measured) row.sum[i] += day.values[i];
     ++row.contributors;
-  }
-  // The block ends at the end of the file or where the next year's block begins.
-  if (!r.AtEnd()) {
-    std::vector<std::string> tokens = SplitFields(r.Peek());
-    if (tokens.size() != 1 || !AllDigits(tokens[0])) {
-      r.Next();
-      r.Fail("expected a day row or the next year line");
-    }
   }
 }
 
+// Month rows (1-12) and the year row (13) of a budget block, N first.
 template <std::size_t W>
-void ReadBudgetRows(BlockReader& r, std::map<long, RowSum<W>>& rows) {
-  while (!r.AtEnd()) {
-    std::string text = r.Peek();
-    std::vector<std::string> tokens = SplitFields(text);
-    int period = 0, year = 0;
-    if (tokens.empty() || !ParsePeriodLabel(tokens[0], period, year)) break;
-    r.Next();
-    FieldLine line(text, r.Name(), r.LineNumber());
-    RowSum<W>& row = rows[static_cast<long>(year) * 100 + period];
-    row.label = tokens[0];
-    for (std::size_t i = 0; i < W; ++i) row.sum[i] += line.Real(static_cast<int>(i) + 1);
+void AddBudgetRows(ResultFile file, BlockReader& r, std::map<long, RowSum<W>>& rows) {
+  for (const ResultRow& period : NextBlock(file, r).rows) {
+    RowSum<W>& row = rows[static_cast<long>(period.year) * 100 + (period.month == 0 ? 13 : period.month)];
+    row.label = period.label;
+    for (std::size_t i = 0; i < W; ++i) row.sum[i] += period.values[i];
     ++row.contributors;
-  }
-  if (!r.AtEnd() && !SplitFields(r.Peek()).empty()) {
-    r.Next();
-    r.Fail("expected a month or year row or the next year block");
   }
 }
 
@@ -371,27 +291,23 @@ std::array<double, W> MeanOf(const RowSum<W>& row) {
 
 }  // namespace
 
-void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int year) {
+void AggregateBasinDaily(ModelState& s, const BasinFiles& bound, BasinAggregation& agg, int count, int year) {
   (void)year;  // the rows carry their own dates
-  ModelState& s = session.state;
   std::map<long, RowSum<14>> daily;
   std::map<long, RowSum<4>> sediment, frozen;
   for (int k = 1; k <= count; ++k) {
-    const YearFiles files = BindYearFiles(session, SubBasinOutputDir(s, k));
+    const YearFiles& files = bound.subBasins.at(static_cast<std::size_t>(k - 1));
     std::array<FileCursor, 5>& at = CursorsOf(agg, k);
     BlockReader d(files.Daily, at[0]), g(files.DailyS, at[1]), f(files.DailyF, at[2]);
-    ReadDailyHead(d, kHeaderD);
-    ReadDailyRows(d, daily, kReFlowValue);
-    ReadDailyHead(g, kHeaderS);
-    ReadDailyRows(g, sediment, kReChanshaValue);
-    ReadDailyHead(f, kHeaderF);
-    ReadDailyRows(f, frozen);
+    AddDailyRows(ResultFile::Daily, d, daily);
+    AddDailyRows(ResultFile::DailySediment, g, sediment);
+    AddDailyRows(ResultFile::DailyFrozen, f, frozen);
     at[0] = d.Cursor();
     at[1] = g.Cursor();
     at[2] = f.Cursor();
   }
   if (count >= 1) s.BasinDailyLinesDone = agg.cursors[1][0].linesDone;
-  const YearFiles out = BindYearFiles(session, BasinOutputDir(s));
+  const YearFiles& out = bound.basin;
   std::vector<std::string> rows;
   for (const auto& [key, row] : daily) {
     DailyValues v = MeanOf(row);
@@ -419,31 +335,20 @@ void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int
   out.DailyF.Append(rows);
 }
 
-void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count) {
-  ModelState& s = session.state;
+void AggregateBasinBudget(ModelState& s, const BasinFiles& bound, BasinAggregation& agg, int count) {
   std::map<long, RowSum<13>> runoff;
   std::map<long, RowSum<9>> sediment;
   for (int k = 1; k <= count; ++k) {
-    const YearFiles files = BindYearFiles(session, SubBasinOutputDir(s, k));
+    const YearFiles& files = bound.subBasins.at(static_cast<std::size_t>(k - 1));
     std::array<FileCursor, 5>& at = CursorsOf(agg, k);
     BlockReader b(files.Budget, at[3]), t(files.BudgetS, at[4]);
-    const char* const bHead[] = {nullptr, kHeaderB1, kHeaderB2, kHeaderB3, kHeaderB4};
-    const char* const tHead[] = {nullptr, nullptr, kHeaderT1, kHeaderT2, kHeaderT3};
-    for (int i = 0; i < 5; ++i) {
-      std::string line = b.Next();
-      if (bHead[i] ? line != bHead[i] : !SplitFields(line).empty())
-        b.Fail("expected the header lines of a year block");
-      line = t.Next();
-      if (tHead[i] ? line != tHead[i] : !SplitFields(line).empty())
-        t.Fail("expected the header lines of a year block");
-    }
-    ReadBudgetRows(b, runoff);
-    ReadBudgetRows(t, sediment);
+    AddBudgetRows(ResultFile::Budget, b, runoff);
+    AddBudgetRows(ResultFile::SedimentBudget, t, sediment);
     at[3] = b.Cursor();
     at[4] = t.Cursor();
   }
   if (count >= 1) s.BasinBudgetLinesDone = agg.cursors[1][3].linesDone;
-  const YearFiles out = BindYearFiles(session, BasinOutputDir(s));
+  const YearFiles& out = bound.basin;
   std::vector<std::string> rows;
   for (const auto& [key, row] : runoff) {
     const std::array<double, 13> m = MeanOf(row);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "app/Session.h"
 #include "model/Errors.h"
 #include "model/Observation.h"
 #include "parameters/ParaDialog.h"
@@ -15,17 +14,6 @@ std::string SubBasinOutputDir(const ModelState& s, int k) {
 }
 
 std::string BasinOutputDir(const ModelState& s) { return s.ProgramDir + s.OutputDir + "\\全流域"; }
-
-OutputFile BindFile(const Session& session, const std::string& modelPath) {
-  return OutputFile{session.ws.ResolveForWriting(modelPath), session.ws.Display(modelPath)};
-}
-
-YearFiles BindYearFiles(const Session& session, const std::string& dir) {
-  return YearFiles{BindFile(session, dir + "\\Daily.out"), BindFile(session, dir + "\\Daily_s.out"),
-                   BindFile(session, dir + "\\Budget.out"),
-                   BindFile(session, dir + "\\Budget_s.out"),
-                   BindFile(session, dir + "\\Daily_f.out")};
-}
 
 void ThrowNotFinite(const std::string& where, const char* column, double value) {
   throw ResultError(where + ": " + column + " is " + Printf("%g", value) +

@@ -17,7 +17,6 @@
 namespace tarnwell {
 
 struct ParameterSet;
-struct Session;
 
 // One output file: where it is on disk and how messages name it.
 // An empty path stands for no file: a run in memory writes nothing.
@@ -41,9 +40,7 @@ struct YearFiles {
 // "..\Output\流域" + k, and "..\Output\全流域".
 std::string SubBasinOutputDir(const ModelState& s, int k);
 std::string BasinOutputDir(const ModelState& s);
-// Binds the five files of a directory (model path) to their files on disk.
-YearFiles BindYearFiles(const Session& session, const std::string& dirModelPath);
-OutputFile BindFile(const Session& session, const std::string& modelPath);
+// (The caller binds them to the files on disk: app/OutputBinding.h.)
 
 // Refuses a row that would carry a value that is not a finite number (ResultError naming
 // where(), the column and the value): no output file ever holds nan or inf as a result.
@@ -167,11 +164,18 @@ void ReadOutletObservations(ModelState& s, TextReader& river);
 // The whole-basin year of n sub-basins without files: each sub-basin's outflow routed to the
 // outlet and summed into BasinFlow, the sediment summed into BasinSediment.
 void RouteAndSumBasin(ModelState& s, int n);
+// The files of the whole-basin year, bound by the caller: each sub-basin's five (k at
+// k - 1), which are read back, and the whole basin's, which are written. The outlet
+// series is the caller's too: BasinAggregation::RiverFile, opened before the first year.
+struct BasinFiles {
+  std::vector<YearFiles> subBasins;
+  YearFiles basin;
+};
 // The whole-basin year of n sub-basins: routing and sums, then WriteBasinYear.
-void AggregateBasin(Session& session, BasinAggregation& agg, int n);
-// Directory, first-time creation, year lines and headers, outlet observations, rows.
-void WriteBasinYear(Session& session, BasinAggregation& agg, int count);
-void AggregateBasinDaily(Session& session, BasinAggregation& agg, int count, int year);
-void AggregateBasinBudget(Session& session, BasinAggregation& agg, int count);
+void AggregateBasin(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int n);
+// First-time creation of the files, year lines and headers, outlet observations, rows.
+void WriteBasinYear(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int count);
+void AggregateBasinDaily(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int count, int year);
+void AggregateBasinBudget(ModelState& s, const BasinFiles& files, BasinAggregation& agg, int count);
 
 }  // namespace tarnwell

@@ -1,13 +1,12 @@
 #include "viewer/ResultsReader.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "app/Session.h"
-#include "app/Startup.h"
 #include "inputs/TextFile.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "model/ModelState.h"
+#include "results/OutputParser.h"
 
 namespace tarnwell {
 
@@ -20,143 +19,116 @@ const char* kSedimentHeadings =
     "年月 天数 实测流域产沙 模拟流域产沙 产沙平均差 产沙标准差  相关系数 实测产沙量 模拟产沙量 "
     "模拟总侵蚀量";
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+// The next year block of a file: year `y` (1-based) of it.
+ResultBlock NextYear(ResultFile file, TextReaderLines& lines, int y) {
+  ResultBlock block;
+  if (!ParseResultBlock(file, lines, block))
+    throw FileError(lines.Name(), lines.LineNumber() + 1, "year " + std::to_string(y) + " is not in the file");
+  return block;
+}
 
-// One year of a budget file: 5 heading lines, the month rows, the year row ("YYYY全年").
-void ReadBudgetYear(TextReader& file, std::size_t columns, std::vector<std::vector<std::string>>& rows) {
-  file.SkipLines(5);
-  for (int guard = 0; guard < 13; ++guard) {
-    if (file.AtEnd()) throw FileError(file.Name(), file.LineNumber() + 1, "the year ends before its year row");
-    FieldLine line = file.ReadFields();
-    std::vector<std::string> row = line.Tokens();
-    row.resize(columns);
-    rows.push_back(row);
-    if (line.Count() > 0 && line.Token(0).find("全年") != std::string::npos) return;
+// One year of a budget file for a table: its rows (label, N, the values), up to its year row.
+void AddBudgetYear(ResultFile file, TextReaderLines& lines, int y, std::vector<std::vector<std::string>>& rows) {
+  ResultBlock block = NextYear(file, lines, y);
+  if (!block.complete) throw FileError(lines.Name(), lines.LineNumber() + 1, "the year ends before its year row");
+  for (ResultRow& r : block.rows) {
+    std::vector<std::string> row{r.label};
+    row.insert(row.end(), r.tokens.begin(), r.tokens.end());
+    rows.push_back(std::move(row));
   }
-  throw FileError(file.Name(), file.LineNumber(), "no year row after twelve month rows");
 }
 
-// A day row's day of the year from its date "MM-DD-YYYY"; 0 when it is not a day row.
-int DayOfYear(const std::string& date) {
-  int m = 0, d = 0, y = 0;
-  if (std::sscanf(date.c_str(), "%d-%d-%d", &m, &d, &y) != 3 || m < 1 || m > 12) return 0;
-  static const int before[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  return before[m - 1] + d + (m > 2 && IsLeap(y) ? 1 : 0);
-}
-
-// The day rows of one year block after its year line and column heading; stops before the
-// next year line. For every row, store(day, line); returns the number of rows.
-template <class Store>
-int ReadDayRows(TextReader& file, Store store) {
-  int rows = 0;
-  while (!file.AtEnd()) {
-    const std::size_t offset = file.Offset();
-    const long lineNumber = file.LineNumber();
-    FieldLine line = file.ReadFields();
-    if (line.Count() <= 1) {  // the next year's line (or an empty line at the end)
-      file.Seek(offset, lineNumber);
-      return rows;
-    }
-    const int day = DayOfYear(line.Token(0));
-    if (day < 1 || day > kMaxDays)
-      throw ConversionError(file.Name(), line.LineNumber(), line.Token(0), 0, "a date MM-DD-YYYY");
-    store(day, line);
-    ++rows;
-  }
-  return rows;
-}
-
-void RequireDayRows(const TextReader& file, int rows, int calendarYear, int yearNumber) {
-  if (rows > 0) return;
+void RequireDayRows(const TextReader& file, const ResultBlock& block, int yearNumber) {
+  if (!block.rows.empty()) return;
   throw InputError(file.Name(), 0,
-                   "year " + std::to_string(calendarYear) + " (stored year " + std::to_string(yearNumber) +
+                   "year " + std::to_string(block.year) + " (stored year " + std::to_string(yearNumber) +
                        ") has no day rows: there is nothing to draw");
 }
 
 }  // namespace
 
-std::string ResultDirectory(const Session& session, int k) {
-  const ModelState& s = session.state;
-  if (k <= s.SubBasinCount) return s.ProgramDir + "..\\Output\\流域" + std::to_string(k);
-  return s.ProgramDir + "..\\Output\\全流域";
+std::string ResultDirectory(const StoredResults& results, int k) {
+  if (k <= results.subBasinCount) return results.programDir + "..\\Output\\流域" + std::to_string(k);
+  return results.programDir + "..\\Output\\全流域";
 }
 
-ResultTables ReadStatTables(const Session& session, const std::string& dir, int years) {
+ResultTables ReadStatTables(const StoredResults& results, const std::string& dir, int years) {
   ResultTables t;
   t.runoff.push_back(SplitFields(kRunoffHeadings));
   t.sediment.push_back(SplitFields(kSedimentHeadings));
-  TextReader budget = session.Open(dir + "\\Budget.out");
-  TextReader budgetS = session.Open(dir + "\\Budget_s.out");
+  TextReader budget = results.open(dir + "\\Budget.out");
+  TextReader budgetS = results.open(dir + "\\Budget_s.out");
+  TextReaderLines b(budget), bs(budgetS);
   for (int y = 1; y <= years; ++y) {
-    ReadBudgetYear(budget, 14, t.runoff);
-    ReadBudgetYear(budgetS, 10, t.sediment);
+    AddBudgetYear(ResultFile::Budget, b, y, t.runoff);
+    AddBudgetYear(ResultFile::SedimentBudget, bs, y, t.sediment);
   }
   return t;
 }
 
-std::shared_ptr<ModelState> ReadDailySeries(const Session& session, const std::string& dir, int year) {
+std::shared_ptr<ModelState> ReadDailySeries(const StoredResults& results, const std::string& dir, int year) {
   auto s = std::make_shared<ModelState>();
   // The whole basin's series are outlet discharges (m3/s): the charts label them so.
-  if (dir == ResultDirectory(session, session.state.SubBasinCount + 1)) {
-    s->SubBasinCount = session.state.SubBasinCount;
+  if (dir == ResultDirectory(results, results.subBasinCount + 1)) {
+    s->SubBasinCount = results.subBasinCount;
     s->SelectedSubBasin = s->SubBasinCount + 1;
   }
-  TextReader daily = session.Open(dir + "\\Daily.out");
-  TextReader dailyS = session.Open(dir + "\\Daily_s.out");
-  TextReader dailyF = session.Open(dir + "\\Daily_f.out");
-  for (int y = 1; y <= year; ++y) {
-    // Earlier years are read and overwritten.
-    s->MeanPrecip = s->SimFlow = s->ObsFlow = s->ObsSediment = s->SimSediment = DaySeries{};
-    s->MeanSnowPack = s->MeanFrozen = s->AirTempAdj = s->GroundWaterLevel = DaySeries{};
-    if (daily.AtEnd()) throw FileError(daily.Name(), daily.LineNumber() + 1, "year " + std::to_string(y) + " is not in the file");
-    s->CurYear = daily.ReadFields().Integer(0);
-    daily.SkipLines(1);
-    dailyS.SkipLines(2);
-    dailyF.SkipLines(2);
-    s->DaysInYear = IsLeap(s->CurYear) ? 366 : 365;
-    int last = 0;
-    const auto d = [](int day) { return static_cast<std::size_t>(day); };
-    const int rows = ReadDayRows(daily, [&](int day, const FieldLine& line) {
-      s->MeanPrecip[d(day)] = line.Real(1);
-      s->SimFlow[d(day)] = line.Real(11);
-      s->ObsFlow[d(day)] = line.Measured(12);
-      last = std::max(last, day);
-    });
-    const int rowsS = ReadDayRows(dailyS, [&](int day, const FieldLine& line) {
-      s->ObsSediment[d(day)] = line.Measured(2);
-      s->SimSediment[d(day)] = line.Real(3);
-    });
-    const int rowsF = ReadDayRows(dailyF, [&](int day, const FieldLine& line) {
-      s->MeanSnowPack[d(day)] = line.Real(1);
-      s->MeanFrozen[d(day)] = line.Real(2);
-      s->AirTempAdj[d(day)] = line.Real(3);
-      s->GroundWaterLevel[d(day)] = line.Real(4);
-    });
-    // Only the year drawn must have days: an earlier year is read over.
-    if (y == year) {
-      RequireDayRows(daily, rows, s->CurYear, y);
-      RequireDayRows(dailyS, rowsS, s->CurYear, y);
-      RequireDayRows(dailyF, rowsF, s->CurYear, y);
-    }
-    s->DayCount = last;
+  TextReader daily = results.open(dir + "\\Daily.out");
+  TextReader dailyS = results.open(dir + "\\Daily_s.out");
+  TextReader dailyF = results.open(dir + "\\Daily_f.out");
+  TextReaderLines d(daily), g(dailyS), f(dailyF);
+  // Earlier years are read (and so checked) and passed over.
+  for (int y = 1; y < year; ++y) {
+    NextYear(ResultFile::Daily, d, y);
+    NextYear(ResultFile::DailySediment, g, y);
+    NextYear(ResultFile::DailyFrozen, f, y);
+  }
+  const ResultBlock rows = NextYear(ResultFile::Daily, d, year);
+  const ResultBlock rowsS = NextYear(ResultFile::DailySediment, g, year);
+  const ResultBlock rowsF = NextYear(ResultFile::DailyFrozen, f, year);
+  for (const ResultBlock* other : {&rowsS, &rowsF})
+    if (other->year != rows.year)
+      throw InputError(other == &rowsS ? dailyS.Name() : dailyF.Name(), other->firstLine,
+                       "stored year " + std::to_string(year) + " is " + std::to_string(other->year) + ", in " +
+                           daily.Name() + " " + std::to_string(rows.year));
+  s->CurYear = rows.year;
+  s->DaysInYear = YearLength(s->CurYear);
+  RequireDayRows(daily, rows, year);
+  RequireDayRows(dailyS, rowsS, year);
+  RequireDayRows(dailyF, rowsF, year);
+  const auto at = [](const ResultRow& r) { return static_cast<std::size_t>(DayOfYear(r.year, r.month, r.day)); };
+  for (const ResultRow& r : rows.rows) {
+    s->MeanPrecip[at(r)] = r.values[0];
+    s->SimFlow[at(r)] = r.values[10];
+    s->ObsFlow[at(r)] = r.values[11];
+    s->DayCount = std::max(s->DayCount, static_cast<int>(at(r)));
+  }
+  for (const ResultRow& r : rowsS.rows) {
+    s->ObsSediment[at(r)] = r.values[1];
+    s->SimSediment[at(r)] = r.values[2];
+  }
+  for (const ResultRow& r : rowsF.rows) {
+    s->MeanSnowPack[at(r)] = r.values[0];
+    s->MeanFrozen[at(r)] = r.values[1];
+    s->AirTempAdj[at(r)] = r.values[2];
+    s->GroundWaterLevel[at(r)] = r.values[3];
   }
   return s;
 }
 
-int StoredYearNumber(const Session& session, const std::string& dir, int calendarYear, int storedYears) {
-  TextReader daily = session.Open(dir + "\\Daily.out");
-  for (int y = 1; y <= storedYears && !daily.AtEnd(); ++y) {
-    if (daily.ReadFields().Integer(0) == calendarYear) return y;
-    daily.SkipLines(1);
-    ReadDayRows(daily, [](int, const FieldLine&) {});
-  }
+int StoredYearNumber(const StoredResults& results, const std::string& dir, int calendarYear, int storedYears) {
+  TextReader daily = results.open(dir + "\\Daily.out");
+  TextReaderLines lines(daily);
+  ResultBlock block;
+  for (int y = 1; y <= storedYears && ParseResultBlock(ResultFile::Daily, lines, block); ++y)
+    if (block.year == calendarYear) return y;
   return 0;
 }
 
-int StoredYears(const Session& session) {
-  const std::string path = session.state.ProgramDir + kMarkFilePath;
-  if (!session.ws.FileExists(path)) return 0;
-  TextReader mark = session.Open(path);
+int StoredYears(const StoredResults& results) {
+  const std::string& path = results.markFile;
+  if (!results.exists(path)) return 0;
+  TextReader mark = results.open(path);
   const FieldLine first = mark.ReadFields();
   if (first.Count() == 0) return 0;
   const int years = first.Integer(0);
@@ -164,8 +136,8 @@ int StoredYears(const Session& session) {
   return years;
 }
 
-int RequireStoredYears(const Session& session) {
-  const int years = StoredYears(session);
+int RequireStoredYears(const StoredResults& results) {
+  const int years = StoredYears(results);
   if (years == 0) throw NoStoredResults();
   return years;
 }

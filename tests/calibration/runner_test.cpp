@@ -269,7 +269,7 @@ TEST(Runner, AWorkerThatCannotStartIsAClearError) {
     return std::thread(std::move(body));
   };
   const std::string message = ErrorOf([&] { ThreadEvaluatorPool pool(Scrambled, 4, starter); });
-  EXPECT_EQ(message.rfind("cannot start worker thread 3 of 4: ", 0), 0u) << message;
+  EXPECT_EQ(message.rfind("cannot start 4 worker threads (2 started): ", 0), 0u) << message;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // file, never a crash. The input is split at form feeds into Daily.out, Daily_s.out,
 // Daily_f.out, Budget.out and Budget_s.out of the only sub-basin; two years are read.
 #include "FuzzSupport.h"
+#include "app/OutputBinding.h"
 #include "app/Session.h"
 #include "model/ModelState.h"
 #include "results/Statistic.h"

@@ -143,7 +143,9 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
         EXPECT_TRUE(value == "nan" || value[0] != '-') << dir << "/" << file << " " << date << ": " << value;
     for (const auto& line : test::FileLines(ws.Out(std::string(dir) + "/Budget.out"))) {
       const std::vector<std::string> t = SplitFields(line);
-      if (t.size() == 14) EXPECT_TRUE(t[2][0] != '-' && t[7][0] != '-') << dir << ": " << line;
+      if (t.size() == 14) {
+        EXPECT_TRUE(t[2][0] != '-' && t[7][0] != '-') << dir << ": " << line;
+      }
     }
   }
 

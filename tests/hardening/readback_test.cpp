@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
+#include "app/OutputBinding.h"
 #include "app/Session.h"
 #include "model/Errors.h"
 #include "results/Statistic.h"

@@ -1,0 +1,32 @@
+# The layers of src/: every folder is one library that links only the folders named here
+# (and, through them, the ones below those). The build links by this table, the link check
+# below links every core layer on its own, and scripts/check-layers.cmake (a CTest test)
+# refuses an include of a folder that is not below the including one.
+set(TARNWELL_LAYERS model inputs parameters processes results charts viewer app calibration geo mpi cli gui)
+set(TARNWELL_BELOW_model "")
+set(TARNWELL_BELOW_inputs model)
+set(TARNWELL_BELOW_parameters inputs)
+set(TARNWELL_BELOW_processes parameters)
+set(TARNWELL_BELOW_results parameters)
+set(TARNWELL_BELOW_charts model)
+set(TARNWELL_BELOW_viewer results)
+set(TARNWELL_BELOW_app processes results)
+set(TARNWELL_BELOW_calibration app charts)
+set(TARNWELL_BELOW_geo app)
+set(TARNWELL_BELOW_mpi calibration)
+set(TARNWELL_BELOW_cli calibration charts viewer geo mpi)
+set(TARNWELL_BELOW_gui app charts viewer geo)
+
+# Every folder below `layer`, directly or not, into `out`.
+function(tarnwell_layers_below layer out)
+  set(found "")
+  set(todo ${TARNWELL_BELOW_${layer}})
+  while(todo)
+    list(POP_FRONT todo next)
+    if(NOT next IN_LIST found)
+      list(APPEND found ${next})
+      list(APPEND todo ${TARNWELL_BELOW_${next}})
+    endif()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
