@@ -127,7 +127,7 @@ void Driver::CheckRun() {
   }
 }
 
-void Driver::Button3Click() {
+void Driver::Run() {
   ModelState& s = session_.state;
   CheckRun();
   // Every run starts from nothing: counters, whole-basin files and the outlet series. It
@@ -162,7 +162,7 @@ void Driver::EndBasinYear() {
   observer_.BasinYearDone(s.YearIndex);
 }
 
-Driver::StepResult Driver::Button7Click() {
+Driver::StepResult Driver::NextYear() {
   ModelState& s = session_.state;
   const int simYears = session_.params.SimYears;
   if (s.BrowseMode == 1) {

@@ -40,9 +40,9 @@ class Driver {
 
   // The run. A repeated run starts over: the earlier run's outlet series is closed, the
   // line counters and the whole-basin creation flag are reset, every file is made anew.
-  void Button3Click();
+  void Run();
   // The next-year step.
-  StepResult Button7Click();
+  StepResult NextYear();
 
   BasinAggregation& Aggregation() { return aggregation_; }
 

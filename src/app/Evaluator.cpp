@@ -78,9 +78,9 @@ std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) cons
   driver.UseParameters(session.params);
   driver.WriteNoFiles();
   driver.SetCarryOver(carryOver_);
-  driver.Button3Click();
+  driver.Run();
   while (s.YearIndex < years_)
-    if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+    if (driver.NextYear() != Driver::StepResult::Simulated) break;
   return years;
 }
 

@@ -112,7 +112,7 @@ void LoadPaths(Session& session, int k) {
   s.InputPathLine[4] = 0;
 }
 
-void FormCreate(Session& session) {
+void StartUpWorkspace(Session& session) {
   ModelState& s = session.state;
   s.ProgramDir = session.ws.ProgramDir();
   {

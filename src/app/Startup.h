@@ -24,7 +24,7 @@ void ReadStartUp(Session& session);
 void CopyDefaultFiles(Session& session);
 // The whole start-up sequence. Throws when the sub-basin list cannot be read (the rest
 // of start-up is then skipped, as the window would after showing the error).
-void FormCreate(Session& session);
+void StartUpWorkspace(Session& session);
 
 // Model paths of the shared files.
 inline const char* kSubBasinListPath = "..\\input\\子流域.in";

@@ -195,9 +195,9 @@ void FinalRun(Session& session, const ParameterSet& best, int years, CarryOver c
   driver.UseInputs(std::move(inputs));
   driver.UseParameters(p);
   driver.SetCarryOver(carryOver);
-  driver.Button3Click();
+  driver.Run();
   while (session.state.YearIndex < years)
-    if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+    if (driver.NextYear() != Driver::StepResult::Simulated) break;
 }
 
 int Calibrate(const CalibrateOptions& o) {
@@ -207,7 +207,7 @@ int Calibrate(const CalibrateOptions& o) {
   // Rank 0 alone starts the workspace up (it writes); the others read after it.
   if (ranks.Leader()) {
     lock = WorkspaceLock::Acquire(session.ws, "tarnwell calibrate");
-    FormCreate(session);
+    StartUpWorkspace(session);
   }
   ranks.Agree(std::string());
   if (!ranks.Leader()) ReadStartUp(session);

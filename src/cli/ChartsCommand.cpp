@@ -61,7 +61,7 @@ int WriteCharts(const ChartsOptions& options) {
   const std::string& format = options.format;
   Session session(options.workspace);
   const auto lock = WorkspaceLock::Acquire(session.ws, "tarnwell charts");
-  FormCreate(session);
+  StartUpWorkspace(session);
   const ModelState& s = session.state;
   int k = s.SubBasinCount + 1;  // the whole basin
   if (options.subBasin != "basin") {

@@ -34,7 +34,7 @@ void AddCheckCommand(CLI::App& app, CommandMap& commands) {
   commands[check] = [o] {
     Session session(o->workspace);
     const auto lock = WorkspaceLock::Acquire(session.ws, "tarnwell check");
-    FormCreate(session);
+    StartUpWorkspace(session);
     RunCheck(session, std::cout);
     if (o->maps) {
 #ifdef TARNWELL_GEO

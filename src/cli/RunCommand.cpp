@@ -307,7 +307,7 @@ class MapWriter {
 void StartUp(Session& session, const RunOptions& options, std::unique_ptr<WorkspaceLock>& lock,
              const std::function<void()>& prepare) {
   lock = WorkspaceLock::Acquire(session.ws, "tarnwell run");
-  FormCreate(session);
+  StartUpWorkspace(session);
   prepare();
   const ModelState& s = session.state;
   if (!options.parameters.empty()) {
@@ -447,9 +447,9 @@ int RunSimulation(const RunOptions& options) {
   driver.ReuseCheckedInputs(memory / 4);
   try {
     if (start) driver.ContinueFrom(*start);
-    else driver.Button3Click();
+    else driver.Run();
     while (s.YearIndex < years) {
-      if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+      if (driver.NextYear() != Driver::StepResult::Simulated) break;
     }
   } catch (...) {
     progress.EndLine();

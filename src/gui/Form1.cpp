@@ -334,7 +334,7 @@ void TForm1::BuildMenu() {
 void TForm1::FormCreate() {
   try {
     const auto lock = WorkspaceLock::Acquire(session_.ws, "the Tarnwell window's start-up");
-    tarnwell::FormCreate(session_);
+    tarnwell::StartUpWorkspace(session_);
     carryOverCells_->setChecked(LoadRunSettings(session_).carryOver == CarryOver::Cells);
   } catch (const std::exception& e) {
     ShowError(Q(e.what()));
@@ -446,11 +446,11 @@ void TForm1::ShowMapsPanel() {
 void TForm1::Button3Click() {
   if (busy_) return;
   driver_->SetCarryOver(carryOverCells_->isChecked() ? CarryOver::Cells : CarryOver::Mean);
-  StartAction([this] { driver_->Button3Click(); });
+  StartAction([this] { driver_->Run(); });
 }
 
 void TForm1::Button7Click() {
-  StartAction([this] { driver_->Button7Click(); });
+  StartAction([this] { driver_->NextYear(); });
 }
 
 void TForm1::Button4Click() {

@@ -55,7 +55,7 @@ class TForm1 : public QMainWindow {
   TForm1(Session& session, MessageSink& messages, QWidget* parent = nullptr);
   ~TForm1() override;
 
-  // Start-up: FormCreate with its error shown, then the list box filled.
+  // Start-up (StartUpWorkspace) with its error shown, then the list box filled.
   void FormCreate();
 
   // Handlers of the buttons and menu items.

@@ -64,9 +64,9 @@ int main(int argc, char** argv) {
       driver.UseInputs(inputs);
       driver.WriteNoFiles();
       driver.SetCarryOver(carry);
-      driver.Button3Click();
+      driver.Run();
       while (session.state.YearIndex < years)
-        if (driver.Button7Click() != tw::Driver::StepResult::Simulated) break;
+        if (driver.NextYear() != tw::Driver::StepResult::Simulated) break;
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -95,7 +95,7 @@ std::map<std::string, std::string> Snapshot(const test::TempDir& dir) { return t
 struct Fixture {
   explicit Fixture(const test::TinyWorkspace& w) : session(dir.Path().string()) {
     test::WriteTinyWorkspace(dir.Path().string(), w);
-    FormCreate(session);
+    StartUpWorkspace(session);
     recorder.state = &session.state;
   }
   std::string Out(const std::string& rel) const { return dir / ("Output/" + rel); }
@@ -120,7 +120,7 @@ TEST(Driver, OneCellLeapAndCommonYearsByHand) {
   w.subBasins[0].years[2].year = 2002;
   Fixture f(w);
   Driver driver(f.session, f.recorder, f.engine);
-  driver.Button3Click();
+  driver.Run();
   const ModelState& s = f.session.state;
   EXPECT_EQ(s.YearIndex, 1);
   EXPECT_EQ(s.MetLinesRead, 367);
@@ -170,7 +170,7 @@ TEST(Driver, OneCellLeapAndCommonYearsByHand) {
   EXPECT_EQ(FileLines(f.Out("全流域/Budget_s.out")).size(), 18u);
 
   // Year 2, a common year: 365 rows, day 366 of the whole-basin tables empty.
-  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
   EXPECT_EQ(s.MetLinesRead, 367 + 366);
   EXPECT_EQ(s.SubBasinFlow[1][365], 2.0 * s.BasinArea / 86.4);
   EXPECT_EQ(s.SubBasinFlow[1][366], 0.0);
@@ -183,10 +183,10 @@ TEST(Driver, OneCellLeapAndCommonYearsByHand) {
   EXPECT_EQ(FileLines(f.Out("全流域/Daily.out")).size(), 368u + 367u);
   EXPECT_EQ(FileLines(f.Out("全流域/Budget.out")).back().substr(0, 16), "2001全年   365");
 
-  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
   EXPECT_EQ(test::ReadBytes(f.dir / "Output/Mark.out"), " 3\r\n");
   auto before = Snapshot(f.dir);
-  EXPECT_EQ(driver.Button7Click(), Driver::StepResult::Finished);
+  EXPECT_EQ(driver.NextYear(), Driver::StepResult::Finished);
   EXPECT_EQ(f.recorder.messages, std::vector<std::string>{"have finished the simulation!"});
   EXPECT_EQ(s.YearIndex, 3);
   EXPECT_EQ(Snapshot(f.dir), before);
@@ -208,7 +208,7 @@ TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
   w.subBasins[0].years[0].sedConc = [](int) { return 0.5; };
   Fixture f(w);
   Driver driver(f.session, f.recorder, f.engine);
-  driver.Button3Click();
+  driver.Run();
   // 2000: January to June are 182 days; sub-basin 1 simulates days 100 (9 April) to 182.
   std::vector<std::string> daily = FileLines(f.Out("流域1/Daily.out"));
   ASSERT_EQ(daily.size(), 2u + 83u);
@@ -277,8 +277,8 @@ TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
   Fixture f(w);
   f.engine.varyCells = true;
   Driver driver(f.session, f.recorder, f.engine);
-  driver.Button3Click();
-  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  driver.Run();
+  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
   ASSERT_EQ(f.engine.starts.size(), 4u);
   for (int k = 1; k <= 2; ++k) {
     const auto& end = f.recorder.yearEnd.at({1, k});
@@ -323,9 +323,9 @@ TEST(Driver, CarryOverCellsStartsEveryCellWhereItEnded) {
   f.engine.varyCells = true;
   Driver driver(f.session, f.recorder, f.engine);
   driver.SetCarryOver(CarryOver::Cells);
-  driver.Button3Click();
+  driver.Run();
   // A wetness mark left by the last day of sub-basin 1 must come back.
-  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
   for (int k = 1; k <= 2; ++k) {
     const CellStores& end = f.recorder.cells.at({1, k});
     const ScriptedEngine::YearStart& start = f.engine.starts[static_cast<std::size_t>(1 + k)];
@@ -352,14 +352,14 @@ TEST(Driver, RepeatedRunStartsOver) {
   w.subBasins[0].years[1].year = 2001;
   Fixture f(w);
   Driver driver(f.session, f.recorder, f.engine);
-  driver.Button3Click();
+  driver.Run();
   auto once = Snapshot(f.dir);
-  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
-  driver.Button3Click();
+  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
+  driver.Run();
   EXPECT_EQ(f.session.state.YearIndex, 1);
   EXPECT_EQ(f.session.state.MetLinesRead, 367);
   EXPECT_EQ(Snapshot(f.dir), once);
-  ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
   EXPECT_EQ(FileLines(f.Out("全流域/Daily.out")).size(), 368u + 367u);
 }
 
@@ -386,9 +386,9 @@ TEST(Driver, EachYearReadsItsOwnMeteorologicalBlock) {
   long lines = 0;
   for (std::size_t i = 0; i < years.size(); ++i) {
     if (i == 0) {
-      driver.Button3Click();
+      driver.Run();
     } else {
-      ASSERT_EQ(driver.Button7Click(), Driver::StepResult::Simulated);
+      ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
     }
     const int days = test::DaysOf(years[i]);
     lines += days + 1;

@@ -69,14 +69,14 @@ std::map<int, std::map<int, PrintedDay>> ReadBasinFiles(const std::string& root)
 // compares; returns how many days were compared.
 int CompareWithRun(const std::string& root, int years) {
   Session session(root);
-  FormCreate(session);
+  StartUpWorkspace(session);
   ProgressObserver quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 2);
   Driver driver(session, quiet, *engine);
   driver.SetYearsToCheck(years);
-  driver.Button3Click();
+  driver.Run();
   while (session.state.YearIndex < years)
-    if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+    if (driver.NextYear() != Driver::StepResult::Simulated) break;
   const auto printed = ReadBasinFiles(root);
 
   ParameterSet params;
@@ -144,7 +144,7 @@ TEST(Evaluator, ConcurrentEvaluationsGiveTheSameBits) {
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), test::SmallBasins(2, 2, 5, 4));
   Session session(dir.Path().string());
-  FormCreate(session);
+  StartUpWorkspace(session);
   ParameterSet params;
   LoadParameters(session.ws.Resolve(session.state.ParamFilePath), "p", params);
   const BasinEvaluator evaluator(session, 2);

@@ -32,14 +32,14 @@ Result RunWith(const std::string& engineName, bool maps) {
   w.subBasins[0].years[0].sedConc = [](int d) { return 0.02 * (d % 7); };
   test::WriteTinyWorkspace(dir.Path().string(), w);
   Session session(dir.Path().string());
-  FormCreate(session);
+  StartUpWorkspace(session);
   ProgressObserver quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine(engineName, 2);
   Driver driver(session, quiet, *engine);
   Result r;
   if (maps) driver.KeepCellMaps([&](int k, const CellMaps& m) { r.maps[k].push_back(m); });
-  driver.Button3Click();
-  while (driver.Button7Click() == Driver::StepResult::Simulated) {
+  driver.Run();
+  while (driver.NextYear() == Driver::StepResult::Simulated) {
   }
   for (const auto& e : fs::recursive_directory_iterator(dir.Path() / "Output"))
     if (e.is_regular_file()) r.files[fs::relative(e.path(), dir.Path()).string()] = test::ReadBytes(e.path().string());

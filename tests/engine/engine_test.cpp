@@ -70,12 +70,12 @@ RunResult Simulate(const test::TinyWorkspace& w, DayEngine& engine) {
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), w);
   Session session(dir.Path().string());
-  FormCreate(session);
+  StartUpWorkspace(session);
   ProgressObserver quiet;
   Driver driver(session, quiet, engine);
-  driver.Button3Click();
+  driver.Run();
   while (session.state.YearIndex < w.simYears)
-    if (driver.Button7Click() != Driver::StepResult::Simulated) break;
+    if (driver.NextYear() != Driver::StepResult::Simulated) break;
   return RunResult{Outputs(dir), session.state};
 }
 

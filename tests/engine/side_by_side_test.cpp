@@ -49,15 +49,15 @@ std::map<std::string, std::string> RunAll(const test::TinyWorkspace& w, int thre
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), w);
   Session session(dir.Path().string());
-  FormCreate(session);
+  StartUpWorkspace(session);
   ProgressObserver quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 1);
   Driver driver(session, quiet, *engine);
   driver.SetCarryOver(carryOver);
   if (threads > 0)
     driver.RunSideBySide(threads, [](int t) { return MakeDayEngine("fused", t); }, true);
-  driver.Button3Click();
-  while (driver.Button7Click() == Driver::StepResult::Simulated) {
+  driver.Run();
+  while (driver.NextYear() == Driver::StepResult::Simulated) {
   }
   if (lanes) *lanes = driver.LastLanes();
   return Files(dir.Path());
@@ -106,15 +106,15 @@ TEST(SideBySide, ALaterRunInheritsTheGrowthIndexOfTheLastOne) {
     test::WriteTinyWorkspace(dir.Path().string(), w);
     test::WriteGbkLines(dir / "Parameters/season.txt", "season\n400 400 500 500\n");
     Session session(dir.Path().string());
-    FormCreate(session);
+    StartUpWorkspace(session);
     ProgressObserver quiet;
     std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 1);
     Driver driver(session, quiet, *engine);
     for (int run = 0; run < 2; ++run) {
       if (run == 1 && thenSideBySide)
         driver.RunSideBySide(2, [](int t) { return MakeDayEngine("fused", t); }, true);
-      driver.Button3Click();
-      while (driver.Button7Click() == Driver::StepResult::Simulated) {
+      driver.Run();
+      while (driver.NextYear() == Driver::StepResult::Simulated) {
       }
     }
     EXPECT_EQ(driver.LastLanes(), thenSideBySide ? 2 : 1);
@@ -130,12 +130,12 @@ TEST(SideBySide, AFailingSubBasinNamesItselfAndTheOthersStayWhole) {
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), Workspace(5));
   Session session(dir.Path().string());
-  FormCreate(session);
+  StartUpWorkspace(session);
   ProgressObserver quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 1);
   Driver driver(session, quiet, *engine);
   driver.RunSideBySide(2, [](int t) { return MakeDayEngine("fused", t); }, true);
-  driver.Button3Click();
+  driver.Run();
   const std::string basin = test::ReadBytes(dir / "Output/全流域/Daily.out");
   // The third sub-basin's land-use grid damaged between two years.
   std::vector<std::string> lu = test::FileLines(dir / "input/丙/lu.grd");
@@ -144,7 +144,7 @@ TEST(SideBySide, AFailingSubBasinNamesItselfAndTheOthersStayWhole) {
   for (const std::string& l : lu) text += l + "\n";
   test::WriteGbkLines(dir / "input/丙/lu.grd", text);
   try {
-    driver.Button7Click();
+    driver.NextYear();
     FAIL() << "the damaged grid was read";
   } catch (const ConversionError& e) {
     EXPECT_EQ(e.File(), "input/丙/lu.grd") << e.what();

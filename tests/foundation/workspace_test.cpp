@@ -43,7 +43,7 @@ TEST(Startup, ListItemsDefaultsCopiedAndMarkerCreated) {
   test::TempDir dir;
   WriteMinimalWorkspace(dir, "3\n甲 24 0.2\n乙 12 0.3\n丙,0,0.5\n");
   Session session(dir.Path().string());
-  FormCreate(session);
+  StartUpWorkspace(session);
   EXPECT_EQ(session.state.SubBasinCount, 3);
   EXPECT_EQ(session.listItems, (std::vector<std::string>{"子甲", "子乙", "子丙", "全流域"}));
   EXPECT_DOUBLE_EQ(session.state.SubBasinK[1], 24);
@@ -67,7 +67,7 @@ TEST(Startup, BadListKeepsEarlierSubBasins) {
   WriteMinimalWorkspace(dir, "3\n甲 24 0.2\n乙 twelve 0.3\n");
   Session session(dir.Path().string());
   try {
-    FormCreate(session);
+    StartUpWorkspace(session);
     FAIL();
   } catch (const ConversionError& e) {
     EXPECT_STREQ(e.what(), "input/子流域.in line 3: \"twelve\" is not a number (token 1)");

@@ -278,7 +278,7 @@ TEST(ImportValues, ValuesAtTheEdgesOfTheRangesPassTheCheck) {
   set.terrain.values[15] = 0.01;
   set.Import();
   Session session(set.workspace);
-  FormCreate(session);
+  StartUpWorkspace(session);
   EXPECT_NO_THROW(CheckInputs(session, 0));
 }
 

@@ -155,16 +155,16 @@ TEST(Faults, InputFileDeletedBetweenYears) {
   test::TempDir dir;
   test::WriteTinyWorkspace(dir.Path().string(), test::SmallBasins(2, 2));
   Session session(dir.Path().string());
-  FormCreate(session);
+  StartUpWorkspace(session);
   Quiet quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine("reference", 1);
   Driver driver(session, quiet, *engine);
-  driver.Button3Click();
+  driver.Run();
   const std::string basinDaily = dir / "Output/全流域/Daily.out";
   const std::size_t basinLines = FileLines(basinDaily).size();
   fs::remove(dir / "input/乙/lu.grd");
   try {
-    driver.Button7Click();
+    driver.NextYear();
     FAIL() << "the next-year step ran without the land-use grid";
   } catch (const FileError& e) {
     EXPECT_TRUE(Mentions(e.what(), "input/乙/lu.grd")) << e.what();
@@ -175,7 +175,7 @@ TEST(Faults, InputFileDeletedBetweenYears) {
   // The met file of the first sub-basin gone: the step stops at once.
   fs::remove(dir / "input/甲/met.txt");
   try {
-    driver.Button7Click();
+    driver.NextYear();
   } catch (const FileError& e) {
     EXPECT_TRUE(Mentions(e.what(), "input/甲/met.txt")) << e.what();
   }

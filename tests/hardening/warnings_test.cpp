@@ -19,7 +19,7 @@ namespace {
 std::string CheckReport(const test::TinyWorkspace& w, const test::TempDir& dir) {
   test::WriteTinyWorkspace(dir.Path(), w);
   Session session(dir.Path());
-  FormCreate(session);
+  StartUpWorkspace(session);
   std::ostringstream out;
   RunCheck(session, out);
   return out.str();
