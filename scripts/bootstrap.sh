@@ -4,7 +4,7 @@
 # its fuzzing runtime (scripts/fuzz.sh).
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libcli11-dev
   libgdal-dev libnetcdf-dev gdal-bin netcdf-bin python3-netcdf4 python3-xarray python3-numpy
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n

@@ -18,8 +18,7 @@ class TempDir {
  public:
   TempDir() {
     std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("tarnwell-test-" + std::to_string(rd()) + std::to_string(rd()));
+    path_ = std::filesystem::temp_directory_path() / ("tarnwell-test-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
@@ -77,16 +76,13 @@ inline ::testing::AssertionResult SameBytes(const std::string& expected, const s
     std::size_t end = s.find('\n', start);
     return s.substr(start, end == std::string::npos ? std::string::npos : end - start);
   };
-  return ::testing::AssertionFailure() << "first difference at line " << line << ", column " << col
-                                       << "\n expected: [" << lineAt(expected) << "]\n   actual: ["
-                                       << lineAt(actual) << "]";
+  return ::testing::AssertionFailure() << "first difference at line " << line << ", column " << col << "\n expected: ["
+                                       << lineAt(expected) << "]\n   actual: [" << lineAt(actual) << "]";
 }
 
-inline ::testing::AssertionResult SameAsGolden(const std::string& goldenName,
-                                                const std::string& actualPath) {
+inline ::testing::AssertionResult SameAsGolden(const std::string& goldenName, const std::string& actualPath) {
   std::string golden = std::string(TARNWELL_TEST_DATA) + "/golden/" + goldenName;
-  if (!std::filesystem::exists(golden))
-    return ::testing::AssertionFailure() << "golden file missing: " << golden;
+  if (!std::filesystem::exists(golden)) return ::testing::AssertionFailure() << "golden file missing: " << golden;
   return SameBytes(ReadBytes(golden), ReadBytes(actualPath));
 }
 

@@ -19,8 +19,8 @@ struct TinyYear {
   // Values of day d (1-based day of the year).
   std::function<double(int)> precip = [](int) { return 4.0; };
   std::function<double(int)> temp = [](int) { return 10.0; };
-  std::function<double(int)> flow = [](int) { return 1.0; };      // m3/s at the sub-basin outlet
-  std::function<double(int)> sedConc = [](int) { return 0.0; };   // kg/m3
+  std::function<double(int)> flow = [](int) { return 1.0; };     // m3/s at the sub-basin outlet
+  std::function<double(int)> sedConc = [](int) { return 0.0; };  // kg/m3
 };
 
 struct TinySubBasin {
@@ -48,9 +48,7 @@ struct TinyWorkspace {
   std::vector<std::pair<std::string, std::string>> parameterLines;
 };
 
-inline int DaysOf(int year) {
-  return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 366 : 365;
-}
+inline int DaysOf(int year) { return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 366 : 365; }
 
 inline std::string TinyGrid(const TinySubBasin& b, const std::function<double(int, int)>& value) {
   std::string text = "DSAA\n" + std::to_string(b.cols) + " " + std::to_string(b.rows) + "\n0 " +
@@ -97,11 +95,11 @@ inline void WriteTinyWorkspace(const std::string& root, const TinyWorkspace& w) 
     WriteGbkLines(dir + "/slope.grd", TinyGrid(b, b.slope));
     std::string met;
     for (const TinyYear& y : b.years) {
-      met += std::to_string(y.year) + " " + std::to_string(y.months) + " " +
-             std::to_string(y.startDay) + " 1 " + std::to_string(b.stationElev) + "\n";
+      met += std::to_string(y.year) + " " + std::to_string(y.months) + " " + std::to_string(y.startDay) + " 1 " +
+             std::to_string(b.stationElev) + "\n";
       for (int d = 1; d <= DaysOf(y.year); ++d) {
-        std::snprintf(buf, sizeof buf, "%d 0 %d 0 %.17g %.17g %.17g %.17g\n", y.year, d, y.precip(d),
-                      y.temp(d), y.flow(d), y.sedConc(d));
+        std::snprintf(buf, sizeof buf, "%d 0 %d 0 %.17g %.17g %.17g %.17g\n", y.year, d, y.precip(d), y.temp(d),
+                      y.flow(d), y.sedConc(d));
         met += buf;
       }
     }

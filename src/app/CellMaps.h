@@ -29,8 +29,7 @@ struct CellYear {
       v->assign(cells, 0.0);
     days = 0;
   }
-  void Add(std::size_t i, double precip, double aet, double generated, double soilLoss, double depth,
-           double snow) {
+  void Add(std::size_t i, double precip, double aet, double generated, double soilLoss, double depth, double snow) {
     precipitation[i] += precip;
     evapotranspiration[i] += aet;
     runoff[i] += generated;

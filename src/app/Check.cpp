@@ -49,23 +49,25 @@ void WarnOfSpikes(const GridFile& g, const std::string& display, const std::stri
   int found = 0;
   for (int r = 0; r < g.rows; ++r)
     for (int c = 0; c < g.cols; ++c) {
-      const double z = g.values[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c)];
+      const double z =
+          g.values[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c)];
       if (!inside(z)) continue;
       int neighbours = 0;
       bool towers = true;
       for (const auto& [dr, dc] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
         const int r2 = r + dr, c2 = c + dc;
         if (r2 < 0 || c2 < 0 || r2 >= g.rows || c2 >= g.cols) continue;
-        const double n = g.values[static_cast<std::size_t>(r2) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c2)];
+        const double n =
+            g.values[static_cast<std::size_t>(r2) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c2)];
         if (!inside(n)) continue;
         ++neighbours;
         towers = towers && z - n > kSpikeHeight;
       }
       if (neighbours == 0 || !towers) continue;
       if (++found > kShown) continue;
-      warnings.push_back(subBasin + ": " + display + " line " + std::to_string(r + 6) + " (row " + std::to_string(r + 1) +
-                         ", column " + std::to_string(c + 1) + "): the terrain of " + Printf("%g", z) +
-                         " m lies more than " + Printf("%g", kSpikeHeight) +
+      warnings.push_back(subBasin + ": " + display + " line " + std::to_string(r + 6) + " (row " +
+                         std::to_string(r + 1) + ", column " + std::to_string(c + 1) + "): the terrain of " +
+                         Printf("%g", z) + " m lies more than " + Printf("%g", kSpikeHeight) +
                          " m above all its neighbours inside the basin: a no-data value left in the grid?");
     }
   if (found > kShown)
@@ -73,7 +75,8 @@ void WarnOfSpikes(const GridFile& g, const std::string& display, const std::stri
 }
 
 // A routing coefficient below zero lets the routed discharge fall below zero.
-void WarnOfNegativeRouting(const ModelState& s, int k, const std::string& subBasin, std::vector<std::string>& warnings) {
+void WarnOfNegativeRouting(const ModelState& s, int k, const std::string& subBasin,
+                           std::vector<std::string>& warnings) {
   const double K = s.SubBasinK[static_cast<std::size_t>(k)], x = s.SubBasinX[static_cast<std::size_t>(k)];
   const std::string negative = NegativeMuskingumCoefficient(K, x);
   if (!negative.empty())
@@ -128,17 +131,17 @@ SubBasinCheck CheckGrids(Session& session, int k, SubBasinInputs& in) {
 // The year blocks a run reads from sub-basin k's meteorological file, each checked by the
 // reader the run uses; the years must be those of sub-basin 1, block by block, since one
 // line count positions every file.
-void CheckMeteorologicalYears(Session& session, SubBasinCheck& c, int years,
-                              const SubBasinCheck* first, SubBasinInputs& in) {
+void CheckMeteorologicalYears(Session& session, SubBasinCheck& c, int years, const SubBasinCheck* first,
+                              SubBasinInputs& in) {
   ModelState& s = session.state;
   TextReader file = session.Open(s.InputPath[3]);
   for (int y = 1; y <= years; ++y) {
     MetBlock block = ReadMetBlock(file);
     if (first && first->years[static_cast<std::size_t>(y - 1)] != block.year)
       throw InputError(file.Name(), block.headerLine,
-                       "year block " + std::to_string(y) + " is " + std::to_string(block.year) +
-                           ", but sub-basin " + std::to_string(first->number) + " (" + first->name +
-                           ") has " + std::to_string(first->years[static_cast<std::size_t>(y - 1)]) +
+                       "year block " + std::to_string(y) + " is " + std::to_string(block.year) + ", but sub-basin " +
+                           std::to_string(first->number) + " (" + first->name + ") has " +
+                           std::to_string(first->years[static_cast<std::size_t>(y - 1)]) +
                            " there: the meteorological files of all sub-basins hold the same "
                            "years in the same order");
     c.years.push_back(block.year);
@@ -175,8 +178,7 @@ std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, Worksp
   Session scratch = ScratchSessionOf(session);
   ModelState& s = scratch.state;
   if (s.SubBasinCount < 1)
-    throw InputError(scratch.Display(s.ProgramDir + kSubBasinListPath), 0,
-                     "the sub-basin list holds no sub-basin");
+    throw InputError(scratch.Display(s.ProgramDir + kSubBasinListPath), 0, "the sub-basin list holds no sub-basin");
   LoadCheckedParameters(scratch);
   if (years < 1) years = std::max(1, scratch.params.SimYears);
   std::vector<SubBasinCheck> found;
@@ -206,14 +208,14 @@ std::vector<SubBasinCheck> CheckInputs(const Session& session, int years, Worksp
 void RunCheck(Session& session, std::ostream& out) {
   const std::vector<SubBasinCheck> found = CheckInputs(session, 0);
   char buf[512];
-  std::snprintf(buf, sizeof buf, "%-4s %-16s %11s %9s %12s %6s  %s\n", "No.", "Name", "Rows x Cols",
-                "Inside", "Area (km2)", "Years", "Season days");
+  std::snprintf(buf, sizeof buf, "%-4s %-16s %11s %9s %12s %6s  %s\n", "No.", "Name", "Rows x Cols", "Inside",
+                "Area (km2)", "Years", "Season days");
   out << buf;
   for (const SubBasinCheck& c : found) {
     const std::string size = std::to_string(c.rows) + " x " + std::to_string(c.cols);
-    std::snprintf(buf, sizeof buf, "%-4d %-16s %11s %9ld %12.3f %6d  %d %d %d %d\n", c.number,
-                  c.name.c_str(), size.c_str(), c.insideCells, c.area, c.yearBlocks,
-                  c.seasonDays[0], c.seasonDays[1], c.seasonDays[2], c.seasonDays[3]);
+    std::snprintf(buf, sizeof buf, "%-4d %-16s %11s %9ld %12.3f %6d  %d %d %d %d\n", c.number, c.name.c_str(),
+                  size.c_str(), c.insideCells, c.area, c.yearBlocks, c.seasonDays[0], c.seasonDays[1], c.seasonDays[2],
+                  c.seasonDays[3]);
     out << buf;
   }
   bool first = true;

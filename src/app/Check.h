@@ -39,9 +39,9 @@ struct SubBasinCheck {
   std::string name;
   int rows = 0, cols = 0;
   long insideCells = 0;
-  double area = 0;             // km2
-  int yearBlocks = 0;          // whole year blocks of the meteorological file
-  std::vector<int> years;      // the calendar years of the blocks a run reads
+  double area = 0;         // km2
+  int yearBlocks = 0;      // whole year blocks of the meteorological file
+  std::vector<int> years;  // the calendar years of the blocks a run reads
   std::array<int, 4> seasonDays{};
   // What a run can do but should not be asked to: a routing coefficient below zero, a
   // terrain cell towering over its neighbours. Each a sentence naming the sub-basin.

@@ -42,8 +42,8 @@ CellMaps DayEngine::TakeCellMaps(const ModelState& s) const {
   m.year = s.CurYear;
   const std::size_t n = s.CellCount();
   const double nan = std::nan("");
-  for (std::vector<double>* v : {&m.precipitation, &m.evapotranspiration, &m.runoff, &m.soilLoss,
-                                 &m.waterTableDepth, &m.snowPack})
+  for (std::vector<double>* v :
+       {&m.precipitation, &m.evapotranspiration, &m.runoff, &m.soilLoss, &m.waterTableDepth, &m.snowPack})
     v->assign(n, nan);
   const double days = cellYear_.days > 0 ? cellYear_.days : nan;
   std::size_t j = 0;

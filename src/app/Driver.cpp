@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <map>
 #include <exception>
 #include <filesystem>
+#include <map>
 #include <thread>
 #include <utility>
 
+#include "app/Check.h"
 #include "app/DayEngine.h"
 #include "app/OutputBinding.h"
 #include "app/Progress.h"
@@ -17,12 +18,11 @@
 #include "app/WorkerPool.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
 #include "parameters/ParameterLimits.h"
-#include "app/Check.h"
 #include "processes/Processes.h"
-#include "model/Calendar.h"
 
 namespace tarnwell {
 
@@ -44,8 +44,7 @@ void RequireInsideCells(const Session& session, int k, long insideCells) {
   if (insideCells > 0) return;
   const ModelState& s = session.state;
   throw InputError(session.Display(s.InputPath[1]), 0,
-                   "sub-basin " + std::to_string(k) + " (" +
-                       s.SubBasinName[static_cast<std::size_t>(k)] +
+                   "sub-basin " + std::to_string(k) + " (" + s.SubBasinName[static_cast<std::size_t>(k)] +
                        ") has no cell inside the basin (no terrain value between 0 and 2e30)");
 }
 
@@ -54,8 +53,7 @@ void RequireArea(const Session& session, int k) {
   if (s.BasinArea > 0) return;
   // Without area the outlet discharge has no depth: every depth would be infinite.
   throw InputError(session.Display(s.InputPath[2]), 0,
-                   "sub-basin " + std::to_string(k) + " (" +
-                       s.SubBasinName[static_cast<std::size_t>(k)] +
+                   "sub-basin " + std::to_string(k) + " (" + s.SubBasinName[static_cast<std::size_t>(k)] +
                        ") has no area (no land-use code below 150)");
 }
 
@@ -65,7 +63,6 @@ Driver::Driver(Session& session, ProgressObserver& observer, DayEngine& engine)
   main_.engine = &engine_;
   main_.observer = &observer_;
 }
-
 
 namespace {
 
@@ -78,10 +75,9 @@ void CopyDisplay(const ModelState& from, ModelState& to);
 
 // The day series the displays read of a sub-basin's year.
 constexpr DaySeries ModelState::*kDisplaySeries[] = {
-    &ModelState::ObsFlow,      &ModelState::SimFlow,      &ModelState::MeanPrecip,
-    &ModelState::ObsSediment,  &ModelState::SimSediment,  &ModelState::MeanSnowPack,
-    &ModelState::MeanFrozen,   &ModelState::AirTempAdj,   &ModelState::GroundWaterLevel,
-    &ModelState::DailyTemp};
+    &ModelState::ObsFlow,          &ModelState::SimFlow,      &ModelState::MeanPrecip, &ModelState::ObsSediment,
+    &ModelState::SimSediment,      &ModelState::MeanSnowPack, &ModelState::MeanFrozen, &ModelState::AirTempAdj,
+    &ModelState::GroundWaterLevel, &ModelState::DailyTemp};
 
 }  // namespace
 
@@ -201,7 +197,8 @@ void Driver::RunSubBasins(bool nextYear) {
   if (metResume_.size() < n + 1) metResume_.resize(n + 1);
   const std::vector<int> mine = OwnSubBasins();
   lastLanes_ = group_ ? 1 : LanesFor(s.SubBasinCount);
-  if (group_ && sizes_.size() == n) lastLanes_ = std::min<int>(LanesFor(s.SubBasinCount), static_cast<int>(mine.size()));
+  if (group_ && sizes_.size() == n)
+    lastLanes_ = std::min<int>(LanesFor(s.SubBasinCount), static_cast<int>(mine.size()));
   if (!saveDates_.empty()) BeginYearStates();
   std::string problem;
   try {
@@ -298,8 +295,7 @@ void Driver::ExchangeYear(const std::vector<int>& mine) {
 // of its own. The longest lane (largest sub-basins first, each to the least loaded lane)
 // decides.
 int Driver::LanesFor(int subBasins) const {
-  if (threads_ <= 1 || subBasins <= 1 || !makeEngine_ || sizes_.size() != static_cast<std::size_t>(subBasins))
-    return 1;
+  if (threads_ <= 1 || subBasins <= 1 || !makeEngine_ || sizes_.size() != static_cast<std::size_t>(subBasins)) return 1;
   constexpr double kPreparing = 0.04;  // per cell of the grid
   constexpr double kFixed = 1000;      // per sub-basin's year
   const int lanes = std::min(threads_, subBasins);
@@ -467,10 +463,8 @@ void Driver::ReadInputs(int k, bool nextYear, Lane& lane) {
     void (*read)(ModelState&, TextReader&);
     int position;
   };
-  const Step steps[] = {{1, ReadTerrainGrid, 4},
-                        {2, ReadLandUseGrid, 6},
-                        {4, ReadSeasonFile, 8},
-                        {5, ReadSlopeGrid, 10}};
+  const Step steps[] = {
+      {1, ReadTerrainGrid, 4}, {2, ReadLandUseGrid, 6}, {4, ReadSeasonFile, 8}, {5, ReadSlopeGrid, 10}};
   for (const Step& step : steps) {
     s.CurrentInputFile = s.InputPath[static_cast<std::size_t>(step.input)];
     TextReader file = lane.session->Open(s.CurrentInputFile);
@@ -635,8 +629,8 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
   lane.files = noFiles_ ? YearFiles{} : BindYearFiles(session, dir);
   lane.mark = noFiles_ ? OutputFile{} : BindFile(session, s.ProgramDir + RunMarkPath(s));
   if (!nextYear && !from) {
-    for (const OutputFile* f : {&lane.files.Daily, &lane.files.DailyS, &lane.files.Budget,
-                                &lane.files.BudgetS, &lane.files.DailyF})
+    for (const OutputFile* f :
+         {&lane.files.Daily, &lane.files.DailyS, &lane.files.Budget, &lane.files.BudgetS, &lane.files.DailyF})
       f->Create();
   } else if (nextYear) {
     observer.SetLabel1(label1);
@@ -680,8 +674,7 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
     observer.FillStatGrids(k, s.YearIndex);
     observer.SetProgressPosition(100);
   }
-  for (int d = 1; d <= s.DayCount; ++d)
-    s.AirTempAdj[d] = s.DailyTemp[d] - kLapseRate * (s.MeanElev - s.StationElev);
+  for (int d = 1; d <= s.DayCount; ++d) s.AirTempAdj[d] = s.DailyTemp[d] - kLapseRate * (s.MeanElev - s.StationElev);
   observer.DrawCharts(k, s.YearIndex);
 
   // The sub-basin's outflow for the whole basin: mm/day over its area to m3/s.
@@ -700,17 +693,16 @@ void Driver::ReadMeteorologicalBlock(int k, Lane& lane) {
   Session& session = *lane.session;
   ModelState& s = session.state;
   if (inputs_) {
-    ApplyMeteorologicalYear(s, session.params,
-                            inputs_->subBasins.at(static_cast<std::size_t>(k - 1))
-                                .years.at(static_cast<std::size_t>(s.YearIndex - 1)));
+    ApplyMeteorologicalYear(
+        s, session.params,
+        inputs_->subBasins.at(static_cast<std::size_t>(k - 1)).years.at(static_cast<std::size_t>(s.YearIndex - 1)));
     return;
   }
   const auto col = static_cast<std::size_t>(k);
   s.CurrentInputFile = s.InputPath[3];
   TextReader metFile = OpenMeteorologicalFile(k, lane);
   // The line the year's header stands on (the reader first passes the years done).
-  const long header =
-      (s.MetLinesRead > 1 ? std::max(metFile.LineNumber(), s.MetLinesRead) : metFile.LineNumber()) + 1;
+  const long header = (s.MetLinesRead > 1 ? std::max(metFile.LineNumber(), s.MetLinesRead) : metFile.LineNumber()) + 1;
   ReadMeteorologicalYear(s, session.params, metFile);
   metResume_[col] = {session.ws.Resolve(s.CurrentInputFile), metFile.Cursor()};
   // Every sub-basin simulates the same calendar year: the whole-basin year sums them day by
@@ -720,8 +712,8 @@ void Driver::ReadMeteorologicalBlock(int k, Lane& lane) {
     yearOfFirst_ = s.CurYear;
   } else if (s.CurYear != yearOfFirst_) {
     throw InputError(session.Display(s.InputPath[3]), header,
-                     "the year block is " + std::to_string(s.CurYear) + ", but sub-basin 1 (" +
-                         s.SubBasinName[1] + ") simulates " + std::to_string(yearOfFirst_) +
+                     "the year block is " + std::to_string(s.CurYear) + ", but sub-basin 1 (" + s.SubBasinName[1] +
+                         ") simulates " + std::to_string(yearOfFirst_) +
                          " in this step: the meteorological files of all sub-basins hold the same "
                          "years in the same order");
   }
@@ -736,8 +728,8 @@ void Driver::SimulateYearDays(int k, Lane& lane, const SubBasinState* from) {
     s.DayCount = 0;
     // The simulated day tables start the year empty, so days that are not simulated (before
     // StartDay, after the months run, day 366 of a common year) hold 0.
-    for (DaySeries* t : {&s.SimFlow, &s.SimSediment, &s.SimErosion, &s.MeanPrecip, &s.MeanIntercep,
-                         &s.MeanAET, &s.MeanSoilDrain, &s.GroundWaterLevel, &s.DailySedStore})
+    for (DaySeries* t : {&s.SimFlow, &s.SimSediment, &s.SimErosion, &s.MeanPrecip, &s.MeanIntercep, &s.MeanAET,
+                         &s.MeanSoilDrain, &s.GroundWaterLevel, &s.DailySedStore})
       t->fill(0.0);
     s.DayYear.fill(0);
     s.DayMonth.fill(0);
@@ -875,7 +867,8 @@ void Driver::BeginYearStates() {
     const auto files = InCursorOrder(basin);
     for (std::size_t i = 0; i < files.size(); ++i) r.basinFileBytes[i] = BytesOf(*files[i]);
     r.markBytes = BytesOf(BindFile(session_, s.ProgramDir + RunMarkPath(s)));
-    r.parameterHash = ParameterFileHash(ReadFileBytes(session_.ws.Resolve(s.ParamFilePath), session_.Display(s.ParamFilePath)));
+    r.parameterHash = ParameterFileHash(
+        ReadFileBytes(session_.ws.Resolve(s.ParamFilePath), session_.Display(s.ParamFilePath)));
   }
   r.names.assign(s.SubBasinName.begin() + 1, s.SubBasinName.end());
   r.subBasins.assign(n, {});
@@ -1020,8 +1013,8 @@ void Driver::ContinueFrom(const RunState& state) {
     if (state.names[k - 1] != s.SubBasinName[k])
       refuse("attribute sub_basin_names: sub-basin " + std::to_string(k) + " is " + state.names[k - 1] +
              " in the state, " + s.SubBasinName[k] + " in the workspace");
-  const std::string hash =
-      ParameterFileHash(ReadFileBytes(session_.ws.Resolve(s.ParamFilePath), session_.Display(s.ParamFilePath)));
+  const std::string hash = ParameterFileHash(
+      ReadFileBytes(session_.ws.Resolve(s.ParamFilePath), session_.Display(s.ParamFilePath)));
   if (!fixedParameters_ && state.parameterHash != hash)
     refuse("attribute parameter_file_hash: " + state.parameterHash + " in the state, " + hash + " of " +
            session_.Display(s.ParamFilePath));
@@ -1059,9 +1052,8 @@ void Driver::ContinueFrom(const RunState& state) {
     aggregation_.RiverFile.emplace(session_.Open(s.CurrentInputFile));
     const std::vector<int>* years = sizes_.empty() ? nullptr : &sizes_.front().years;
     for (int y = 1; y < state.yearIndex; ++y) {
-      s.CurYear = years && static_cast<std::size_t>(y) <= years->size()
-                      ? (*years)[static_cast<std::size_t>(y - 1)]
-                      : state.calendarYear - state.yearIndex + y;
+      s.CurYear = years && static_cast<std::size_t>(y) <= years->size() ? (*years)[static_cast<std::size_t>(y - 1)]
+                                                                        : state.calendarYear - state.yearIndex + y;
       s.DaysInYear = YearLength(s.CurYear);
       ReadOutletObservations(s, *aggregation_.RiverFile);
     }

@@ -32,9 +32,9 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
   for (std::size_t i = 0; i < s.CellCount(); ++i)
     if (s.CellFlag[i] > 0) ++inside;
 
-  for (std::vector<double>* v : {&snow_, &frozen_, &uz1_, &uz2_, &uz3_, &canopy_, &freeWater_,
-                                 &satEt_, &wt_[0], &wt_[1], &surfElev_, &conductance_,
-                                 &cellSizeX_, &erodibility_, &slopeLength_, &cover_, &practice_}) {
+  for (std::vector<double>* v :
+       {&snow_, &frozen_, &uz1_, &uz2_, &uz3_, &canopy_, &freeWater_, &satEt_, &wt_[0], &wt_[1], &surfElev_,
+        &conductance_, &cellSizeX_, &erodibility_, &slopeLength_, &cover_, &practice_}) {
     v->clear();
     v->shrink_to_fit();
     v->resize(inside);
@@ -58,8 +58,7 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
   for (int r = 0; r < rows; ++r) {
     const std::uint32_t begin = j;
     for (int c = 0; c < cols; ++c) {
-      const std::size_t g = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) +
-                            static_cast<std::size_t>(c);
+      const std::size_t g = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
       const auto cc = static_cast<std::size_t>(c);
       if (s.CellFlag[g] <= 0) {
         here[cc] = -1;
@@ -80,9 +79,8 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
       landClass_[j] = LandUseClassIndex(ClassifyLandUse(s.LandUse[g]));
       conductance_[j] = s.GwConductivity[g];
       cellSizeX_[j] = s.CellSizeX[g];
-      const ErosionFactors e = CellErosionFactors(s.LandUse[g], s.SlopeSine[g], s.SlopeMask[g],
-                                                  s.CellSizeX[g], s.CellSizeY[g], p,
-                                                  s.CellErodibility[g]);
+      const ErosionFactors e = CellErosionFactors(s.LandUse[g], s.SlopeSine[g], s.SlopeMask[g], s.CellSizeX[g],
+                                                  s.CellSizeY[g], p, s.CellErodibility[g]);
       erodibility_[j] = e.erodibility;
       slopeLength_[j] = e.slopeLength;
       cover_[j] = e.cover;
@@ -119,8 +117,8 @@ void FusedDayEngine::BeginYear(ModelState& s, const ParameterSet& p) {
 // Flattened: every kernel of the cell inlined into the one loop, so values stay in registers
 // between the steps.
 template <bool KeepMaps>
-[[gnu::flatten]] void FusedDayEngine::RunSpans(std::size_t first, std::size_t last,
-                                               const Day& today, const ParameterSet& params) {
+[[gnu::flatten]] void FusedDayEngine::RunSpans(std::size_t first, std::size_t last, const Day& today,
+                                               const ParameterSet& params) {
   // Local copies: the compiler then knows that no store to a cell array changes them, and
   // keeps them in registers instead of loading them again after every store.
   const ParameterSet p = params;
@@ -142,14 +140,14 @@ template <bool KeepMaps>
       InterceptCell(day.precip, day.growth, landUse, cellPrecip, interception, canopy);
 
       double throughfall, thawBypass, actualEt, unsatDrain;
-      SnowFrostCell(cellPrecip, interception, surf, day.temp, day.pet, day.stationElev, p, snow,
-                    frozen, uz1, uz2, uz3, throughfall, thawBypass, actualEt, unsatDrain);
+      SnowFrostCell(cellPrecip, interception, surf, day.temp, day.pet, day.stationElev, p, snow, frozen, uz1, uz2, uz3,
+                    throughfall, thawBypass, actualEt, unsatDrain);
       sum.snow += snow;
       sum.ice += frozen;
 
       double runoffGenerated;
-      SoilCell(surf, wt0, landUse, cellPrecip, thawBypass, p, flag, uz1, uz2, uz3, throughfall,
-               unsatDrain, runoffGenerated);
+      SoilCell(surf, wt0, landUse, cellPrecip, thawBypass, p, flag, uz1, uz2, uz3, throughfall, unsatDrain,
+               runoffGenerated);
 
       double freeWater = freeWater_[i], gwFlow, interflow, surfaceRunoff;
       FreeWaterCell(runoffGenerated, p, freeWater, gwFlow, interflow, surfaceRunoff);
@@ -180,14 +178,11 @@ template <bool KeepMaps>
         nb.prevColWT = wtStart[i - 1];
       }
       double deepLeakage;
-      GroundwaterExchangeCell(surf, wt0, conductance_[i], cellSizeX_[i], nb, p, gwFlow,
-                              deepLeakage, gw);
+      GroundwaterExchangeCell(surf, wt0, conductance_[i], cellSizeX_[i], nb, p, gwFlow, deepLeakage, gw);
 
       double wt = wt0, wtPrev, satEt = satEt_[i];
-      WaterTableCell(surf, unsatDrain, satEt, deepLeakage, gwFlow, p, wt, wtPrev, uz1, uz2, uz3,
-                     flag);
-      EvapotranspirationCell(surf, wt, landUse, gwFlow, day.pet, day.growth, p, canopy, uz1, uz2,
-                             uz3, actualEt, satEt);
+      WaterTableCell(surf, unsatDrain, satEt, deepLeakage, gwFlow, p, wt, wtPrev, uz1, uz2, uz3, flag);
+      EvapotranspirationCell(surf, wt, landUse, gwFlow, day.pet, day.growth, p, canopy, uz1, uz2, uz3, actualEt, satEt);
 
       sum.precip += cellPrecip;
       sum.intercep += interception;
@@ -201,8 +196,7 @@ template <bool KeepMaps>
       sum.leakage += deepLeakage;
       sum.erosion += erosion;
       sum.wt += wt;
-      if constexpr (KeepMaps)
-        cellYear_.Add(i, cellPrecip, actualEt, runoffGenerated, erosion, surf - wt, snow);
+      if constexpr (KeepMaps) cellYear_.Add(i, cellPrecip, actualEt, runoffGenerated, erosion, surf - wt, snow);
 
       canopy_[i] = canopy;
       snow_[i] = snow;
@@ -228,10 +222,8 @@ DayTotals FusedDayEngine::RunDay(ModelState& s, const ParameterSet& p, int day) 
                   static_cast<double>(s.StationElev)};
   pool_->Run([&](int k) {
     const auto b = static_cast<std::size_t>(k);
-    if (keepMaps_)
-      RunSpans<true>(blockStart_[b], blockStart_[b + 1], today, p);
-    else
-      RunSpans<false>(blockStart_[b], blockStart_[b + 1], today, p);
+    if (keepMaps_) RunSpans<true>(blockStart_[b], blockStart_[b + 1], today, p);
+    else RunSpans<false>(blockStart_[b], blockStart_[b + 1], today, p);
   });
   current_ = 1 - current_;
   ++daysRun_;
@@ -297,9 +289,8 @@ void FusedDayEngine::SyncState(ModelState& s) {
 std::size_t FusedDayEngine::StateBytes() const {
   std::size_t b = 0;
   for (const std::vector<double>* v :
-       {&snow_, &frozen_, &uz1_, &uz2_, &uz3_, &canopy_, &freeWater_, &satEt_, &wt_[0], &wt_[1],
-        &surfElev_, &conductance_, &cellSizeX_, &erodibility_, &slopeLength_, &cover_,
-        &practice_})
+       {&snow_, &frozen_, &uz1_, &uz2_, &uz3_, &canopy_, &freeWater_, &satEt_, &wt_[0], &wt_[1], &surfElev_,
+        &conductance_, &cellSizeX_, &erodibility_, &slopeLength_, &cover_, &practice_})
     b += v->capacity() * sizeof(double);
   b += flag_.capacity() + landClass_.capacity() + rowNeighbours_.capacity();
   b += (prevRow_.capacity() + nextRow_.capacity()) * sizeof(std::int32_t);

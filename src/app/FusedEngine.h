@@ -48,9 +48,8 @@ class FusedDayEngine : public DayEngine {
 
   // Sums of one row of inside cells, in the order the cells come.
   struct RowSums {
-    double precip = 0, intercep = 0, drain = 0, uz1 = 0, uz2 = 0, uz3 = 0, aet = 0,
-           subflow = 0, surface = 0, leakage = 0, erosion = 0, wt = 0, snow = 0, ice = 0,
-           gw = 0;
+    double precip = 0, intercep = 0, drain = 0, uz1 = 0, uz2 = 0, uz3 = 0, aet = 0, subflow = 0, surface = 0,
+           leakage = 0, erosion = 0, wt = 0, snow = 0, ice = 0, gw = 0;
   };
 
  private:

@@ -35,9 +35,7 @@ RunSettings LoadRunSettings(const Session& session) {
       throw InputError(file.Name(), file.LineNumber(), "unknown setting \"" + key + "\" (the file knows carry_over)");
     if (seen) throw InputError(file.Name(), file.LineNumber(), "carry_over is set twice");
     const auto c = ParseCarryOver(value);
-    if (!c)
-      throw InputError(file.Name(), file.LineNumber(),
-                       "carry_over \"" + value + "\" is neither mean nor cells");
+    if (!c) throw InputError(file.Name(), file.LineNumber(), "carry_over \"" + value + "\" is neither mean nor cells");
     settings.carryOver = *c;
     seen = true;
   }
@@ -46,13 +44,14 @@ RunSettings LoadRunSettings(const Session& session) {
 
 void SaveRunSettings(const Session& session, const RunSettings& settings) {
   const std::string text =
-      std::string("# How each later year starts.\r\n"
-                  "#   mean:  every cell of a sub-basin from the sub-basin's means of the year before\r\n"
-                  "#          (soil water, interflow, water table, snow, frozen water; the other stores\r\n"
-                  "#          empty): the program's documented behaviour.\r\n"
-                  "#   cells: every cell keeps all its stores, so 1 January starts where 31 December\r\n"
-                  "#          ended and the water table keeps its shape.\r\n"
-                  "carry_over = ") +
+      std::string(
+          "# How each later year starts.\r\n"
+          "#   mean:  every cell of a sub-basin from the sub-basin's means of the year before\r\n"
+          "#          (soil water, interflow, water table, snow, frozen water; the other stores\r\n"
+          "#          empty): the program's documented behaviour.\r\n"
+          "#   cells: every cell keeps all its stores, so 1 January starts where 31 December\r\n"
+          "#          ended and the water table keeps its shape.\r\n"
+          "carry_over = ") +
       CarryOverName(settings.carryOver) + "\r\n";
   ReplaceFile(session.ws.ResolveForWriting(kRunSettingsPath), session.Display(kRunSettingsPath), text);
 }

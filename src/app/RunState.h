@@ -22,10 +22,9 @@ namespace tarnwell {
 // The day series of a sub-basin's year that the days so far have written and the year's end
 // needs (its statistics, its frozen-soil and sediment files, the whole-basin routing).
 inline constexpr DaySeries ModelState::*kStateSeries[] = {
-    &ModelState::SimFlow,       &ModelState::SimSediment,   &ModelState::SimErosion,
-    &ModelState::MeanPrecip,    &ModelState::MeanIntercep,  &ModelState::MeanAET,
-    &ModelState::MeanSoilDrain, &ModelState::GroundWaterLevel, &ModelState::DailySedStore,
-    &ModelState::MeanSnowPack,  &ModelState::MeanFrozen,    &ModelState::GwFlow};
+    &ModelState::SimFlow,       &ModelState::SimSediment,  &ModelState::SimErosion,    &ModelState::MeanPrecip,
+    &ModelState::MeanIntercep,  &ModelState::MeanAET,      &ModelState::MeanSoilDrain, &ModelState::GroundWaterLevel,
+    &ModelState::DailySedStore, &ModelState::MeanSnowPack, &ModelState::MeanFrozen,    &ModelState::GwFlow};
 inline constexpr const char* kStateSeriesNames[] = {
     "SimFlow",       "SimSediment",      "SimErosion",    "MeanPrecip",   "MeanIntercep", "MeanAET",
     "MeanSoilDrain", "GroundWaterLevel", "DailySedStore", "MeanSnowPack", "MeanFrozen",   "GwFlow"};
@@ -49,9 +48,9 @@ struct SubBasinState {
 
 struct RunState {
   // Where the run stands.
-  int yearIndex = 0;     // 1-based year of the run
+  int yearIndex = 0;  // 1-based year of the run
   int calendarYear = 0;
-  int day = 0;           // day of that year still to simulate
+  int day = 0;  // day of that year still to simulate
   int month = 0, dayOfMonth = 0;
   CarryOver carryOver = CarryOver::Mean;
   // Counters of the run at the start of the year.
@@ -67,7 +66,7 @@ struct RunState {
   std::vector<std::string> names;
   std::string parameterHash;
   std::vector<SubBasinState> subBasins;  // index by sub-basin - 1
-  std::string source;  // how messages name the state (its file), when read from one
+  std::string source;                    // how messages name the state (its file), when read from one
 
   // "YYYY-MM-DD" of the day.
   std::string Date() const;

@@ -35,12 +35,11 @@ namespace {
     const std::string pathFile = s.ProgramDir + kPathFilePath;
     const std::string pathFileShown =
         std::filesystem::path(session.ws.Resolve(pathFile)).lexically_relative(session.ws.Root()).string();
-    throw FileError(pathFileShown.empty() || pathFileShown.compare(0, 2, "..") == 0 ? session.Display(pathFile)
-                                                                                     : pathFileShown,
-                    std::labs(s.InputPathLine[i]),
-                    (s.InputPathLine[i] < 0 ? "the line is missing, so the file is \"" : "\"" + name + "\" names \"") +
-                        shown + "\", which " + why +
-                        (blanks ? " (the blank at the start or end of the line is part of the name)" : ""));
+    throw FileError(
+        pathFileShown.empty() || pathFileShown.compare(0, 2, "..") == 0 ? session.Display(pathFile) : pathFileShown,
+        std::labs(s.InputPathLine[i]),
+        (s.InputPathLine[i] < 0 ? "the line is missing, so the file is \"" : "\"" + name + "\" names \"") + shown +
+            "\", which " + why + (blanks ? " (the blank at the start or end of the line is part of the name)" : ""));
   }
   throw e;
 }
@@ -80,9 +79,9 @@ void LoadSubBasinList(Session& session, TextReader& file) {
     // The routing to the outlet divides by this; at zero or below its coefficients are
     // undefined (x = 1.5 with K = 24 h gives exactly zero).
     if (const std::string problem = MuskingumDenominatorProblem(K, x); !problem.empty())
-      throw InputError(file.Name(), line.LineNumber(),
-                       "Muskingum K = " + line.Token(1) + " h and x = " + line.Token(2) + " (tokens 1 and 2) " +
-                           problem);
+      throw InputError(
+          file.Name(), line.LineNumber(),
+          "Muskingum K = " + line.Token(1) + " h and x = " + line.Token(2) + " (tokens 1 and 2) " + problem);
     // Grow the tables one sub-basin at a time: the ones read so far stay.
     s.SubBasinName.push_back(name);
     s.SubBasinK.push_back(K);
@@ -102,9 +101,8 @@ void LoadPaths(Session& session, int k) {
   TextReader file = session.Open(s.ProgramDir + kPathFilePath);
   for (int i = 1; i <= 5; ++i) {
     const bool missing = file.AtEnd();
-    s.InputPath[static_cast<std::size_t>(i)] =
-        s.ProgramDir + "..\\input\\" + s.SubBasinName[static_cast<std::size_t>(k)] + "\\" +
-        file.ReadLine();
+    s.InputPath[static_cast<std::size_t>(i)] = s.ProgramDir + "..\\input\\" +
+                                               s.SubBasinName[static_cast<std::size_t>(k)] + "\\" + file.ReadLine();
     s.InputPathLine[static_cast<std::size_t>(i)] = missing ? -i : i;
   }
   // The season file is shared by all sub-basins; the fourth line is read and dropped.
@@ -135,8 +133,7 @@ void StartUpWorkspace(Session& session) {
   session.params.ErodibilityMode = 0;
   // The run marker must exist for the writers; a fresh workspace gets an empty one.
   const std::string mark = s.ProgramDir + kMarkFilePath;
-  if (!session.ws.FileExists(mark))
-    CreateEmptyFile(session.ws.ResolveForWriting(mark), session.ws.Display(mark));
+  if (!session.ws.FileExists(mark)) CreateEmptyFile(session.ws.ResolveForWriting(mark), session.ws.Display(mark));
 }
 
 std::string RunMarkPath(const ModelState& s) {

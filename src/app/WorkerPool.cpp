@@ -16,8 +16,8 @@ WorkerPool::WorkerPool(int threads, Caller caller, std::string askFewer, ThreadS
     } catch (const std::exception& e) {
       const std::size_t started = threads_.size() + static_cast<std::size_t>(own);
       Stop();
-      throw std::runtime_error("cannot start " + std::to_string(size_) + " worker threads (" +
-                               std::to_string(started) + " started): " + e.what() + "; " + askFewer);
+      throw std::runtime_error("cannot start " + std::to_string(size_) + " worker threads (" + std::to_string(started) +
+                               " started): " + e.what() + "; " + askFewer);
     }
   }
 }

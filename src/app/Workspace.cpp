@@ -92,8 +92,7 @@ std::string Workspace::Resolve(const std::string& modelPath) const {
 std::string Workspace::Display(const std::string& modelPath) const {
   std::string full = Normalize(modelPath).string();
   std::string root = root_.string();
-  if (full.size() > root.size() && full.compare(0, root.size(), root) == 0 &&
-      full[root.size()] == '/')
+  if (full.size() > root.size() && full.compare(0, root.size(), root) == 0 && full[root.size()] == '/')
     return full.substr(root.size() + 1);
   return full;
 }
@@ -127,12 +126,12 @@ std::string Workspace::ResolveForWriting(const std::string& modelPath) const {
   const fs::path real = fs::weakly_canonical(path, ec);
   if (ec) return path;  // the open that follows reports what is wrong with the path
   const std::string r = realRoot.string(), t = real.string();
-  const bool inside = t.size() > r.size() && t.compare(0, r.size(), r) == 0 &&
-                      (t[r.size()] == '/' || r == "/");
+  const bool inside = t.size() > r.size() && t.compare(0, r.size(), r) == 0 && (t[r.size()] == '/' || r == "/");
   if (!inside)
     throw FileError(Display(modelPath), 0,
                     "not written: it is reached through a symbolic link that leads outside the "
-                    "workspace (to " + t + ")");
+                    "workspace (to " +
+                        t + ")");
   return path;
 }
 

@@ -53,15 +53,15 @@ std::unique_ptr<WorkspaceLock> WorkspaceLock::Acquire(const Workspace& ws, const
   }
   const std::string output = ws.ProgramDir() + "..\\Output";
   std::string why;
-  if (!ws.CreateDirectory(output, &why))
-    throw FileError(ws.Display(output), 0, "cannot create the directory: " + why);
+  if (!ws.CreateDirectory(output, &why)) throw FileError(ws.Display(output), 0, "cannot create the directory: " + why);
   const std::string display = ws.Display(kLockFilePath);
   const std::string path = ws.ResolveForWriting(ws.ProgramDir() + kLockFilePath);
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
     // A read-only workspace can still be read: a program that cannot take the lock because
     // it cannot write there writes nothing either, so it goes on without it.
-    if (errno == EACCES || errno == EROFS || errno == EPERM) return std::unique_ptr<WorkspaceLock>(new WorkspaceLock(-1));
+    if (errno == EACCES || errno == EROFS || errno == EPERM)
+      return std::unique_ptr<WorkspaceLock>(new WorkspaceLock(-1));
     throw FileError(display, 0, std::string("cannot open the lock file: ") + std::strerror(errno));
   }
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

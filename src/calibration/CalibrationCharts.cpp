@@ -38,8 +38,7 @@ void LossRange(const std::vector<TraceRecord>& records, XYChart& chart) {
 }  // namespace
 
 std::vector<CalibrationChart> CalibrationCharts(const std::vector<SearchParameter>& parameters,
-                                                const std::string& lossName,
-                                                const std::vector<TraceRecord>& records) {
+                                                const std::string& lossName, const std::vector<TraceRecord>& records) {
   std::vector<CalibrationChart> charts;
   std::size_t best = 0;
   for (std::size_t i = 0; i < records.size(); ++i)

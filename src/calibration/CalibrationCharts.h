@@ -21,8 +21,7 @@ struct CalibrationChart {
 };
 
 std::vector<CalibrationChart> CalibrationCharts(const std::vector<SearchParameter>& parameters,
-                                                const std::string& lossName,
-                                                const std::vector<TraceRecord>& records);
+                                                const std::string& lossName, const std::vector<TraceRecord>& records);
 
 // Writes dir/<name>.svg for every chart; FileError when a file cannot be written.
 void WriteSvgCharts(const std::string& dir, const std::vector<CalibrationChart>& charts);

@@ -33,8 +33,7 @@ std::vector<Token> Tokenize(std::string_view line) {
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
     const std::size_t start = i;
     while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
-    if (i > start)
-      tokens.push_back({std::string(line.substr(start, i - start)), static_cast<int>(tokens.size())});
+    if (i > start) tokens.push_back({std::string(line.substr(start, i - start)), static_cast<int>(tokens.size())});
   }
   return tokens;
 }
@@ -63,8 +62,7 @@ class FileChecker {
   }
   int Count(const Token& t, const char* what) const {
     int v = 0;
-    if (!ParseInteger(t.text, v) || v < 1)
-      Refuse(t, std::string("is not a whole number of at least 1 (") + what + ")");
+    if (!ParseInteger(t.text, v) || v < 1) Refuse(t, std::string("is not a whole number of at least 1 (") + what + ")");
     return v;
   }
 
@@ -126,9 +124,8 @@ std::size_t Distance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
-const char* const kSettings[] = {"algorithm", "evaluations", "objective",   "sediment-weight",
-                                 "warmup",    "calibration", "validation",  "seed",
-                                 "batch",     "complexes"};
+const char* const kSettings[] = {"algorithm",   "evaluations", "objective", "sediment-weight", "warmup",
+                                 "calibration", "validation",  "seed",      "batch",           "complexes"};
 
 std::string Suggestion(const std::string& text) {
   std::string best;
@@ -146,7 +143,7 @@ std::string Suggestion(const std::string& text) {
 struct Bounds {
   const CalibratedParameter* calibrated = nullptr;
   std::size_t index = 0;  // in the file's order
-  double fixed = 0;  // the parameter set's value when not calibrated
+  double fixed = 0;       // the parameter set's value when not calibrated
 };
 
 // Parameters tied by the model's arithmetic: `below` must stay under `above` for every
@@ -158,8 +155,7 @@ struct Tie {
 };
 const Tie kTies[] = {
     {"WiltingPoint", "FieldCapacity", "transpiration scales with the moisture between them"},
-    {"FieldCapacity", "SaturatedWaterContent",
-     "their difference is the specific yield that moves the water table"},
+    {"FieldCapacity", "SaturatedWaterContent", "their difference is the specific yield that moves the water table"},
 };
 
 }  // namespace
@@ -210,7 +206,8 @@ void RequireFeasibleSearch(const CalibrationConfig& c, const std::string& option
   const double n = static_cast<double>(c.parameters.size());
   const double evaluations = static_cast<double>(c.search.evaluations);
   auto refuse = [&](const CalibrationConfig::SettingPlace& at, const std::string& what) {
-    const std::string with = option.empty() ? "" : " (with " + option + " " + std::to_string(c.search.evaluations) + ")";
+    const std::string with = option.empty() ? ""
+                                            : " (with " + option + " " + std::to_string(c.search.evaluations) + ")";
     const std::string setting = &at == &c.complexesAt ? "complexes " + std::to_string(c.search.complexes)
                                 : &at == &c.batchAt   ? "batch " + std::to_string(c.search.batch)
                                                       : "evaluations " + std::to_string(c.search.evaluations);
@@ -270,8 +267,8 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
   CalibrationConfig config;
   config.file = reader.Name();
   FileChecker check(config.file);
-  std::map<std::string, long> settingLine;   // setting -> line that gave it
-  std::map<int, std::string> yearList;        // year -> the list that holds it
+  std::map<std::string, long> settingLine;  // setting -> line that gave it
+  std::map<int, std::string> yearList;      // year -> the list that holds it
   std::map<std::string, long, std::less<>> parameterLine;
   std::vector<std::pair<Token, Token>> boundTokens;  // as typed, per calibrated parameter
 
@@ -324,8 +321,7 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
           for (int y : these) {
             auto [other, added] = yearList.emplace(y, key.text);
             if (!added)
-              check.Refuse(tokens[i], "names " + std::to_string(y) + ", already a " + other->second +
-                                          " year");
+              check.Refuse(tokens[i], "names " + std::to_string(y) + ", already a " + other->second + " year");
             years.push_back(y);
             config.yearSources[y] = {line, tokens[i].text, tokens[i].index};
           }
@@ -336,11 +332,9 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
     }
 
     // A parameter line: name lower upper [log]
-    if (key.text == "SimYears")
-      check.Refuse(key, "is the number of simulated years, not a parameter to calibrate");
+    if (key.text == "SimYears") check.Refuse(key, "is the number of simulated years, not a parameter to calibrate");
     const ParameterDomain* domain = FindParameterDomain(key.text);
-    if (!domain)
-      check.Refuse(key, "is neither a setting nor a parameter name" + Suggestion(key.text));
+    if (!domain) check.Refuse(key, "is neither a setting nor a parameter name" + Suggestion(key.text));
     auto [seen, fresh] = parameterLine.emplace(key.text, line);
     if (!fresh) check.Refuse(key, "is calibrated twice (first on line " + std::to_string(seen->second) + ")");
     if (tokens.size() < 3) check.Refuse(key, "needs a lower and an upper bound");
@@ -352,12 +346,11 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
     for (int i : {1, 2}) {
       const double v = i == 1 ? p.lower : p.upper;
       if (!domain->Contains(v))
-        check.Refuse(tokens[static_cast<std::size_t>(i)],
-                     std::string("is outside what the model can take: ") + p.name + " must be " +
-                         domain->Describe() + " (" + domain->why + ")");
+        check.Refuse(tokens[static_cast<std::size_t>(i)], std::string("is outside what the model can take: ") + p.name +
+                                                              " must be " + domain->Describe() + " (" + domain->why +
+                                                              ")");
     }
-    if (!(p.lower < p.upper))
-      check.Refuse(tokens[2], "must be above the lower bound " + tokens[1].text);
+    if (!(p.lower < p.upper)) check.Refuse(tokens[2], "must be above the lower bound " + tokens[1].text);
     if (tokens.size() > 3) {
       if (tokens[3].text != "log") check.Refuse(tokens[3], "is not \"log\"");
       if (!(p.lower > 0)) check.Refuse(tokens[1], "must be above 0 for a search in the logarithm (log)");
@@ -392,8 +385,8 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
     if (lo.calibrated && hi.calibrated) {
       check.RefuseAt(lo.calibrated->line, boundTokens[lo.index].second,
                      "must lie below the lower bound " + ShortestReal(hi.calibrated->lower) + " of " + tie.above +
-                         " (line " + std::to_string(hi.calibrated->line) + "): " + tie.below +
-                         " must stay below " + tie.above + reason);
+                         " (line " + std::to_string(hi.calibrated->line) + "): " + tie.below + " must stay below " +
+                         tie.above + reason);
     } else if (lo.calibrated) {
       check.RefuseAt(lo.calibrated->line, boundTokens[lo.index].second,
                      std::string("must lie below ") + tie.above + " = " + ShortestReal(hi.fixed) +
@@ -421,8 +414,7 @@ void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& o) {
   if (o.objective && !ParseObjective(*o.objective, config.objective))
     throw std::invalid_argument("--objective is kge, nse, lognse or pbias, not \"" + *o.objective + "\"");
   if (o.seed && !ParseSeed(*o.seed, config.search.seed))
-    throw std::invalid_argument("--seed needs a whole number from 0 to 18446744073709551615, not \"" +
-                                *o.seed + "\"");
+    throw std::invalid_argument("--seed needs a whole number from 0 to 18446744073709551615, not \"" + *o.seed + "\"");
   if (o.workers) config.workers = count("workers", *o.workers);
   if (o.algorithm || o.evaluations) RequireFeasibleSearch(config, o.evaluations ? "--evaluations" : "");
 }
@@ -434,8 +426,7 @@ std::vector<double> CalibratedValues(const CalibrationConfig& config, const Para
   return values;
 }
 
-void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values,
-                         ParameterSet& params) {
+void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values, ParameterSet& params) {
   for (std::size_t i = 0; i < config.parameters.size() && i < values.size(); ++i)
     *FindParameter(params, config.parameters[i].name) = values[i];
 }

@@ -53,7 +53,7 @@ struct CalibrationConfig {
     int index = 0;
   };
   std::map<int, YearSource> yearSources;  // where the file names each year
-  int workers = 0;  // evaluations at once in this process; 0: every hardware thread
+  int workers = 0;                        // evaluations at once in this process; 0: every hardware thread
   std::vector<CalibratedParameter> parameters;
   // Where the file gives the search's sizes (line 0: not given), for the messages that
   // range them against the evaluations and the memory.
@@ -96,8 +96,7 @@ void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& overr
 // The calibrated parameters' values in a parameter set, in the file's order.
 std::vector<double> CalibratedValues(const CalibrationConfig& config, const ParameterSet& params);
 // Sets the calibrated parameters of params to values (in the file's order).
-void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values,
-                         ParameterSet& params);
+void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values, ParameterSet& params);
 
 const char* MethodName(SearchMethod method);    // "dds", "sce", "lhs"
 const char* ObjectiveName(ObjectiveKind kind);  // "kge", "nse", "lognse", "pbias"

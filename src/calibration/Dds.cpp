@@ -74,8 +74,7 @@ class DdsSearch : public Search {
   // A new point around the best for the evaluation numbered `number` (1-based).
   std::vector<double> Perturb(long number) {
     const double m = static_cast<double>(budget_);
-    const double probability =
-        budget_ > 1 ? 1 - std::log(static_cast<double>(number)) / std::log(m) : 1.0;
+    const double probability = budget_ > 1 ? 1 - std::log(static_cast<double>(number)) / std::log(m) : 1.0;
     std::vector<char> chosen(n_, 0);
     bool any = false;
     for (std::size_t j = 0; j < n_; ++j)
@@ -114,8 +113,7 @@ class DdsSearch : public Search {
 
 }  // namespace
 
-std::unique_ptr<Search> MakeDdsSearch(std::size_t dimensions, long evaluations, int batch,
-                                      std::uint64_t seed,
+std::unique_ptr<Search> MakeDdsSearch(std::size_t dimensions, long evaluations, int batch, std::uint64_t seed,
                                       const std::optional<std::vector<double>>& start) {
   return std::make_unique<DdsSearch>(dimensions, evaluations, batch, seed, start);
 }

@@ -17,8 +17,7 @@ CalibrationRun PlanCalibration(const CalibrationConfig& config, const ParameterS
   return run;
 }
 
-EvaluationFunction ModelEvaluation(const CalibrationConfig& config, const ParameterSet& base,
-                                   BasinSimulator simulate) {
+EvaluationFunction ModelEvaluation(const CalibrationConfig& config, const ParameterSet& base, BasinSimulator simulate) {
   return [config, base, simulate = std::move(simulate)](const std::vector<double>& values) {
     ParameterSet params = base;
     SetCalibratedValues(config, values, params);

@@ -24,7 +24,6 @@ using BasinSimulator = std::function<std::vector<BasinYear>(const ParameterSet& 
 
 // The evaluation function: `base` with the calibrated values set, simulated, scored over the
 // calibration years.
-EvaluationFunction ModelEvaluation(const CalibrationConfig& config, const ParameterSet& base,
-                                   BasinSimulator simulate);
+EvaluationFunction ModelEvaluation(const CalibrationConfig& config, const ParameterSet& base, BasinSimulator simulate);
 
 }  // namespace tarnwell

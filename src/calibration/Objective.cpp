@@ -123,12 +123,10 @@ std::string UndefinedFit(const std::vector<BasinYear>& observed, const Objective
   flowOnly.sedimentWeight = 0;
   const bool flowDefined = std::isfinite(ScoreBasinYears(perfect, flowOnly).loss);
   if (flowDefined && std::isfinite(ScoreBasinYears(perfect, settings).loss)) return std::string();
-  const std::string counted = " (" + std::to_string(observedDays) + " of " + std::to_string(days) +
-                              " days observed, " + std::to_string(flowing) + " above 0)";
-  if (!flowDefined && flowing == 0)
-    return "the observed discharge is 0 or missing on every day" + counted;
-  if (!flowDefined)
-    return "the observed discharge does not vary enough to score a fit" + counted;
+  const std::string counted = " (" + std::to_string(observedDays) + " of " + std::to_string(days) + " days observed, " +
+                              std::to_string(flowing) + " above 0)";
+  if (!flowDefined && flowing == 0) return "the observed discharge is 0 or missing on every day" + counted;
+  if (!flowDefined) return "the observed discharge does not vary enough to score a fit" + counted;
   return "no observed sediment concentration varies (a day needs an observed discharge above 0 and an "
          "observed concentration)";
 }
@@ -158,8 +156,7 @@ std::string LossName(const ObjectiveSettings& settings) {
 
 std::vector<std::string> MetricNames(const ObjectiveSettings& settings) {
   std::vector<std::string> names = {"KGE", "NSE", "logNSE", "PBIAS"};
-  if (settings.sedimentWeight > 0)
-    names.insert(names.end(), {"KGE_conc", "NSE_conc", "logNSE_conc", "PBIAS_conc"});
+  if (settings.sedimentWeight > 0) names.insert(names.end(), {"KGE_conc", "NSE_conc", "logNSE_conc", "PBIAS_conc"});
   return names;
 }
 

@@ -22,7 +22,6 @@
 
 namespace tarnwell {
 
-
 struct ObjectiveSettings {
   ObjectiveKind kind = ObjectiveKind::Kge;
   double sedimentWeight = 0;

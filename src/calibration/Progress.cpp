@@ -67,7 +67,8 @@ void CalibrationProgress::Recorded(const TraceRecord& record, const TraceRecord&
   const int width = 30;
   const int filled = total > 0 ? static_cast<int>(std::min<long>(width, done * width / total)) : width;
   char line[256];
-  std::snprintf(line, sizeof line, "\r[%s%s] %ld/%ld  best %s %s  %s left ", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+  std::snprintf(line, sizeof line, "\r[%s%s] %ld/%ld  best %s %s  %s left ",
+                std::string(static_cast<std::size_t>(filled), '#').c_str(),
                 std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done, total, lossName_.c_str(),
                 Loss(best.loss).c_str(), Left(done, total).c_str());
   out_ << line << std::flush;

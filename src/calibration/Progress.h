@@ -14,8 +14,7 @@ namespace tarnwell {
 class CalibrationProgress : public CalibrationObserver {
  public:
   // clock: seconds since some fixed moment (the steady clock when empty).
-  CalibrationProgress(std::ostream& out, bool terminal, std::string lossName,
-                      std::function<double()> clock = {});
+  CalibrationProgress(std::ostream& out, bool terminal, std::string lossName, std::function<double()> clock = {});
   void Resumed(long count) override;
   void Recorded(const TraceRecord& record, const TraceRecord& best, long total) override;
   // Ends the bar's line (nothing for plain lines).

@@ -91,13 +91,15 @@ void RequireSameSettings(const CalibrationRun& run) {
     if (cut == std::string::npos) continue;
     then[line.substr(0, cut)] = {line.substr(cut + 1), file.LineNumber()};
   }
-  const std::string remedy = ": a search proposes the recorded points only with the settings they were made with; "
-                             "give the same again, or remove the trace to start afresh";
+  const std::string remedy =
+      ": a search proposes the recorded points only with the settings they were made with; "
+      "give the same again, or remove the trace to start afresh";
   for (const auto& [key, value] : now) {
     const auto it = then.find(key);
     if (it == then.end())
-      throw InputError(name, 0, "this calibration has " + key + " " + value + ", which the trace " + run.traceName +
-                                    " was made without" + remedy);
+      throw InputError(name, 0,
+                       "this calibration has " + key + " " + value + ", which the trace " + run.traceName +
+                           " was made without" + remedy);
     if (it->second.first != value)
       throw InputError(name, it->second.second,
                        key + ": the trace " + run.traceName + " was made with " + it->second.first +
@@ -159,8 +161,7 @@ TraceLayout CalibrationRun::Layout() const {
   return layout;
 }
 
-CalibrationResult RunCalibration(const CalibrationRun& run, EvaluatorPool& pool,
-                                 CalibrationObserver* observer) {
+CalibrationResult RunCalibration(const CalibrationRun& run, EvaluatorPool& pool, CalibrationObserver* observer) {
   const SearchSpace space(run.parameters);
   std::optional<std::vector<double>> startUnit;
   if (run.start) startUnit = space.ToUnit(*run.start);
@@ -186,14 +187,13 @@ CalibrationResult RunCalibration(const CalibrationRun& run, EvaluatorPool& pool,
         for (std::size_t j = 0; j < values.size(); ++j)
           if (r.values[j] != values[j]) {
             const std::string token = ShortestReal(r.values[j]);
-            throw TarnwellError(
-                run.traceName + " line " + std::to_string(number + 1) + ": \"" + token + "\" (column " +
-                    std::to_string(j + 2) + "): evaluation " + std::to_string(number) + " recorded " +
-                    run.parameters[j].name + " = " + token + " where this calibration proposes " +
-                    ShortestReal(values[j]) +
-                    ": the trace belongs to another configuration (algorithm, seed, batch, ranges or "
-                    "starting parameters); restore it, or remove the trace to start afresh",
-                run.traceName, number + 1, token, static_cast<int>(j + 1));
+            throw TarnwellError(run.traceName + " line " + std::to_string(number + 1) + ": \"" + token + "\" (column " +
+                                    std::to_string(j + 2) + "): evaluation " + std::to_string(number) + " recorded " +
+                                    run.parameters[j].name + " = " + token + " where this calibration proposes " +
+                                    ShortestReal(values[j]) +
+                                    ": the trace belongs to another configuration (algorithm, seed, batch, ranges or "
+                                    "starting parameters); restore it, or remove the trace to start afresh",
+                                run.traceName, number + 1, token, static_cast<int>(j + 1));
           }
         losses[i] = r.loss;
         recorder.Take(r, true);
@@ -216,8 +216,8 @@ CalibrationResult RunCalibration(const CalibrationRun& run, EvaluatorPool& pool,
                (!failed || nextToRecord < *failed)) {
           EvaluationOutcome& o = *outcomes[nextToRecord];
           if (o.result.metrics.size() != run.metricNames.size())
-            throw std::logic_error("the evaluation gave " + std::to_string(o.result.metrics.size()) +
-                                   " metrics for " + std::to_string(run.metricNames.size()) + " names");
+            throw std::logic_error("the evaluation gave " + std::to_string(o.result.metrics.size()) + " metrics for " +
+                                   std::to_string(run.metricNames.size()) + " names");
           TraceRecord r;
           r.number = jobs[nextToRecord].number;
           r.values = jobs[nextToRecord].values;

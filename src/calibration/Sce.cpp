@@ -20,8 +20,7 @@ struct Point {
 };
 
 void SortByLoss(std::vector<Point>& points) {
-  std::stable_sort(points.begin(), points.end(),
-                   [](const Point& a, const Point& b) { return a.loss < b.loss; });
+  std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.loss < b.loss; });
 }
 
 enum class Stage { Idle, Reflected, Contracted, Mutated };
@@ -80,14 +79,12 @@ class SceSearch : public Search {
 
   void Tell(const std::vector<double>& losses) override {
     if (!started_) {
-      for (std::size_t i = 0; i < losses.size() && i < population_.size(); ++i)
-        population_[i].loss = losses[i];
+      for (std::size_t i = 0; i < losses.size() && i < population_.size(); ++i) population_[i].loss = losses[i];
       started_ = true;
       Deal();
       return;
     }
-    for (std::size_t i = 0; i < losses.size() && i < owners_.size(); ++i)
-      Advance(complexes_[owners_[i]], losses[i]);
+    for (std::size_t i = 0; i < losses.size() && i < owners_.size(); ++i) Advance(complexes_[owners_[i]], losses[i]);
   }
 
  private:
@@ -107,8 +104,7 @@ class SceSearch : public Search {
 
   void Shuffle() {
     population_.clear();
-    for (const Complex& c : complexes_)
-      population_.insert(population_.end(), c.points.begin(), c.points.end());
+    for (const Complex& c : complexes_) population_.insert(population_.end(), c.points.begin(), c.points.end());
     Deal();
   }
 
@@ -191,8 +187,7 @@ class SceSearch : public Search {
 
 }  // namespace
 
-std::unique_ptr<Search> MakeSceSearch(std::size_t dimensions, long evaluations, int complexes,
-                                      std::uint64_t seed,
+std::unique_ptr<Search> MakeSceSearch(std::size_t dimensions, long evaluations, int complexes, std::uint64_t seed,
                                       const std::optional<std::vector<double>>& start) {
   return std::make_unique<SceSearch>(dimensions, evaluations, complexes, seed, start);
 }

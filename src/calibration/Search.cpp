@@ -9,8 +9,7 @@
 
 namespace tarnwell {
 
-SearchSpace::SearchSpace(std::vector<SearchParameter> parameters)
-    : parameters_(std::move(parameters)) {
+SearchSpace::SearchSpace(std::vector<SearchParameter> parameters) : parameters_(std::move(parameters)) {
   for (const SearchParameter& p : parameters_)
     if (!(p.lower < p.upper) || (p.log && !(p.lower > 0)))
       throw std::invalid_argument("search range of " + p.name + " is empty or not positive");
@@ -41,8 +40,7 @@ std::vector<double> SearchSpace::ToUnit(const std::vector<double>& values) const
   std::vector<double> unit(values.size());
   for (std::size_t i = 0; i < values.size() && i < parameters_.size(); ++i) {
     const SearchParameter& p = parameters_[i];
-    const double u = p.log ? (std::log(values[i]) - std::log(p.lower)) /
-                                 (std::log(p.upper) - std::log(p.lower))
+    const double u = p.log ? (std::log(values[i]) - std::log(p.lower)) / (std::log(p.upper) - std::log(p.lower))
                            : (values[i] - p.lower) / (p.upper - p.lower);
     unit[i] = std::isnan(u) ? 0 : std::clamp(u, 0.0, 1.0);
   }
@@ -53,8 +51,7 @@ namespace {
 
 class LatinHypercube : public Search {
  public:
-  LatinHypercube(std::size_t n, long evaluations, int batch, std::uint64_t seed)
-      : batch_(std::max(1, batch)) {
+  LatinHypercube(std::size_t n, long evaluations, int batch, std::uint64_t seed) : batch_(std::max(1, batch)) {
     // Each dimension's [0, 1) cut into `evaluations` equal strata; every stratum is used
     // once per dimension, in an order shuffled per dimension, at a uniform place within it.
     const auto count = static_cast<std::size_t>(std::max(0L, evaluations));
@@ -86,8 +83,7 @@ class LatinHypercube : public Search {
 
 }  // namespace
 
-std::unique_ptr<Search> MakeLatinHypercube(std::size_t dimensions, long evaluations, int batch,
-                                           std::uint64_t seed) {
+std::unique_ptr<Search> MakeLatinHypercube(std::size_t dimensions, long evaluations, int batch, std::uint64_t seed) {
   return std::make_unique<LatinHypercube>(dimensions, evaluations, batch, seed);
 }
 
@@ -97,10 +93,8 @@ std::unique_ptr<Search> MakeSearch(const SearchSettings& settings, std::size_t d
     case SearchMethod::Dds:
       return MakeDdsSearch(dimensions, settings.evaluations, settings.batch, settings.seed, start);
     case SearchMethod::Sce:
-      return MakeSceSearch(dimensions, settings.evaluations, settings.complexes, settings.seed,
-                           start);
-    case SearchMethod::Lhs:
-      return MakeLatinHypercube(dimensions, settings.evaluations, settings.batch, settings.seed);
+      return MakeSceSearch(dimensions, settings.evaluations, settings.complexes, settings.seed, start);
+    case SearchMethod::Lhs: return MakeLatinHypercube(dimensions, settings.evaluations, settings.batch, settings.seed);
   }
   throw std::invalid_argument("unknown search method");
 }

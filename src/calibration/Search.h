@@ -43,8 +43,8 @@ struct SearchSettings {
   SearchMethod method = SearchMethod::Dds;
   long evaluations = 1000;  // the budget: no search proposes more points in all
   std::uint64_t seed = 1;
-  int batch = 8;            // DDS and Latin hypercube: points per batch
-  int complexes = 4;        // SCE-UA: the number of complexes (its batch)
+  int batch = 8;      // DDS and Latin hypercube: points per batch
+  int complexes = 4;  // SCE-UA: the number of complexes (its batch)
 };
 
 class Search {
@@ -60,19 +60,16 @@ class Search {
 // Dynamically dimensioned search (Tolson and Shoemaker 2007) in batches: every point of a
 // batch perturbs the best point known when the batch was proposed, and the batch's losses
 // are taken in order, each one that is no worse than the best becoming the best.
-std::unique_ptr<Search> MakeDdsSearch(std::size_t dimensions, long evaluations, int batch,
-                                      std::uint64_t seed,
+std::unique_ptr<Search> MakeDdsSearch(std::size_t dimensions, long evaluations, int batch, std::uint64_t seed,
                                       const std::optional<std::vector<double>>& start);
 // Shuffled complex evolution (Duan, Sorooshian and Gupta 1992): complexes of 2n + 1 points,
 // subcomplexes of n + 1, one reflection per step (alpha = 1), 2n + 1 steps per complex
 // between shuffles (beta). The complexes evolve independently between shuffles, so the
 // pending point of every complex forms one batch.
-std::unique_ptr<Search> MakeSceSearch(std::size_t dimensions, long evaluations, int complexes,
-                                      std::uint64_t seed,
+std::unique_ptr<Search> MakeSceSearch(std::size_t dimensions, long evaluations, int complexes, std::uint64_t seed,
                                       const std::optional<std::vector<double>>& start);
 // Latin-hypercube sample of `evaluations` points, proposed `batch` at a time.
-std::unique_ptr<Search> MakeLatinHypercube(std::size_t dimensions, long evaluations, int batch,
-                                           std::uint64_t seed);
+std::unique_ptr<Search> MakeLatinHypercube(std::size_t dimensions, long evaluations, int batch, std::uint64_t seed);
 
 // start: a point to begin from (unit coordinates), the first one evaluated by DDS and SCE-UA.
 std::unique_ptr<Search> MakeSearch(const SearchSettings& settings, std::size_t dimensions,

@@ -63,16 +63,18 @@ std::string FormatCalibrationSummary(const std::vector<BasinYear>& before, const
   return out;
 }
 
-std::string FormatParameterTable(const std::vector<SearchParameter>& parameters,
-                                 const std::vector<double>& before, const std::vector<double>& after) {
+std::string FormatParameterTable(const std::vector<SearchParameter>& parameters, const std::vector<double>& before,
+                                 const std::vector<double>& after) {
   char line[200];
   std::snprintf(line, sizeof line, "%-28s %12s %12s %12s %12s\n", "Parameter", "Lower", "Upper", "Before", "After");
   std::string out = line;
   for (std::size_t i = 0; i < parameters.size(); ++i) {
     const SearchParameter& p = parameters[i];
     std::snprintf(line, sizeof line, "%-28s %12s %12s %12s %12s%s\n", p.name.c_str(), Value(p.lower, "%.6g").c_str(),
-                  Value(p.upper, "%.6g").c_str(), Value(i < before.size() ? before[i] : std::numeric_limits<double>::quiet_NaN(), "%.6g").c_str(),
-                  Value(i < after.size() ? after[i] : std::numeric_limits<double>::quiet_NaN(), "%.6g").c_str(), p.log ? "  (log)" : "");
+                  Value(p.upper, "%.6g").c_str(),
+                  Value(i < before.size() ? before[i] : std::numeric_limits<double>::quiet_NaN(), "%.6g").c_str(),
+                  Value(i < after.size() ? after[i] : std::numeric_limits<double>::quiet_NaN(), "%.6g").c_str(),
+                  p.log ? "  (log)" : "");
     out += line;
   }
   return out;

@@ -12,10 +12,9 @@
 namespace tarnwell {
 
 std::string FormatCalibrationSummary(const std::vector<BasinYear>& before, const std::vector<BasinYear>& after,
-                                     const std::vector<int>& calibrationYears,
-                                     const std::vector<int>& validationYears);
+                                     const std::vector<int>& calibrationYears, const std::vector<int>& validationYears);
 
-std::string FormatParameterTable(const std::vector<SearchParameter>& parameters,
-                                 const std::vector<double>& before, const std::vector<double>& after);
+std::string FormatParameterTable(const std::vector<SearchParameter>& parameters, const std::vector<double>& before,
+                                 const std::vector<double>& after);
 
 }  // namespace tarnwell

@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -92,9 +92,9 @@ std::vector<TraceRecord> ReadTrace(const std::string& fsPath, const std::string&
                           displayName, line, token, static_cast<int>(i));
     };
     if (tokens.size() != expected.size())
-      refuse(std::min(tokens.size(), expected.size()) - 1,
-             "ends a line of " + std::to_string(tokens.size()) + " columns; the header has " +
-                 std::to_string(expected.size()));
+      refuse(std::min(tokens.size(), expected.size()) - 1, "ends a line of " + std::to_string(tokens.size()) +
+                                                               " columns; the header has " +
+                                                               std::to_string(expected.size()));
     TraceRecord r;
     double number = 0;
     if (!ParseTraceNumber(tokens[0], number) || number != static_cast<double>(records.size() + 1))

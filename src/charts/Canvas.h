@@ -13,8 +13,8 @@ struct Colour {
   bool operator==(const Colour&) const = default;
 };
 
-inline constexpr Colour kBlue{0, 0, 255}, kGreen{0, 128, 0}, kRed{255, 0, 0},
-    kYellow{255, 255, 0}, kSilver{192, 192, 192}, kBlack{0, 0, 0};
+inline constexpr Colour kBlue{0, 0, 255}, kGreen{0, 128, 0}, kRed{255, 0, 0}, kYellow{255, 255, 0},
+    kSilver{192, 192, 192}, kBlack{0, 0, 0};
 
 enum class PenStyle { Solid, Dot, DashDot };
 

@@ -60,8 +60,8 @@ double At(const DaySeries& s, int k) {
 
 // One polyline through indices 1 .. n-2, so a dotted pen stays dotted; M sits two thirds
 // of the way from the base line B - o up to T.
-void PlotLine(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M, int B, int T,
-              Colour colour, PenStyle style) {
+void PlotLine(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M, int B, int T, Colour colour,
+              PenStyle style) {
   if (n - 2 < 1) return;
   c.SetPen(colour, 2, style);
   auto y = [&](int k) { return Rnd(At(s, k) / M * (T - B + o) * 2 / 3) + B - o; };
@@ -73,8 +73,7 @@ void PlotLine(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, doubl
 
 // An observed series: a polyline through each run of observed days among indices 1 .. n-2,
 // so a day without observation leaves a gap instead of a dive to its mark.
-void PlotObservedLine(Canvas& c, const Scale& g, int n, const DaySeries& s, double M, int B, int T,
-                      Colour colour) {
+void PlotObservedLine(Canvas& c, const Scale& g, int n, const DaySeries& s, double M, int B, int T, Colour colour) {
   if (n - 2 < 1) return;
   c.SetPen(colour, 2, PenStyle::Solid);
   std::vector<Point> run;
@@ -104,8 +103,7 @@ double ObservedMax(const DaySeries& s, int n) {
 }
 
 // Steps hanging from the top; M reaches a quarter of the height.
-void PlotHyetograph(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M,
-                    Colour colour) {
+void PlotHyetograph(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M, Colour colour) {
   const int B = g.H - 20, T = 30;
   c.SetPen(colour, 2, PenStyle::Solid);
   auto y = [&](int k) { return T - Rnd(At(s, k) / M * (T - B + o) / 4); };
@@ -117,8 +115,7 @@ void PlotHyetograph(Canvas& c, const Scale& g, int n, int o, const DaySeries& s,
 }
 
 // Columns from the base line B - o; positive values downward.
-void PlotColumns(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M,
-                 Colour colour) {
+void PlotColumns(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, double M, Colour colour) {
   const int B = g.H - 20, T = 0;
   c.SetPen(colour, 2, PenStyle::Solid);
   auto y = [&](int k) { return (T + B - o) - Rnd(At(s, k) / M * (T - B + o) / 4); };
@@ -130,8 +127,7 @@ void PlotColumns(Canvas& c, const Scale& g, int n, int o, const DaySeries& s, do
   }
 }
 
-void DrawFlowAxisLabels(Canvas& c, const Scale& g, int o, double Mp, double Mq, double base,
-                        const char* leftTitle) {
+void DrawFlowAxisLabels(Canvas& c, const Scale& g, int o, double Mp, double Mq, double base, const char* leftTitle) {
   const int B = g.H - 20, T = 30;
   c.SetPen(kBlack, 1, PenStyle::Solid);
   auto leftY = [&](int k) { return Rnd(2.0 * (T - B + o) / 3 / 6 * k) + B - o - 5; };
@@ -144,8 +140,7 @@ void DrawFlowAxisLabels(Canvas& c, const Scale& g, int o, double Mp, double Mq, 
   RightMarginText(c, g.R + 5, rightY(7), "P(mm)");
 }
 
-void DrawSnowFrostAxes(Canvas& c, const Scale& g, int o, double base, double Ms, double Mf,
-                       double Mt, double Mg) {
+void DrawSnowFrostAxes(Canvas& c, const Scale& g, int o, double base, double Ms, double Mf, double Mt, double Mg) {
   const int B = g.H - 20, T = 20;
   const int yB = B - o;
   const double s = 2.0 * (T - B + o) / 3 / 5;
@@ -246,9 +241,7 @@ void DrawResultCharts(const ModelState& y, Canvas& image1, Canvas& image2, Canva
   // A year without precipitation hangs nothing from the top: scale 1 instead of 0.
   const double precipScale = precipMax > 0 ? precipMax : 1.0;
   const int daysInYear = y.DaysInYear > 0 ? y.DaysInYear : 365;
-  auto scale = [&](const Canvas& c) {
-    return Scale{c.Width(), c.Height(), kLeft, Right(c), daysInYear};
-  };
+  auto scale = [&](const Canvas& c) { return Scale{c.Width(), c.Height(), kLeft, Right(c), daysInYear}; };
 
   {
     const Scale g = scale(image2);

@@ -15,13 +15,12 @@ const char* StyleName(PenStyle s) {
 void RecordingCanvas::SetPen(Colour c, int width, PenStyle style) {
   pen_ = c;
   style_ = style;
-  calls_.push_back("pen " + std::to_string(c.r) + "," + std::to_string(c.g) + "," +
-                   std::to_string(c.b) + " " + std::to_string(width) + " " + StyleName(style));
+  calls_.push_back("pen " + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + " " +
+                   std::to_string(width) + " " + StyleName(style));
 }
 
 void RecordingCanvas::LineTo(int x, int y) {
-  std::string l = std::to_string(x_) + " " + std::to_string(y_) + " " + std::to_string(x) + " " +
-                  std::to_string(y);
+  std::string l = std::to_string(x_) + " " + std::to_string(y_) + " " + std::to_string(x) + " " + std::to_string(y);
   calls_.push_back("line " + l);
   lines_.emplace_back(pen_, l);
   x_ = x, y_ = y;
@@ -33,8 +32,8 @@ void RecordingCanvas::Polyline(const std::vector<Point>& points) {
   for (const Point& p : points) call += " " + std::to_string(p.x) + " " + std::to_string(p.y);
   calls_.push_back(call);
   for (std::size_t i = 1; i < points.size(); ++i)
-    lines_.emplace_back(pen_, std::to_string(points[i - 1].x) + " " + std::to_string(points[i - 1].y) +
-                                  " " + std::to_string(points[i].x) + " " + std::to_string(points[i].y));
+    lines_.emplace_back(pen_, std::to_string(points[i - 1].x) + " " + std::to_string(points[i - 1].y) + " " +
+                                  std::to_string(points[i].x) + " " + std::to_string(points[i].y));
   polylines_.push_back({pen_, style_, points});
   x_ = points.back().x, y_ = points.back().y;
 }
@@ -43,8 +42,8 @@ void RecordingCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   calls_.clear();
   lines_.clear();
   polylines_.clear();
-  calls_.push_back("rect " + std::to_string(x1) + " " + std::to_string(y1) + " " +
-                   std::to_string(x2) + " " + std::to_string(y2));
+  calls_.push_back("rect " + std::to_string(x1) + " " + std::to_string(y1) + " " + std::to_string(x2) + " " +
+                   std::to_string(y2));
 }
 
 void RecordingCanvas::TextOut(int x, int y, const std::string& text) {

@@ -51,9 +51,8 @@ void SvgCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   path_.clear();
   body_.clear();
   // The border lies inside the picture, as on a window image.
-  body_ += "<rect x=\"" + std::to_string(x1 + 1) + "\" y=\"" + std::to_string(y1 + 1) +
-           "\" width=\"" + std::to_string(x2 - x1 - 3) + "\" height=\"" +
-           std::to_string(y2 - y1 - 3) + "\" fill=\"#ffffff\" " +
+  body_ += "<rect x=\"" + std::to_string(x1 + 1) + "\" y=\"" + std::to_string(y1 + 1) + "\" width=\"" +
+           std::to_string(x2 - x1 - 3) + "\" height=\"" + std::to_string(y2 - y1 - 3) + "\" fill=\"#ffffff\" " +
            (stroke_.empty() ? std::string("stroke=\"#000000\" stroke-width=\"1\"")
                             : stroke_.substr(stroke_.find("stroke="))) +
            "/>\n";
@@ -61,19 +60,19 @@ void SvgCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 
 void SvgCanvas::TextOut(int x, int y, const std::string& text) {
   EndPath();
-  body_ += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) +
-           "\" dominant-baseline=\"hanging\">" + Escaped(text) + "</text>\n";
+  body_ += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" dominant-baseline=\"hanging\">" +
+           Escaped(text) + "</text>\n";
 }
 
 std::string SvgCanvas::Document() const {
   std::string tail;
   if (!path_.empty()) tail = "<path d=\"" + path_ + "\" " + stroke_ + "/>\n";
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width_) +
-         "\" height=\"" + std::to_string(height_) + "\" viewBox=\"0 0 " + std::to_string(width_) +
-         " " + std::to_string(height_) +
-         "\" font-family=\"'Noto Sans CJK SC', 'WenQuanYi Zen Hei', sans-serif\" font-size=\"12\">\n" +
-         body_ + tail + "</svg>\n";
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+         std::to_string(width_) + "\" height=\"" + std::to_string(height_) + "\" viewBox=\"0 0 " +
+         std::to_string(width_) + " " + std::to_string(height_) +
+         "\" font-family=\"'Noto Sans CJK SC', 'WenQuanYi Zen Hei', sans-serif\" font-size=\"12\">\n" + body_ + tail +
+         "</svg>\n";
 }
 
 }  // namespace tarnwell

@@ -4,18 +4,18 @@
 // bandwidth and the bytes the fused engine moves per cell-day, checks that the two give
 // the same daily series to the bit, and ends with the speed ratio. Before that, the speed
 // of the grid and meteorological readers on text laid out as the demo's files are.
-#include <CLI/CLI.hpp>
 #include <stdlib.h>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <cmath>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -40,9 +40,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // A parameter set of a temperate basin with cold winters.
 ParameterSet BenchParameters() {
@@ -102,8 +100,7 @@ void BuildBasin(ModelState& s, const ParameterSet& p, int n) {
   const double codes[] = {11, 25, 35, 45, 55, 65, 105, 28, 33, 15};
   for (int r = 0; r < n; ++r) {
     for (int c = 0; c < n; ++c) {
-      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(n) +
-                            static_cast<std::size_t>(c);
+      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(n) + static_cast<std::size_t>(c);
       const double x = (c + 0.5 - half) / half, y = (r + 0.5 - half) / half;
       const double rho = std::sqrt(x * x + y * y), theta = std::atan2(y, x);
       const bool inside = rho < 0.95 * (1 + 0.12 * std::sin(5 * theta));
@@ -138,13 +135,11 @@ void BuildBasin(ModelState& s, const ParameterSet& p, int n) {
     for (int k = 1; k <= MonthLength(s.CurYear, m); ++k) {
       ++d;
       const auto ud = static_cast<std::uint32_t>(d);
-      s.DailyTemp[d] = 5 - 14 * std::cos(2 * 3.14159265358979 * (d - 15) / 365.0) +
-                       6 * (Hash(ud, 7) - 0.5);
+      s.DailyTemp[d] = 5 - 14 * std::cos(2 * 3.14159265358979 * (d - 15) / 365.0) + 6 * (Hash(ud, 7) - 0.5);
       const double wet = Hash(ud, 11);
       s.DailyPrecip[d] = wet < 0.55 ? 0.0 : 40 * (wet - 0.55) * (wet - 0.55) * 10;
       s.DailyPET[d] = (0.4 * s.GrowthIndex[d] + 1.0) *
-                      HamonPetValue(m, k, s.DailyTemp[d], p.Latitude, p.EvapConversionCoef) /
-                      1.4;
+                      HamonPetValue(m, k, s.DailyTemp[d], p.Latitude, p.EvapConversionCoef) / 1.4;
     }
   }
 }
@@ -153,10 +148,9 @@ void BuildBasin(ModelState& s, const ParameterSet& p, int n) {
 struct DaySeriesRecord {
   std::vector<double> values;
   void Add(const DayTotals& t, const ModelState& s, int d) {
-    for (double v : {t.CellPrecip, t.Interception, t.UnsatDrain, t.Uz1, t.Uz2, t.Uz3, t.ActualET,
-                     t.Subflow, t.SurfaceRunoff, t.DeepLeakage, t.CellErosion, t.WTElev,
-                     static_cast<double>(t.cellCount), s.MeanSnowPack[d], s.MeanFrozen[d],
-                     s.GwFlow[d]})
+    for (double v : {t.CellPrecip, t.Interception, t.UnsatDrain, t.Uz1, t.Uz2, t.Uz3, t.ActualET, t.Subflow,
+                     t.SurfaceRunoff, t.DeepLeakage, t.CellErosion, t.WTElev, static_cast<double>(t.cellCount),
+                     s.MeanSnowPack[d], s.MeanFrozen[d], s.GwFlow[d]})
       values.push_back(v);
   }
 };
@@ -201,7 +195,8 @@ std::string GridText(int n) {
     for (int c = 0; c < n; ++c) {
       const double dr = r - n / 2.0, dc = c - n / 2.0;
       const bool inside = dr * dr + dc * dc < n * n / 4.0;
-      const int len = inside ? std::snprintf(value, sizeof value, "%.2f", 300 + 0.37 * r + 0.11 * c + (r * 7 + c * 3) % 13 * 0.01)
+      const int len = inside ? std::snprintf(value, sizeof value, "%.2f",
+                                             300 + 0.37 * r + 0.11 * c + (r * 7 + c * 3) % 13 * 0.01)
                              : std::snprintf(value, sizeof value, "-9999");
       text.append(value, static_cast<std::size_t>(len));
       text += c + 1 < n ? ' ' : '\r';
@@ -278,7 +273,8 @@ void PrintReaderSpeeds(int n) {
   const PrivateDirectory dir;
   const std::string grid = GridText(n);
   double sum = 0;
-  const double gridSpeed = ReaderSpeed(dir, grid, "dem.grd", [&](TextReader& r) { sum += ParseGridFile(r, true).values[0]; });
+  const double gridSpeed = ReaderSpeed(dir, grid, "dem.grd",
+                                       [&](TextReader& r) { sum += ParseGridFile(r, true).values[0]; });
   const std::string met = MetText(20);
   const double metSpeed = ReaderSpeed(dir, met, "weather.in", [&](TextReader& r) {
     for (int y = 0; y < 20; ++y) sum += ReadMetBlock(r).precip[0];
@@ -360,8 +356,7 @@ int RunBenchmark(const BenchOptions& options) {
   std::printf("synthetic sub-basin: %d x %d cells, %d days\n", n, n, days);
   PrintReaderSpeeds(n);
   const double bandwidth = CopyBandwidth(threads);
-  std::printf("memory bandwidth (streaming copy, %d threads): %.1f GB/s read + written\n",
-              threads, bandwidth / 1e9);
+  std::printf("memory bandwidth (streaming copy, %d threads): %.1f GB/s read + written\n", threads, bandwidth / 1e9);
   std::fflush(stdout);
 
   std::size_t inside = 0;
@@ -369,27 +364,27 @@ int RunBenchmark(const BenchOptions& options) {
   const double cellDays = static_cast<double>(inside) * days;
   std::printf("inside cells: %zu (%.1f %%)\n", inside,
               100.0 * static_cast<double>(inside) / (static_cast<double>(n) * n));
-  std::printf("fused:     %8.2f s  %10.3e cell-days/s  %d threads  state %zu bytes (%.1f per inside cell)  set-up %.2f s\n",
-              fused.seconds, cellDays / fused.seconds, threads, fused.stateBytes,
-              static_cast<double>(fused.stateBytes) / static_cast<double>(inside),
-              fused.setupSeconds);
+  std::printf(
+      "fused:     %8.2f s  %10.3e cell-days/s  %d threads  state %zu bytes (%.1f per inside cell)  set-up %.2f s\n",
+      fused.seconds, cellDays / fused.seconds, threads, fused.stateBytes,
+      static_cast<double>(fused.stateBytes) / static_cast<double>(inside), fused.setupSeconds);
   std::fflush(stdout);
   const EngineRun ref = RunReference(n, days, p);
   std::printf("reference: %8.2f s  %10.3e cell-days/s  1 thread   state %zu bytes (%.1f per inside cell)\n",
               ref.seconds, cellDays / ref.seconds, ref.stateBytes,
               static_cast<double>(ref.stateBytes) / static_cast<double>(inside));
-  std::printf("weather: %d snow days, %d rain days, %d days with frozen soil\n", ref.snowDays,
-              ref.rainDays, ref.frozenDays);
+  std::printf("weather: %d snow days, %d rain days, %d days with frozen soil\n", ref.snowDays, ref.rainDays,
+              ref.frozenDays);
   const double moved = FusedDayEngine::BytesPerCellDay();
   const double rate = moved * cellDays / fused.seconds;
-  std::printf("fused: %.0f bytes moved per cell-day, %.2f GB/s = %.0f %% of the copy bandwidth\n",
-              moved, rate / 1e9, 100 * rate / bandwidth);
+  std::printf("fused: %.0f bytes moved per cell-day, %.2f GB/s = %.0f %% of the copy bandwidth\n", moved, rate / 1e9,
+              100 * rate / bandwidth);
   const bool same = ref.series.values.size() == fused.series.values.size() &&
                     std::memcmp(ref.series.values.data(), fused.series.values.data(),
                                 ref.series.values.size() * sizeof(double)) == 0;
   std::printf("daily series of the two engines: %s\n", same ? "identical" : "DIFFERENT");
-  std::printf("fused/reference speed = %.2f at %d x %d cells, %d threads\n",
-              ref.seconds / fused.seconds, n, n, threads);
+  std::printf("fused/reference speed = %.2f at %d x %d cells, %d threads\n", ref.seconds / fused.seconds, n, n,
+              threads);
   return same ? 0 : 1;
 }
 
@@ -398,8 +393,7 @@ void AddBenchCommand(CLI::App& app, CommandMap& commands) {
   CLI::App* bench = app.add_subcommand("bench", "time both engines on a synthetic N x N sub-basin");
   // Both engines' state for the grid must fit this machine's memory.
   const int largest = static_cast<int>(std::sqrt(static_cast<double>(MaxGridCells()) / 2));
-  bench->add_option("--size", o->size, "cells along each side (default 1000)")
-      ->check(CLI::Range(2, largest));
+  bench->add_option("--size", o->size, "cells along each side (default 1000)")->check(CLI::Range(2, largest));
   AddThreadsOption(*bench, o->threads, "threads of the fused engine (default: every hardware thread)");
   bench->add_option("--days", o->days, "days to simulate (default 365)")->check(CLI::Range(1, 365));
   commands[bench] = [o] { return RunBenchmark(*o); };

@@ -3,8 +3,8 @@
 // on every rank; then the best set written as a parameter file, the charts, a normal run with
 // it under Output/calibration/ (the workspace's own results stay those of its parameter
 // files), and the fit before and after for every calibration and validation year.
-#include <CLI/CLI.hpp>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -17,9 +17,9 @@
 #include "app/Check.h"
 #include "app/DayEngine.h"
 #include "app/Driver.h"
-#include "app/RunSettings.h"
 #include "app/Evaluator.h"
 #include "app/Progress.h"
+#include "app/RunSettings.h"
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "app/WorkspaceLock.h"
@@ -120,9 +120,7 @@ std::pair<std::string, std::string> ConfigPath(const Session& session, const Cal
 }
 
 // The calendar years a run of the workspace simulates, by the first sub-basin's blocks.
-std::vector<int> SimulatedYears(const Session& session, int years) {
-  return CheckInputs(session, years).front().years;
-}
+std::vector<int> SimulatedYears(const Session& session, int years) { return CheckInputs(session, years).front().years; }
 
 // How many years the simulation must run to reach every year the file names, which must be
 // among the years the meteorological files hold, in order from the first.
@@ -139,8 +137,9 @@ void CheckNamedYears(const CalibrationConfig& config, const std::vector<int>& si
     for (int y : *list)
       if (std::find(simulated.begin(), simulated.end(), y) == simulated.end())
         throw InputError(config.file, 0,
-                         "names the year " + std::to_string(y) + ", which the workspace's meteorological "
-                         "files do not hold among the years they simulate (" +
+                         "names the year " + std::to_string(y) +
+                             ", which the workspace's meteorological "
+                             "files do not hold among the years they simulate (" +
                              std::to_string(simulated.front()) + " to " + std::to_string(simulated.back()) + ")");
 }
 
@@ -171,8 +170,9 @@ void WriteCharts(const std::string& dir, const CalibrationRun& run, const Calibr
   EnsureImageApplication();
   for (const CalibrationChart& c : charts) {
     const std::string path = dir + "/" + c.name + ".png";
-    if (!DrawPng(kCalibrationChartWidth, kCalibrationChartHeight,
-                 [&](Canvas& canvas) { DrawXYChart(canvas, c.chart); }, path))
+    if (!DrawPng(
+            kCalibrationChartWidth, kCalibrationChartHeight, [&](Canvas& canvas) { DrawXYChart(canvas, c.chart); },
+            path))
       throw FileError(path, 0, "cannot write");
   }
 #endif
@@ -302,10 +302,8 @@ int Calibrate(const CalibrateOptions& o) {
   {
 #ifdef TARNWELL_HAVE_MPI
     std::unique_ptr<EvaluatorPool> pool;
-    if (ranks.size > 1)
-      pool = std::make_unique<mpi::MpiEvaluatorPool>(evaluate, config.WorkerCount());
-    else
-      pool = std::make_unique<ThreadEvaluatorPool>(evaluate, config.WorkerCount());
+    if (ranks.size > 1) pool = std::make_unique<mpi::MpiEvaluatorPool>(evaluate, config.WorkerCount());
+    else pool = std::make_unique<ThreadEvaluatorPool>(evaluate, config.WorkerCount());
 #else
     auto pool = std::make_unique<ThreadEvaluatorPool>(evaluate, config.WorkerCount());
 #endif
@@ -331,7 +329,8 @@ int Calibrate(const CalibrateOptions& o) {
   const long unscored = static_cast<long>(std::count_if(result->records.begin(), result->records.end(),
                                                         [](const TraceRecord& r) { return !std::isfinite(r.loss); }));
   if (unscored == static_cast<long>(result->records.size()))
-    throw ResultError("none of the " + std::to_string(unscored) + " evaluations could be scored (each simulation "
+    throw ResultError("none of the " + std::to_string(unscored) +
+                      " evaluations could be scored (each simulation "
                       "left the finite numbers or gave an undefined fit; their loss is empty in " +
                       session.Display(traceModel) + "): there is no best parameter set, and nothing else is written");
   if (unscored > 0)
@@ -357,9 +356,10 @@ int Calibrate(const CalibrateOptions& o) {
   // Before and after over every year named, then the normal run with the best set.
   const std::vector<BasinYear> before = whole->Evaluate(current);
   const std::vector<BasinYear> after = whole->Evaluate(best);
-  const std::string summary =
-      FormatParameterTable(run.parameters, CalibratedValues(config, current), result->Best().values) + "\n" +
-      FormatCalibrationSummary(before, after, config.calibrationYears, config.validationYears);
+  const std::string summary = FormatParameterTable(run.parameters, CalibratedValues(config, current),
+                                                   result->Best().values) +
+                              "\n" +
+                              FormatCalibrationSummary(before, after, config.calibrationYears, config.validationYears);
   const std::string summaryModel = dirModel + "\\summary.txt";
   {
     std::vector<std::string> lines;
@@ -381,23 +381,20 @@ int Calibrate(const CalibrateOptions& o) {
 
 void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
   auto o = std::make_shared<CalibrateOptions>();
-  CLI::App* c = app.add_subcommand(
-      "calibrate", "search parameter values that fit the whole-basin discharge (in memory, on every "
-                   "core, across MPI ranks under mpirun)");
+  CLI::App* c = app.add_subcommand("calibrate",
+                                   "search parameter values that fit the whole-basin discharge (in memory, on every "
+                                   "core, across MPI ranks under mpirun)");
   AddWorkspaceOption(*c, o->workspace);
-  c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)")
-      ->check(NotEmpty());
+  c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)")->check(NotEmpty());
   c->add_flag("--init", o->init, "write the default calibration file and stop");
   c->add_flag("--resume", o->resume, "continue an interrupted calibration from its trace");
   c->add_flag("--apply", o->apply, "copy the best parameter file over the current and default ones");
-  c->add_option("--algorithm", o->algorithm, "dds (default), sce or lhs")
-      ->check(CLI::IsMember({"dds", "sce", "lhs"}));
+  c->add_option("--algorithm", o->algorithm, "dds (default), sce or lhs")->check(CLI::IsMember({"dds", "sce", "lhs"}));
   c->add_option("--evaluations", o->evaluations, "the number of evaluations")
       ->check(WholeNumber(1, std::numeric_limits<int>::max()));
   c->add_option("--objective", o->objective, "kge (default), nse, lognse or pbias")
       ->check(CLI::IsMember({"kge", "nse", "lognse", "pbias"}));
-  c->add_option("--seed", o->seed, "the random seed")
-      ->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
+  c->add_option("--seed", o->seed, "the random seed")->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
   c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
       ->check(WholeNumber(1, 1024));
   AddCarryOverOption(*c, o->carryOver);

@@ -33,9 +33,8 @@ struct ChartFile {
   const char* name;
   ChartKind kind;
 };
-const ChartFile kChartFiles[] = {{"runoff", ChartKind::Runoff},
-                                 {"sediment", ChartKind::Sediment},
-                                 {"snowfrost", ChartKind::SnowFrost}};
+const ChartFile kChartFiles[] = {
+    {"runoff", ChartKind::Runoff}, {"sediment", ChartKind::Sediment}, {"snowfrost", ChartKind::SnowFrost}};
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -78,16 +77,14 @@ int WriteCharts(const ChartsOptions& options) {
   // stored year without day rows is refused by the reader.
   const int number = StoredYearNumber(results, dir, year, stored);
   if (number == 0)
-    throw std::invalid_argument("year " + std::to_string(year) + " is not among the " +
-                                std::to_string(stored) + " stored years of " +
-                                session.Display(dir));
+    throw std::invalid_argument("year " + std::to_string(year) + " is not among the " + std::to_string(stored) +
+                                " stored years of " + session.Display(dir));
   const std::shared_ptr<ModelState> series = ReadDailySeries(results, dir, number);
 
   std::filesystem::create_directories(options.out);
   const std::string out = options.out + "/";
   if (format != "png") {
-    SvgCanvas c1(kChartWidth, kChartHeight), c2(kChartWidth, kChartHeight),
-        c7(kChartWidth, kChartHeight);
+    SvgCanvas c1(kChartWidth, kChartHeight), c2(kChartWidth, kChartHeight), c7(kChartWidth, kChartHeight);
     SvgCanvas* canvases[] = {&c1, &c2, &c7};
     for (int i = 0; i < 3; ++i) DrawChartFrame(*canvases[i], kChartFiles[i].kind, series->CurYear);
     DrawResultCharts(*series, c1, c2, c7);
@@ -128,8 +125,7 @@ void AddChartsCommand(CLI::App& app, CommandMap& commands) {
           "K|basin"));
   charts->add_option("--year", o->year, "the calendar year")->required()->check(CLI::Range(1, 9999));
   charts->add_option("--out", o->out, "the directory the pictures go to")->required()->check(NotEmpty());
-  charts->add_option("--format", o->format, "png, svg or all (default)")
-      ->check(CLI::IsMember({"png", "svg", "all"}));
+  charts->add_option("--format", o->format, "png, svg or all (default)")->check(CLI::IsMember({"png", "svg", "all"}));
   commands[charts] = [o] { return WriteCharts(*o); };
 }
 

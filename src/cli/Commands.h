@@ -10,7 +10,7 @@
 namespace CLI {
 class App;
 class Validator;
-}
+}  // namespace CLI
 
 namespace tarnwell::cli {
 

@@ -5,13 +5,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <iostream>
-#include <algorithm>
 #include <map>
 #include <thread>
 #include <vector>
@@ -19,8 +19,8 @@
 #include "app/Check.h"
 #include "app/DayEngine.h"
 #include "app/Driver.h"
-#include "app/RunSettings.h"
 #include "app/Progress.h"
+#include "app/RunSettings.h"
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "app/WorkspaceLock.h"
@@ -36,11 +36,11 @@
 #endif
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
+#include "model/Calendar.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
 #include "results/GoodnessOfFit.h"
 #include "results/Statistic.h"
-#include "model/Calendar.h"
 
 namespace tarnwell::cli {
 
@@ -63,10 +63,8 @@ std::string Clocktime(double seconds) {
   if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
   long s = std::lround(seconds);
   char buf[32];
-  if (s >= 3600)
-    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, (s / 60) % 60, s % 60);
-  else
-    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  if (s >= 3600) std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, (s / 60) % 60, s % 60);
+  else std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
   return buf;
 }
 
@@ -86,15 +84,13 @@ class CliProgress : public ProgressObserver {
     lastDraw_ = now;
     const ModelState& s = session_.state;
     const int n = std::max(1, s.SubBasinCount);
-    const double done = ((s.YearIndex - 1) * n + (k - 1) + dayCount / double(s.DaysInYear)) /
-                        (double(years_) * n);
+    const double done = ((s.YearIndex - 1) * n + (k - 1) + dayCount / double(s.DaysInYear)) / (double(years_) * n);
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     const double remaining = done > 0 ? elapsed * (1 - done) / done : 0;
     const int width = 24, filled = std::min(width, int(done * width));
     std::fprintf(stderr, "\r[%s%s] sub-basin %d/%d  year %d/%d (%d)  day %3d/%d  elapsed %s  remaining %s ",
-                 std::string(filled, '#').c_str(), std::string(width - filled, ' ').c_str(), k, n,
-                 s.YearIndex, years_, s.CurYear, dayCount, s.DaysInYear, Clocktime(elapsed).c_str(),
-                 Clocktime(remaining).c_str());
+                 std::string(filled, '#').c_str(), std::string(width - filled, ' ').c_str(), k, n, s.YearIndex, years_,
+                 s.CurYear, dayCount, s.DaysInYear, Clocktime(elapsed).c_str(), Clocktime(remaining).c_str());
     std::fflush(stderr);
   }
 
@@ -112,8 +108,8 @@ class CliProgress : public ProgressObserver {
     byYear_[yearIndex].push_back(y);
     if (!tty_) {
       const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
-      std::fprintf(stderr, "year %d/%d (%d): sub-basin %d/%d done, elapsed %s\n", yearIndex, years_,
-                   s.CurYear, k, s.SubBasinCount, Clocktime(elapsed).c_str());
+      std::fprintf(stderr, "year %d/%d (%d): sub-basin %d/%d done, elapsed %s\n", yearIndex, years_, s.CurYear, k,
+                   s.SubBasinCount, Clocktime(elapsed).c_str());
     }
   }
 
@@ -138,8 +134,8 @@ class CliProgress : public ProgressObserver {
     const auto now = Clock::now();
     if (!tty_) {
       // The year's own cost, so a long run shows whether later years grow slower.
-      std::fprintf(stderr, "year %d/%d (%d): whole basin done, %.3f s for the year\n", yearIndex,
-                   years_, s.CurYear, std::chrono::duration<double>(now - yearStart_).count());
+      std::fprintf(stderr, "year %d/%d (%d): whole basin done, %.3f s for the year\n", yearIndex, years_, s.CurYear,
+                   std::chrono::duration<double>(now - yearStart_).count());
     }
     yearStart_ = now;
   }
@@ -160,8 +156,8 @@ class CliProgress : public ProgressObserver {
 
   void PrintSummary(std::ostream& out) const {
     char buf[256];
-    std::snprintf(buf, sizeof buf, "%-6s %-20s %5s %13s %13s %7s %8s %8s %9s\n", "Year", "Sub-basin",
-                  "Days", "Measured(mm)", "Simulated(mm)", "R", "NSE", "KGE", "PBIAS(%)");
+    std::snprintf(buf, sizeof buf, "%-6s %-20s %5s %13s %13s %7s %8s %8s %9s\n", "Year", "Sub-basin", "Days",
+                  "Measured(mm)", "Simulated(mm)", "R", "NSE", "KGE", "PBIAS(%)");
     out << buf;
     for (const auto& [yearIndex, finished] : byYear_) {
       // Side by side the sub-basins finish in any order: the summary lists them by number.
@@ -187,14 +183,13 @@ class CliProgress : public ProgressObserver {
     const PeriodStats p = ComputePeriodStats(y.obs, y.sim, n, y.last);
     // Goodness of fit of the daily discharge, beside the files' own R.
     const auto count = static_cast<std::size_t>(n);
-    const FitStatistics fit =
-        ComputeFit({y.obs.data() + y.first, count}, {y.sim.data() + y.first, count});
+    const FitStatistics fit = ComputeFit({y.obs.data() + y.first, count}, {y.sim.data() + y.first, count});
     char year[16], days[16];
     std::snprintf(year, sizeof year, "%-6d", y.year);
     std::snprintf(days, sizeof days, "%5d", n);
-    return std::string(year) + " " + PadToColumns(y.name, 20) + " " + days + " " + Number(p.SumObs * y.toDepth, "%*.3f", 13) + " " +
-           Number(p.SumSim * y.toDepth, "%*.3f", 13) + " " + Number(p.R, "%*.3f", 7) + " " +
-           Number(fit.NSE, "%*.3f", 8) + " " + Number(fit.KGE, "%*.3f", 8) + " " +
+    return std::string(year) + " " + PadToColumns(y.name, 20) + " " + days + " " +
+           Number(p.SumObs * y.toDepth, "%*.3f", 13) + " " + Number(p.SumSim * y.toDepth, "%*.3f", 13) + " " +
+           Number(p.R, "%*.3f", 7) + " " + Number(fit.NSE, "%*.3f", 8) + " " + Number(fit.KGE, "%*.3f", 8) + " " +
            Number(fit.PBIAS, "%*.1f", 9) + "\n";
   }
 
@@ -218,8 +213,8 @@ struct RunOptions {
   std::string parameters;
   std::string erodibility;
   std::string engine = "fused";
-  int threads = 0;  // 0: every hardware thread
-  std::string carryOver;  // empty: the workspace's run settings
+  int threads = 0;             // 0: every hardware thread
+  std::string carryOver;       // empty: the workspace's run settings
   std::string saveState;       // DATE[,DATE...]
   std::string saveStateEvery;  // "year"
   std::string startState;      // a saved state to go on from
@@ -278,7 +273,7 @@ class MapWriter {
   // Checks everything the maps need first: the run has not emptied a file yet.
   MapWriter(Session& session, geo::MapFormat format) : target_(geo::PrepareMaps(session, true)), format_(format) {}
   void Take(int k, const CellMaps& m) {
-    geo::YearlyCellMaps year{m.year, m.precipitation, m.evapotranspiration, m.runoff, m.soilLoss, m.waterTableDepth,
+    geo::YearlyCellMaps year{m.year,    m.precipitation, m.evapotranspiration, m.runoff, m.soilLoss, m.waterTableDepth,
                              m.snowPack};
     geo::SubBasinMaps& kept = maps_[k];
     kept.rows = m.rows;
@@ -331,9 +326,10 @@ void StartUp(Session& session, const RunOptions& options, std::unique_ptr<Worksp
   const int simYears = std::max(1, session.params.SimYears);
   throw InputError(session.Display(session.state.ParamFilePath), 0,
                    "--years " + std::to_string(years) + ": the parameter file simulates " + std::to_string(simYears) +
-                       " year" + (simYears == 1 ? "" : "s") + " (SimYears), the most a run goes; the meteorological files hold " +
-                       std::to_string(blocks) + " year block" + (blocks == 1 ? "" : "s") + " (" + std::to_string(first) +
-                       " to " + std::to_string(first + blocks - 1) + "): give --years " + std::to_string(simYears) +
+                       " year" + (simYears == 1 ? "" : "s") +
+                       " (SimYears), the most a run goes; the meteorological files hold " + std::to_string(blocks) +
+                       " year block" + (blocks == 1 ? "" : "s") + " (" + std::to_string(first) + " to " +
+                       std::to_string(first + blocks - 1) + "): give --years " + std::to_string(simYears) +
                        " or fewer, or raise SimYears");
 }
 
@@ -354,8 +350,8 @@ int RunSimulation(const RunOptions& options) {
   std::unique_ptr<MapWriter> maps;
   const auto prepare = [&] {
     if (options.maps)
-      maps = std::make_unique<MapWriter>(session, options.format == "netcdf" ? geo::MapFormat::Netcdf
-                                                                            : geo::MapFormat::GeoTiff);
+      maps = std::make_unique<MapWriter>(session,
+                                         options.format == "netcdf" ? geo::MapFormat::Netcdf : geo::MapFormat::GeoTiff);
   };
 #else
   const auto prepare = [&] {
@@ -443,7 +439,8 @@ int RunSimulation(const RunOptions& options) {
   // A run alone on its workspace reads its inputs once, at its check, when they take at most
   // a quarter of the machine's memory (a 2000 x 2000 sub-basin's three grids take 96 MB).
   const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
-  const std::size_t memory = pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) * pageSize : std::size_t{4} << 30;
+  const std::size_t memory = pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) * pageSize
+                                                       : std::size_t{4} << 30;
   driver.ReuseCheckedInputs(memory / 4);
   try {
     if (start) driver.ContinueFrom(*start);
@@ -469,9 +466,9 @@ int RunSimulation(const RunOptions& options) {
 
 void AddRunCommand(CLI::App& app, CommandMap& commands) {
   auto o = std::make_shared<RunOptions>();
-  CLI::App* run = app.add_subcommand(
-      "run", "start-up, the run and the next-year steps up to the parameter file's years; "
-             "a summary of every year");
+  CLI::App* run = app.add_subcommand("run",
+                                     "start-up, the run and the next-year steps up to the parameter file's years; "
+                                     "a summary of every year");
   AddWorkspaceOption(*run, o->workspace);
   run->add_option("--years", o->years, "simulate this many years (default: the parameter file's)")
       ->check(CLI::Range(1, 1000));

@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
       names += (names.empty() ? "" : ", ") + command->get_name();
     }
     if (!known) {
-      std::cerr << "tarnwell: unknown command \"" << tarnwell::Printable(argv[1]) << "\" (the commands are "
-                << names << ")\n";
+      std::cerr << "tarnwell: unknown command \"" << tarnwell::Printable(argv[1]) << "\" (the commands are " << names
+                << ")\n";
       return 2;
     }
   }

@@ -12,8 +12,8 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "app/WorkspaceLock.h"
-#include "geo/Georef.h"
 #include "geo/GeoSupport.h"
+#include "geo/Georef.h"
 #include "geo/NetcdfFile.h"
 #include "geo/OutputFiles.h"
 #include "geo/Raster.h"
@@ -173,11 +173,13 @@ std::string CsvField(const std::string& s) {
   return q + "\"";
 }
 
-void WriteCsvFiles(const Station& s, const fs::path& dir, const std::string& displayDir, std::vector<std::string>& written) {
+void WriteCsvFiles(const Station& s, const fs::path& dir, const std::string& displayDir,
+                   std::vector<std::string>& written) {
   std::string text = "date";
   // The whole basin's Si_flow and Re_flow: the same names, in m3/s.
   for (std::size_t i = 0; i < kDailyColumns; ++i)
-    text += "," + (s.basin && (i == kSiFlow || i == kReFlow) ? std::string(kDaily[i].name) + "_m3s" : CsvName(kDaily[i]));
+    text += "," +
+            (s.basin && (i == kSiFlow || i == kReFlow) ? std::string(kDaily[i].name) + "_m3s" : CsvName(kDaily[i]));
   text += "\n";
   for (const auto& [day, values] : MergeDaily(s.results)) {
     text += IsoDate(day);
@@ -225,7 +227,8 @@ SeriesFile StartSeriesFile(const fs::path& path, const std::string& display, con
   nc.PutText(NC_GLOBAL, "Conventions", "CF-1.8");
   nc.PutText(NC_GLOBAL, "featureType", "timeSeries");
   nc.PutText(NC_GLOBAL, "title", what + " of every sub-basin and of the whole basin");
-  nc.PutText(NC_GLOBAL, "source", "Tarnwell output files (Daily.out, Daily_s.out, Daily_f.out, Budget.out, Budget_s.out)");
+  nc.PutText(NC_GLOBAL, "source",
+             "Tarnwell output files (Daily.out, Daily_s.out, Daily_f.out, Budget.out, Budget_s.out)");
   f.station = nc.AddDimension("station", stations.size());
   f.time = nc.AddDimension("time", times);
   std::size_t longest = 1;
@@ -341,7 +344,9 @@ void WriteNetcdfFiles(const std::vector<Station>& stations, const fs::path& dir,
     std::vector<int> time, bounds;
     for (const auto& [year, month] : periods) {
       const Day start = MakeDay(year, annual ? 1 : month, 1);
-      const Day end = annual ? MakeDay(year + 1, 1, 1) : month == 12 ? MakeDay(year + 1, 1, 1) : MakeDay(year, month + 1, 1);
+      const Day end = annual        ? MakeDay(year + 1, 1, 1)
+                      : month == 12 ? MakeDay(year + 1, 1, 1)
+                                    : MakeDay(year, month + 1, 1);
       time.push_back(static_cast<int>((start - origin).count()));
       bounds.push_back(static_cast<int>((start - origin).count()));
       bounds.push_back(static_cast<int>((end - origin).count()));
@@ -370,7 +375,8 @@ void WriteNetcdfFiles(const std::vector<Station>& stations, const fs::path& dir,
 double GridAreaKm2(const GridFile& g) {
   long n = 0;
   for (double v : g.values) n += v < 150 ? 1 : 0;
-  const double width = static_cast<double>(g.xMax - g.xMin) / g.rows, height = static_cast<double>(g.yMax - g.yMin) / g.cols;
+  const double width = static_cast<double>(g.xMax - g.xMin) / g.rows,
+               height = static_cast<double>(g.yMax - g.yMin) / g.cols;
   return static_cast<double>(n) * width * height / 1e6;
 }
 
@@ -505,8 +511,8 @@ std::vector<std::string> RunExport(const ExportOptions& options, std::ostream& o
   std::vector<std::string> written;
   std::string index = "station,name,directory,area_km2\n";
   for (std::size_t k = 0; k < stations.size(); ++k)
-    index += (stations[k].basin ? std::string("basin") : std::to_string(k + 1)) + "," + CsvField(stations[k].name) + "," +
-             CsvField(stations[k].directory) + "," + CompactReal(stations[k].areaKm2, 6) + "\n";
+    index += (stations[k].basin ? std::string("basin") : std::to_string(k + 1)) + "," + CsvField(stations[k].name) +
+             "," + CsvField(stations[k].directory) + "," + CompactReal(stations[k].areaKm2, 6) + "\n";
   WriteText(dir / "stations.csv", displayDir + "/stations.csv", index);
   written.push_back(displayDir + "/stations.csv");
   if (options.format == ExportFormat::Csv) {

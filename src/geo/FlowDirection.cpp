@@ -44,10 +44,11 @@ std::size_t CellIndex(const GridFrame& f, int r, int c) {
 }
 
 std::string CellName(const GridFrame& f, std::size_t i) {
-  const int r = static_cast<int>(i / static_cast<std::size_t>(f.cols)), c = static_cast<int>(i % static_cast<std::size_t>(f.cols));
+  const int r = static_cast<int>(i / static_cast<std::size_t>(f.cols)),
+            c = static_cast<int>(i % static_cast<std::size_t>(f.cols));
   char buf[200];
-  std::snprintf(buf, sizeof buf, "the cell of row %d, column %d (from the north-west, 0-based; centre x %.3f, y %.3f)", r, c,
-                f.CentreX(c), f.CentreY(r));
+  std::snprintf(buf, sizeof buf, "the cell of row %d, column %d (from the north-west, 0-based; centre x %.3f, y %.3f)",
+                r, c, f.CentreX(c), f.CentreY(r));
   return buf;
 }
 
@@ -104,7 +105,9 @@ void RequireSoundDirections(const Raster& dirs, D8Coding coding) {
     std::snprintf(value, sizeof value, "%.10g", dirs.values[i]);
     throw InputError(dirs.name, 0,
                      CellName(f, i) + " holds " + value + ", no flow direction of the " +
-                         (coding == D8Coding::Esri ? "esri" : coding == D8Coding::TauDem ? "taudem" : "grass") +
+                         (coding == D8Coding::Esri     ? "esri"
+                          : coding == D8Coding::TauDem ? "taudem"
+                                                       : "grass") +
                          " coding (0 marks a cell without direction): the cells draining through it would be lost");
   }
   std::vector<long> downstream;
@@ -119,7 +122,8 @@ void RequireSoundDirections(const Raster& dirs, D8Coding coding) {
     for (int step = 0; step < 4; ++step) {
       at = static_cast<std::size_t>(downstream[at]);
       if (at == i) break;
-      const int r = static_cast<int>(at / static_cast<std::size_t>(f.cols)), c = static_cast<int>(at % static_cast<std::size_t>(f.cols));
+      const int r = static_cast<int>(at / static_cast<std::size_t>(f.cols)),
+                c = static_cast<int>(at % static_cast<std::size_t>(f.cols));
       path += (path.empty() ? "" : ", ") + std::string("row ") + std::to_string(r) + " column " + std::to_string(c);
     }
     throw InputError(dirs.name, 0,
@@ -158,8 +162,9 @@ void PlaceOutlets(const Raster& dirs, D8Coding coding, std::vector<Outlet>& outl
     char where[160];
     std::snprintf(where, sizeof where, "outlet %d at x %.3f, y %.3f", o.id, o.x, o.y);
     if (c < 0 || r < 0 || c >= f.cols || r >= f.rows)
-      throw InputError(listName, o.line,
-                       std::string(where) + " lies outside the flow-direction grid " + dirs.name + " and so off the flow network");
+      throw InputError(
+          listName, o.line,
+          std::string(where) + " lies outside the flow-direction grid " + dirs.name + " and so off the flow network");
     o.row = static_cast<int>(r);
     o.col = static_cast<int>(c);
     if (snapRadius > 0) {
@@ -190,11 +195,11 @@ void PlaceOutlets(const Raster& dirs, D8Coding coding, std::vector<Outlet>& outl
     o.accumulation = count[i];
     int dr = 0, dc = 0;
     if (!dirs.IsData(i) || !D8Step(coding, dirs.values[i], dr, dc))
-      throw InputError(listName, o.line,
-                       std::string(where) + " is off the flow network: its cell (row " + std::to_string(o.row) +
-                           ", column " + std::to_string(o.col) + " from the north-west, 0-based) of " + dirs.name +
-                           " has no flow direction" +
-                           (snapRadius > 0 ? ", nor has any cell within " + std::to_string(snapRadius) + " cells" : ""));
+      throw InputError(
+          listName, o.line,
+          std::string(where) + " is off the flow network: its cell (row " + std::to_string(o.row) + ", column " +
+              std::to_string(o.col) + " from the north-west, 0-based) of " + dirs.name + " has no flow direction" +
+              (snapRadius > 0 ? ", nor has any cell within " + std::to_string(snapRadius) + " cells" : ""));
     auto [at, fresh] = taken.emplace(i, &o);
     if (!fresh)
       throw InputError(listName, o.line,
@@ -226,7 +231,8 @@ std::vector<int> DelineateSubBasins(const Raster& dirs, D8Coding coding, const s
 
   std::vector<int> id(n, 0);
   std::vector<char> isOutlet(n, 0);
-  for (const Outlet& o : outlets) isOutlet[static_cast<std::size_t>(o.row) * f.cols + static_cast<std::size_t>(o.col)] = 1;
+  for (const Outlet& o : outlets)
+    isOutlet[static_cast<std::size_t>(o.row) * f.cols + static_cast<std::size_t>(o.col)] = 1;
   for (const Outlet& o : outlets) {
     const std::size_t root = static_cast<std::size_t>(o.row) * f.cols + static_cast<std::size_t>(o.col);
     std::deque<std::size_t> queue{root};

@@ -44,8 +44,8 @@ void RequireSoundDirections(const Raster& directions, D8Coding coding);
 // each outlet moves to the cell of the largest flow accumulation within that distance of its
 // own cell, so that a gauge a little beside its river cell takes the river's basin. The
 // directions must be sound (RequireSoundDirections).
-void PlaceOutlets(const Raster& directions, D8Coding coding, std::vector<Outlet>& outlets,
-                  const std::string& listName, int snapRadius = 0);
+void PlaceOutlets(const Raster& directions, D8Coding coding, std::vector<Outlet>& outlets, const std::string& listName,
+                  int snapRadius = 0);
 
 // The sub-basin id of every cell (0: draining to no outlet), north row first.
 std::vector<int> DelineateSubBasins(const Raster& directions, D8Coding coding, const std::vector<Outlet>& outlets);

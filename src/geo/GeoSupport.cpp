@@ -113,4 +113,3 @@ std::string CompactReal(double value, int decimals) {
 }
 
 }  // namespace tarnwell::geo
-

@@ -47,8 +47,8 @@ GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displa
     return g;
   }
   const std::string metaName = (fs::path(displayName).parent_path() / kGeorefFileName).string();
-  KeyValueFile f = KeyValueFile::Read(meta.string(), metaName,
-                                      {"crs", "west", "south", "cell_width", "cell_height", "rows", "columns", "first_row"});
+  KeyValueFile f = KeyValueFile::Read(
+      meta.string(), metaName, {"crs", "west", "south", "cell_width", "cell_height", "rows", "columns", "first_row"});
   if (f.Has("crs")) g.crsWkt = CrsFromText(f.Value("crs"), metaName, f.Line("crs"));
   // Every value within what a map can hold, so that no file written from it has a place
   // the GIS tools cannot compute (an edge beyond the range of a double, a cell of no size).
@@ -61,7 +61,8 @@ GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displa
   auto coordinate = [&](const char* key) {
     const double v = f.Real(key);
     if (!(std::fabs(v) <= kLargestMapCoordinate))
-      f.Refuse(key, "beyond any map coordinate (at most " + CompactReal(kLargestMapCoordinate, 0) + " from the origin)");
+      f.Refuse(key,
+               "beyond any map coordinate (at most " + CompactReal(kLargestMapCoordinate, 0) + " from the origin)");
     return v;
   };
   g.west = coordinate("west");
@@ -81,16 +82,15 @@ GridGeoref GridGeorefOf(const std::string& gridFsPath, const std::string& displa
   g.firstRowSouth = first == "south";
   if (g.rows != grid.rows || g.cols != grid.cols)
     throw InputError(metaName, f.Line("rows"),
-                     "describes " + std::to_string(g.rows) + " x " + std::to_string(g.cols) + " cells but " + displayName +
-                         " has " + std::to_string(grid.rows) + " x " + std::to_string(grid.cols));
+                     "describes " + std::to_string(g.rows) + " x " + std::to_string(g.cols) + " cells but " +
+                         displayName + " has " + std::to_string(grid.rows) + " x " + std::to_string(grid.cols));
   return g;
 }
 
 void WriteGeorefFile(const std::string& dirFsPath, const std::string& dirDisplay, const GridGeoref& g) {
   auto num = [](double v) { return CompactReal(v, 6); };
-  std::vector<std::string> lines{
-      "# Where the grids of this directory lie on the map (written by tarnwell import).",
-      "# The model's own header extents are not the map's: see the README."};
+  std::vector<std::string> lines{"# Where the grids of this directory lie on the map (written by tarnwell import).",
+                                 "# The model's own header extents are not the map's: see the README."};
   if (!g.crsWkt.empty()) lines.push_back("crs = " + g.crsWkt);
   lines.push_back("west = " + num(g.west));
   lines.push_back("south = " + num(g.south));

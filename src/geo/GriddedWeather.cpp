@@ -29,7 +29,8 @@ bool UnitConversion(WeatherQuantity q, const std::string& unitsText, double& sca
   offset = 0;
   if (u.empty()) return true;  // taken to be the model's own units
   if (q == WeatherQuantity::Precipitation) {
-    for (const char* s : {"mm", "mm/d", "mm/day", "mmd-1", "mmday-1", "mm/24h", "kgm-2", "kgm-2d-1", "kg/m2", "kg/m2/d"})
+    for (const char* s :
+         {"mm", "mm/d", "mm/day", "mmd-1", "mmday-1", "mm/24h", "kgm-2", "kgm-2d-1", "kg/m2", "kg/m2/d"})
       if (u == s) return true;
     if (u == "kgm-2s-1" || u == "kg/m2/s" || u == "mms-1" || u == "mm/s") {
       scale = 86400;
@@ -109,8 +110,8 @@ std::string AxisLabel(char kind) {
 }  // namespace
 
 GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string& displayName,
-                                    const std::string& variable, WeatherQuantity quantity,
-                                    CellCoordinates coordinates, const std::string& crsWkt) {
+                                    const std::string& variable, WeatherQuantity quantity, CellCoordinates coordinates,
+                                    const std::string& crsWkt) {
   GriddedWeather w;
   w.path_ = fsPath;
   w.variable_ = variable;
@@ -121,7 +122,8 @@ GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string
   int ndims = 0;
   nc.Check(nc_inq_varndims(nc.Id(), w.varId_, &ndims), "cannot inquire " + variable);
   if (ndims != 3)
-    throw InputError(w.name_, 0, "the variable has " + std::to_string(ndims) + " dimensions; time, y and x are expected");
+    throw InputError(w.name_, 0,
+                     "the variable has " + std::to_string(ndims) + " dimensions; time, y and x are expected");
   int dims[3];
   nc.Check(nc_inq_vardimid(nc.Id(), w.varId_, dims), "cannot inquire " + variable);
   std::vector<double> axis[3];
@@ -132,15 +134,16 @@ GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string
     nc.Check(nc_inq_dimname(nc.Id(), dims[k], name), "cannot inquire a dimension");
     dimName[k] = name;
     coordVar[k] = nc.VariableId(name);
-    if (coordVar[k] < 0) throw InputError(w.name_, 0, "the dimension \"" + dimName[k] + "\" has no coordinate variable");
+    if (coordVar[k] < 0)
+      throw InputError(w.name_, 0, "the dimension \"" + dimName[k] + "\" has no coordinate variable");
     axis[k] = nc.ReadReals(coordVar[k]);
   }
   // Each dimension by what its coordinate variable says it is (axis, standard name, units,
   // name): a grid stored as (time, x, y) would otherwise be read with its axes swapped.
   char kind[3];
-  for (int k = 0; k < 3; ++k) kind[k] = AxisKind(dimName[k], nc.TextAttribute(coordVar[k], "axis"),
-                                                 nc.TextAttribute(coordVar[k], "standard_name"),
-                                                 nc.TextAttribute(coordVar[k], "units"));
+  for (int k = 0; k < 3; ++k)
+    kind[k] = AxisKind(dimName[k], nc.TextAttribute(coordVar[k], "axis"),
+                       nc.TextAttribute(coordVar[k], "standard_name"), nc.TextAttribute(coordVar[k], "units"));
   const bool expected = (kind[0] == 'T' || kind[0] == '?') && (kind[1] == 'Y' || kind[1] == '?') &&
                         (kind[2] == 'X' || kind[2] == '?');
   if (!expected) {
@@ -165,11 +168,11 @@ GriddedWeather GriddedWeather::Open(const std::string& fsPath, const std::string
   // One step a day, in calendar order.
   for (std::size_t t = 1; t < w.days_.size(); ++t) {
     if (w.days_[t] > w.days_[t - 1]) continue;
-    throw InputError(w.name_, 0,
-                     "the time axis " + dimName[0] + " is not ascending: step " + std::to_string(t) + " (" +
-                         IsoDate(w.days_[t]) + ") " + (w.days_[t] == w.days_[t - 1] ? "falls on the same day as" : "comes before") +
-                         " step " + std::to_string(t - 1) + " (" + IsoDate(w.days_[t - 1]) +
-                         "); one step a day in calendar order is expected");
+    throw InputError(
+        w.name_, 0,
+        "the time axis " + dimName[0] + " is not ascending: step " + std::to_string(t) + " (" + IsoDate(w.days_[t]) +
+            ") " + (w.days_[t] == w.days_[t - 1] ? "falls on the same day as" : "comes before") + " step " +
+            std::to_string(t - 1) + " (" + IsoDate(w.days_[t - 1]) + "); one step a day in calendar order is expected");
   }
 
   // The grid.
@@ -236,7 +239,8 @@ std::vector<CellWeight> GriddedWeather::Weights(const GridFrame& target, const s
           const double ox = std::min(x1, w.west + w.cellWidth * (wc + 1)) - std::max(x0, w.west + w.cellWidth * wc);
           const double oy = std::min(y1, w.north - w.cellHeight * wr) - std::max(y0, w.north - w.cellHeight * (wr + 1));
           if (ox <= 0 || oy <= 0) continue;
-          sum[static_cast<std::size_t>(wr) * static_cast<std::size_t>(w.cols) + static_cast<std::size_t>(wc)] += ox * oy;
+          sum[static_cast<std::size_t>(wr) * static_cast<std::size_t>(w.cols) + static_cast<std::size_t>(wc)] += ox *
+                                                                                                                 oy;
           covered += ox * oy;
         }
       if (covered <= 0) refuse(cell);
@@ -245,7 +249,8 @@ std::vector<CellWeight> GriddedWeather::Weights(const GridFrame& target, const s
     Srs from = SrsFromWkt(target.crsWkt), to = SrsFromWkt(w.crsWkt);
     OGRCoordinateTransformationH t = OCTNewCoordinateTransformation(static_cast<OGRSpatialReferenceH>(from.get()),
                                                                     static_cast<OGRSpatialReferenceH>(to.get()));
-    if (!t) throw InputError(name_, 0, "no transformation from the target grid's coordinate system to the weather grid's");
+    if (!t)
+      throw InputError(name_, 0, "no transformation from the target grid's coordinate system to the weather grid's");
     const double area = target.cellWidth * target.cellHeight;
     for (std::size_t cell : cells) {
       const int r = static_cast<int>(cell / static_cast<std::size_t>(target.cols));
@@ -308,15 +313,17 @@ std::vector<double> GriddedWeather::Series(const std::vector<CellWeight>& weight
                              ", column " + std::to_string(cw.cell % cols) + " (from the north-west, 0-based)");
       const double value = (raw * scale_ + offset_) * unitScale_ + unitOffset_;
       const std::string problem = DailyValueProblem(
-          quantity_ == WeatherQuantity::Precipitation ? DailyQuantity::Precipitation : DailyQuantity::Temperature, value);
+          quantity_ == WeatherQuantity::Precipitation ? DailyQuantity::Precipitation : DailyQuantity::Temperature,
+          value);
       if (!problem.empty()) {
         char shown[40];
         std::snprintf(shown, sizeof shown, "%g", value);
-        throw InputError(name_, 0,
-                         std::string(quantity_ == WeatherQuantity::Precipitation ? "the precipitation " : "the air temperature ") +
-                             shown + (quantity_ == WeatherQuantity::Precipitation ? " mm" : " degrees C") + " on " +
-                             IsoDate(d) + " in the weather cell of row " + std::to_string(cw.cell / cols) + ", column " +
-                             std::to_string(cw.cell % cols) + " (from the north-west, 0-based) " + problem);
+        throw InputError(
+            name_, 0,
+            std::string(quantity_ == WeatherQuantity::Precipitation ? "the precipitation " : "the air temperature ") +
+                shown + (quantity_ == WeatherQuantity::Precipitation ? " mm" : " degrees C") + " on " + IsoDate(d) +
+                " in the weather cell of row " + std::to_string(cw.cell / cols) + ", column " +
+                std::to_string(cw.cell % cols) + " (from the north-west, 0-based) " + problem);
       }
       sum += cw.weight * value;
     }

@@ -14,8 +14,8 @@
 #include "app/Workspace.h"
 #include "geo/FlowDirection.h"
 #include "geo/GdalHandles.h"
-#include "geo/Georef.h"
 #include "geo/GeoSupport.h"
+#include "geo/Georef.h"
 #include "geo/GriddedWeather.h"
 #include "geo/ImportConfig.h"
 #include "geo/Raster.h"
@@ -51,27 +51,52 @@ const std::vector<std::string> kPathLines{"dem.grd", "landuse.grd", "weather.in"
 
 // A starting parameter set for a temperate basin (the values tuned on the demo basin);
 // line 1 (latitude) and line 3 (years) are set by the import.
-const std::vector<std::string> kDefaultParameters{
-    "纬度 0", "蒸发折算系数 1.3", "模拟年数 1", "各层土壤蒸发权重 0.5 0.3 0.2", "蒸散发可利用参数 2.0",
-    "大水面蒸发系数 1.1", "土壤蒸发参数 0.9", "蒸腾亏空系数 0.5", "自由水出流系数 0.3 0.2 0.02", "自由水出流阈值 10 5",
-    "土壤蓄水Wm分布曲线指数 0.2", "壤中流调蓄系数 0.8", "地下水调蓄系数 0.95", "包气带积水向地下水输送参数 0.1 0.02 0.5",
-    "日正温融雪量 3.0", "日积雪蒸发量 0.1", "土壤优先流空隙率 0.65", "日负温土壤水冻结量 1.0", "降水积雪气温 0.0",
-    "土壤水冻结气温 -2.0", "土壤饱和含水量 0.45", "田间持水量 0.3", "凋萎含水量 0.12", "土壤层包气带厚度 100 250 450",
-    "上土层排水率 0.05", "可侵蚀性 0.25", "紫色土 0.3 黄壤性土 0.3 黄棕壤 0.3 酸性棕壤 0.3",
-    "暗棕壤 0.3 中性粗骨土 0.3 高山草甸土 0.3 高山寒漠土 0.3", "泥沙库初始沙量 0", "泥沙库冲刷指数 0.1",
-    "泥沙库沉降指数 0.3", "临界沉积流速 0.2", "临界冲刷流速 0.5", "泥沙库固结系数 0.01"};
+const std::vector<std::string> kDefaultParameters{"纬度 0",
+                                                  "蒸发折算系数 1.3",
+                                                  "模拟年数 1",
+                                                  "各层土壤蒸发权重 0.5 0.3 0.2",
+                                                  "蒸散发可利用参数 2.0",
+                                                  "大水面蒸发系数 1.1",
+                                                  "土壤蒸发参数 0.9",
+                                                  "蒸腾亏空系数 0.5",
+                                                  "自由水出流系数 0.3 0.2 0.02",
+                                                  "自由水出流阈值 10 5",
+                                                  "土壤蓄水Wm分布曲线指数 0.2",
+                                                  "壤中流调蓄系数 0.8",
+                                                  "地下水调蓄系数 0.95",
+                                                  "包气带积水向地下水输送参数 0.1 0.02 0.5",
+                                                  "日正温融雪量 3.0",
+                                                  "日积雪蒸发量 0.1",
+                                                  "土壤优先流空隙率 0.65",
+                                                  "日负温土壤水冻结量 1.0",
+                                                  "降水积雪气温 0.0",
+                                                  "土壤水冻结气温 -2.0",
+                                                  "土壤饱和含水量 0.45",
+                                                  "田间持水量 0.3",
+                                                  "凋萎含水量 0.12",
+                                                  "土壤层包气带厚度 100 250 450",
+                                                  "上土层排水率 0.05",
+                                                  "可侵蚀性 0.25",
+                                                  "紫色土 0.3 黄壤性土 0.3 黄棕壤 0.3 酸性棕壤 0.3",
+                                                  "暗棕壤 0.3 中性粗骨土 0.3 高山草甸土 0.3 高山寒漠土 0.3",
+                                                  "泥沙库初始沙量 0",
+                                                  "泥沙库冲刷指数 0.1",
+                                                  "泥沙库沉降指数 0.3",
+                                                  "临界沉积流速 0.2",
+                                                  "临界冲刷流速 0.5",
+                                                  "泥沙库固结系数 0.01"};
 
 // Colour spectra of the three maps: a node per line, position in percent of the grid's
 // range, then red, green and blue.
-const std::vector<std::string> kSlopeColours{"ColorMap 2 1",      "0 255 255 229",  "10 255 247 188", "25 254 227 145",
-                                             "45 254 196 79",     "65 254 153 41",  "80 236 112 20",  "100 153 52 4"};
-const std::vector<std::string> kTerrainColours{"ColorMap 2 1",     "0 38 115 0",     "12 85 160 40",  "25 170 205 102",
-                                               "40 235 230 140",   "60 205 170 100", "80 160 110 70", "100 245 245 245"};
+const std::vector<std::string> kSlopeColours{"ColorMap 2 1",  "0 255 255 229", "10 255 247 188", "25 254 227 145",
+                                             "45 254 196 79", "65 254 153 41", "80 236 112 20",  "100 153 52 4"};
+const std::vector<std::string> kTerrainColours{"ColorMap 2 1",   "0 38 115 0",     "12 85 160 40",  "25 170 205 102",
+                                               "40 235 230 140", "60 205 170 100", "80 160 110 70", "100 245 245 245"};
 // Codes 11..51 span the range: cultivated 0-5 %, forest 25-32.5 %, grass 50 %, water 75 %,
 // built-up 100 %.
-const std::vector<std::string> kLandUseColours{
-    "ColorMap 2 1",    "0 230 200 90",    "5 250 230 120",  "20 120 170 60",  "25 20 100 30",   "32.5 60 140 50",
-    "45 150 210 110",  "50 170 225 120",  "70 90 170 200",  "75 60 130 210",  "95 200 90 90",   "100 200 60 60"};
+const std::vector<std::string> kLandUseColours{"ColorMap 2 1",  "0 230 200 90",   "5 250 230 120",  "20 120 170 60",
+                                               "25 20 100 30",  "32.5 60 140 50", "45 150 210 110", "50 170 225 120",
+                                               "70 90 170 200", "75 60 130 210",  "95 200 90 90",   "100 200 60 60"};
 
 struct SubBasinEntry {
   int id = 0;
@@ -133,8 +158,9 @@ std::vector<SubBasinEntry> ReadSubBasins(const std::string& path) {
       throw InputError(t.Name(), s.line, muskingum + problem);
     if (!(s.k >= 0) || !(s.x >= 0 && s.x <= 0.5))
       throw InputError(t.Name(), s.line,
-                       muskingum + "lie outside the routing's sense: K is a storage time of 0 h or more, x the "
-                                   "weight of the inflow in the storage, from 0 to 0.5");
+                       muskingum +
+                           "lie outside the routing's sense: K is a storage time of 0 h or more, x the "
+                           "weight of the inflow in the storage, from 0 to 0.5");
     if (elevCol >= 0 && !t.Missing(r, elevCol)) {
       s.stationElevation = t.Integer(r, elevCol);
       if (*s.stationElevation < kLowestElevation || *s.stationElevation > kHighestElevation)
@@ -156,7 +182,8 @@ std::vector<SubBasinEntry> ReadSubBasins(const std::string& path) {
 // more as outside the sub-basin).
 std::map<long, int> ReadClasses(const std::string& path) {
   Table t = ReadList(path);
-  const int classCol = t.Column("class", "the land-cover class"), codeCol = t.Column("code", "the model's land-use code");
+  const int classCol = t.Column("class", "the land-cover class"),
+            codeCol = t.Column("code", "the model's land-use code");
   std::map<long, int> map;
   for (std::size_t r = 0; r < t.Rows(); ++r) {
     const int cls = t.Integer(r, classCol);
@@ -192,9 +219,11 @@ std::vector<Outlet> ReadOutlets(const std::string& path) {
 }
 
 std::string CellText(const GridFrame& f, std::size_t i) {
-  const int r = static_cast<int>(i / static_cast<std::size_t>(f.cols)), c = static_cast<int>(i % static_cast<std::size_t>(f.cols));
+  const int r = static_cast<int>(i / static_cast<std::size_t>(f.cols)),
+            c = static_cast<int>(i % static_cast<std::size_t>(f.cols));
   char buf[200];
-  std::snprintf(buf, sizeof buf, "the cell centred at x %.3f, y %.3f (row %d, column %d of the grid from the north-west, 0-based)",
+  std::snprintf(buf, sizeof buf,
+                "the cell centred at x %.3f, y %.3f (row %d, column %d of the grid from the north-west, 0-based)",
                 f.CentreX(c), f.CentreY(r), r, c);
   return buf;
 }
@@ -236,8 +265,9 @@ GridFrame TargetGrid(const ImportConfig& c, const Raster& terrain) {
                      "the target grid is in a geographic coordinate system (degrees); the model needs metres: "
                      "give target_crs and target_cell_size");
   if (static_cast<double>(t.rows) * t.cols > 4e8)
-    throw InputError(c.file.Name(), c.file.Line("target_cell_size"),
-                     "the target grid would have " + std::to_string(t.rows) + " x " + std::to_string(t.cols) + " cells");
+    throw InputError(
+        c.file.Name(), c.file.Line("target_cell_size"),
+        "the target grid would have " + std::to_string(t.rows) + " x " + std::to_string(t.cols) + " cells");
   return t;
 }
 
@@ -246,7 +276,8 @@ Raster OnTarget(const std::string& path, const std::string& assumedCrs, const Gr
                 const std::string& terrainName) {
   Raster r = OnGrid(ReadRaster(path, path, assumedCrs), target, how);
   if (r.DataCells() == 0)
-    throw InputError(path, 0, "the raster does not overlap the terrain raster " + terrainName + " (no value on its grid)");
+    throw InputError(path, 0,
+                     "the raster does not overlap the terrain raster " + terrainName + " (no value on its grid)");
   return r;
 }
 
@@ -266,7 +297,8 @@ std::vector<int> SubBasinIds(const ImportConfig& c, const std::vector<SubBasinEn
       if (!ids.IsData(i)) continue;
       const double v = ids.values[i];
       if (v != std::floor(v) || v < 0 || v > 2e9)
-        throw InputError(c.subBasinRaster, 0, CellText(target, i) + " holds " + CompactReal(v, 6) + ", not a sub-basin id");
+        throw InputError(c.subBasinRaster, 0,
+                         CellText(target, i) + " holds " + CompactReal(v, 6) + ", not a sub-basin id");
       out[i] = static_cast<int>(v);
     }
     return out;
@@ -308,11 +340,13 @@ void WholeYears(Day first, Day last, const std::string& source, int& y0, int& y1
   y0 = YearOf(first) + (MonthOf(first) == 1 && DayOfMonthOf(first) == 1 ? 0 : 1);
   y1 = YearOf(last) - (MonthOf(last) == 12 && DayOfMonthOf(last) == 31 ? 0 : 1);
   if (y0 > y1)
-    throw InputError(source, 0, "the weather covers no whole calendar year (" + IsoDate(first) + " to " + IsoDate(last) + ")");
+    throw InputError(source, 0,
+                     "the weather covers no whole calendar year (" + IsoDate(first) + " to " + IsoDate(last) + ")");
 }
 
 std::string Fill(std::string pattern, const SubBasinEntry& s) {
-  for (const auto& [key, value] : {std::pair<std::string, std::string>{"{id}", std::to_string(s.id)}, {"{name}", s.name}})
+  for (const auto& [key, value] :
+       {std::pair<std::string, std::string>{"{id}", std::to_string(s.id)}, {"{name}", s.name}})
     for (std::size_t at; (at = pattern.find(key)) != std::string::npos;) pattern.replace(at, key.size(), value);
   return pattern;
 }
@@ -332,8 +366,8 @@ struct DailyWeather {
 // the true south-west corner; the first value line is the southern row, as a Surfer grid
 // stores it.
 std::vector<std::string> DsaaLines(const SubBasinCells& b, const GridFrame& f, long long zMin, long long zMax,
-                                   const std::function<std::string(std::size_t)>& value,
-                                   const std::vector<int>& owner, int k, const char* outside) {
+                                   const std::function<std::string(std::size_t)>& value, const std::vector<int>& owner,
+                                   int k, const char* outside) {
   const int rows = b.r1 - b.r0 + 1, cols = b.c1 - b.c0 + 1;
   const double west = f.west + f.cellWidth * b.c0, south = f.north - f.cellHeight * (b.r1 + 1);
   const long long x0 = std::llround(west), y0 = std::llround(south);
@@ -344,7 +378,8 @@ std::vector<std::string> DsaaLines(const SubBasinCells& b, const GridFrame& f, l
   for (int r = b.r1; r >= b.r0; --r) {
     std::string line;
     for (int c = b.c0; c <= b.c1; ++c) {
-      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(f.cols) + static_cast<std::size_t>(c);
+      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(f.cols) +
+                            static_cast<std::size_t>(c);
       if (c > b.c0) line += ' ';
       line += owner[i] == k ? value(i) : outside;
     }
@@ -368,8 +403,9 @@ std::vector<std::string> ParameterLines(const ImportConfig& c, int years, double
   } else {
     lines = kDefaultParameters;
     if (!latitudeKnown)
-      throw InputError(c.file.Name(), 0,
-                       "give latitude (or a parameters template): the grids carry no coordinate system to find it from");
+      throw InputError(
+          c.file.Name(), 0,
+          "give latitude (or a parameters template): the grids carry no coordinate system to find it from");
   }
   if (latitudeKnown) lines[0] = "纬度 " + CompactReal(latitude, 4);
   lines[2] = "模拟年数 " + std::to_string(years);
@@ -426,11 +462,12 @@ void RequireDailyRange(const Table& t, int column, const DailyValues& v, DailyQu
     if (std::isnan(v.values[i])) continue;
     const std::string problem = DailyValueProblem(q, v.values[i]);
     if (problem.empty()) continue;
-    const std::string header =
-        static_cast<std::size_t>(column) < t.Header().size() ? " (" + t.Header()[static_cast<std::size_t>(column)] + ")" : "";
+    const std::string header = static_cast<std::size_t>(column) < t.Header().size()
+                                   ? " (" + t.Header()[static_cast<std::size_t>(column)] + ")"
+                                   : "";
     throw InputError(t.Name(), v.lines[i],
-                     "the " + what + " " + Shown(v.values[i]) + " in column " + std::to_string(column + 1) + header + " on " +
-                         IsoDate(v.first + std::chrono::days(static_cast<long>(i))) + " " + problem +
+                     "the " + what + " " + Shown(v.values[i]) + " in column " + std::to_string(column + 1) + header +
+                         " on " + IsoDate(v.first + std::chrono::days(static_cast<long>(i))) + " " + problem +
                          (v.values[i] < 0 ? " (declare it with " + noDataKey + ")" : ""));
   }
 }
@@ -537,15 +574,16 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
         const int r2 = row + dr, c2 = column + dc;
         if ((dr != 0 || dc != 0) && (!c.slope.empty() || r2 < 0 || c2 < 0 || r2 >= target.rows || c2 >= target.cols))
           continue;
-        const std::size_t j = static_cast<std::size_t>(r2) * static_cast<std::size_t>(target.cols) + static_cast<std::size_t>(c2);
+        const std::size_t j = static_cast<std::size_t>(r2) * static_cast<std::size_t>(target.cols) +
+                              static_cast<std::size_t>(c2);
         const double z = terrain.values[j];
         if (!terrain.IsData(j) || (z >= kLowestElevation && z <= kHighestElevation)) continue;
-        throw InputError(c.terrain, 0,
-                         "the elevation " + Shown(z) + " m at " + CellText(target, j) +
-                             (j == i ? " of sub-basin " + b.entry.name
-                                     : ", beside " + where() + " and so in its slope,") +
-                             " lies beyond any land on Earth (" + Shown(kLowestElevation) + " to " +
-                             Shown(kHighestElevation) + " m): a no-data value the raster does not declare, or another unit");
+        throw InputError(
+            c.terrain, 0,
+            "the elevation " + Shown(z) + " m at " + CellText(target, j) +
+                (j == i ? " of sub-basin " + b.entry.name : ", beside " + where() + " and so in its slope,") +
+                " lies beyond any land on Earth (" + Shown(kLowestElevation) + " to " + Shown(kHighestElevation) +
+                " m): a no-data value the raster does not declare, or another unit");
       }
     if (!(terrain.values[i] > 0) || terrain.values[i] >= 2e30)
       throw InputError(c.terrain, 0,
@@ -580,27 +618,28 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   const double cellKm2 = target.cellWidth * target.cellHeight / 1e6;
   for (const SubBasinCells& b : basins) {
     if (b.cells.empty())
-      throw InputError(c.subBasins, b.entry.line,
-                       "the sub-basin " + std::to_string(b.entry.id) + " (" + b.entry.name + ") has no cell in " + idSource);
+      throw InputError(
+          c.subBasins, b.entry.line,
+          "the sub-basin " + std::to_string(b.entry.id) + " (" + b.entry.name + ") has no cell in " + idSource);
     totalCells += static_cast<long>(b.cells.size());
     // An outlet beside its river drains a sliver of hillside: a basin far smaller than meant.
     const double area = static_cast<double>(b.cells.size()) * cellKm2;
     const std::string named = "the sub-basin " + std::to_string(b.entry.id) + " (" + b.entry.name + ")";
-    const auto outlet = std::find_if(outlets.begin(), outlets.end(), [&](const Outlet& o) { return o.id == b.entry.id; });
+    const auto outlet = std::find_if(outlets.begin(), outlets.end(),
+                                     [&](const Outlet& o) { return o.id == b.entry.id; });
     if (area < c.minSubBasinAreaKm2)
       throw InputError(outlet != outlets.end() ? c.outlets : c.subBasins,
                        outlet != outlets.end() ? outlet->line : b.entry.line,
                        named + " has " + Shown(area) + " km2 (" + std::to_string(b.cells.size()) +
-                           " cells), less than min_sub_basin_area_km2 = " + Shown(c.minSubBasinAreaKm2) +
-                           " km2" + (outlet != outlets.end() ? ": does its outlet lie beside the river?" : ""));
+                           " cells), less than min_sub_basin_area_km2 = " + Shown(c.minSubBasinAreaKm2) + " km2" +
+                           (outlet != outlets.end() ? ": does its outlet lie beside the river?" : ""));
     // The stated area is the gauge's drainage area: its sub-basin and every one above it.
     const double drains = outlet != outlets.end() ? static_cast<double>(outlet->accumulation) * cellKm2 : 0;
     if (outlet != outlets.end() && outlet->areaKm2 > 0 && std::fabs(drains - outlet->areaKm2) > 0.2 * outlet->areaKm2)
-      report.warnings.push_back(c.outlets + " line " + std::to_string(outlet->line) + ": the outlet of " + named +
-                                " drains " + Shown(drains) + " km2, " +
-                                Shown(std::round(std::fabs(drains / outlet->areaKm2 - 1) * 100)) +
-                                " % off the stated area_km2 " + Shown(outlet->areaKm2) +
-                                ": does the outlet lie on the river it gauges?");
+      report.warnings.push_back(
+          c.outlets + " line " + std::to_string(outlet->line) + ": the outlet of " + named + " drains " +
+          Shown(drains) + " km2, " + Shown(std::round(std::fabs(drains / outlet->areaKm2 - 1) * 100)) +
+          " % off the stated area_km2 " + Shown(outlet->areaKm2) + ": does the outlet lie on the river it gauges?");
     const std::string negative = NegativeMuskingumCoefficient(b.entry.k, b.entry.x);
     if (!negative.empty())
       report.warnings.push_back(c.subBasins + " line " + std::to_string(b.entry.line) + ": " + named +
@@ -621,8 +660,8 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
                                       WeatherQuantity::Precipitation, c.netcdfCoordinates, crs);
     tempGrid = GriddedWeather::Open(c.temperatureNetcdf, c.temperatureNetcdf, c.temperatureVariable,
                                     WeatherQuantity::Temperature, c.netcdfCoordinates, crs);
-    WholeYears(std::max(precipGrid->FirstDay(), tempGrid->FirstDay()), std::min(precipGrid->LastDay(), tempGrid->LastDay()),
-               c.precipitationNetcdf, y0, y1);
+    WholeYears(std::max(precipGrid->FirstDay(), tempGrid->FirstDay()),
+               std::min(precipGrid->LastDay(), tempGrid->LastDay()), c.precipitationNetcdf, y0, y1);
   } else {
     Day first = Day::min(), last = Day::max();
     for (const SubBasinCells& b : basins) {
@@ -742,15 +781,15 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     for (double v : weather[k].flow) r.dischargeGaps += std::isnan(v) ? 1 : 0;
     // The terrain's z maximum lies above the highest cell: a cell at or above it would lose
     // its groundwater conductivity.
-    out1.terrain = DsaaLines(b, target, static_cast<long long>(std::floor(zLo)), static_cast<long long>(std::floor(zHi)) + 1,
-                             [&](std::size_t i) { return CompactReal(terrain.values[i], 2); }, owner, static_cast<int>(k),
-                             kOutsideTerrain);
-    out1.landUse = DsaaLines(b, target, cLo, cHi,
-                             [&](std::size_t i) { return std::to_string(static_cast<int>(codes[i])); }, owner,
-                             static_cast<int>(k), kOutsideLandUse);
-    out1.slope = DsaaLines(b, target, static_cast<long long>(std::floor(sLo)), static_cast<long long>(std::floor(sHi)) + 1,
-                           [&](std::size_t i) { return CompactReal(slope.values[i], 2); }, owner, static_cast<int>(k),
-                           kOutsideSlope);
+    out1.terrain = DsaaLines(
+        b, target, static_cast<long long>(std::floor(zLo)), static_cast<long long>(std::floor(zHi)) + 1,
+        [&](std::size_t i) { return CompactReal(terrain.values[i], 2); }, owner, static_cast<int>(k), kOutsideTerrain);
+    out1.landUse = DsaaLines(
+        b, target, cLo, cHi, [&](std::size_t i) { return std::to_string(static_cast<int>(codes[i])); }, owner,
+        static_cast<int>(k), kOutsideLandUse);
+    out1.slope = DsaaLines(
+        b, target, static_cast<long long>(std::floor(sLo)), static_cast<long long>(std::floor(sHi)) + 1,
+        [&](std::size_t i) { return CompactReal(slope.values[i], 2); }, owner, static_cast<int>(k), kOutsideSlope);
     out1.georef.rows = r.rows;
     out1.georef.cols = r.cols;
     out1.georef.west = target.west + target.cellWidth * b.c0;
@@ -765,9 +804,9 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
       out1.met.push_back(std::to_string(y) + " 12 1 1 " + std::to_string(r.stationElevation));
       for (Day d = MakeDay(y, 1, 1); d <= MakeDay(y, 12, 31); d += std::chrono::days(1)) {
         const std::size_t i = static_cast<std::size_t>((d - first).count());
-        out1.met.push_back(std::to_string(y) + " " + std::to_string(MonthOf(d)) + " " + std::to_string(DayOfMonthOf(d)) +
-                           " 0 " + Fixed(w.precip[i], 2) + " " + Fixed(w.temp[i], 2) + " " + Observation(w.flow[i], 3) +
-                           " " + Observation(w.conc[i], 4));
+        out1.met.push_back(std::to_string(y) + " " + std::to_string(MonthOf(d)) + " " +
+                           std::to_string(DayOfMonthOf(d)) + " 0 " + Fixed(w.precip[i], 2) + " " + Fixed(w.temp[i], 2) +
+                           " " + Observation(w.flow[i], 3) + " " + Observation(w.conc[i], 4));
       }
     }
     report.subBasins.push_back(r);
@@ -781,7 +820,8 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
     }
   }
   double latitude = c.latitude.value_or(0);
-  const bool latitudeKnown = c.latitude.has_value() || (c.parameters.empty() && BasinLatitude(target, basins, latitude));
+  const bool latitudeKnown = c.latitude.has_value() ||
+                             (c.parameters.empty() && BasinLatitude(target, basins, latitude));
   const std::vector<std::string> params = ParameterLines(c, y1 - y0 + 1, latitude, latitudeKnown);
   const std::vector<std::string> slopeClr = TemplateOr(c.slopeColours, kSlopeColours);
   const std::vector<std::string> terrainClr = TemplateOr(c.terrainColours, kTerrainColours);
@@ -792,14 +832,15 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   try {
     ReadAsTheModelWill(options.workspace, basins, files, list, river, params, season, y0, y1);
   } catch (const TarnwellError& e) {
-    throw InputError(c.file.Name(), 0, std::string("the workspace made from it would not pass the model's readers: ") + e.what());
+    throw InputError(c.file.Name(), 0,
+                     std::string("the workspace made from it would not pass the model's readers: ") + e.what());
   }
 
   // Everything is checked: now the workspace, built beside the old one and swapped in whole.
-  std::vector<std::string> sources{options.config, c.terrain, c.landCover, c.landCoverClasses, c.slope,
-                                   c.subBasinRaster, c.flowDirection, c.outlets, c.subBasins, c.precipitationNetcdf,
-                                   c.temperatureNetcdf, c.parameters, c.slopeColours, c.terrainColours,
-                                   c.landUseColours};
+  std::vector<std::string> sources{
+      options.config,      c.terrain,       c.landCover,    c.landCoverClasses, c.slope,
+      c.subBasinRaster,    c.flowDirection, c.outlets,      c.subBasins,        c.precipitationNetcdf,
+      c.temperatureNetcdf, c.parameters,    c.slopeColours, c.terrainColours,   c.landUseColours};
   for (const Table& t : weatherTables) sources.push_back(t.Name());
   if (c.discharge) sources.push_back(c.discharge->path);
   if (c.sediment) sources.push_back(c.sediment->path);
@@ -830,7 +871,9 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   std::snprintf(buf, sizeof buf, "grid: %d x %d cells of %s x %s, coordinate system %s; slope %s\n", target.rows,
                 target.cols, CompactReal(target.cellWidth, 6).c_str(), CompactReal(target.cellHeight, 6).c_str(),
                 CrsLabel(target.crsWkt).c_str(),
-                c.slope.empty() ? "from the terrain (Horn)" : c.slopeInPercent ? "from percent" : "as given");
+                c.slope.empty()    ? "from the terrain (Horn)"
+                : c.slopeInPercent ? "from percent"
+                                   : "as given");
   out << buf;
   std::snprintf(buf, sizeof buf, "%-4s %s %11s %9s %12s %9s %11s %6s\n", "No.", PadToColumns("Name", 16).c_str(),
                 "Rows x Cols", "Cells", "Area (km2)", "Elev. (m)", "Years", "Gaps");
@@ -850,9 +893,9 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   out << buf;
   if (!c.flowDirection.empty() && c.outletSnapRadius > 0)
     for (const ImportedSubBasin& r : report.subBasins) {
-      std::snprintf(buf, sizeof buf, "outlet %d (%s): moved %s m to the largest flow accumulation within %d cells (%ld cells)\n",
-                    r.id, r.name.c_str(), CompactReal(r.outletMovedMetres, 1).c_str(), c.outletSnapRadius,
-                    r.outletAccumulation);
+      std::snprintf(
+          buf, sizeof buf, "outlet %d (%s): moved %s m to the largest flow accumulation within %d cells (%ld cells)\n",
+          r.id, r.name.c_str(), CompactReal(r.outletMovedMetres, 1).c_str(), c.outletSnapRadius, r.outletAccumulation);
       out << buf;
     }
   for (const std::string& w : report.warnings) out << "warning: " << w << "\n";

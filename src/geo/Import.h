@@ -25,7 +25,7 @@ struct ImportedSubBasin {
   long cells = 0;
   double areaKm2 = 0;
   int stationElevation = 0;
-  int dischargeGaps = 0;  // days without an observed discharge (-999)
+  int dischargeGaps = 0;         // days without an observed discharge (-999)
   double outletMovedMetres = 0;  // delineated: how far the outlet moved to its river
   long outletAccumulation = 0;   // delineated: the cells draining through the outlet
 };

@@ -12,14 +12,46 @@ namespace {
 const std::vector<std::string> kTableSuffixes{"_delimiter", "_skip_lines", "_header", "_date", "_no_data"};
 
 std::vector<std::string> KnownKeys() {
-  std::vector<std::string> keys{
-      "terrain", "land_cover", "land_cover_classes", "slope", "slope_units", "sub_basin_raster", "flow_direction",
-      "flow_direction_coding", "outlets", "outlet_snap_radius", "sub_basins", "min_sub_basin_area_km2", "source_crs", "target_crs", "target_cell_size", "years",
-      "station_elevation", "precipitation_netcdf", "precipitation_variable", "temperature_netcdf",
-      "temperature_variable", "netcdf_coordinates", "netcdf_crs", "weather_table", "weather_table_precipitation",
-      "weather_table_temperature", "weather_table_discharge", "weather_table_sediment", "discharge",
-      "discharge_column", "sediment", "sediment_column", "sediment_concentration", "sub_basin_discharge",
-      "parameters", "latitude", "season_days", "slope_colours", "terrain_colours", "land_use_colours"};
+  std::vector<std::string> keys{"terrain",
+                                "land_cover",
+                                "land_cover_classes",
+                                "slope",
+                                "slope_units",
+                                "sub_basin_raster",
+                                "flow_direction",
+                                "flow_direction_coding",
+                                "outlets",
+                                "outlet_snap_radius",
+                                "sub_basins",
+                                "min_sub_basin_area_km2",
+                                "source_crs",
+                                "target_crs",
+                                "target_cell_size",
+                                "years",
+                                "station_elevation",
+                                "precipitation_netcdf",
+                                "precipitation_variable",
+                                "temperature_netcdf",
+                                "temperature_variable",
+                                "netcdf_coordinates",
+                                "netcdf_crs",
+                                "weather_table",
+                                "weather_table_precipitation",
+                                "weather_table_temperature",
+                                "weather_table_discharge",
+                                "weather_table_sediment",
+                                "discharge",
+                                "discharge_column",
+                                "sediment",
+                                "sediment_column",
+                                "sediment_concentration",
+                                "sub_basin_discharge",
+                                "parameters",
+                                "latitude",
+                                "season_days",
+                                "slope_colours",
+                                "terrain_colours",
+                                "land_use_colours"};
   for (const char* table : {"weather_table", "discharge", "sediment"})
     for (const std::string& suffix : kTableSuffixes) keys.push_back(table + suffix);
   return keys;
@@ -136,9 +168,10 @@ ImportConfig ReadImportConfig(const std::string& fsPath, const std::string& disp
   // Weather: gridded or per sub-basin tables.
   const bool gridded = f.Has("precipitation_netcdf") || f.Has("temperature_netcdf");
   if (gridded == f.Has("weather_table"))
-    throw InputError(displayName, f.Line(gridded ? "weather_table" : "precipitation_netcdf"),
-                     "give the weather either as precipitation_netcdf and temperature_netcdf or as weather_table, not " +
-                         std::string(gridded ? "both" : "neither"));
+    throw InputError(
+        displayName, f.Line(gridded ? "weather_table" : "precipitation_netcdf"),
+        "give the weather either as precipitation_netcdf and temperature_netcdf or as weather_table, not " +
+            std::string(gridded ? "both" : "neither"));
   if (gridded) {
     requireKey("precipitation_netcdf", "the gridded precipitation");
     requireKey("temperature_netcdf", "the gridded air temperature");
@@ -168,7 +201,8 @@ ImportConfig ReadImportConfig(const std::string& fsPath, const std::string& disp
     c.dischargeColumn = f.ValueOr("discharge_column", "discharge");
   }
   if (f.Has("sediment") && f.Has("sediment_concentration"))
-    throw InputError(displayName, f.Line("sediment_concentration"), "give sediment or sediment_concentration, not both");
+    throw InputError(displayName, f.Line("sediment_concentration"),
+                     "give sediment or sediment_concentration, not both");
   if (f.Has("sediment")) {
     c.sediment = ReadTableSource(f, "sediment", false);
     c.sedimentColumn = f.ValueOr("sediment_column", "concentration");

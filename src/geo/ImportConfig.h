@@ -28,19 +28,19 @@ struct ImportConfig {
 
   std::string terrain, landCover, landCoverClasses, slope;
   bool slopeInPercent = false;
-  std::string subBasinRaster;                // or:
-  std::string flowDirection, outlets;        // delineation
+  std::string subBasinRaster;          // or:
+  std::string flowDirection, outlets;  // delineation
   D8Coding coding = D8Coding::Esri;
-  int outletSnapRadius = 2;                  // cells an outlet may move to its river
+  int outletSnapRadius = 2;  // cells an outlet may move to its river
   std::string subBasins;
-  double minSubBasinAreaKm2 = 1;             // a smaller sub-basin is refused
+  double minSubBasinAreaKm2 = 1;  // a smaller sub-basin is refused
 
-  std::string sourceCrs;                     // WKT; empty: none given
-  std::string targetCrs;                     // WKT; empty: the terrain's
+  std::string sourceCrs;  // WKT; empty: none given
+  std::string targetCrs;  // WKT; empty: the terrain's
   std::optional<double> targetCellSize;
 
   std::optional<int> firstYear, lastYear;
-  std::optional<int> stationElevation;       // none: the sub-basin's mean elevation
+  std::optional<int> stationElevation;  // none: the sub-basin's mean elevation
 
   // Weather: gridded NetCDF ...
   std::string precipitationNetcdf, precipitationVariable, temperatureNetcdf, temperatureVariable;
@@ -55,7 +55,7 @@ struct ImportConfig {
   std::optional<double> sedimentConcentration;
   SubBasinDischarge subBasinDischarge = SubBasinDischarge::None;
 
-  std::string parameters;                    // template parameter file; empty: the defaults
+  std::string parameters;  // template parameter file; empty: the defaults
   std::optional<double> latitude;
   std::string seasonDays = "90 140 260 310";
   std::string slopeColours, terrainColours, landUseColours;  // templates; empty: the defaults

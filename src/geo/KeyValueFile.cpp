@@ -42,9 +42,9 @@ KeyValueFile KeyValueFile::Read(const std::string& fsPath, const std::string& di
     if (value.empty()) throw InputError(displayName, number, "the key \"" + key + "\" has no value");
     auto [at, fresh] = f.entries_.emplace(key, Entry{value, number});
     if (!fresh)
-      throw InputError(displayName, number,
-                       "the key \"" + key + "\" is given twice (first on line " +
-                           std::to_string(at->second.line) + ")");
+      throw InputError(
+          displayName, number,
+          "the key \"" + key + "\" is given twice (first on line " + std::to_string(at->second.line) + ")");
   }
   return f;
 }
@@ -81,17 +81,16 @@ int KeyValueFile::Integer(const std::string& key) const {
   return v;
 }
 
-std::string KeyValueFile::ExistingPath(const std::string& key) const {
-  return ExistingPath(key, Value(key));
-}
+std::string KeyValueFile::ExistingPath(const std::string& key) const { return ExistingPath(key, Value(key)); }
 
 std::string KeyValueFile::ExistingPath(const std::string& key, const std::string& relative) const {
   fs::path p = relative;
   if (p.is_relative()) p = fs::path(directory_) / p;
   const std::string problem = InputFileProblem(p.string());
   if (!problem.empty())
-    throw InputError(name_, Line(key), key + ": the file \"" + relative + "\" cannot be read: " + problem +
-                                           " (looked for " + p.lexically_normal().string() + ")");
+    throw InputError(name_, Line(key),
+                     key + ": the file \"" + relative + "\" cannot be read: " + problem + " (looked for " +
+                         p.lexically_normal().string() + ")");
   return p.lexically_normal().string();
 }
 

@@ -5,17 +5,17 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <ogr_srs_api.h>
 #include <cerrno>
 #include <cstring>
-#include <ogr_srs_api.h>
 
 #include <cmath>
 #include <filesystem>
 
 #include "app/Session.h"
 #include "app/Startup.h"
-#include "geo/GeoSupport.h"
 #include "geo/GdalHandles.h"
+#include "geo/GeoSupport.h"
 #include "geo/NetcdfFile.h"
 #include "geo/Raster.h"
 #include "model/Errors.h"
@@ -47,8 +47,8 @@ const Quantity kQuantities[] = {
 std::vector<double> NorthUp(const GridGeoref& g, const std::vector<double>& modelOrder, const std::string& what) {
   if (modelOrder.size() != static_cast<std::size_t>(g.rows) * static_cast<std::size_t>(g.cols))
     throw InputError(what, 0,
-                     "holds " + std::to_string(modelOrder.size()) + " cells; the grid has " + std::to_string(g.rows) + " x " +
-                         std::to_string(g.cols));
+                     "holds " + std::to_string(modelOrder.size()) + " cells; the grid has " + std::to_string(g.rows) +
+                         " x " + std::to_string(g.cols));
   std::vector<double> v = NorthFirst(g, modelOrder);
   for (double& x : v)
     if (!std::isfinite(x)) x = kNoData;
@@ -129,12 +129,13 @@ CfGridMapping GridMappingOf(const std::string& wkt) {
 
 }  // namespace
 
-std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeoref& georef, const std::string& dirFsPath,
-                                         const std::string& dirDisplay, const std::string& label, MapFormat format) {
+std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeoref& georef,
+                                         const std::string& dirFsPath, const std::string& dirDisplay,
+                                         const std::string& label, MapFormat format) {
   if (maps.rows != georef.rows || maps.cols != georef.cols)
     throw InputError(dirDisplay, 0,
-                     "maps of " + std::to_string(maps.rows) + " x " + std::to_string(maps.cols) + " cells for a grid of " +
-                         std::to_string(georef.rows) + " x " + std::to_string(georef.cols));
+                     "maps of " + std::to_string(maps.rows) + " x " + std::to_string(maps.cols) +
+                         " cells for a grid of " + std::to_string(georef.rows) + " x " + std::to_string(georef.cols));
   std::error_code ec;
   fs::create_directories(dirFsPath, ec);
   if (ec) throw FileError(dirDisplay, 0, "cannot create the directory: " + ec.message());
@@ -261,7 +262,8 @@ MapsTarget PrepareMaps(Session& session, bool create) {
   return target;
 }
 
-std::vector<std::string> WriteSubBasinMaps(const MapsTarget& target, int k, const SubBasinMaps& maps, MapFormat format) {
+std::vector<std::string> WriteSubBasinMaps(const MapsTarget& target, int k, const SubBasinMaps& maps,
+                                           MapFormat format) {
   return WriteYearlyMaps(maps, target.georefs.at(static_cast<std::size_t>(k - 1)), target.dirFs, target.dirDisplay,
                          "subbasin" + std::to_string(k), format);
 }

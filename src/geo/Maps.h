@@ -36,12 +36,13 @@ enum class MapFormat { GeoTiff, Netcdf };
 // Writes <label>_<quantity>_<year>.tif for each quantity and year into dirFsPath, and with
 // MapFormat::Netcdf also <label>.nc (dimensions year, y, x; y from north to south).
 // Returns the files written (as dirDisplay + "/" + name).
-std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeoref& georef, const std::string& dirFsPath,
-                                         const std::string& dirDisplay, const std::string& label, MapFormat format);
+std::vector<std::string> WriteYearlyMaps(const SubBasinMaps& maps, const GridGeoref& georef,
+                                         const std::string& dirFsPath, const std::string& dirDisplay,
+                                         const std::string& label, MapFormat format);
 
 // Where the maps of a run go, and where each sub-basin's grids lie on the map.
 struct MapsTarget {
-  std::string dirFs, dirDisplay;   // Output/maps/
+  std::string dirFs, dirDisplay;    // Output/maps/
   std::vector<GridGeoref> georefs;  // sub-basin k at k - 1
 };
 

@@ -24,7 +24,7 @@ class NetcdfFile {
   void Check(int status, const std::string& what) const;
 
   // Reading.
-  int VariableId(const std::string& variable) const;  // -1 when absent
+  int VariableId(const std::string& variable) const;                    // -1 when absent
   std::string TextAttribute(int varId, const std::string& name) const;  // empty when absent
   bool RealAttribute(int varId, const std::string& name, double& value) const;
   std::vector<double> ReadReals(int varId) const;  // a whole variable

@@ -26,7 +26,7 @@ struct BudgetRow {
 };
 
 struct StationResults {
-  std::vector<DayRow> daily, sediment, frozen;  // Daily.out, Daily_s.out, Daily_f.out
+  std::vector<DayRow> daily, sediment, frozen;    // Daily.out, Daily_s.out, Daily_f.out
   std::vector<BudgetRow> budget, sedimentBudget;  // Budget.out, Budget_s.out
 };
 

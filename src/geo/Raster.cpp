@@ -22,13 +22,15 @@ std::string GdalReason() {
 }
 
 // A dataset in memory holding the grid's values.
-Dataset MemoryDataset(const GridFrame& frame, const std::vector<double>& values, bool hasNoData,
-                      double noData, const std::string& crs) {
+Dataset MemoryDataset(const GridFrame& frame, const std::vector<double>& values, bool hasNoData, double noData,
+                      const std::string& crs) {
   InitGdal();
   GDALDriverH mem = GDALGetDriverByName("MEM");
   Dataset ds(GDALCreate(mem, "", frame.cols, frame.rows, 1, GDT_Float64, nullptr));
-  if (!ds) throw InputError("memory", 0, "GDAL cannot hold a grid of " + std::to_string(frame.rows) + " x " +
-                                             std::to_string(frame.cols) + " cells: " + GdalReason());
+  if (!ds)
+    throw InputError("memory", 0,
+                     "GDAL cannot hold a grid of " + std::to_string(frame.rows) + " x " + std::to_string(frame.cols) +
+                         " cells: " + GdalReason());
   double gt[6] = {frame.west, frame.cellWidth, 0, frame.north, 0, -frame.cellHeight};
   GDALSetGeoTransform(ds.get(), gt);
   if (!crs.empty()) GDALSetProjection(ds.get(), crs.c_str());
@@ -58,12 +60,15 @@ Raster FromDataset(GDALDatasetH ds, const std::string& name, const std::string& 
   if (!(r.frame.cellWidth > 0) || !(r.frame.cellHeight > 0))
     throw InputError(name, 0, "the raster's cell size is not positive");
   if (!(r.frame.cellWidth <= kLargestCellSize && r.frame.cellHeight <= kLargestCellSize))
-    throw InputError(name, 0, "the raster's cell size " + ShortestReal(r.frame.cellWidth) + " x " + ShortestReal(r.frame.cellHeight) +
-                                  " is beyond any map's (at most " + ShortestReal(kLargestCellSize) + ")");
+    throw InputError(name, 0,
+                     "the raster's cell size " + ShortestReal(r.frame.cellWidth) + " x " +
+                         ShortestReal(r.frame.cellHeight) + " is beyond any map's (at most " +
+                         ShortestReal(kLargestCellSize) + ")");
   for (const double edge : {r.frame.west, r.frame.north, r.frame.East(), r.frame.South()})
     if (!(std::fabs(edge) <= kLargestMapCoordinate))
-      throw InputError(name, 0, "the raster's edge at " + ShortestReal(edge) + " lies beyond any map coordinate (at most " +
-                                    ShortestReal(kLargestMapCoordinate) + " from the origin)");
+      throw InputError(name, 0,
+                       "the raster's edge at " + ShortestReal(edge) + " lies beyond any map coordinate (at most " +
+                           ShortestReal(kLargestMapCoordinate) + " from the origin)");
   const char* wkt = GDALGetProjectionRef(ds);
   r.frame.crsWkt = wkt && *wkt ? wkt : assumedCrs;
   GDALRasterBandH band = GDALGetRasterBand(ds, 1);
@@ -137,7 +142,11 @@ Raster OnGrid(const Raster& source, const GridFrame& target, Resampling how) {
   const double noData = source.hasNoData ? source.noData : -9999.0;
   ArgList args;
   args.Add("-of").Add("MEM").Add("-ot").Add("Float64");
-  args.Add("-te").Add(ShortestReal(target.west)).Add(ShortestReal(target.South())).Add(ShortestReal(target.East())).Add(ShortestReal(target.north));
+  args.Add("-te")
+      .Add(ShortestReal(target.west))
+      .Add(ShortestReal(target.South()))
+      .Add(ShortestReal(target.East()))
+      .Add(ShortestReal(target.north));
   args.Add("-ts").Add(std::to_string(target.cols)).Add(std::to_string(target.rows));
   args.Add("-r").Add(how == Resampling::Nearest ? "near" : how == Resampling::Bilinear ? "bilinear" : "mode");
   args.Add("-dstnodata").Add(ShortestReal(noData));
@@ -149,8 +158,7 @@ Raster OnGrid(const Raster& source, const GridFrame& target, Resampling how) {
   TakeGdalMessage();
   Dataset out(GDALWarp("", nullptr, 1, &in, options, &usageError));
   GDALWarpAppOptionsFree(options);
-  if (!out)
-    throw InputError(source.name, 0, "cannot be resampled onto the target grid: " + GdalReason());
+  if (!out) throw InputError(source.name, 0, "cannot be resampled onto the target grid: " + GdalReason());
   Raster r = FromDataset(out.get(), source.name, target.crsWkt);
   r.frame = target;
   r.hasNoData = true;
@@ -224,17 +232,17 @@ void WriteGeoTiff(const std::string& fsPath, const std::string& displayName, con
                   const std::vector<double>& values, double noData, PixelType type) {
   InitGdal();
   TakeGdalMessage();
-  const GDALDataType gdalType = type == PixelType::Byte    ? GDT_Byte
-                                : type == PixelType::Int16 ? GDT_Int16
-                                : type == PixelType::Int32 ? GDT_Int32
+  const GDALDataType gdalType = type == PixelType::Byte      ? GDT_Byte
+                                : type == PixelType::Int16   ? GDT_Int16
+                                : type == PixelType::Int32   ? GDT_Int32
                                 : type == PixelType::Float32 ? GDT_Float32
                                                              : GDT_Float64;
   const std::string part = fsPath + ".part";
   ArgList creation;
   creation.Add("COMPRESS=DEFLATE");
   {
-    Dataset ds(GDALCreate(GDALGetDriverByName("GTiff"), part.c_str(), frame.cols, frame.rows, 1, gdalType,
-                          creation.Get()));
+    Dataset ds(
+        GDALCreate(GDALGetDriverByName("GTiff"), part.c_str(), frame.cols, frame.rows, 1, gdalType, creation.Get()));
     if (!ds) throw FileError(displayName, 0, "cannot create the GeoTIFF: " + GdalReason());
     double gt[6] = {frame.west, frame.cellWidth, 0, frame.north, 0, -frame.cellHeight};
     GDALSetGeoTransform(ds.get(), gt);

@@ -75,8 +75,9 @@ StagedWorkspace::StagedWorkspace(const std::string& workspace, bool replace, con
     const std::string d = fs::weakly_canonical(dir, ec).string() + "/";
     for (const std::string& src : sources)
       if (!src.empty() && fs::weakly_canonical(src, ec).string().rfind(d, 0) == 0)
-        throw InputError(src, 0, "lies inside the workspace's " + fs::path(dir).filename().string() +
-                                     "/, which the import writes anew: keep the data to import elsewhere");
+        throw InputError(src, 0,
+                         "lies inside the workspace's " + fs::path(dir).filename().string() +
+                             "/, which the import writes anew: keep the data to import elsewhere");
   }
   for (const char* name : kReplaced) {
     const std::string model = "..\\" + std::string(name);

@@ -67,7 +67,8 @@ class Reader {
   std::vector<double> Reals(int var, const std::string& name) const {
     nc_type type = 0;
     std::size_t len = 0;
-    if (nc_inq_att(f_.Id(), var, name.c_str(), &type, &len) != NC_NOERR || type == NC_CHAR) Missing("attribute " + name);
+    if (nc_inq_att(f_.Id(), var, name.c_str(), &type, &len) != NC_NOERR || type == NC_CHAR)
+      Missing("attribute " + name);
     std::vector<double> v(len);
     f_.Check(nc_get_att_double(f_.Id(), var, name.c_str(), v.data()), "cannot read the attribute " + name);
     return v;
@@ -75,7 +76,8 @@ class Reader {
   std::string Text(int var, const std::string& name) const {
     nc_type type = 0;
     std::size_t len = 0;
-    if (nc_inq_att(f_.Id(), var, name.c_str(), &type, &len) != NC_NOERR || type != NC_CHAR) Missing("attribute " + name);
+    if (nc_inq_att(f_.Id(), var, name.c_str(), &type, &len) != NC_NOERR || type != NC_CHAR)
+      Missing("attribute " + name);
     return f_.TextAttribute(var, name);
   }
   int Var(const std::string& name) const {
@@ -133,14 +135,17 @@ void WriteStateFile(const RunState& st, const std::string& fsPath, const std::st
             "sub-basin's stores at that day, its day series of the year so far, the whole basin at the "
             "end of the year before. tarnwell run --start-state goes on from it.");
   f.PutText(NC_GLOBAL, "date", st.Date());
-  for (const auto& [name, value] :
-       {std::pair<const char*, double>{"year_index", st.yearIndex}, {"calendar_year", st.calendarYear},
-        {"day_of_year", st.day}, {"month", st.month}, {"day_of_month", st.dayOfMonth},
-        {"met_lines_read", static_cast<double>(st.metLinesRead)},
-        {"basin_daily_lines_done", static_cast<double>(st.basinDailyLinesDone)},
-        {"basin_budget_lines_done", static_cast<double>(st.basinBudgetLinesDone)},
-        {"basin_files_created", st.basinFilesCreated}, {"mark_bytes", static_cast<double>(st.markBytes)},
-        {"sub_basins", static_cast<double>(n)}})
+  for (const auto& [name, value] : {std::pair<const char*, double>{"year_index", st.yearIndex},
+                                    {"calendar_year", st.calendarYear},
+                                    {"day_of_year", st.day},
+                                    {"month", st.month},
+                                    {"day_of_month", st.dayOfMonth},
+                                    {"met_lines_read", static_cast<double>(st.metLinesRead)},
+                                    {"basin_daily_lines_done", static_cast<double>(st.basinDailyLinesDone)},
+                                    {"basin_budget_lines_done", static_cast<double>(st.basinBudgetLinesDone)},
+                                    {"basin_files_created", st.basinFilesCreated},
+                                    {"mark_bytes", static_cast<double>(st.markBytes)},
+                                    {"sub_basins", static_cast<double>(n)}})
     f.PutReal(NC_GLOBAL, name, value, NC_DOUBLE);
   f.PutText(NC_GLOBAL, "carry_over", CarryOverName(st.carryOver));
   f.PutText(NC_GLOBAL, "parameter_file_hash", st.parameterHash);
@@ -165,11 +170,14 @@ void WriteStateFile(const RunState& st, const std::string& fsPath, const std::st
     d.info = f.AddVariable(p + "info", NC_INT, {});
     f.PutText(d.info, "long_name", "sub-basin " + std::to_string(i + 1) + " (" + st.names.at(i) + ")");
     f.PutText(d.info, "name", st.names.at(i));
-    for (const auto& [name, value] :
-         {std::pair<const char*, double>{"rows", sb.rows}, {"cols", sb.cols},
-          {"routed_interflow", sb.routedInterflow}, {"routed_groundwater", sb.routedGwFlow},
-          {"sediment_store", sb.sedStore}, {"day_count", sb.dayCount}, {"month_sim_days", sb.monthSimDays},
-          {"cell_count", sb.cellCount}})
+    for (const auto& [name, value] : {std::pair<const char*, double>{"rows", sb.rows},
+                                      {"cols", sb.cols},
+                                      {"routed_interflow", sb.routedInterflow},
+                                      {"routed_groundwater", sb.routedGwFlow},
+                                      {"sediment_store", sb.sedStore},
+                                      {"day_count", sb.dayCount},
+                                      {"month_sim_days", sb.monthSimDays},
+                                      {"cell_count", sb.cellCount}})
       f.PutReal(d.info, name, value, NC_DOUBLE);
     ForEachYearEnd(sb.yearEnd, [&](const char* name, double v) { f.PutReal(d.info, name, v, NC_DOUBLE); });
     f.PutReals(d.info, "file_bytes", std::vector<double>(sb.fileBytes.begin(), sb.fileBytes.end()));
@@ -238,7 +246,8 @@ RunState ReadStateFile(const std::string& fsPath, const std::string& displayName
   if (basinBytes.size() != 5) throw InputError(displayName, 0, "attribute basin_file_bytes does not hold 5 values");
   for (std::size_t i = 0; i < 5; ++i) st.basinFileBytes[i] = static_cast<std::uint64_t>(basinBytes[i]);
   const long n = r.Whole(NC_GLOBAL, "sub_basins");
-  if (n < 1 || n > 100000) throw InputError(displayName, 0, "attribute sub_basins " + std::to_string(n) + " is out of range");
+  if (n < 1 || n > 100000)
+    throw InputError(displayName, 0, "attribute sub_basins " + std::to_string(n) + " is out of range");
   const std::vector<double> growth = r.Doubles("growth_index_before", kDays);
   std::copy(growth.begin(), growth.end(), st.growthBefore.begin());
   for (long k = 1; k <= n; ++k) {
@@ -280,7 +289,8 @@ RunState ReadStateFile(const std::string& fsPath, const std::string& displayName
       const std::vector<double> v = r.Doubles(p + kStateSeriesNames[s], kDays);
       std::copy(v.begin(), v.end(), sb.series[s].begin());
     }
-    for (auto [name, to] : {std::pair<const char*, DayIntSeries*>{"DayYear", &sb.dayYear}, {"DayMonth", &sb.dayMonth},
+    for (auto [name, to] : {std::pair<const char*, DayIntSeries*>{"DayYear", &sb.dayYear},
+                            {"DayMonth", &sb.dayMonth},
                             {"DayOfMonth", &sb.dayOfMonth}}) {
       const std::vector<int> v = r.Ints(p + name, kDays);
       std::copy(v.begin(), v.end(), to->begin());

@@ -101,9 +101,9 @@ int Table::Column(const std::string& nameOrNumber, const std::string& role) cons
 const std::string& Table::Field(std::size_t row, int column) const {
   const std::vector<std::string>& r = rows_[row];
   if (column < 0 || static_cast<std::size_t>(column) >= r.size())
-    throw InputError(name_, lines_[row],
-                     "column " + std::to_string(column + 1) + " is missing (the row has " +
-                         std::to_string(r.size()) + " fields)");
+    throw InputError(
+        name_, lines_[row],
+        "column " + std::to_string(column + 1) + " is missing (the row has " + std::to_string(r.size()) + " fields)");
   return r[static_cast<std::size_t>(column)];
 }
 
@@ -144,9 +144,10 @@ Day Table::Date(std::size_t row) const {
   std::chrono::year_month_day ymd{std::chrono::year(y), std::chrono::month(static_cast<unsigned>(m)),
                                   std::chrono::day(static_cast<unsigned>(d))};
   if (m < 1 || m > 12 || d < 1 || !ymd.ok())
-    throw ConversionError(name_, lines_[row], Field(row, dateColumns_[0]) + " " + Field(row, dateColumns_[1]) + " " +
-                                                  Field(row, dateColumns_[2]),
-                          dateColumns_[0], "a date (year, month, day)");
+    throw ConversionError(
+        name_, lines_[row],
+        Field(row, dateColumns_[0]) + " " + Field(row, dateColumns_[1]) + " " + Field(row, dateColumns_[2]),
+        dateColumns_[0], "a date (year, month, day)");
   return Day(ymd);
 }
 

@@ -59,8 +59,9 @@ int CaptureWindow(TForm1& window, const QString& directory) {
   window.Button4Click();
   window.WaitUntilIdle();
   auto* maps = window.findChild<QTabWidget*>("PageControl2");
-  const char* mapNames[] = {"map-terrain", "map-slope", "map-landuse", "map-precipitation", "map-evapotranspiration",
-                            "map-runoff", "map-soil-loss", "map-water-table", "map-snow"};
+  const char* mapNames[] = {
+      "map-terrain", "map-slope",     "map-landuse",     "map-precipitation", "map-evapotranspiration",
+      "map-runoff",  "map-soil-loss", "map-water-table", "map-snow"};
   for (int i = 0; i < maps->count() && i < static_cast<int>(std::size(mapNames)); ++i) {
     maps->setCurrentIndex(i);
     if (!Save(window, dir, mapNames[i], count)) return -1;

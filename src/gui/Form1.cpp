@@ -20,8 +20,8 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QVBoxLayout>
 #include <QThread>
+#include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
@@ -38,8 +38,8 @@
 #include "gui/Form3.h"
 #include "gui/Form4.h"
 #include "gui/MapMaker.h"
-#include "gui/YearlyMaps.h"
 #include "gui/WindowProgress.h"
+#include "gui/YearlyMaps.h"
 #include "model/Errors.h"
 
 namespace tarnwell::gui {
@@ -104,8 +104,7 @@ TForm1::TForm1(Session& session, MessageSink& messages, QWidget* parent)
   BuildMenu();
   // A fixed frame: the layout is laid out in pixels.
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  if (QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().center() - rect().center());
 
   watcher_ = new QFutureWatcher<QString>(this);
   connect(watcher_, &QFutureWatcher<QString>::finished, this, [this] {
@@ -213,8 +212,7 @@ void TForm1::BuildLayout() {
   imageM_->setAlignment(Qt::AlignCenter);
   const QPixmap picture(":/tarnwell/startup.png");
   if (!picture.isNull())
-    imageM_->setPixmap(picture.scaled(kWorkWidth, kWorkHeight, Qt::KeepAspectRatio,
-                                      Qt::SmoothTransformation));
+    imageM_->setPixmap(picture.scaled(kWorkWidth, kWorkHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
   panel2_ = new QWidget(work);
   panel2_->setObjectName("Panel2");
@@ -279,9 +277,8 @@ void TForm1::BuildLayout() {
     const int year = comboBoxYear_->itemText(index).toInt();
     StartAction([this, year] { DrawYearlyMaps(year); });
   });
-  connect(pageControl2_, &QTabWidget::currentChanged, this, [this](int index) {
-    comboBoxYear_->setVisible(index >= 3 && comboBoxYear_->count() > 0);
-  });
+  connect(pageControl2_, &QTabWidget::currentChanged, this,
+          [this](int index) { comboBoxYear_->setVisible(index >= 3 && comboBoxYear_->count() > 0); });
   pageControl2_->setCurrentWidget(tabSheet5_);
   panel3_->hide();
 }
@@ -350,8 +347,8 @@ void TForm1::SetBusy(bool busy) {
   busy_ = busy;
   // Everything that could start a run, a year step, a browse or a map, or touch the files
   // and paths the worker is using, waits for the end of the action.
-  for (QWidget* w : std::initializer_list<QWidget*>{button1_, button2_, button3_, button4_,
-                                                    button5_, button7_, listBox1_})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{button1_, button2_, button3_, button4_, button5_, button7_, listBox1_})
     w->setEnabled(!busy);
   for (QAction* a : {s1_, s2_, n3_, carryOverCells_}) a->setEnabled(!busy);
 }
@@ -398,8 +395,7 @@ void TForm1::Button1Click() {
     return;
   }
   const auto& path = session_.state.InputPath;
-  for (int i = 1; i <= 5; ++i)
-    form2_->Edit(i)->setText(Q(session_.ws.Resolve(path[static_cast<std::size_t>(i)])));
+  for (int i = 1; i <= 5; ++i) form2_->Edit(i)->setText(Q(session_.ws.Resolve(path[static_cast<std::size_t>(i)])));
   form2_->exec();
 }
 
@@ -456,20 +452,25 @@ void TForm1::Button7Click() {
 void TForm1::Button4Click() {
   // The yearly maps stay on the year chosen before when the sub-basin has it.
   const int year = comboBoxYear_->count() > 0 ? comboBoxYear_->currentText().toInt() : 0;
-  StartAction([this, year] {
-    DrawMaps(session_, [this](int map, const QImage& picture) {
-      QMetaObject::invokeMethod(this, [this, map, picture] {
-        if (map == 1) ShowMapsPanel();
-        ImageControl* images[] = {image3_, image4_, image5_};
-        images[map - 1]->SetPicture(picture);
-      }, Qt::QueuedConnection);
-    });
-    DrawYearlyMaps(year);
-  }, [this] {
-    // The selection follows the clamp of the whole-basin entry.
-    const int k = session_.state.SelectedSubBasin;
-    if (k >= 1 && k <= listBox1_->count()) listBox1_->setCurrentRow(k - 1);
-  });
+  StartAction(
+      [this, year] {
+        DrawMaps(session_, [this](int map, const QImage& picture) {
+          QMetaObject::invokeMethod(
+              this,
+              [this, map, picture] {
+                if (map == 1) ShowMapsPanel();
+                ImageControl* images[] = {image3_, image4_, image5_};
+                images[map - 1]->SetPicture(picture);
+              },
+              Qt::QueuedConnection);
+        });
+        DrawYearlyMaps(year);
+      },
+      [this] {
+        // The selection follows the clamp of the whole-basin entry.
+        const int k = session_.state.SelectedSubBasin;
+        if (k >= 1 && k <= listBox1_->count()) listBox1_->setCurrentRow(k - 1);
+      });
 }
 
 void TForm1::DrawYearlyMaps(int year) {
@@ -482,8 +483,8 @@ void TForm1::DrawYearlyMaps(int year) {
     for (std::size_t q = 0; q < YearlyQuantities().size(); ++q)
       pictures.push_back(DrawYearlyMap(session_, k, static_cast<int>(q), shown));
   }
-  QMetaObject::invokeMethod(this, [this, years, shown, pictures] { ShowYearlyMaps(years, shown, pictures); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, years, shown, pictures] { ShowYearlyMaps(years, shown, pictures); }, Qt::QueuedConnection);
 }
 
 void TForm1::ShowYearlyMaps(const std::vector<int>& years, int year, const std::vector<QImage>& pictures) {
@@ -592,10 +593,13 @@ void TForm1::ReadStoredResults() {
   ResultTables tables = tarnwell::ReadStatTables(stored, dir, std::min(years, std::max(session_.params.SimYears, 0)));
   if (years > session_.params.SimYears) session_.state.YearIndex = years = session_.params.SimYears;
   ChartSnapshot chart = years >= 1 ? tarnwell::ReadDailySeries(stored, dir, years) : nullptr;
-  QMetaObject::invokeMethod(this, [this, tables = std::move(tables), chart] {
-    ShowStatTables(tables);
-    ShowCharts(chart);
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this,
+      [this, tables = std::move(tables), chart] {
+        ShowStatTables(tables);
+        ShowCharts(chart);
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace tarnwell::gui

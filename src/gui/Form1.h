@@ -35,7 +35,7 @@ struct Session;
 struct ModelState;
 class DayEngine;
 class Driver;
-}
+}  // namespace tarnwell
 
 namespace tarnwell::gui {
 
@@ -131,17 +131,15 @@ class TForm1 : public QMainWindow {
   QFrame* panel1_ = nullptr;
   QGroupBox* groupBox1_ = nullptr;
   QListWidget* listBox1_ = nullptr;
-  QPushButton *button1_ = nullptr, *button2_ = nullptr, *button3_ = nullptr,
-              *button4_ = nullptr, *button5_ = nullptr, *button6_ = nullptr,
-              *button7_ = nullptr;
+  QPushButton *button1_ = nullptr, *button2_ = nullptr, *button3_ = nullptr, *button4_ = nullptr, *button5_ = nullptr,
+              *button6_ = nullptr, *button7_ = nullptr;
   QLabel *label1_ = nullptr, *label2_ = nullptr;
   QProgressBar* progressBar1_ = nullptr;
   QLabel* imageM_ = nullptr;
   QWidget *panel2_ = nullptr, *panel3_ = nullptr;
   QTabWidget *pageControl1_ = nullptr, *pageControl2_ = nullptr;
-  QWidget *tabSheet1_ = nullptr, *tabSheet2_ = nullptr, *tabSheet3_ = nullptr,
-          *tabSheet4_ = nullptr, *tabSheet5_ = nullptr, *tabSheet6_ = nullptr,
-          *tabSheet7_ = nullptr, *tabSheet8_ = nullptr;
+  QWidget *tabSheet1_ = nullptr, *tabSheet2_ = nullptr, *tabSheet3_ = nullptr, *tabSheet4_ = nullptr,
+          *tabSheet5_ = nullptr, *tabSheet6_ = nullptr, *tabSheet7_ = nullptr, *tabSheet8_ = nullptr;
   ImageControl *image1_ = nullptr, *image2_ = nullptr, *image7_ = nullptr;
   ImageControl *image3_ = nullptr, *image4_ = nullptr, *image5_ = nullptr;
   // The pages of the yearly maps: their pictures, their hints and the year chooser.
@@ -149,8 +147,7 @@ class TForm1 : public QMainWindow {
   std::vector<QLabel*> yearlyHints_;
   QComboBox* comboBoxYear_ = nullptr;
   QTableWidget *stringGrid1_ = nullptr, *stringGrid2_ = nullptr;
-  QAction *x1_ = nullptr, *s1_ = nullptr, *s2_ = nullptr, *n3_ = nullptr, *n1_ = nullptr,
-          *n2_ = nullptr;
+  QAction *x1_ = nullptr, *s1_ = nullptr, *s2_ = nullptr, *n3_ = nullptr, *n1_ = nullptr, *n2_ = nullptr;
   QAction* carryOverCells_ = nullptr;
 
   TForm2* form2_ = nullptr;

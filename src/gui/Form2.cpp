@@ -21,8 +21,11 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     const char* button;
   };
   // Row 5's browse button is Button6: Button5 is the dialog's OK button.
-  const Row rows[5] = {{"DEM数据", "Button1"}, {"LUCC数据", "Button2"}, {"气象数据", "Button3"},
-                       {"季节变化", "Button4"}, {"坡度数据", "Button6"}};
+  const Row rows[5] = {{"DEM数据", "Button1"},
+                       {"LUCC数据", "Button2"},
+                       {"气象数据", "Button3"},
+                       {"季节变化", "Button4"},
+                       {"坡度数据", "Button6"}};
   for (int i = 0; i < 5; ++i) {
     const int top = 14 + i * 32;
     auto* label = new QLabel(rows[i].label, this);

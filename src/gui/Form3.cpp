@@ -138,9 +138,8 @@ TForm3::TForm3(Session& session, MessageSink& messages, QWidget* parent)
       const char* label;
       std::vector<int> edits;
     };
-    const Row rows[] = {{"各层土壤蒸发权重", {6, 7, 8}}, {"蒸散发可利用参数", {9}},
-                        {"土壤蒸发参数", {11}},         {"大水面蒸发系数", {10}},
-                        {"蒸腾亏空系数", {12}},         {"自由水出流系数", {13, 14, 15}}};
+    const Row rows[] = {{"各层土壤蒸发权重", {6, 7, 8}}, {"蒸散发可利用参数", {9}}, {"土壤蒸发参数", {11}},
+                        {"大水面蒸发系数", {10}},        {"蒸腾亏空系数", {12}},    {"自由水出流系数", {13, 14, 15}}};
     int r = 0;
     for (const Row& row : rows) {
       b.Label(row.label, r, 0);
@@ -172,8 +171,7 @@ TForm3::TForm3(Session& session, MessageSink& messages, QWidget* parent)
       b.Widget(NewEdit(e2, page), r, 3);
       ++r;
     };
-    auto triple = [&](const char* label, int first, const char* c1, const char* c2,
-                      const char* c3) {
+    auto triple = [&](const char* label, int first, const char* c1, const char* c2, const char* c3) {
       b.Label(label, r, 0);
       for (int i = 0; i < 3; ++i) b.Widget(NewEdit(first + i, page), r, i + 1);
       ++r;
@@ -224,9 +222,8 @@ TForm3::TForm3(Session& session, MessageSink& messages, QWidget* parent)
   {  // "输沙参数"
     QWidget* page = newPage("输沙参数", 5);
     PageBuilder b(page);
-    const std::pair<const char*, int> rows[] = {{"泥沙库初始沙量", 44}, {"泥沙库冲刷指数", 45},
-                                                {"泥沙库沉降指数", 46}, {"临界沉积流速", 49},
-                                                {"临界冲刷流速", 48},   {"泥沙库固结系数", 47}};
+    const std::pair<const char*, int> rows[] = {{"泥沙库初始沙量", 44}, {"泥沙库冲刷指数", 45}, {"泥沙库沉降指数", 46},
+                                                {"临界沉积流速", 49},   {"临界冲刷流速", 48},   {"泥沙库固结系数", 47}};
     int r = 0;
     for (const auto& [label, e] : rows) {
       b.Label(label, r, 0);
@@ -293,10 +290,8 @@ void TForm3::SaveParameterDialog(const std::string& fsPath, const std::string& d
 void TForm3::PrepareForShow() {
   const std::string& path = session_.state.ParamFilePath;
   FillParameterDialog(session_.ws.Resolve(path), session_.Display(path));
-  if (session_.params.ErodibilityMode == 1)
-    radio2_->setChecked(true);
-  else
-    radio1_->setChecked(true);
+  if (session_.params.ErodibilityMode == 1) radio2_->setChecked(true);
+  else radio1_->setChecked(true);
 }
 
 void TForm3::Button1Click() {

@@ -13,8 +13,7 @@ namespace {
 
 // Families after the requested one: the CJK fonts Debian ships, so that a desktop without
 // the Windows fonts still draws every caption.
-const QStringList kCjkFallbacks = {"Noto Sans CJK SC", "WenQuanYi Zen Hei",
-                                   "Noto Serif CJK SC", "Droid Sans Fallback"};
+const QStringList kCjkFallbacks = {"Noto Sans CJK SC", "WenQuanYi Zen Hei", "Noto Serif CJK SC", "Droid Sans Fallback"};
 
 QFont Make(const QString& family, const QStringList& aliases, int pixelHeight) {
   QFont font(family);
@@ -29,9 +28,7 @@ QFont Make(const QString& family, const QStringList& aliases, int pixelHeight) {
 
 QFont HeiTi(int pixelHeight) { return Make("黑体", {"SimHei"}, pixelHeight); }
 QFont SongTi(int pixelHeight) { return Make("宋体", {"SimSun"}, pixelHeight); }
-QFont SansSerif(int pixelHeight) {
-  return Make("MS Sans Serif", {"Microsoft Sans Serif", "DejaVu Sans"}, pixelHeight);
-}
+QFont SansSerif(int pixelHeight) { return Make("MS Sans Serif", {"Microsoft Sans Serif", "DejaVu Sans"}, pixelHeight); }
 
 void MessageBoxSink::Error(QWidget* owner, const QString& text) {
   QMessageBox::critical(owner, QApplication::applicationName(), text);

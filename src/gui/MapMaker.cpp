@@ -32,8 +32,7 @@ struct Placement {
   int rows, cols;
   // A point in grid coordinates (cell centres at whole numbers, y the data row).
   QPointF At(double x, double y) const {
-    return {target.x() + (x + 0.5) * target.width() / cols,
-            target.y() + (rows - 0.5 - y) * target.height() / rows};
+    return {target.x() + (x + 0.5) * target.width() / cols, target.y() + (rows - 0.5 - y) * target.height() / rows};
   }
 };
 

@@ -47,8 +47,6 @@ void WindowProgress::ShowMessage(const std::string& text) {
   Post([w = &window_, t = Q(text)] { w->messages_.Notice(w, t); });
 }
 
-void WindowProgress::ShowResults(int) {
-  window_.ReadStoredResults();
-}
+void WindowProgress::ShowResults(int) { window_.ReadStoredResults(); }
 
 }  // namespace tarnwell::gui

@@ -155,8 +155,8 @@ bool IsValidUtf8(std::string_view s) {
       cp = (cp << 6) | (cc & 0x3F);
     }
     // Overlong forms and surrogates are not UTF-8.
-    if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) ||
-        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
       return false;
     i += static_cast<std::size_t>(extra) + 1;
   }
@@ -179,8 +179,7 @@ bool IsAscii(std::string_view bytes) {
 // Line by line, as DecodeText takes the whole file. GBK never uses the line-end byte
 // inside a character, so a GBK file decoded by lines gives the text of the whole.
 std::string DecodeLine(std::string_view line, TextEncoding encoding) {
-  if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf16 || IsAscii(line))
-    return std::string(line);
+  if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf16 || IsAscii(line)) return std::string(line);
   if (encoding == TextEncoding::Mixed && IsValidUtf8(line)) return std::string(line);
   return Iconv(line, "GBK", "UTF-8");
 }
@@ -258,7 +257,8 @@ bool ParseReal(std::string_view t, double& value) {
   if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
   std::size_t digits = 0, fraction = 0;
   std::uint64_t mantissa = 0;
-  for (; i < n && t[i] >= '0' && t[i] <= '9'; ++i, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(t[i] - '0');
+  for (; i < n && t[i] >= '0' && t[i] <= '9'; ++i, ++digits)
+    mantissa = mantissa * 10 + static_cast<unsigned>(t[i] - '0');
   if (i < n && t[i] == '.') {
     ++i;
     for (; i < n && t[i] >= '0' && t[i] <= '9'; ++i, ++digits, ++fraction)
@@ -302,8 +302,7 @@ bool FieldLine::Reach(std::size_t index) const {
       complete_ = true;
       return false;
     }
-    bounds_.emplace_back(static_cast<std::uint32_t>(t.data() - text_.data()),
-                         static_cast<std::uint32_t>(t.size()));
+    bounds_.emplace_back(static_cast<std::uint32_t>(t.data() - text_.data()), static_cast<std::uint32_t>(t.size()));
   }
   return true;
 }
@@ -317,8 +316,7 @@ std::size_t FieldLine::Count() const {
 }
 
 std::string_view FieldLine::View(int index) const {
-  if (index < 0 || !Reach(static_cast<std::size_t>(index)))
-    throw ListIndexError(file_, lineNumber_, index, Count());
+  if (index < 0 || !Reach(static_cast<std::size_t>(index))) throw ListIndexError(file_, lineNumber_, index, Count());
   const auto [offset, length] = bounds_[static_cast<std::size_t>(index)];
   return std::string_view(text_).substr(offset, length);
 }
@@ -349,9 +347,9 @@ double FieldLine::Measured(int index) const {
 namespace {
 
 struct FileBytes {
-  std::string bytes;       // from the requested offset on
-  char before = 0;         // the byte before that offset
-  bool reached = false;    // the file is at least that long
+  std::string bytes;     // from the requested offset on
+  char before = 0;       // the byte before that offset
+  bool reached = false;  // the file is at least that long
   std::int64_t modified = 0;
 };
 
@@ -380,8 +378,7 @@ FileBytes ReadBytes(const std::string& fsPath, const std::string& name, std::uin
   }
   std::size_t done = 0;
   while (done < out.bytes.size()) {
-    const ssize_t n = ::pread(fd, out.bytes.data() + done, out.bytes.size() - done,
-                              static_cast<off_t>(from + done));
+    const ssize_t n = ::pread(fd, out.bytes.data() + done, out.bytes.size() - done, static_cast<off_t>(from + done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw FileError(name, 0, "cannot read: " + ErrnoText());
     if (n == 0) break;  // the file shrank while it was read: take what is there
@@ -413,8 +410,7 @@ void TextReader::Take(std::string bytes) {
     encoding_ = TextEncoding::Utf16;
   } else if (HasByteOrderMark(raw_)) {
     pos_ = 3;
-    encoding_ = IsValidUtf8(std::string_view(raw_).substr(3)) ? TextEncoding::Utf8
-                                                               : TextEncoding::Mixed;
+    encoding_ = IsValidUtf8(std::string_view(raw_).substr(3)) ? TextEncoding::Utf8 : TextEncoding::Mixed;
   } else {
     encoding_ = IsValidUtf8(raw_) ? TextEncoding::Utf8 : TextEncoding::Gbk;
   }
@@ -439,8 +435,7 @@ void TextReader::LineEnd(std::size_t pos, std::size_t& stop, std::size_t& next) 
   if (raw_[at] == '\r' && next < raw_.size() && raw_[next] == '\n') ++next;
 }
 
-TextReader::TextReader(const std::string& fsPath, std::string displayName)
-    : name_(std::move(displayName)) {
+TextReader::TextReader(const std::string& fsPath, std::string displayName) : name_(std::move(displayName)) {
   FileBytes file = ReadBytes(fsPath, name_, 0);
   modified_ = file.modified;
   Take(std::move(file.bytes));
@@ -453,13 +448,11 @@ TextReader TextReader::FromString(std::string content, std::string displayName) 
   return r;
 }
 
-TextReader TextReader::OpenAt(const std::string& fsPath, std::string displayName,
-                              const TextCursor& at) {
+TextReader TextReader::OpenAt(const std::string& fsPath, std::string displayName, const TextCursor& at) {
   if (at.byteOffset > 0) {
     FileBytes rest = ReadBytes(fsPath, displayName, at.byteOffset);
     const bool lineStart = rest.before == '\n' || rest.before == '\r';
-    if (at.encoding != TextEncoding::Utf16 && rest.reached && lineStart &&
-        rest.modified == at.modified) {
+    if (at.encoding != TextEncoding::Utf16 && rest.reached && lineStart && rest.modified == at.modified) {
       TextReader r;
       r.name_ = std::move(displayName);
       r.modified_ = rest.modified;
@@ -579,8 +572,7 @@ bool WriteInChild(int fd, const std::string& bytes, std::size_t& done, int& erro
 #endif
 }
 
-void WriteBytes(const std::string& fsPath, const std::string& displayName, const std::string& bytes,
-                bool append) {
+void WriteBytes(const std::string& fsPath, const std::string& displayName, const std::string& bytes, bool append) {
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
   int fd = ::open(fsPath.c_str(), flags, 0644);
   if (fd < 0) throw FileError(displayName, 0, "cannot open for writing: " + ErrnoText());
@@ -688,8 +680,7 @@ void ReplaceFile(const std::string& fsPath, const std::string& displayName, cons
   if (::close(in) != 0) throw FileError(displayName, 0, "cannot close: " + ErrnoText());
 }
 
-void AppendLines(const std::string& fsPath, const std::string& displayName,
-                 const std::vector<std::string>& lines) {
+void AppendLines(const std::string& fsPath, const std::string& displayName, const std::vector<std::string>& lines) {
   WriteBytes(fsPath, displayName, JoinLines(lines), true);
 }
 
@@ -701,8 +692,7 @@ void CreateEmptyFile(const std::string& fsPath, const std::string& displayName) 
   WriteBytes(fsPath, displayName, std::string(), false);
 }
 
-void WriteWholeFile(const std::string& fsPath, const std::string& displayName,
-                    const std::vector<std::string>& lines) {
+void WriteWholeFile(const std::string& fsPath, const std::string& displayName, const std::vector<std::string>& lines) {
   WriteBytes(fsPath, displayName, JoinLines(lines), false);
 }
 

@@ -60,8 +60,8 @@ class FieldLine {
   std::size_t Count() const;               // scans the whole line, storing nothing
   std::string_view View(int index) const;  // ListIndexError when missing
   std::string Token(int index) const { return std::string(View(index)); }
-  int Integer(int index) const;            // ConversionError when not an integer
-  double Real(int index) const;            // ConversionError when not a real
+  int Integer(int index) const;  // ConversionError when not an integer
+  double Real(int index) const;  // ConversionError when not a real
   // A measured value of an output file: "nan" or a negative number (as older files hold)
   // is a day without observation, kNoObservation; else as Real.
   double Measured(int index) const;
@@ -77,7 +77,7 @@ class FieldLine {
   std::string file_;
   long lineNumber_;
   mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> bounds_;  // offset, length
-  mutable std::size_t scanned_ = 0;  // where the search for the next token goes on
+  mutable std::size_t scanned_ = 0;                                      // where the search for the next token goes on
   mutable bool complete_ = false;
 };
 
@@ -109,8 +109,7 @@ class TextReader {
   // read a year at a time costs the same in its last year as in its first. When the file
   // no longer has a line start there (it was replaced or cut), it is read whole and the
   // cursor's lines are skipped instead; so it is when the file was modified since.
-  static TextReader OpenAt(const std::string& fsPath, std::string displayName,
-                           const TextCursor& at);
+  static TextReader OpenAt(const std::string& fsPath, std::string displayName, const TextCursor& at);
 
   std::string ReadLine();
   FieldLine ReadFields() {
@@ -164,8 +163,7 @@ void RequireInputFile(const std::string& fsPath, const std::string& displayName)
 // write (an append that crosses a page of the file is finished by a child the kill does not
 // reach). On a failed write the file is cut back to its former length before the FileError
 // is thrown.
-void AppendLines(const std::string& fsPath, const std::string& displayName,
-                 const std::vector<std::string>& lines);
+void AppendLines(const std::string& fsPath, const std::string& displayName, const std::vector<std::string>& lines);
 void AppendLine(const std::string& fsPath, const std::string& displayName, const std::string& line);
 void CreateEmptyFile(const std::string& fsPath, const std::string& displayName);
 // The bytes of a regular file as they stand (FileError naming displayName otherwise).
@@ -176,7 +174,6 @@ std::string ReadFileBytes(const std::string& fsPath, const std::string& displayN
 // rewritten in place, and put back as it was when that fails.
 void ReplaceFile(const std::string& fsPath, const std::string& displayName, const std::string& bytes);
 // Replaces the whole content (used for files rewritten as a whole, such as the marker).
-void WriteWholeFile(const std::string& fsPath, const std::string& displayName,
-                    const std::vector<std::string>& lines);
+void WriteWholeFile(const std::string& fsPath, const std::string& displayName, const std::vector<std::string>& lines);
 
 }  // namespace tarnwell

@@ -33,7 +33,8 @@ void RequireExtent(const FieldLine& line, int low, int high, const char* axis) {
   if (high > low) return;
   throw InputError(line.File(), line.LineNumber(),
                    std::string("the ") + axis + " extent runs from " + std::to_string(low) + " to " +
-                       std::to_string(high) + ": its maximum (token 1) must be above its minimum "
+                       std::to_string(high) +
+                       ": its maximum (token 1) must be above its minimum "
                        "(token 0), or the cells have no size");
 }
 
@@ -45,9 +46,9 @@ GridHeader ReadHeader(TextReader& file, bool readZ) {
   h.cols = sizes.Integer(0);
   h.rows = sizes.Integer(1);
   if (h.cols <= 0 || h.rows <= 0)
-    throw InputError(file.Name(), sizes.LineNumber(),
-                     "grid size " + std::to_string(h.cols) + " x " + std::to_string(h.rows) +
-                         " (columns x rows) must be positive");
+    throw InputError(
+        file.Name(), sizes.LineNumber(),
+        "grid size " + std::to_string(h.cols) + " x " + std::to_string(h.rows) + " (columns x rows) must be positive");
   long long cells = static_cast<long long>(h.cols) * h.rows;
   if (cells > MaxGridCells())
     throw InputError(file.Name(), sizes.LineNumber(),
@@ -76,8 +77,8 @@ GridHeader ReadHeader(TextReader& file, bool readZ) {
     throw InputError(file.Name(), 2,
                      "the header claims " + std::to_string(h.cols) + " x " + std::to_string(h.rows) +
                          " cells (columns x rows), at least " + std::to_string(needed) +
-                         " bytes of values, but the whole rest of the file has " +
-                         std::to_string(file.BytesLeft()) + " bytes");
+                         " bytes of values, but the whole rest of the file has " + std::to_string(file.BytesLeft()) +
+                         " bytes");
   return h;
 }
 
@@ -86,8 +87,7 @@ GridHeader ReadHeader(TextReader& file, bool readZ) {
 long long MaxGridCells() {
   long pages = ::sysconf(_SC_PHYS_PAGES);
   long pageSize = ::sysconf(_SC_PAGE_SIZE);
-  long long bytes = (pages > 0 && pageSize > 0) ? static_cast<long long>(pages) * pageSize
-                                                : (16LL << 30);
+  long long bytes = (pages > 0 && pageSize > 0) ? static_cast<long long>(pages) * pageSize : (16LL << 30);
   return bytes / 10 * 8 / kBytesPerCell;  // leave a fifth of the memory to everything else
 }
 
@@ -128,9 +128,9 @@ std::vector<double> GridValues(TextReader& file, int rows, int cols) {
   try {
     values.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
   } catch (const std::bad_alloc&) {
-    throw InputError(file.Name(), 2,
-                     "not enough memory for a grid of " + std::to_string(cols) + " x " +
-                         std::to_string(rows) + " cells");
+    throw InputError(
+        file.Name(), 2,
+        "not enough memory for a grid of " + std::to_string(cols) + " x " + std::to_string(rows) + " cells");
   }
   ReadGridValues(values, rows, cols, file);
   return values;
@@ -161,8 +161,8 @@ void RequireTerrainSize(const ModelState& s, const std::string& file, int cols, 
   if (rows == s.GridRows && cols == s.GridCols) return;
   throw InputError(file, 2,
                    "land-use grid is " + std::to_string(cols) + " x " + std::to_string(rows) +
-                       " (columns x rows) but the terrain grid is " + std::to_string(s.GridCols) +
-                       " x " + std::to_string(s.GridRows));
+                       " (columns x rows) but the terrain grid is " + std::to_string(s.GridCols) + " x " +
+                       std::to_string(s.GridRows));
 }
 
 }  // namespace
@@ -188,8 +188,8 @@ void ApplyTerrainGrid(ModelState& s, const GridFile& g) {
     } catch (const std::bad_alloc&) {
       s.AllocateGrids(0, 0);
       throw InputError(g.file, 2,
-                       "not enough memory for the model's grids of " + std::to_string(g.cols) +
-                           " x " + std::to_string(g.rows) + " cells");
+                       "not enough memory for the model's grids of " + std::to_string(g.cols) + " x " +
+                           std::to_string(g.rows) + " cells");
     }
   }
   s.GridXMin = g.xMin;

@@ -47,8 +47,7 @@ inline std::string ShownToken(const std::string& token) {
 // is not tied to a line), and the offending token with its 0-based position (-1: none).
 class TarnwellError : public std::runtime_error {
  public:
-  TarnwellError(const std::string& message, std::string file, long line, std::string token,
-                int tokenIndex)
+  TarnwellError(const std::string& message, std::string file, long line, std::string token, int tokenIndex)
       : std::runtime_error(Printable(message)),
         file_(std::move(file)),
         line_(line),
@@ -83,8 +82,8 @@ class ConversionError : public TarnwellError {
  public:
   ConversionError(const std::string& file, long line, const std::string& token, int tokenIndex,
                   const std::string& expected)
-      : TarnwellError(file + " line " + std::to_string(line) + ": \"" + ShownToken(token) + "\" is not " +
-                          expected + " (token " + std::to_string(tokenIndex) + ")",
+      : TarnwellError(file + " line " + std::to_string(line) + ": \"" + ShownToken(token) + "\" is not " + expected +
+                          " (token " + std::to_string(tokenIndex) + ")",
                       file, line, token, tokenIndex) {}
 };
 
@@ -92,10 +91,9 @@ class ConversionError : public TarnwellError {
 class ListIndexError : public TarnwellError {
  public:
   ListIndexError(const std::string& file, long line, int tokenIndex, std::size_t tokenCount)
-      : TarnwellError(file + " line " + std::to_string(line) + ": token " +
-                          std::to_string(tokenIndex) + " is missing (the line has " +
-                          std::to_string(tokenCount) + " token" + (tokenCount == 1 ? "" : "s") +
-                          ")",
+      : TarnwellError(file + " line " + std::to_string(line) + ": token " + std::to_string(tokenIndex) +
+                          " is missing (the line has " + std::to_string(tokenCount) + " token" +
+                          (tokenCount == 1 ? "" : "s") + ")",
                       file, line, "", tokenIndex) {}
 };
 
@@ -103,9 +101,8 @@ class ListIndexError : public TarnwellError {
 class InputError : public TarnwellError {
  public:
   InputError(const std::string& file, long line, const std::string& what)
-      : TarnwellError(line > 0 ? file + " line " + std::to_string(line) + ": " + what
-                               : file + ": " + what,
-                      file, line, "", -1) {}
+      : TarnwellError(line > 0 ? file + " line " + std::to_string(line) + ": " + what : file + ": " + what, file, line,
+                      "", -1) {}
 };
 
 // A simulated value that is not a finite number: the inputs or parameters drove the

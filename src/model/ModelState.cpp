@@ -8,14 +8,43 @@ namespace {
 
 template <typename F>
 void ForEachRealGrid(ModelState& s, F&& f) {
-  for (std::vector<double>* g :
-       {&s.SurfElev, &s.LandUse, &s.SlopeSine, &s.SlopeMask, &s.WTElev, &s.WTPrev, &s.CellSizeX,
-        &s.CellSizeY, &s.GwConductivity, &s.Uz1, &s.Uz2, &s.Uz3, &s.SnowPack, &s.Frozen,
-        &s.Subflow, &s.CellPrecip, &s.Interception, &s.CanopyStore, &s.Throughfall, &s.ThawBypass,
-        &s.UnsatDrain, &s.RunoffGenerated, &s.FreeWater, &s.SurfaceRunoff, &s.Interflow,
-        &s.GroundwaterFlow, &s.DeepLeakage, &s.ActualET, &s.SatZoneET, &s.ErosiveRunoff,
-        &s.RunoffErosivity, &s.CellErodibility, &s.SlopeLengthFactor, &s.VegCover,
-        &s.CoverFactor, &s.PracticeFactor, &s.CellErosion})
+  for (std::vector<double>* g : {&s.SurfElev,
+                                 &s.LandUse,
+                                 &s.SlopeSine,
+                                 &s.SlopeMask,
+                                 &s.WTElev,
+                                 &s.WTPrev,
+                                 &s.CellSizeX,
+                                 &s.CellSizeY,
+                                 &s.GwConductivity,
+                                 &s.Uz1,
+                                 &s.Uz2,
+                                 &s.Uz3,
+                                 &s.SnowPack,
+                                 &s.Frozen,
+                                 &s.Subflow,
+                                 &s.CellPrecip,
+                                 &s.Interception,
+                                 &s.CanopyStore,
+                                 &s.Throughfall,
+                                 &s.ThawBypass,
+                                 &s.UnsatDrain,
+                                 &s.RunoffGenerated,
+                                 &s.FreeWater,
+                                 &s.SurfaceRunoff,
+                                 &s.Interflow,
+                                 &s.GroundwaterFlow,
+                                 &s.DeepLeakage,
+                                 &s.ActualET,
+                                 &s.SatZoneET,
+                                 &s.ErosiveRunoff,
+                                 &s.RunoffErosivity,
+                                 &s.CellErodibility,
+                                 &s.SlopeLengthFactor,
+                                 &s.VegCover,
+                                 &s.CoverFactor,
+                                 &s.PracticeFactor,
+                                 &s.CellErosion})
     f(*g);
 }
 

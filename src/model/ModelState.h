@@ -78,8 +78,8 @@ struct ModelState {
   // groundwater and evapotranspiration
   std::vector<double> GroundwaterFlow, DeepLeakage, ActualET, SatZoneET;
   // erosion
-  std::vector<double> ErosiveRunoff, RunoffErosivity, CellErodibility, SlopeLengthFactor,
-      VegCover, CoverFactor, PracticeFactor, CellErosion;
+  std::vector<double> ErosiveRunoff, RunoffErosivity, CellErodibility, SlopeLengthFactor, VegCover, CoverFactor,
+      PracticeFactor, CellErosion;
 
   // --- time axis ---
   int CurYear = 0;
@@ -121,12 +121,9 @@ struct ModelState {
   // --- statistics text tables [year][row 1..13][column 1..14] ---
   std::vector<std::array<std::array<std::string, 15>, 14>> RunoffStatRows, SedimentStatRows;
 
-  std::size_t CellCount() const {
-    return static_cast<std::size_t>(GridRows) * static_cast<std::size_t>(GridCols);
-  }
+  std::size_t CellCount() const { return static_cast<std::size_t>(GridRows) * static_cast<std::size_t>(GridCols); }
   std::size_t Cell(int row, int col) const {
-    return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(GridCols) +
-           static_cast<std::size_t>(col - 1);
+    return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(GridCols) + static_cast<std::size_t>(col - 1);
   }
 
   // Sizes every per-cell grid to rows x cols and clears it to 0 (CellFlag to -1), over the

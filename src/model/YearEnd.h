@@ -42,8 +42,7 @@ struct YearEnd {
 // the model state holds it). CellFlag holds the wetness marks of the inside cells.
 struct CellStores {
   int rows = 0, cols = 0;
-  std::vector<double> Uz1, Uz2, Uz3, SnowPack, Frozen, Subflow, CanopyStore, FreeWater, WTElev,
-      WTPrev, SatZoneET;
+  std::vector<double> Uz1, Uz2, Uz3, SnowPack, Frozen, Subflow, CanopyStore, FreeWater, WTElev, WTPrev, SatZoneET;
   std::vector<std::int32_t> CellFlag;
 
   bool Empty() const { return CellFlag.empty(); }
@@ -56,8 +55,8 @@ struct CellStores {
   // The stores in a fixed order, for whoever walks them all (a saved state).
   template <typename F>
   void ForEachStore(F&& f) {
-    for (std::vector<double>* v : {&Uz1, &Uz2, &Uz3, &SnowPack, &Frozen, &Subflow, &CanopyStore,
-                                   &FreeWater, &WTElev, &WTPrev, &SatZoneET})
+    for (std::vector<double>* v :
+         {&Uz1, &Uz2, &Uz3, &SnowPack, &Frozen, &Subflow, &CanopyStore, &FreeWater, &WTElev, &WTPrev, &SatZoneET})
       f(*v);
   }
 };

@@ -27,7 +27,8 @@ void Check(int rc, const char* what) {
   char text[MPI_MAX_ERROR_STRING];
   int length = 0;
   MPI_Error_string(rc, text, &length);
-  throw std::runtime_error(std::string("MPI ") + what + " failed: " + std::string(text, static_cast<std::size_t>(length)));
+  throw std::runtime_error(std::string("MPI ") + what +
+                           " failed: " + std::string(text, static_cast<std::size_t>(length)));
 }
 
 int WorldRank() {
@@ -110,8 +111,8 @@ class Outbox {
   void Send(std::vector<char> bytes, int to, int tag) {
     items_.push_back({std::move(bytes), MPI_REQUEST_NULL});
     Item& item = items_.back();
-    Check(MPI_Isend(item.bytes.data(), static_cast<int>(item.bytes.size()), MPI_BYTE, to, tag,
-                    MPI_COMM_WORLD, &item.request),
+    Check(MPI_Isend(item.bytes.data(), static_cast<int>(item.bytes.size()), MPI_BYTE, to, tag, MPI_COMM_WORLD,
+                    &item.request),
           "send");
   }
   void Progress() {
@@ -142,8 +143,7 @@ bool TryReceive(int from, int tag, std::vector<char>& bytes, MPI_Status& status)
   int count = 0;
   Check(MPI_Get_count(&status, MPI_BYTE, &count), "count");
   bytes.assign(static_cast<std::size_t>(count), 0);
-  Check(MPI_Recv(bytes.data(), count, MPI_BYTE, status.MPI_SOURCE, status.MPI_TAG, MPI_COMM_WORLD,
-                 MPI_STATUS_IGNORE),
+  Check(MPI_Recv(bytes.data(), count, MPI_BYTE, status.MPI_SOURCE, status.MPI_TAG, MPI_COMM_WORLD, MPI_STATUS_IGNORE),
         "receive");
   return true;
 }

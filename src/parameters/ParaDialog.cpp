@@ -57,7 +57,9 @@ const std::vector<ParameterLine>& ParameterFileLayout() {
       {"大水面蒸发系数", {1}, {"OpenWaterEvapCoef"}},
       {"土壤蒸发参数", {1}, {"SoilEvapParam"}},
       {"蒸腾亏空系数", {1}, {"TranspirationDeficitCoef"}},
-      {"自由水出流系数", {1, 2, 3}, {"FreeWaterOutflowSurface", "FreeWaterOutflowInterflow", "FreeWaterOutflowGroundwater"}},
+      {"自由水出流系数",
+       {1, 2, 3},
+       {"FreeWaterOutflowSurface", "FreeWaterOutflowInterflow", "FreeWaterOutflowGroundwater"}},
       {"自由水出流阈值", {1, 2}, {"FreeWaterThresholdSurface", "FreeWaterThresholdInterflow"}},
       {"土壤蓄水Wm分布曲线指数", {1}, {"WmCurveExponent"}},
       {"壤中流调蓄系数", {1}, {"InterflowRecessionCoef"}},
@@ -101,14 +103,13 @@ void LoadParameters(TextReader& reader, ParameterSet& params) {
   }
 }
 
-void LoadParameters(const std::string& fsPath, const std::string& displayName,
-                    ParameterSet& params) {
+void LoadParameters(const std::string& fsPath, const std::string& displayName, ParameterSet& params) {
   TextReader reader(fsPath, displayName);
   LoadParameters(reader, params);
 }
 
 const std::vector<const char*>& SoilTypeNames() {
-  static const std::vector<const char*> names = {"紫色土", "黄壤性土", "黄棕壤", "酸性棕壤",
+  static const std::vector<const char*> names = {"紫色土", "黄壤性土",   "黄棕壤",     "酸性棕壤",
                                                  "暗棕壤", "中性粗骨土", "高山草甸土", "高山寒漠土"};
   return names;
 }
@@ -142,8 +143,7 @@ std::vector<std::string> ParameterFileLines(const ParameterSet& params) {
   return lines;
 }
 
-void WriteParameterFile(const std::string& fsPath, const std::string& displayName,
-                        const ParameterSet& params) {
+void WriteParameterFile(const std::string& fsPath, const std::string& displayName, const ParameterSet& params) {
   WriteWholeFile(fsPath, displayName, ParameterFileLines(params));
 }
 

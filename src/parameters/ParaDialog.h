@@ -19,20 +19,19 @@ struct ParameterSet {
   double OpenWaterEvapCoef = 0;
   double SoilEvapParam = 0;
   double TranspirationDeficitCoef = 0;
-  double FreeWaterOutflowSurface = 0, FreeWaterOutflowInterflow = 0,
-         FreeWaterOutflowGroundwater = 0;
+  double FreeWaterOutflowSurface = 0, FreeWaterOutflowInterflow = 0, FreeWaterOutflowGroundwater = 0;
   double FreeWaterThresholdSurface = 0, FreeWaterThresholdInterflow = 0;  // mm
   double WmCurveExponent = 0;
   double InterflowRecessionCoef = 0;
   double GroundwaterRecessionCoef = 0;
   double DeepLeakageCoef = 0, GroundwaterOutflowCoef = 0, WaterTableExponent = 0;  // 1/m
-  double SnowMeltRate = 0;              // mm per degree C per day
-  double SnowEvapRate = 0;              // fraction of PET
-  double PreferentialFlowPorosity = 0;  // fraction
-  double SoilFreezeRate = 0;            // mm per degree C per day
-  double SnowfallTemp = 0;              // degrees C
-  double SoilFreezeTemp = 0;            // degrees C
-  double SaturatedWaterContent = 0;     // volume fraction
+  double SnowMeltRate = 0;                                                         // mm per degree C per day
+  double SnowEvapRate = 0;                                                         // fraction of PET
+  double PreferentialFlowPorosity = 0;                                             // fraction
+  double SoilFreezeRate = 0;                                                       // mm per degree C per day
+  double SnowfallTemp = 0;                                                         // degrees C
+  double SoilFreezeTemp = 0;                                                       // degrees C
+  double SaturatedWaterContent = 0;                                                // volume fraction
   double FieldCapacity = 0;
   double WiltingPoint = 0;
   double LayerThickness1 = 0, LayerThickness2 = 0, LayerThickness3 = 0;  // mm
@@ -60,8 +59,7 @@ const std::vector<ParameterLine>& ParameterFileLayout();
 std::vector<double*> ParameterLineTargets(ParameterSet& params, int line);
 
 // Reads the 34 lines at fsPath (displayName in messages) into params.
-void LoadParameters(const std::string& fsPath, const std::string& displayName,
-                    ParameterSet& params);
+void LoadParameters(const std::string& fsPath, const std::string& displayName, ParameterSet& params);
 void LoadParameters(TextReader& reader, ParameterSet& params);
 
 // The soil types of Erodibility[1..8], in index order: lines 27 and 28 of the file
@@ -73,8 +71,7 @@ const std::vector<const char*>& SoilTypeNames();
 // before its value), each value in the shortest text that reads back to the same number.
 std::vector<std::string> ParameterFileLines(const ParameterSet& params);
 // Writes those lines as a whole file (GBK, CR LF), loadable by LoadParameters and the dialog.
-void WriteParameterFile(const std::string& fsPath, const std::string& displayName,
-                        const ParameterSet& params);
+void WriteParameterFile(const std::string& fsPath, const std::string& displayName, const ParameterSet& params);
 
 // Name and value of every parameter in file order, as text ("%g"-like, shortest exact).
 std::vector<std::pair<std::string, std::string>> ListParameters(const ParameterSet& params);

@@ -15,9 +15,7 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // Closed [lo, hi], or with open ends.
-constexpr ParameterDomain Closed(double lo, double hi, const char* why) {
-  return {lo, hi, false, false, why};
-}
+constexpr ParameterDomain Closed(double lo, double hi, const char* why) { return {lo, hi, false, false, why}; }
 constexpr ParameterDomain AtLeast(double lo, const char* why) { return {lo, kInf, false, true, why}; }
 constexpr ParameterDomain Above(double lo, const char* why) { return {lo, kInf, true, true, why}; }
 
@@ -107,8 +105,7 @@ std::optional<ParameterPlace> FindParameterPlace(std::string_view name) {
   const auto& layout = ParameterFileLayout();
   for (std::size_t line = 0; line < layout.size(); ++line)
     for (std::size_t i = 0; i < layout[line].names.size(); ++i)
-      if (name == layout[line].names[i])
-        return ParameterPlace{static_cast<int>(line) + 1, layout[line].tokens[i]};
+      if (name == layout[line].names[i]) return ParameterPlace{static_cast<int>(line) + 1, layout[line].tokens[i]};
   return std::nullopt;
 }
 
@@ -181,9 +178,7 @@ std::optional<ParameterProblem> FindParameterOutsideDomain(const ParameterSet& p
   for (const std::string& name : RealParameterNames()) {
     const double v = *FindParameter(copy, name);
     const ParameterDomain* d = FindParameterDomain(name);
-    if (d && !d->Contains(v))
-      return Problem(name.c_str(), v,
-                     name + " must be " + d->Describe() + " (" + d->why + ")");
+    if (d && !d->Contains(v)) return Problem(name.c_str(), v, name + " must be " + d->Describe() + " (" + d->why + ")");
   }
   return std::nullopt;
 }

@@ -29,9 +29,8 @@ struct ErosionFactors {
 //        basin the erodibility class 1..8), cellSizeX, cellSizeY (map units),
 //        erodibility (K as it stands; kept when no rule assigns one)
 // A cell without a usable slope value has no slope factor and loses no soil.
-inline ErosionFactors CellErosionFactors(double landUse, double slopeSine, double slopeMask,
-                                         double cellSizeX, double cellSizeY,
-                                         const ParameterSet& p, double erodibility) {
+inline ErosionFactors CellErosionFactors(double landUse, double slopeSine, double slopeMask, double cellSizeX,
+                                         double cellSizeY, const ParameterSet& p, double erodibility) {
   ErosionFactors e;
   if (p.ErodibilityMode == 0) {
     erodibility = p.Erodibility[0];
@@ -40,21 +39,16 @@ inline ErosionFactors CellErosionFactors(double landUse, double slopeSine, doubl
       if (slopeMask == static_cast<double>(j)) erodibility = p.Erodibility[j];
   }
   e.erodibility = erodibility;
-  if (slopeMask != 0)
-    e.slopeLength =
-        0.08 * std::pow(0.005 * (cellSizeX + cellSizeY), 0.35) * std::pow(slopeSine, 0.6);
+  if (slopeMask != 0) e.slopeLength = 0.08 * std::pow(0.005 * (cellSizeX + cellSizeY), 0.35) * std::pow(slopeSine, 0.6);
   const LandUseClass k = ClassifyLandUse(landUse);
   e.vegCover = 0.9 * k.Forest + 0.4 * k.Cultivated + 0.8 * k.Grass;
   e.cover = CoverManagementFactor(e.vegCover);
-  e.practice =
-      0.9 * k.Forest + 0.8 * k.Grass + 0.4 * k.Cultivated + 0.7 * k.BuiltUp + 0.6 * k.Water;
+  e.practice = 0.9 * k.Forest + 0.8 * k.Grass + 0.4 * k.Cultivated + 0.7 * k.BuiltUp + 0.6 * k.Water;
   return e;
 }
 
 // Erosive runoff Q (mm) of the day's surface runoff and interflow.
-inline double ErosiveRunoff(double surfaceRunoff, double interflow) {
-  return 0.2 * interflow + surfaceRunoff;
-}
+inline double ErosiveRunoff(double surfaceRunoff, double interflow) { return 0.2 * interflow + surfaceRunoff; }
 // Runoff erosivity R of the erosive runoff.
 inline double RunoffErosivity(double q) { return 0.06 * (q * q) + 2.0 * q; }
 // Soil loss of the day from the erosivity and the year's factors.
@@ -68,15 +62,13 @@ inline double SoilLoss(double runoffErosivity, const ErosionFactors& e) {
 //   in/out: cellErodibility (K; kept when no rule assigns one)
 //   out: erosiveRunoff (Q), runoffErosivity (R), slopeLengthFactor (LS), vegCover (f),
 //        coverFactor (C), practiceFactor (P), cellErosion
-inline void ErosionCell(double surfaceRunoff, double interflow, double landUse, double slopeSine,
-                        double slopeMask, double cellSizeX, double cellSizeY,
-                        const ParameterSet& p, double& erosiveRunoff, double& runoffErosivity,
-                        double& cellErodibility, double& slopeLengthFactor, double& vegCover,
+inline void ErosionCell(double surfaceRunoff, double interflow, double landUse, double slopeSine, double slopeMask,
+                        double cellSizeX, double cellSizeY, const ParameterSet& p, double& erosiveRunoff,
+                        double& runoffErosivity, double& cellErodibility, double& slopeLengthFactor, double& vegCover,
                         double& coverFactor, double& practiceFactor, double& cellErosion) {
   const double q = ErosiveRunoff(surfaceRunoff, interflow);
   const double r = RunoffErosivity(q);
-  const ErosionFactors e =
-      CellErosionFactors(landUse, slopeSine, slopeMask, cellSizeX, cellSizeY, p, cellErodibility);
+  const ErosionFactors e = CellErosionFactors(landUse, slopeSine, slopeMask, cellSizeX, cellSizeY, p, cellErodibility);
   cellErodibility = e.erodibility;
   erosiveRunoff = q;
   runoffErosivity = r;
@@ -94,8 +86,7 @@ inline void ErosionCell(double surfaceRunoff, double interflow, double landUse, 
 // Slow water deposits part of the day's erosion, fast water scours the store, water
 // between the two critical velocities passes the erosion through; the store consolidates
 // every day.
-inline double SedimentStoreDay(double simErosion, double simFlow, const ParameterSet& p,
-                               double& sedStore) {
+inline double SedimentStoreDay(double simErosion, double simFlow, const ParameterSet& p, double& sedStore) {
   const double v = 0.2 * simFlow;  // flow velocity index
   const double vd = p.CriticalDepositionVelocity;
   const double vs = p.CriticalScourVelocity;

@@ -26,15 +26,12 @@ inline double MoistureFactor(double theta, double fieldCapacity, double wiltingP
 //   in/out: canopyStore, uz1, uz2, uz3 (mm), actualEt (mm; holds the snow evaporation on
 //        entry), satZoneEt (mm; what the saturated zone gave, kept from the previous day
 //        where no rule sets it)
-inline void EvapotranspirationCell(double surfElev, double wtElev, const LandUseClass& k,
-                                   double groundwaterFlow, double pet, double growth,
-                                   const ParameterSet& p, double& canopyStore, double& uz1,
-                                   double& uz2, double& uz3, double& actualEt,
-                                   double& satZoneEt) {
+inline void EvapotranspirationCell(double surfElev, double wtElev, const LandUseClass& k, double groundwaterFlow,
+                                   double pet, double growth, const ParameterSet& p, double& canopyStore, double& uz1,
+                                   double& uz2, double& uz3, double& actualEt, double& satZoneEt) {
   const double t1 = p.LayerThickness1, t2 = p.LayerThickness2, t3 = p.LayerThickness3;
   const double thf = p.FieldCapacity, thw = p.WiltingPoint;
-  const double w1 = p.SoilLayerEvapWeight[0], w2 = p.SoilLayerEvapWeight[1],
-               w3 = p.SoilLayerEvapWeight[2];
+  const double w1 = p.SoilLayerEvapWeight[0], w2 = p.SoilLayerEvapWeight[1], w3 = p.SoilLayerEvapWeight[2];
   const double forest = k.Forest, water = k.Water;
 
   // Depth of the water table (mm) and the lowest layer with an unsaturated part.
@@ -158,13 +155,11 @@ inline void EvapotranspirationCell(double surfElev, double wtElev, const LandUse
 }
 
 // The same from the cell's land-use code.
-inline void EvapotranspirationCell(double surfElev, double wtElev, double landUse,
-                                   double groundwaterFlow, double pet, double growth,
-                                   const ParameterSet& p, double& canopyStore, double& uz1,
-                                   double& uz2, double& uz3, double& actualEt,
-                                   double& satZoneEt) {
-  EvapotranspirationCell(surfElev, wtElev, ClassifyLandUse(landUse), groundwaterFlow, pet, growth,
-                         p, canopyStore, uz1, uz2, uz3, actualEt, satZoneEt);
+inline void EvapotranspirationCell(double surfElev, double wtElev, double landUse, double groundwaterFlow, double pet,
+                                   double growth, const ParameterSet& p, double& canopyStore, double& uz1, double& uz2,
+                                   double& uz3, double& actualEt, double& satZoneEt) {
+  EvapotranspirationCell(surfElev, wtElev, ClassifyLandUse(landUse), groundwaterFlow, pet, growth, p, canopyStore, uz1,
+                         uz2, uz3, actualEt, satZoneEt);
 }
 
 }  // namespace tarnwell

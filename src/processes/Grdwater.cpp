@@ -14,13 +14,12 @@ void GroundwaterExchange(ModelState& s, const ParameterSet& params, int day) {
   int n = 0;
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < cols; ++c) {
-      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) +
-                            static_cast<std::size_t>(c);
+      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
       if (flag[i] <= 0) continue;
       ++n;
       const GwNeighbours nb = GatherNeighbours(flag, wt, rows, cols, r, c);
-      GroundwaterExchangeCell(s.SurfElev[i], wt[i], s.GwConductivity[i], s.CellSizeX[i], nb,
-                              params, s.GroundwaterFlow[i], s.DeepLeakage[i], sum);
+      GroundwaterExchangeCell(s.SurfElev[i], wt[i], s.GwConductivity[i], s.CellSizeX[i], nb, params,
+                              s.GroundwaterFlow[i], s.DeepLeakage[i], sum);
     }
     sum.EndRow();
   }

@@ -40,9 +40,13 @@ inline unsigned char LandUseClassIndex(const LandUseClass& k) {
 }
 
 inline const LandUseClass& LandUseClassOf(unsigned char index) {
-  static const LandUseClass kClasses[7] = {
-      {}, {1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0},
-      {0, 0, 0, 1, 0, 0}, {0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, 0, 1}};
+  static const LandUseClass kClasses[7] = {{},
+                                           {1, 0, 0, 0, 0, 0},
+                                           {0, 1, 0, 0, 0, 0},
+                                           {0, 0, 1, 0, 0, 0},
+                                           {0, 0, 0, 1, 0, 0},
+                                           {0, 0, 0, 0, 1, 0},
+                                           {0, 0, 0, 0, 0, 1}};
   return kClasses[index < 7 ? index : 0];
 }
 

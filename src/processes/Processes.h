@@ -35,8 +35,7 @@ void ApplyMeteorologicalYear(ModelState& state, const ParameterSet& params, cons
 // outlet reservoirs.
 void ReadMeteorologicalYear(ModelState& state, const ParameterSet& params, TextReader& metFile);
 void ComputeGrowthIndex(ModelState& state, int daysInYear);
-void HamonPet(int month, int dayOfMonth, double& pet, double temperature, double latitude,
-              double coef);
+void HamonPet(int month, int dayOfMonth, double& pet, double temperature, double latitude, double coef);
 
 // Day steps (day = state.DayCount).
 void ComputeInterception(ModelState& state, const ParameterSet& params, int day);

@@ -18,9 +18,9 @@ void UpdateSoilWater(ModelState& s, const ParameterSet& params, int day) {
     const std::size_t row = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
     for (std::size_t i = row; i < row + static_cast<std::size_t>(cols); ++i) {
       if (s.CellFlag[i] <= 0) continue;
-      SnowFrostCell(s.CellPrecip[i], s.Interception[i], s.SurfElev[i], airTemp, pet, stationElev,
-                    params, s.SnowPack[i], s.Frozen[i], s.Uz1[i], s.Uz2[i], s.Uz3[i],
-                    s.Throughfall[i], s.ThawBypass[i], s.ActualET[i], s.UnsatDrain[i]);
+      SnowFrostCell(s.CellPrecip[i], s.Interception[i], s.SurfElev[i], airTemp, pet, stationElev, params, s.SnowPack[i],
+                    s.Frozen[i], s.Uz1[i], s.Uz2[i], s.Uz3[i], s.Throughfall[i], s.ThawBypass[i], s.ActualET[i],
+                    s.UnsatDrain[i]);
       snow.Add(s.SnowPack[i]);
       ice.Add(s.Frozen[i]);
       ++n;
@@ -35,9 +35,8 @@ void UpdateSoilWater(ModelState& s, const ParameterSet& params, int day) {
   const std::size_t cells = s.CellCount();
   for (std::size_t i = 0; i < cells; ++i) {
     if (s.CellFlag[i] <= 0) continue;
-    SoilCell(s.SurfElev[i], s.WTElev[i], s.LandUse[i], s.CellPrecip[i], s.ThawBypass[i], params,
-             s.CellFlag[i], s.Uz1[i], s.Uz2[i], s.Uz3[i], s.Throughfall[i], s.UnsatDrain[i],
-             s.RunoffGenerated[i]);
+    SoilCell(s.SurfElev[i], s.WTElev[i], s.LandUse[i], s.CellPrecip[i], s.ThawBypass[i], params, s.CellFlag[i],
+             s.Uz1[i], s.Uz2[i], s.Uz3[i], s.Throughfall[i], s.UnsatDrain[i], s.RunoffGenerated[i]);
   }
 }
 
@@ -45,8 +44,8 @@ void UpdateFreeWater(ModelState& s, const ParameterSet& params) {
   const std::size_t cells = s.CellCount();
   for (std::size_t i = 0; i < cells; ++i) {
     if (s.CellFlag[i] <= 0) continue;
-    FreeWaterCell(s.RunoffGenerated[i], params, s.FreeWater[i], s.GroundwaterFlow[i],
-                  s.Interflow[i], s.SurfaceRunoff[i]);
+    FreeWaterCell(s.RunoffGenerated[i], params, s.FreeWater[i], s.GroundwaterFlow[i], s.Interflow[i],
+                  s.SurfaceRunoff[i]);
   }
   // The interflow store reported in the outputs.
   for (std::size_t i = 0; i < cells; ++i)

@@ -26,11 +26,10 @@ constexpr int kCellSaturated = 10;
 //        freezing shortfall of layer 2), actualEt (snow evaporation, mm), unsatDrain (0)
 // The cell temperature falls 0.005 degrees C per metre above the station. Snowfall and
 // freezing are tested before melt and thaw; every threshold comparison is strict.
-inline void SnowFrostCell(double cellPrecip, double interception, double surfElev, double airTemp,
-                          double pet, double stationElev, const ParameterSet& p,
-                          double& snowPack, double& frozen, double& uz1, double& uz2,
-                          double& uz3, double& throughfall, double& thawBypass,
-                          double& actualEt, double& unsatDrain) {
+inline void SnowFrostCell(double cellPrecip, double interception, double surfElev, double airTemp, double pet,
+                          double stationElev, const ParameterSet& p, double& snowPack, double& frozen, double& uz1,
+                          double& uz2, double& uz3, double& throughfall, double& thawBypass, double& actualEt,
+                          double& unsatDrain) {
   thawBypass = 0;
   unsatDrain = 0;
   actualEt = 0;
@@ -105,10 +104,8 @@ inline void SaturationExcess(double& r, double pe, double w, double wm, double i
     // The ordinate of the cell's tension water on the capacity curve; only a day with
     // input needs it.
     const double a = w >= wm ? wmm : wmm * (1 - std::pow(1 - w / wm, 1 / (1 + b)));
-    if (a + pe >= wmm)
-      r = pe + w - wm;
-    else
-      r = CurveRunoff(b, w, wm, pe, a);
+    if (a + pe >= wmm) r = pe + w - wm;
+    else r = CurveRunoff(b, w, wm, pe, a);
   }
   r = (1 - imperv) * r + pe * imperv;
   if (r < 0) r = 0;
@@ -121,10 +118,9 @@ inline void SaturationExcess(double& r, double pe, double w, double wm, double i
 //   out: unsatDrain (drainage towards the water table, mm), runoffGenerated (mm)
 // A saturated or near-saturated cell lets the bypass fraction through and hands the rest
 // of its surface water to the free-water store.
-inline void SoilCell(double surfElev, double wtElev, const LandUseClass& k, double cellPrecip,
-                     double thawBypass, const ParameterSet& p, int& cellFlag, double& uz1,
-                     double& uz2, double& uz3, double& throughfall, double& unsatDrain,
-                     double& runoffGenerated) {
+inline void SoilCell(double surfElev, double wtElev, const LandUseClass& k, double cellPrecip, double thawBypass,
+                     const ParameterSet& p, int& cellFlag, double& uz1, double& uz2, double& uz3, double& throughfall,
+                     double& unsatDrain, double& runoffGenerated) {
   const double ths = p.SaturatedWaterContent;
   const double thf = p.FieldCapacity;
   const double pf = p.PreferentialFlowPorosity;
@@ -148,16 +144,11 @@ inline void SoilCell(double surfElev, double wtElev, const LandUseClass& k, doub
     } else {
       const double d = 1000 * (surfElev - wtElev);  // water-table depth, mm
       int layerState;
-      if (d <= 0)
-        layerState = 0;
-      else if (d <= t1)
-        layerState = 1;
-      else if (d <= t1 + t2)
-        layerState = 2;
-      else if (d <= t1 + t2 + t3)
-        layerState = 3;
-      else
-        layerState = 4;
+      if (d <= 0) layerState = 0;
+      else if (d <= t1) layerState = 1;
+      else if (d <= t1 + t2) layerState = 2;
+      else if (d <= t1 + t2 + t3) layerState = 3;
+      else layerState = 4;
 
       double wm = d * thf;
       if (wm <= 20) wm = 20;
@@ -175,10 +166,8 @@ inline void SoilCell(double surfElev, double wtElev, const LandUseClass& k, doub
       if (w > wm) w = wm;
 
       const double pe = throughfall;
-      if (w >= wm || sealed == 1)
-        r = pe;
-      else
-        SaturationExcess(r, pe, w, wm, sealed, p.WmCurveExponent);
+      if (w >= wm || sealed == 1) r = pe;
+      else SaturationExcess(r, pe, w, wm, sealed, p.WmCurveExponent);
       double q = pe - r;  // infiltration
       throughfall = q;
 
@@ -231,12 +220,11 @@ inline void SoilCell(double surfElev, double wtElev, const LandUseClass& k, doub
 }
 
 // The same from the cell's land-use code.
-inline void SoilCell(double surfElev, double wtElev, double landUse, double cellPrecip,
-                     double thawBypass, const ParameterSet& p, int& cellFlag, double& uz1,
-                     double& uz2, double& uz3, double& throughfall, double& unsatDrain,
-                     double& runoffGenerated) {
-  SoilCell(surfElev, wtElev, ClassifyLandUse(landUse), cellPrecip, thawBypass, p, cellFlag, uz1,
-           uz2, uz3, throughfall, unsatDrain, runoffGenerated);
+inline void SoilCell(double surfElev, double wtElev, double landUse, double cellPrecip, double thawBypass,
+                     const ParameterSet& p, int& cellFlag, double& uz1, double& uz2, double& uz3, double& throughfall,
+                     double& unsatDrain, double& runoffGenerated) {
+  SoilCell(surfElev, wtElev, ClassifyLandUse(landUse), cellPrecip, thawBypass, p, cellFlag, uz1, uz2, uz3, throughfall,
+           unsatDrain, runoffGenerated);
 }
 
 // Free-water store of one cell and day.
@@ -244,16 +232,12 @@ inline void SoilCell(double surfElev, double wtElev, double landUse, double cell
 //   in/out: freeWater (mm)
 //   out: groundwaterFlow, interflow, surfaceRunoff (mm)
 // All three outflows are drawn from the same content; the store never goes negative.
-inline void FreeWaterCell(double runoffGenerated, const ParameterSet& p, double& freeWater,
-                          double& groundwaterFlow, double& interflow, double& surfaceRunoff) {
+inline void FreeWaterCell(double runoffGenerated, const ParameterSet& p, double& freeWater, double& groundwaterFlow,
+                          double& interflow, double& surfaceRunoff) {
   const double s = freeWater + runoffGenerated;
   groundwaterFlow = p.FreeWaterOutflowGroundwater * s;
-  interflow = s > p.FreeWaterThresholdInterflow
-                  ? (s - p.FreeWaterThresholdInterflow) * p.FreeWaterOutflowInterflow
-                  : 0;
-  surfaceRunoff = s > p.FreeWaterThresholdSurface
-                      ? (s - p.FreeWaterThresholdSurface) * p.FreeWaterOutflowSurface
-                      : 0;
+  interflow = s > p.FreeWaterThresholdInterflow ? (s - p.FreeWaterThresholdInterflow) * p.FreeWaterOutflowInterflow : 0;
+  surfaceRunoff = s > p.FreeWaterThresholdSurface ? (s - p.FreeWaterThresholdSurface) * p.FreeWaterOutflowSurface : 0;
   freeWater = s - surfaceRunoff - interflow - groundwaterFlow;
   if (freeWater < 0) freeWater = 0;
 }

@@ -17,15 +17,13 @@ namespace tarnwell {
 //        stands at or above the surface, else 1)
 // Each stage handles the layer that holds the table and hands what is left of the
 // recharge (or deficit) to the next layer once the table reaches the layer's boundary.
-inline void WaterTableCell(double surfElev, double unsatDrain, double satZoneEt,
-                           double deepLeakage, double groundwaterFlow, const ParameterSet& p,
-                           double& wtElev, double& wtPrev, double& uz1, double& uz2, double& uz3,
-                           int& cellFlag) {
+inline void WaterTableCell(double surfElev, double unsatDrain, double satZoneEt, double deepLeakage,
+                           double groundwaterFlow, const ParameterSet& p, double& wtElev, double& wtPrev, double& uz1,
+                           double& uz2, double& uz3, int& cellFlag) {
   const double ths = p.SaturatedWaterContent;
   const double thf = p.FieldCapacity;
   const double thw = p.WiltingPoint;
-  const double h1 = 0.001 * p.LayerThickness1, h2 = 0.001 * p.LayerThickness2,
-               h3 = 0.001 * p.LayerThickness3;
+  const double h1 = 0.001 * p.LayerThickness1, h2 = 0.001 * p.LayerThickness2, h3 = 0.001 * p.LayerThickness3;
   const double hAll = h1 + h2 + h3;
   const double sy = ths - thf;  // specific yield
   const double w0 = wtElev;

@@ -21,8 +21,7 @@ struct BlockPlace {
   long headerLine;
   int daysNeeded;
   std::string Describe() const {
-    return "the block of " + std::to_string(year) + " (header at line " +
-           std::to_string(headerLine) + ")";
+    return "the block of " + std::to_string(year) + " (header at line " + std::to_string(headerLine) + ")";
   }
 };
 
@@ -31,9 +30,8 @@ int HeaderInteger(const FieldLine& header, int token, int lowest, int highest, c
   const int v = header.Integer(token);
   if (v < lowest || v > highest)
     throw InputError(header.File(), header.LineNumber(),
-                     "\"" + header.Token(token) + "\" (token " + std::to_string(token) + ") is " +
-                         what + ": it must lie between " + std::to_string(lowest) + " and " +
-                         std::to_string(highest));
+                     "\"" + header.Token(token) + "\" (token " + std::to_string(token) + ") is " + what +
+                         ": it must lie between " + std::to_string(lowest) + " and " + std::to_string(highest));
   return v;
 }
 
@@ -52,18 +50,17 @@ double DayValue(const FieldLine& line, int token) {
 FieldLine ReadDayLine(TextReader& file, const BlockPlace& block, int d) {
   if (file.AtEnd())
     throw FileError(file.Name(), file.LineNumber() + 1,
-                     "the file ends after " + std::to_string(d - 1) + " day lines of " +
-                         block.Describe() + ", which needs " + std::to_string(block.daysNeeded));
+                    "the file ends after " + std::to_string(d - 1) + " day lines of " + block.Describe() +
+                        ", which needs " + std::to_string(block.daysNeeded));
   FieldLine line = file.ReadFields();
   const int year = line.Count() == 0 ? 0 : line.Integer(0);
   if (line.Count() == 0 || year != block.year) {
     // A day missing: the next block (or an empty line) comes before the year's last day.
-    const std::string what =
-        line.Count() == 0 ? "an empty line" : "a line of " + std::to_string(year);
+    const std::string what = line.Count() == 0 ? "an empty line" : "a line of " + std::to_string(year);
     throw InputError(file.Name(), line.LineNumber(),
                      block.Describe() + " has " + std::to_string(d - 1) + " day lines but " +
-                         std::to_string(block.year) + " needs " + std::to_string(block.daysNeeded) +
-                         ": this is " + what + ", not a day of " + std::to_string(block.year));
+                         std::to_string(block.year) + " needs " + std::to_string(block.daysNeeded) + ": this is " +
+                         what + ", not a day of " + std::to_string(block.year));
   }
   return line;
 }
@@ -108,9 +105,8 @@ void RefuseExtraDays(TextReader& file, const BlockPlace& block) {
     int year = 0;
     if (next.Count() >= 8 && ParseInteger(next.View(0), year) && year == block.year)
       throw InputError(file.Name(), next.LineNumber(),
-                       block.Describe() + " has more day lines than the " +
-                           std::to_string(block.daysNeeded) + " days of " +
-                           std::to_string(block.year) + ": this line is one too many");
+                       block.Describe() + " has more day lines than the " + std::to_string(block.daysNeeded) +
+                           " days of " + std::to_string(block.year) + ": this line is one too many");
     break;
   }
   file.Seek(offset, lineNumber);
@@ -134,8 +130,7 @@ void ClipSegment(long& first, long& last, long limit) {
 
 void ComputeGrowthIndex(ModelState& state, int daysInYear) {
   const long n = daysInYear;
-  const long d1 = state.SeasonDay1, d2 = state.SeasonDay2, d3 = state.SeasonDay3,
-             d4 = state.SeasonDay4;
+  const long d1 = state.SeasonDay1, d2 = state.SeasonDay2, d3 = state.SeasonDay3, d4 = state.SeasonDay4;
   DaySeries& gi = state.GrowthIndex;
   // Full growth from season day 2 to season day 3 (across the year end when d3 < d2).
   {
@@ -151,8 +146,7 @@ void ComputeGrowthIndex(ModelState& state, int daysInYear) {
     long first = d3 + 1, last = e4;
     ClipSegment(first, last, 2 * n);
     for (long t = first; t <= last; ++t)
-      if (int s = SeasonSlot(t, daysInYear))
-        gi[s] = 1 - static_cast<double>(t - d3) / static_cast<double>(e4 - d3);
+      if (int s = SeasonSlot(t, daysInYear)) gi[s] = 1 - static_cast<double>(t - d3) / static_cast<double>(e4 - d3);
   }
   // Dormancy from D4 to the next D1.
   {
@@ -167,20 +161,17 @@ void ComputeGrowthIndex(ModelState& state, int daysInYear) {
     long first = d1 + 1, last = d2;
     ClipSegment(first, last, kMaxDays);
     for (long t = first; t <= last; ++t)
-      gi[static_cast<std::size_t>(t)] =
-          static_cast<double>(t - d1) / static_cast<double>(d2 - d1);
+      gi[static_cast<std::size_t>(t)] = static_cast<double>(t - d1) / static_cast<double>(d2 - d1);
   }
 }
 
-void HamonPet(int month, int dayOfMonth, double& pet, double temperature, double latitude,
-              double coef) {
+void HamonPet(int month, int dayOfMonth, double& pet, double temperature, double latitude, double coef) {
   pet = HamonPetValue(month, dayOfMonth, temperature, latitude, coef);
 }
 
 MetBlock ReadMetBlock(TextReader& metFile) {
   if (metFile.AtEnd())
-    throw FileError(metFile.Name(), metFile.LineNumber() + 1,
-                    "the file ends before the header line of the year");
+    throw FileError(metFile.Name(), metFile.LineNumber() + 1, "the file ends before the header line of the year");
   FieldLine header = metFile.ReadFields();
   MetBlock b;
   b.headerLine = header.LineNumber();
@@ -282,8 +273,7 @@ void ComputeInterception(ModelState& state, const ParameterSet& /*params*/, int 
   const std::size_t n = state.CellCount();
   for (std::size_t i = 0; i < n; ++i) {
     if (state.CellFlag[i] <= 0) continue;
-    InterceptCell(precip, growth, state.LandUse[i], state.CellPrecip[i], state.Interception[i],
-                  state.CanopyStore[i]);
+    InterceptCell(precip, growth, state.LandUse[i], state.CellPrecip[i], state.Interception[i], state.CanopyStore[i]);
   }
 }
 

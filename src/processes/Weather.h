@@ -48,8 +48,7 @@ inline int EquinoxDayOffset(int month, int day) {
 
 // Hamon potential evapotranspiration (mm/day) from the day length and the saturated
 // vapour density at the station temperature (degrees C).
-inline double HamonPetValue(int month, int dayOfMonth, double temperature, double latitude,
-                            double coef) {
+inline double HamonPetValue(int month, int dayOfMonth, double temperature, double latitude, double coef) {
   constexpr double kDegToRad = 0.0174529;
   double j = EquinoxDayOffset(month, dayOfMonth);
   double declination = 0.41014315 * std::sin(kDegToRad * j);
@@ -66,8 +65,8 @@ inline double HamonPetValue(int month, int dayOfMonth, double temperature, doubl
 //   in/out: canopyStore (mm)
 // Forest and grass intercept up to the free canopy storage and never more than the day's
 // precipitation; the capacity is in mm through the factor 25.4, the demand is not.
-inline void InterceptCell(double precip, double growth, const LandUseClass& k, double& cellPrecip,
-                          double& interception, double& canopyStore) {
+inline void InterceptCell(double precip, double growth, const LandUseClass& k, double& cellPrecip, double& interception,
+                          double& canopyStore) {
   const double f = k.Forest, g = k.Grass;
   const double p = precip;
   cellPrecip = p;
@@ -83,8 +82,8 @@ inline void InterceptCell(double precip, double growth, const LandUseClass& k, d
 }
 
 // The same from the cell's land-use code.
-inline void InterceptCell(double precip, double growth, double landUse, double& cellPrecip,
-                          double& interception, double& canopyStore) {
+inline void InterceptCell(double precip, double growth, double landUse, double& cellPrecip, double& interception,
+                          double& canopyStore) {
   InterceptCell(precip, growth, ClassifyLandUse(landUse), cellPrecip, interception, canopyStore);
 }
 

@@ -86,8 +86,7 @@ bool IsOutletDayLine(const FieldLine& line) {
 OutletBlock ReadOutletBlock(int year, int daysInYear, TextReader& river) {
   const std::string block = "the outlet block of " + std::to_string(year);
   if (river.AtEnd())
-    throw FileError(river.Name(), river.LineNumber() + 1,
-                    "the file ends before " + block + " (its heading line)");
+    throw FileError(river.Name(), river.LineNumber() + 1, "the file ends before " + block + " (its heading line)");
   river.ReadLine();  // the year's heading
   const long heading = river.LineNumber();
   const std::string placed = block + " (heading at line " + std::to_string(heading) + ")";
@@ -95,16 +94,16 @@ OutletBlock ReadOutletBlock(int year, int daysInYear, TextReader& river) {
   for (int d = 1; d <= daysInYear; ++d) {
     if (river.AtEnd())
       throw FileError(river.Name(), river.LineNumber() + 1,
-                      "the file ends after " + std::to_string(d - 1) + " day lines of " + placed +
-                          ", which needs " + std::to_string(daysInYear));
+                      "the file ends after " + std::to_string(d - 1) + " day lines of " + placed + ", which needs " +
+                          std::to_string(daysInYear));
     FieldLine line = river.ReadFields();
     if (!IsOutletDayLine(line) && d > 1) {
       // Most likely the next year's heading: a day is missing.
       throw InputError(river.Name(), line.LineNumber(),
                        "this is no day line (a date, the discharge and the concentration): is a day "
-                       "missing? " + placed + " has " + std::to_string(d - 1) +
-                           " day lines before it, and " + std::to_string(year) + " needs " +
-                           std::to_string(daysInYear));
+                       "missing? " +
+                           placed + " has " + std::to_string(d - 1) + " day lines before it, and " +
+                           std::to_string(year) + " needs " + std::to_string(daysInYear));
     }
     const double q = line.Real(1);  // m3/s
     const double c = line.Real(2);  // kg/m3
@@ -124,8 +123,8 @@ OutletBlock ReadOutletBlock(int year, int daysInYear, TextReader& river) {
     if (next.Count() == 0) continue;
     if (IsOutletDayLine(next))
       throw InputError(river.Name(), next.LineNumber(),
-                       placed + " has more day lines than the " + std::to_string(daysInYear) +
-                           " days of " + std::to_string(year) + ": this line is one too many");
+                       placed + " has more day lines than the " + std::to_string(daysInYear) + " days of " +
+                           std::to_string(year) + ": this line is one too many");
     break;
   }
   river.Seek(offset, lineNumber);
@@ -156,8 +155,7 @@ void RouteAndSumBasin(ModelState& s, int n) {
     // The shared series serve as work space: afterwards they hold the last sub-basin's m3/s.
     s.SimFlow = s.SubBasinFlow[static_cast<std::size_t>(k)];
     s.SimSediment = s.SubBasinSediment[static_cast<std::size_t>(k)];
-    MuskingumRoute(s, s.SubBasinK[static_cast<std::size_t>(k)],
-                   s.SubBasinX[static_cast<std::size_t>(k)]);
+    MuskingumRoute(s, s.SubBasinK[static_cast<std::size_t>(k)], s.SubBasinX[static_cast<std::size_t>(k)]);
     // Sediment reaches the outlet on the same day.
     s.RoutedSediment = s.SimSediment;
     for (int d = 1; d <= kMaxDays; ++d) {
@@ -195,8 +193,7 @@ class BlockReader : public ResultLines {
     if (!in) throw FileError(name_, 0, std::string("cannot open: ") + std::strerror(errno));
     in.seekg(0, std::ios::end);
     const auto size = static_cast<std::uint64_t>(in.tellg());
-    if (size < at.byteOffset)
-      throw FileError(name_, 0, "the file is shorter than the years already aggregated");
+    if (size < at.byteOffset) throw FileError(name_, 0, "the file is shorter than the years already aggregated");
     in.seekg(static_cast<std::streamoff>(at.byteOffset));
     raw_.resize(static_cast<std::size_t>(size - at.byteOffset));
     in.read(raw_.data(), static_cast<std::streamsize>(raw_.size()));

@@ -61,27 +61,42 @@ const char* const kHeaderT3 =
     "                     Chansha     Chansha    Chansha    Chansha                            "
     "           ";
 
-const char* const kDailyColumns[] = {"Precip", "Intercep", "PET", "AET", "Uzone1", "Uzone2",
-                                     "Uzone3", "U_drain", "Subflow", "G_Flow",
-                                     "Si_flow (simulated outflow)", "Re_flow (observed outflow)",
-                                     "G_drain", "G_Stable (water-table depth)"};
+const char* const kDailyColumns[] = {"Precip",
+                                     "Intercep",
+                                     "PET",
+                                     "AET",
+                                     "Uzone1",
+                                     "Uzone2",
+                                     "Uzone3",
+                                     "U_drain",
+                                     "Subflow",
+                                     "G_Flow",
+                                     "Si_flow (simulated outflow)",
+                                     "Re_flow (observed outflow)",
+                                     "G_drain",
+                                     "G_Stable (water-table depth)"};
 const char* const kFrozenColumns[] = {"SnowPack", "FrostSoil", "AirTemp", "GroundWater"};
 const char* const kSedimentColumns[] = {"Si_errosion (soil loss)", "Re_chansha (observed load)",
                                         "Si_chansha (simulated load)", "Sediment (channel store)"};
-const char* const kBudgetColumns[] = {"measured mean flow", "simulated mean flow", "mean difference",
-                                      "st. dev. of the difference", "correlation",
-                                      "measured total", "simulated total", "precipitation",
-                                      "AET", "interception", "soil drainage", "groundwater"};
-const char* const kSedBudgetColumns[] = {"measured mean load", "simulated mean load",
-                                         "mean difference", "st. dev. of the difference",
-                                         "correlation", "measured total", "simulated total",
-                                         "erosion"};
+const char* const kBudgetColumns[] = {"measured mean flow",
+                                      "simulated mean flow",
+                                      "mean difference",
+                                      "st. dev. of the difference",
+                                      "correlation",
+                                      "measured total",
+                                      "simulated total",
+                                      "precipitation",
+                                      "AET",
+                                      "interception",
+                                      "soil drainage",
+                                      "groundwater"};
+const char* const kSedBudgetColumns[] = {
+    "measured mean load", "simulated mean load", "mean difference", "st. dev. of the difference",
+    "correlation",        "measured total",      "simulated total", "erosion"};
 
 std::string YearLine(int year) { return Printf("%4d ", year); }
 
-std::string DateText(int month, int dayOfMonth, int year) {
-  return Printf("%.2d-%.2d-%4d", month, dayOfMonth, year);
-}
+std::string DateText(int month, int dayOfMonth, int year) { return Printf("%.2d-%.2d-%4d", month, dayOfMonth, year); }
 
 namespace {
 
@@ -91,8 +106,7 @@ const char* const kDailyValues =
     "%.3f   %.3f   %.3f";
 
 std::string DailyTail(const DailyValues& v) {
-  return Printf(kDailyValues, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10],
-                v[11], v[12], v[13]);
+  return Printf(kDailyValues, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], v[12], v[13]);
 }
 
 std::string FourTail(const FourValues& v) {
@@ -108,9 +122,8 @@ std::string BudgetTail(const BudgetValues& v) {
 }
 
 std::string SedBudgetTail(const SedBudgetValues& v) {
-  return Printf(
-      "   %10.3f     %10.3f     %10.3f   %10.3f     %10.3f     %10.3f   %10.3f     %10.3f     ",
-      v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+  return Printf("   %10.3f     %10.3f     %10.3f   %10.3f     %10.3f     %10.3f   %10.3f     %10.3f     ", v[0], v[1],
+                v[2], v[3], v[4], v[5], v[6], v[7]);
 }
 
 }  // namespace

@@ -38,23 +38,16 @@ FitStatistics ComputeFit(std::span<const double> obs, std::span<const double> si
   // The standard deviations' ratio: the 1/N of both variances cancels.
   f.alpha = ssObs > 0 ? std::sqrt(ssSim / ssObs) : nan;
   f.beta = f.MeanObs != 0 ? f.MeanSim / f.MeanObs : nan;
-  f.KGE = 1 - std::sqrt((f.r - 1) * (f.r - 1) + (f.alpha - 1) * (f.alpha - 1) +
-                        (f.beta - 1) * (f.beta - 1));
+  f.KGE = 1 - std::sqrt((f.r - 1) * (f.r - 1) + (f.alpha - 1) * (f.alpha - 1) + (f.beta - 1) * (f.beta - 1));
   f.PBIAS = f.SumObs != 0 ? 100 * sumDiff / f.SumObs : nan;
   return f;
 }
 
-double NashSutcliffe(std::span<const double> obs, std::span<const double> sim) {
-  return ComputeFit(obs, sim).NSE;
-}
+double NashSutcliffe(std::span<const double> obs, std::span<const double> sim) { return ComputeFit(obs, sim).NSE; }
 
-double KlingGupta(std::span<const double> obs, std::span<const double> sim) {
-  return ComputeFit(obs, sim).KGE;
-}
+double KlingGupta(std::span<const double> obs, std::span<const double> sim) { return ComputeFit(obs, sim).KGE; }
 
-double PercentBias(std::span<const double> obs, std::span<const double> sim) {
-  return ComputeFit(obs, sim).PBIAS;
-}
+double PercentBias(std::span<const double> obs, std::span<const double> sim) { return ComputeFit(obs, sim).PBIAS; }
 
 double LogNashSutcliffe(std::span<const double> obs, std::span<const double> sim) {
   const std::size_t days = std::min(obs.size(), sim.size());

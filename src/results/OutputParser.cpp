@@ -26,7 +26,9 @@ const Layout& LayoutOf(ResultFile file) {
   return layouts[static_cast<int>(file)];
 }
 
-bool IsDaily(ResultFile file) { return file == ResultFile::Daily || file == ResultFile::DailySediment || file == ResultFile::DailyFrozen; }
+bool IsDaily(ResultFile file) {
+  return file == ResultFile::Daily || file == ResultFile::DailySediment || file == ResultFile::DailyFrozen;
+}
 
 bool Digits(const std::string& t, std::size_t from, std::size_t count) {
   if (t.size() < from + count) return false;
@@ -61,7 +63,8 @@ void ReadHeadLine(ResultLines& lines, const char* expected) {
   for (std::size_t i = 0; i < got.size() || i < want.size(); ++i)
     if (i >= got.size() || i >= want.size() || got[i] != want[i])
       Refuse(lines, i < got.size() ? got[i] : "", static_cast<int>(i),
-             "the header lines of a year block (" + (want.empty() ? std::string("a blank line") : "\"" + std::string(expected) + "\"") + ")");
+             "the header lines of a year block (" +
+                 (want.empty() ? std::string("a blank line") : "\"" + std::string(expected) + "\"") + ")");
   throw InputError(lines.Name(), lines.LineNumber(),
                    "the line is not the header lines of a year block: its blanks differ from the model's");
 }
@@ -70,8 +73,9 @@ void ReadHeadLine(ResultLines& lines, const char* expected) {
 void ReadValues(ResultLines& lines, const FieldLine& line, const Layout& layout, bool budget, ResultRow& row) {
   const std::size_t count = line.Count();
   if (count != layout.values + 1)
-    throw InputError(lines.Name(), lines.LineNumber(),
-                     "a row of " + std::to_string(count) + " tokens; " + std::to_string(layout.values + 1) + " expected");
+    throw InputError(
+        lines.Name(), lines.LineNumber(),
+        "a row of " + std::to_string(count) + " tokens; " + std::to_string(layout.values + 1) + " expected");
   row.tokens.reserve(layout.values);
   row.values.reserve(layout.values);
   for (std::size_t i = 0; i < layout.values; ++i) {

@@ -70,8 +70,8 @@ struct ResultRow {
 };
 
 struct ResultBlock {
-  int year = 0;         // a daily block's year line; a budget block's rows' year (0: none yet)
-  long firstLine = 0;   // its first line
+  int year = 0;          // a daily block's year line; a budget block's rows' year (0: none yet)
+  long firstLine = 0;    // its first line
   bool complete = true;  // a budget block: its year row was read
   std::vector<ResultRow> rows;
 };

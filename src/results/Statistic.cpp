@@ -24,8 +24,7 @@ void ThrowNotFinite(const std::string& where, const char* column, double value) 
 std::string RowPlace(const ModelState& s, const std::string& date) {
   const int k = s.SimulatedSubBasin;
   if (k >= 1 && k < static_cast<int>(s.SubBasinName.size()))
-    return "sub-basin " + std::to_string(k) + " (" + s.SubBasinName[static_cast<std::size_t>(k)] +
-           "), " + date;
+    return "sub-basin " + std::to_string(k) + " (" + s.SubBasinName[static_cast<std::size_t>(k)] + "), " + date;
   return "the whole basin, " + date;
 }
 
@@ -91,13 +90,11 @@ void RouteOutletReservoirs(ModelState& s, const ParameterSet& params, const DayT
   s.SimFlow[d] = s.RoutedGwFlow + s.RoutedInterflow + surface;
 }
 
-void WriteDailyRecord(ModelState& s, const YearFiles& files,
-                      const DayTotals& t, int d, int dayOfMonth) {
+void WriteDailyRecord(ModelState& s, const YearFiles& files, const DayTotals& t, int d, int dayOfMonth) {
   s.SubBasinCellCount = t.cellCount;
   const double n = CellsOf(t);
-  const double precip = t.CellPrecip / n, intercep = t.Interception / n,
-               drain = t.UnsatDrain / n, uz1 = t.Uz1 / n, uz2 = t.Uz2 / n, uz3 = t.Uz3 / n,
-               aet = t.ActualET / n, subflow = t.Subflow / n,
+  const double precip = t.CellPrecip / n, intercep = t.Interception / n, drain = t.UnsatDrain / n, uz1 = t.Uz1 / n,
+               uz2 = t.Uz2 / n, uz3 = t.Uz3 / n, aet = t.ActualET / n, subflow = t.Subflow / n,
                leakage = t.DeepLeakage / n, wt = t.WTElev / n;
   const double gDrain = s.RoutedGwFlow + leakage;
   s.MeanPrecip[d] = precip;
@@ -106,11 +103,11 @@ void WriteDailyRecord(ModelState& s, const YearFiles& files,
   s.MeanSoilDrain[d] = drain;
   s.GroundWaterLevel[d] = wt - s.MeanElev;
   s.SimErosion[d] = t.CellErosion;
-  const DailyValues row{precip, intercep, s.DailyPET[d], aet, uz1, uz2, uz3, drain, subflow,
-                        s.GwFlow[d], s.SimFlow[d], s.ObsFlow[d], gDrain, s.GroundWaterLevel[d]};
-  RequireFiniteRow([&] { return RowPlace(s, DateText(s.CurMonth, dayOfMonth, s.CurYear) + " (day " +
-                                   std::to_string(d) + ")"); },
-                   kDailyColumns, row.data(), row.size());
+  const DailyValues row{precip, intercep, s.DailyPET[d], aet,          uz1,          uz2,    uz3,
+                        drain,  subflow,  s.GwFlow[d],   s.SimFlow[d], s.ObsFlow[d], gDrain, s.GroundWaterLevel[d]};
+  RequireFiniteRow(
+      [&] { return RowPlace(s, DateText(s.CurMonth, dayOfMonth, s.CurYear) + " (day " + std::to_string(d) + ")"); },
+      kDailyColumns, row.data(), row.size());
   // The day's soil loss is carried on to the sediment store and the yearly files.
   RequireFiniteRow([&] { return RowPlace(s, DateText(s.CurMonth, dayOfMonth, s.CurYear)); }, kSedimentColumns,
                    &s.SimErosion[d], 1);
@@ -175,8 +172,7 @@ PeriodStats ComputePeriodStats(const DaySeries& obs, const DaySeries& sim, int n
   return p;
 }
 
-void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int count, int lastDay,
-                           int mode) {
+void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int count, int lastDay, int mode) {
   int n = mode == 1 ? count : lastDay - count + 1;
   if (n < 0) n = 0;  // a year whose start day lies beyond the months run
   const PeriodStats q = ComputePeriodStats(s.ObsFlow, s.SimFlow, n, lastDay);
@@ -191,8 +187,8 @@ void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int coun
     gw += s.GwFlow[i];
     erosion += s.SimErosion[i];
   }
-  const BudgetValues b{q.MeanObs, q.MeanSim, q.MeanDiff, q.D,      q.R,     q.SumObs,
-                       q.SumSim,  precip,    aet,        intercep, drain,   gw};
+  const BudgetValues b{q.MeanObs, q.MeanSim, q.MeanDiff, q.D,      q.R,   q.SumObs,
+                       q.SumSim,  precip,    aet,        intercep, drain, gw};
   const SedBudgetValues t{g.MeanObs, g.MeanSim, g.MeanDiff, g.D, g.R, g.SumObs, g.SumSim, erosion};
   const std::string period = mode == 1 ? Printf("%.2d-%4d", s.CurMonth, s.CurYear)
                                        : std::to_string(s.CurYear) + " (the year row)";
@@ -214,8 +210,7 @@ void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount) {
   const double lapse = kLapseRate * (s.MeanElev - s.StationElev);
   for (int d = 1; d <= dayCount; ++d) {
     const auto i = static_cast<std::size_t>(d);
-    const FourValues v{s.MeanSnowPack[i], s.MeanFrozen[i], s.DailyTemp[i] - lapse,
-                       s.GroundWaterLevel[i]};
+    const FourValues v{s.MeanSnowPack[i], s.MeanFrozen[i], s.DailyTemp[i] - lapse, s.GroundWaterLevel[i]};
     RequireFiniteRow([&] { return RowPlace(s, DateText(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i])); },
                      kFrozenColumns, v.data(), v.size());
     if (files.DailyF.Active()) rows.push_back(FourValueRow(s.DayMonth[i], s.DayOfMonth[i], s.DayYear[i], v));
@@ -227,8 +222,7 @@ void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount) {
   }
 }
 
-void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile& mark,
-                        int dayCount) {
+void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile& mark, int dayCount) {
   std::vector<std::string> rows;
   rows.reserve(static_cast<std::size_t>(dayCount));
   for (int d = 1; d <= dayCount; ++d) {

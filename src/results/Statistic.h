@@ -49,8 +49,7 @@ std::string BasinOutputDir(const ModelState& s);
 // is only composed when a value fails.
 [[noreturn]] void ThrowNotFinite(const std::string& where, const char* column, double value);
 template <typename Where>
-void RequireFiniteRow(Where&& where, const char* const* columns, const double* values,
-                      std::size_t count) {
+void RequireFiniteRow(Where&& where, const char* const* columns, const double* values, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i)
     if (!std::isfinite(values[i])) ThrowNotFinite(where(), columns[i], values[i]);
 }
@@ -67,9 +66,8 @@ void WriteSubBasinHeaders(const ModelState& s, const YearFiles& files);
 // adds its partial sum, empty or not. An engine that fills this itself must keep that
 // order so that the results are the same to the last bit.
 struct DayTotals {
-  double CellPrecip = 0, Interception = 0, UnsatDrain = 0, Uz1 = 0, Uz2 = 0, Uz3 = 0,
-         ActualET = 0, Subflow = 0, SurfaceRunoff = 0, DeepLeakage = 0, CellErosion = 0,
-         WTElev = 0;
+  double CellPrecip = 0, Interception = 0, UnsatDrain = 0, Uz1 = 0, Uz2 = 0, Uz3 = 0, ActualET = 0, Subflow = 0,
+         SurfaceRunoff = 0, DeepLeakage = 0, CellErosion = 0, WTElev = 0;
   int cellCount = 0;
 };
 DayTotals ReduceDay(const ModelState& s);
@@ -80,8 +78,7 @@ DayTotals ReduceDay(const ModelState& s);
 void RouteOutletReservoirs(ModelState& s, const ParameterSet& params, const DayTotals& t, int d);
 // One simulated day, after its outflow: the day tables, the "Daily.out" row and the
 // year-end record's means and reservoirs.
-void WriteDailyRecord(ModelState& s, const YearFiles& files,
-                      const DayTotals& totals, int day, int dayOfMonth);
+void WriteDailyRecord(ModelState& s, const YearFiles& files, const DayTotals& totals, int day, int dayOfMonth);
 
 // Statistics of one observed/simulated pair over a period of N days. The measured sums
 // and mean (SumObs, SumObs2, MeanObs = SumObs / ObservedDays) and the paired sums (SumProd,
@@ -99,15 +96,13 @@ PeriodStats ComputePeriodStats(const DaySeries& obs, const DaySeries& sim, int n
 
 // mode 1: month row (count = simulated days of CurMonth, lastDay = its last day number);
 // mode 2: year row (count = StartDay, lastDay = DayCount).
-void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int count, int lastDay,
-                           int mode);
+void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int count, int lastDay, int mode);
 
 // The "Daily_f.out" rows of days 1..dayCount; year-end values 8 and 9.
 void WriteFrozenDaily(ModelState& s, const YearFiles& files, int dayCount);
 // The "Daily_s.out" rows of days 1..dayCount; year-end value 7; then the marker file
 // rewritten with YearIndex (created when missing).
-void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile& mark,
-                        int dayCount);
+void WriteSedimentDaily(ModelState& s, const YearFiles& files, const OutputFile& mark, int dayCount);
 
 // --- whole basin ---
 

@@ -41,9 +41,10 @@ std::vector<double> ContourLevels(double lo, double hi, double interval) {
 
 std::vector<ContourLine> TraceContours(const std::vector<double>& z, int rows, int cols, double level) {
   std::vector<ContourLine> lines;
-  if (rows < 2 || cols < 2 || z.size() < static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols))
-    return lines;
-  auto at = [&](int r, int c) { return z[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)]; };
+  if (rows < 2 || cols < 2 || z.size() < static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols)) return lines;
+  auto at = [&](int r, int c) {
+    return z[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)];
+  };
 
   // Where the level crosses an edge, by linear interpolation between its two centres.
   std::unordered_map<EdgeId, ContourPoint> crossing;
@@ -63,11 +64,12 @@ std::vector<ContourLine> TraceContours(const std::vector<double>& z, int rows, i
       if (std::isnan(v[0]) || std::isnan(v[1]) || std::isnan(v[2]) || std::isnan(v[3])) continue;
       std::array<bool, 4> above{};
       int count = 0;
-      for (int i = 0; i < 4; ++i) count += (above[static_cast<std::size_t>(i)] = v[static_cast<std::size_t>(i)] >= level);
+      for (int i = 0; i < 4; ++i)
+        count += (above[static_cast<std::size_t>(i)] = v[static_cast<std::size_t>(i)] >= level);
       if (count == 0 || count == 4) continue;
       // The sides in the same turn: side i runs from corner i to corner i + 1.
-      const std::array<EdgeId, 4> side{EastEdge(r, c, cols), NextRowEdge(r, c + 1, cols),
-                                       EastEdge(r + 1, c, cols), NextRowEdge(r, c, cols)};
+      const std::array<EdgeId, 4> side{EastEdge(r, c, cols), NextRowEdge(r, c + 1, cols), EastEdge(r + 1, c, cols),
+                                       NextRowEdge(r, c, cols)};
       if (above[0] != above[1]) cross(side[0], r, c, r, c + 1);
       if (above[1] != above[2]) cross(side[1], r, c + 1, r + 1, c + 1);
       if (above[3] != above[2]) cross(side[2], r + 1, c, r + 1, c + 1);

@@ -1,8 +1,8 @@
 // The stored results as the window shows them, read from the output files only: the rows
 // of the two statistics tables for years 1..n, and the day series of one year for the
-// charts; and whether there are stored results at all. Each year block is read by its own structure (the rows it has up to its year
-// row, the days it has up to the next year line), so a year with a late start day or
-// fewer months shows what it holds.
+// charts; and whether there are stored results at all. Each year block is read by its own structure (the rows it has up
+// to its year row, the days it has up to the next year line), so a year with a late start day or fewer months shows
+// what it holds.
 #pragma once
 
 #include <memory>

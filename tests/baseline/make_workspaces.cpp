@@ -54,8 +54,7 @@ int main(int argc, char** argv) {
   TinyWorkspace multi;
   multi.subBasins = {SubBasin("上游", 5, 4, 620, 12, 0.2), SubBasin("中游", 3, 6, 480, 30, 0.3),
                      SubBasin("下游", 4, 4, 350, 0, 0)};
-  for (std::size_t k = 0; k < multi.subBasins.size(); ++k)
-    multi.subBasins[k].years = {Year(2003, static_cast<int>(k))};
+  for (std::size_t k = 0; k < multi.subBasins.size(); ++k) multi.subBasins[k].years = {Year(2003, static_cast<int>(k))};
   multi.outletFlow = [](int d) { return 2.0 + std::sin(0.04 * d); };
   multi.outletConc = [](int d) { return d % 5 == 0 ? 0.03 : 0.01; };
   WriteTinyWorkspace(root + "/multi", multi);
@@ -64,8 +63,7 @@ int main(int argc, char** argv) {
   leap.subBasins = {SubBasin("北", 4, 3, 700, 18, 0.1), SubBasin("南", 3, 3, 560, 6, 0.25)};
   for (std::size_t k = 0; k < leap.subBasins.size(); ++k) {
     leap.subBasins[k].years.clear();
-    for (int year : {1999, 2000, 2001})
-      leap.subBasins[k].years.push_back(Year(year, static_cast<int>(k) + year % 3));
+    for (int year : {1999, 2000, 2001}) leap.subBasins[k].years.push_back(Year(year, static_cast<int>(k) + year % 3));
   }
   // A gauge that misses some days: the no-observation mark.
   leap.outletFlow = [](int d) { return d % 50 == 0 ? -999.0 : 1.5 + 0.5 * std::cos(0.03 * d); };

@@ -48,8 +48,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    std::printf("%-6s %5s %3s %10s %10s %10s %8s\n", "carry", "year", "sub", "mean m", "least m", "most m",
-                "above");
+    std::printf("%-6s %5s %3s %10s %10s %10s %8s\n", "carry", "year", "sub", "mean m", "least m", "most m", "above");
     for (tw::CarryOver carry : {tw::CarryOver::Mean, tw::CarryOver::Cells}) {
       tw::Session session(argv[1]);
       tw::ReadStartUp(session);

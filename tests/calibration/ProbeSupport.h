@@ -29,10 +29,9 @@ struct ProbeExit {
   std::string log;  // standard output and error
 };
 
-// Runs argv (argv[0] a path) with its output in `log` and `environment` added to its own. With killAtLines > 0 the process gets
-// SIGKILL once `trace` has that many lines (the header counts). A process still running
-// after timeoutSeconds is killed with its whole group. Orphans of the process (the
-// writers of a killed run) are waited for.
+// Runs argv (argv[0] a path) with its output in `log` and `environment` added to its own. With killAtLines > 0 the
+// process gets SIGKILL once `trace` has that many lines (the header counts). A process still running after
+// timeoutSeconds is killed with its whole group. Orphans of the process (the writers of a killed run) are waited for.
 inline ProbeExit RunProcess(std::vector<std::string> argv, const std::string& log, const std::string& trace = "",
                             long killAtLines = 0, int timeoutSeconds = 120,
                             const std::vector<std::pair<std::string, std::string>>& environment = {}) {

@@ -70,8 +70,8 @@ TEST(Calibrate, AResumeAfterAKillEndsAsAnUninterruptedCalibration) {
     return a;
   };
   ASSERT_EQ(Tarnwell(dir, with(whole, {}), "whole.log").status, 0);
-  const test::ProbeExit killed =
-      Tarnwell(dir, with(broken, {}), "killed.log", broken + "/Output/calibration/trace.csv", 15);
+  const test::ProbeExit killed = Tarnwell(dir, with(broken, {}), "killed.log", broken + "/Output/calibration/trace.csv",
+                                          15);
   EXPECT_FALSE(killed.exited) << killed.log;
   const std::size_t recorded = Trace(broken).size();
   EXPECT_GE(recorded, 15u);

@@ -120,8 +120,7 @@ TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
       EXPECT_EQ(e.Token(), c.token) << e.what();
       EXPECT_EQ(e.TokenIndex(), c.index) << e.what();
       EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-      EXPECT_EQ(std::string(e.what()).rfind("cal.txt line " + std::to_string(c.line) + ": \"", 0), 0u)
-          << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind("cal.txt line " + std::to_string(c.line) + ": \"", 0), 0u) << e.what();
     }
   }
 }
@@ -170,8 +169,7 @@ TEST(CalibrationFile, CommandLineOverridesTheSettings) {
   };
   const std::pair<CalibrationOverrides, const char*> bad[] = {
       {with(&CalibrationOverrides::algorithm, "ga"), "--algorithm is dds, sce or lhs, not \"ga\""},
-      {with(&CalibrationOverrides::workers, "two"),
-       "--workers needs a whole number of at least 1, not \"two\""},
+      {with(&CalibrationOverrides::workers, "two"), "--workers needs a whole number of at least 1, not \"two\""},
   };
   for (const auto& [overrides, message] : bad) {
     try {

@@ -11,8 +11,9 @@ namespace {
 // The probe under mpirun, its session files in the test's own directory (two mpiruns
 // starting at once would race to create the shared one).
 test::ProbeExit MpiRun(const test::TempDir& dir, int ranks, std::vector<std::string> args, const std::string& log) {
-  std::vector<std::string> argv = {TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base",
-                                   dir.Path().string(), "-np", std::to_string(ranks), TARNWELL_PROBE};
+  std::vector<std::string> argv = {TARNWELL_MPIRUN,       "--oversubscribe",   "--mca",
+                                   "orte_tmpdir_base",    dir.Path().string(), "-np",
+                                   std::to_string(ranks), TARNWELL_PROBE};
   argv.insert(argv.end(), args.begin(), args.end());
   // Open MPI refuses root without these; this machine's CI runs as root. Under the
   // sanitizers, Open MPI's own allocations (freed by no one, in components it has unloaded
@@ -35,13 +36,15 @@ TEST(Mpi, TwoRanksGiveTheResultOfOneProcessWithTwoWorkers) {
     SCOPED_TRACE(method);
     const std::string m = method;
     const std::string one = dir / (m + "-one.csv"), two = dir / (m + "-two.csv"), wide = dir / (m + "-wide.csv");
-    const test::ProbeExit threads =
-        test::RunProbe(With({"--method", method, "--workers", "2", "--trace", one}), dir / "one.log");
+    const test::ProbeExit threads = test::RunProbe(With({"--method", method, "--workers", "2", "--trace", one}),
+                                                   dir / "one.log");
     ASSERT_TRUE(threads.exited && threads.status == 0) << threads.log;
     // Two ranks of one worker each, then two ranks of two workers each.
-    const test::ProbeExit ranks = MpiRun(dir, 2, With({"--method", method, "--workers", "1", "--trace", two}), dir / "two.log");
+    const test::ProbeExit ranks = MpiRun(dir, 2, With({"--method", method, "--workers", "1", "--trace", two}),
+                                         dir / "two.log");
     ASSERT_TRUE(ranks.exited && ranks.status == 0) << ranks.log;
-    const test::ProbeExit wider = MpiRun(dir, 2, With({"--method", method, "--workers", "2", "--trace", wide}), dir / "wide.log");
+    const test::ProbeExit wider = MpiRun(dir, 2, With({"--method", method, "--workers", "2", "--trace", wide}),
+                                         dir / "wide.log");
     ASSERT_TRUE(wider.exited && wider.status == 0) << wider.log;
     const std::vector<std::string> expected = test::TraceWithoutSeconds(one);
     ASSERT_EQ(expected.size(), 49u);
@@ -59,8 +62,8 @@ TEST(Mpi, ARankThatDiesEndsTheRunAndResumeFinishesIt) {
   const std::vector<std::string> expected = test::TraceWithoutSeconds(whole);
 
   // Rank 1 ends abruptly at its seventh evaluation.
-  const test::ProbeExit died =
-      MpiRun(dir, 2, With({"--workers", "1", "--trace", broken, "--die-after", "7"}), dir / "died.log");
+  const test::ProbeExit died = MpiRun(dir, 2, With({"--workers", "1", "--trace", broken, "--die-after", "7"}),
+                                      dir / "died.log");
   EXPECT_FALSE(died.timedOut) << died.log;
   EXPECT_FALSE(died.exited && died.status == 0) << died.log;
   EXPECT_NE(died.log.find("tarnwell: mpirun ended this calibration"), std::string::npos) << died.log;
@@ -69,8 +72,8 @@ TEST(Mpi, ARankThatDiesEndsTheRunAndResumeFinishesIt) {
   ASSERT_LT(kept.size(), expected.size());
   EXPECT_EQ(kept, std::vector<std::string>(expected.begin(), expected.begin() + static_cast<long>(kept.size())));
 
-  const test::ProbeExit resumed =
-      test::RunProbe(With({"--workers", "2", "--trace", broken, "--resume"}), dir / "resumed.log");
+  const test::ProbeExit resumed = test::RunProbe(With({"--workers", "2", "--trace", broken, "--resume"}),
+                                                 dir / "resumed.log");
   ASSERT_TRUE(resumed.exited && resumed.status == 0) << resumed.log;
   EXPECT_EQ(test::TraceWithoutSeconds(broken), expected);
   EXPECT_EQ(resumed.log, reference.log);
@@ -79,8 +82,8 @@ TEST(Mpi, ARankThatDiesEndsTheRunAndResumeFinishesIt) {
 TEST(Mpi, AFailedEvaluationOnAnotherRankEndsTheRunWithItsMessage) {
   test::TempDir dir;
   const std::string trace = dir / "failed.csv";
-  const test::ProbeExit failed =
-      MpiRun(dir, 2, With({"--workers", "1", "--trace", trace, "--throw-after", "5"}), dir / "failed.log");
+  const test::ProbeExit failed = MpiRun(dir, 2, With({"--workers", "1", "--trace", trace, "--throw-after", "5"}),
+                                        dir / "failed.log");
   EXPECT_FALSE(failed.timedOut) << failed.log;
   EXPECT_TRUE(failed.exited && failed.status != 0) << failed.log;
   EXPECT_NE(failed.log.find(") failed: deliberate failure on rank 1"), std::string::npos) << failed.log;

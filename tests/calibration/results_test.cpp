@@ -7,18 +7,18 @@
 #include <filesystem>
 #include <sstream>
 
-#include "TestSupport.h"
 #include <atomic>
+#include "TestSupport.h"
 
 #include "calibration/CalibrationCharts.h"
 #include "calibration/ModelCalibration.h"
-#include "calibration/ThreadPool.h"
-#include "inputs/TextFile.h"
 #include "calibration/Objective.h"
 #include "calibration/Progress.h"
 #include "calibration/Summary.h"
+#include "calibration/ThreadPool.h"
 #include "charts/RecordingCanvas.h"
 #include "charts/XYChart.h"
+#include "inputs/TextFile.h"
 #include "model/ModelState.h"
 #ifdef TARNWELL_PNG_CHARTS
 #include "charts/image/ImageCanvas.h"
@@ -44,7 +44,7 @@ std::string Golden(const std::string& name) {
 
 TEST(Objective, DischargeOverTheCalibrationYearsOnly) {
   BasinYear y1991{1991, {2, 2, 2, 6}, {1, 2, 3, 4}, {}, {}};
-  BasinYear y1992{1992, {9, 9}, {1, 1}, {}, {}};  // not scored
+  BasinYear y1992{1992, {9, 9}, {1, 1}, {}, {}};            // not scored
   BasinYear y1993{1993, {50, 2, 2}, {-999, 2, 2}, {}, {}};  // a missing day and a perfect pair
   const std::vector<BasinYear> years = {y1991, y1992, y1993};
 
@@ -114,9 +114,9 @@ TEST(Summary, FitBeforeAndAfterPerYearAndPeriod) {
       {1993, {1, 2, 3, 5}, {1, 2, 3, 4}, {}, {}},
   };
   EXPECT_TRUE(test::SameBytes(Golden("summary.txt"), FormatCalibrationSummary(before, after, {1991, 1992}, {1993})));
-  EXPECT_TRUE(test::SameBytes(Golden("parameters.txt"),
-                              FormatParameterTable({{"FieldCapacity", 0.2, 0.38, false}, {"DeepLeakageCoef", 0.001, 1, true}},
-                                                   {0.3, 0.1}, {0.31234567, 0.0123456789})));
+  EXPECT_TRUE(test::SameBytes(Golden("parameters.txt"), FormatParameterTable({{"FieldCapacity", 0.2, 0.38, false},
+                                                                              {"DeepLeakageCoef", 0.001, 1, true}},
+                                                                             {0.3, 0.1}, {0.31234567, 0.0123456789})));
 }
 
 TEST(Charts, RoundTicksAndLabels) {
@@ -147,11 +147,12 @@ TEST(Charts, GeometryOfAnXYChart) {
   EXPECT_EQ(canvas.LinesIn(kRed), std::vector<std::string>{"78 448 776 46"});
   // A cross at the middle, (427, 247).
   EXPECT_EQ(canvas.LinesIn(kGreen), (std::vector<std::string>{"425 247 430 247", "427 245 427 250"}));
-  EXPECT_EQ(canvas.LinesIn(kBlue), (std::vector<std::string>{"78 46 427 46", "427 46 427 287", "427 287 776 287",
-                                                             "776 287 776 408"}));
+  EXPECT_EQ(canvas.LinesIn(kBlue),
+            (std::vector<std::string>{"78 46 427 46", "427 46 427 287", "427 287 776 287", "776 287 776 408"}));
   const std::vector<std::string> texts = canvas.Texts();
   EXPECT_NE(std::find(texts.begin(), texts.end(), "78 10 t"), texts.end());
-  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) { return t.find(" 10") == t.size() - 3; }));
+  EXPECT_TRUE(
+      std::any_of(texts.begin(), texts.end(), [](const std::string& t) { return t.find(" 10") == t.size() - 3; }));
 }
 
 std::vector<TraceRecord> Trace() {
@@ -197,8 +198,8 @@ TEST(Charts, ConvergenceAndDottyPlots) {
   EXPECT_NE(test::ReadBytes(dir / "dotty-b.svg").find(">0.01<"), std::string::npos);
 #ifdef TARNWELL_PNG_CHARTS
   const std::string png = dir / "convergence.png";
-  ASSERT_TRUE(DrawPng(kCalibrationChartWidth, kCalibrationChartHeight,
-                      [&](Canvas& c) { DrawXYChart(c, charts[0].chart); }, png));
+  ASSERT_TRUE(DrawPng(
+      kCalibrationChartWidth, kCalibrationChartHeight, [&](Canvas& c) { DrawXYChart(c, charts[0].chart); }, png));
   QImage image(QString::fromStdString(png));
   EXPECT_EQ(image.width(), kCalibrationChartWidth);
   EXPECT_EQ(image.height(), kCalibrationChartHeight);
@@ -289,8 +290,9 @@ TEST(Progress, PlainLinesAndTheBar) {
   t.Recorded(r1, r1, 2);
   t.Recorded(r2, r1, 2);
   t.Finish();
-  EXPECT_EQ(bar.str(), "\r[###############               ] 1/2  best 1-KGE 0.5  0:00 left "
-                       "\r[##############################] 2/2  best 1-KGE 0.5  0:00 left \n");
+  EXPECT_EQ(bar.str(),
+            "\r[###############               ] 1/2  best 1-KGE 0.5  0:00 left "
+            "\r[##############################] 2/2  best 1-KGE 0.5  0:00 left \n");
   EXPECT_EQ(ClockTime(3725), "1:02:05");
 }
 

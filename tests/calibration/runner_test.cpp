@@ -69,8 +69,8 @@ TEST(Runner, SameTraceAndBestOnOneTwoAndThreeWorkers) {
     std::size_t firstBest = 0;
     for (int workers : {1, 2, 3}) {
       SCOPED_TRACE(testing::Message() << "method " << static_cast<int>(method) << ", " << workers << " workers");
-      const std::string trace =
-          dir / ("t" + std::to_string(static_cast<int>(method)) + std::to_string(workers) + ".csv");
+      const std::string trace = dir /
+                                ("t" + std::to_string(static_cast<int>(method)) + std::to_string(workers) + ".csv");
       ThreadEvaluatorPool pool(Scrambled, workers);
       EXPECT_EQ(pool.Capacity(), workers);
       const CalibrationResult result = RunCalibration(TestRun(method, trace), pool);
@@ -157,10 +157,11 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   } catch (const TarnwellError& e) {
     EXPECT_EQ(e.File(), "trace-settings.txt");
     EXPECT_EQ(e.Line(), 4);
-    EXPECT_EQ(std::string(e.what()), "trace-settings.txt line 4: seed: the trace trace.csv was made with 5, this "
-                                     "calibration has 6: a search proposes the recorded points only with the "
-                                     "settings they were made with; give the same again, or remove the trace to "
-                                     "start afresh");
+    EXPECT_EQ(std::string(e.what()),
+              "trace-settings.txt line 4: seed: the trace trace.csv was made with 5, this "
+              "calibration has 6: a search proposes the recorded points only with the "
+              "settings they were made with; give the same again, or remove the trace to "
+              "start afresh");
   }
   // A trace without its settings (of an earlier version): the first point that differs is named.
   std::filesystem::remove(dir / "trace-settings.txt");
@@ -180,8 +181,9 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   CalibrationRun names = TestRun(SearchMethod::Dds, trace);
   names.resume = true;
   names.parameters[1].name = "y";
-  EXPECT_NE(ErrorOf([&] { RunCalibration(names, pool); })
-                .find("trace.csv line 1: \"x1\" (column 3) where this calibration writes \"y\""),
+  EXPECT_NE(ErrorOf([&] {
+              RunCalibration(names, pool);
+            }).find("trace.csv line 1: \"x1\" (column 3) where this calibration writes \"y\""),
             std::string::npos);
   // A smaller budget than the trace holds.
   CalibrationRun fewer = TestRun(SearchMethod::Dds, trace);
@@ -190,8 +192,9 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   EXPECT_NE(ErrorOf([&] { RunCalibration(fewer, pool); }).find("holds 45 evaluations, more than the 10"),
             std::string::npos);
   // A fresh run does not throw the evaluations away unasked.
-  EXPECT_NE(ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, trace), pool); })
-                .find("trace.csv: already holds 45 evaluations: continue them with --resume"),
+  EXPECT_NE(ErrorOf([&] {
+              RunCalibration(TestRun(SearchMethod::Dds, trace), pool);
+            }).find("trace.csv: already holds 45 evaluations: continue them with --resume"),
             std::string::npos);
   CalibrationRun replace = TestRun(SearchMethod::Lhs, trace);
   replace.replaceTrace = true;
@@ -205,9 +208,9 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   CalibrationRun damaged = TestRun(SearchMethod::Lhs, trace);
   damaged.resume = true;
   damaged.search.evaluations = 50;
-  EXPECT_NE(ErrorOf([&] { RunCalibration(damaged, pool); })
-                .find("trace.csv line 47: \"zero\" (column 3) is not a number"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorOf([&] { RunCalibration(damaged, pool); }).find("trace.csv line 47: \"zero\" (column 3) is not a number"),
+      std::string::npos);
 }
 
 TEST(Runner, AFailedEvaluationEndsTheRunKeepingEveryEarlierOne) {

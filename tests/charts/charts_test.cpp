@@ -62,9 +62,9 @@ bool HasText(const RecordingCanvas& c, const std::string& xyText) {
 TEST(ChartGeometry, DesignSizeScalesAndRanges) {
   ModelState y = Year(1990, 365);
   for (int d = 1; d <= 365; ++d) {
-    y.ObsFlow[d] = 10;   // at the flow scale: two thirds up, y = 514 - 323 = 191
-    y.SimFlow[d] = 4;    // 514 - rnd(129.2) = 385
-    y.MeanPrecip[d] = 5; // the maximum hangs a quarter of the height down: 30 + 126 = 156
+    y.ObsFlow[d] = 10;    // at the flow scale: two thirds up, y = 514 - 323 = 191
+    y.SimFlow[d] = 4;     // 514 - rnd(129.2) = 385
+    y.MeanPrecip[d] = 5;  // the maximum hangs a quarter of the height down: 30 + 126 = 156
     y.MeanSnowPack[d] = 100;
   }
   Drawn d;
@@ -74,7 +74,7 @@ TEST(ChartGeometry, DesignSizeScalesAndRanges) {
   ASSERT_EQ(green.size(), 1u + 362u);
   EXPECT_EQ(green[0].y1, 15);
   for (std::size_t i = 1; i < green.size(); ++i) EXPECT_EQ(green[i].y2, 191);
-  EXPECT_EQ(green[1].x1, 45 + 2);    // x(1) = 45 + rnd(768 / 365)
+  EXPECT_EQ(green[1].x1, 45 + 2);   // x(1) = 45 + rnd(768 / 365)
   EXPECT_EQ(green.back().x2, 809);  // x(363) = 45 + rnd(763.79)
   for (const auto& s : Segments(d.runoff.LinesIn(kRed))) {
     if (s.y1 == 15) continue;  // legend
@@ -267,8 +267,7 @@ TEST(ChartGeometry, SvgDocument) {
   const std::string doc = c.Document();
   EXPECT_EQ(doc.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u);
   EXPECT_NE(doc.find("width=\"200\" height=\"100\""), std::string::npos);
-  EXPECT_NE(doc.find("<text x=\"50\" y=\"10\" dominant-baseline=\"hanging\">1990年</text>"),
-            std::string::npos);
+  EXPECT_NE(doc.find("<text x=\"50\" y=\"10\" dominant-baseline=\"hanging\">1990年</text>"), std::string::npos);
   EXPECT_NE(doc.find(">a&lt;b&amp;c</text>"), std::string::npos);
   // The axes and ticks of one pen form one path; the blue frame lines the next.
   EXPECT_NE(doc.find("<path d=\"M45 60L45 30M45 60L160 60M"), std::string::npos);

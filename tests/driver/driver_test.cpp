@@ -11,12 +11,12 @@
 
 #include "TestSupport.h"
 #include "TinyWorkspace.h"
-#include "hardening/HardeningSupport.h"
 #include "app/DayEngine.h"
 #include "app/Driver.h"
 #include "app/Progress.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "hardening/HardeningSupport.h"
 #include "model/Errors.h"
 #include "results/Format.h"
 
@@ -37,8 +37,8 @@ class ScriptedEngine : public DayEngine {
   };
   const char* Name() const override { return "scripted"; }
   void BeginYear(ModelState& s, const ParameterSet&) override {
-    starts.push_back({s.RoutedGwFlow, s.RoutedInterflow, s.SedStore, s.Uz1, s.WTElev, s.CanopyStore,
-                      s.FreeWater, s.CellFlag});
+    starts.push_back(
+        {s.RoutedGwFlow, s.RoutedInterflow, s.SedStore, s.Uz1, s.WTElev, s.CanopyStore, s.FreeWater, s.CellFlag});
   }
   DayTotals RunDay(ModelState& s, const ParameterSet&, int day) override {
     ++days;
@@ -237,11 +237,10 @@ TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
   std::vector<std::string> basinBudget = FileLines(f.Out("全流域/Budget.out"));
   ASSERT_EQ(basinBudget.size(), 5u + 6u + 1u);
   EXPECT_EQ(basinBudget[5].substr(0, 12), "01-2000   31");
-  EXPECT_EQ(basinBudget[8].substr(0, 12), "04-2000   26");  // (22 + 30) / 2
+  EXPECT_EQ(basinBudget[8].substr(0, 12), "04-2000   26");     // (22 + 30) / 2
   EXPECT_EQ(basinBudget[11].substr(0, 16), "2000全年   133");  // (83 + 182) / 2
   // Two sub-basins of 6 km2 each pass 2 mm a day: 2 x 6 / 86.4 m3/s each at the outlet.
-  EXPECT_NE(basin[101].find(Printf("   %.3f   1.000   ", 2 * (2 * 6 / 86.4))), std::string::npos)
-      << basin[101];
+  EXPECT_NE(basin[101].find(Printf("   %.3f   1.000   ", 2 * (2 * 6 / 86.4))), std::string::npos) << basin[101];
 
   // The window's progress: labels, stages, days counted from 1, bar positions.
   const Recorder& r = f.recorder;
@@ -254,8 +253,8 @@ TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
   EXPECT_EQ(r.label2[185], "结果统计");
   EXPECT_EQ(std::vector<int>(r.positions.begin(), r.positions.begin() + 13),
             (std::vector<int>{2, 4, 6, 8, 10, 12, 19, 26, 33, 40, 47, 95, 100}));
-  EXPECT_EQ(r.events, (std::vector<std::string>{"panel", "grids 1/1", "charts 1/1", "panel",
-                                                 "grids 2/1", "charts 2/1"}));
+  EXPECT_EQ(r.events,
+            (std::vector<std::string>{"panel", "grids 1/1", "charts 1/1", "panel", "grids 2/1", "charts 2/1"}));
 }
 
 TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
@@ -409,8 +408,7 @@ TEST(Driver, EachYearReadsItsOwnMeteorologicalBlock) {
   const std::vector<std::string> daily = FileLines(f.Out("流域1/Daily.out"));
   for (int y : years) {
     const std::string date = "12-31-" + std::to_string(y);
-    auto row = std::find_if(daily.begin(), daily.end(),
-                            [&](const std::string& l) { return l.rfind(date, 0) == 0; });
+    auto row = std::find_if(daily.begin(), daily.end(), [&](const std::string& l) { return l.rfind(date, 0) == 0; });
     ASSERT_NE(row, daily.end()) << y;
     EXPECT_EQ(SplitFields(*row)[1], Printf("%.3f", y % 100 + 1e-3 * test::DaysOf(y))) << y;
   }

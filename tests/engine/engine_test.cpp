@@ -56,8 +56,7 @@ std::map<std::string, std::string> Outputs(const test::TempDir& dir) {
   std::map<std::string, std::string> files;
   const fs::path root = dir.Path() / "Output";
   for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file())
-      files[fs::relative(e.path(), root).string()] = test::ReadBytes(e.path().string());
+    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = test::ReadBytes(e.path().string());
   return files;
 }
 
@@ -80,8 +79,7 @@ RunResult Simulate(const test::TinyWorkspace& w, DayEngine& engine) {
 }
 
 // The reference run (through the probe), then the fused engine on 1, 2 and 3 threads.
-Reached ExpectSameAsReference(const test::TinyWorkspace& w,
-                              std::initializer_list<int> threadCounts = {1, 2, 3}) {
+Reached ExpectSameAsReference(const test::TinyWorkspace& w, std::initializer_list<int> threadCounts = {1, 2, 3}) {
   ProbeEngine probe;
   const RunResult ref = Simulate(w, probe);
   EXPECT_GE(ref.files.size(), 10u);
@@ -102,9 +100,9 @@ Reached ExpectSameAsReference(const test::TinyWorkspace& w,
     const ModelState& a = ref.state;
     const ModelState& b = run.state;
     EXPECT_EQ(a.CellFlag, b.CellFlag);
-    for (auto grid : {&ModelState::Uz1, &ModelState::Uz2, &ModelState::Uz3, &ModelState::SnowPack,
-                      &ModelState::Frozen, &ModelState::CanopyStore, &ModelState::FreeWater,
-                      &ModelState::SatZoneET, &ModelState::WTElev, &ModelState::WTPrev})
+    for (auto grid : {&ModelState::Uz1, &ModelState::Uz2, &ModelState::Uz3, &ModelState::SnowPack, &ModelState::Frozen,
+                      &ModelState::CanopyStore, &ModelState::FreeWater, &ModelState::SatZoneET, &ModelState::WTElev,
+                      &ModelState::WTPrev})
       EXPECT_TRUE(a.*grid == b.*grid);
     EXPECT_EQ(a.YearEndState, b.YearEndState);
   }

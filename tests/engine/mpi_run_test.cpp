@@ -41,8 +41,8 @@ std::map<std::string, std::string> OutputFiles(const std::string& root) {
 
 test::ProbeExit MpiRun(const test::TempDir& dir, const std::string& root, const std::string& log) {
   const char* asan = std::getenv("ASAN_OPTIONS");
-  return test::RunProcess({TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", dir.Path().string(),
-                           "-np", "2", TARNWELL_CLI, "run", "--workspace", root, "--threads", "1"},
+  return test::RunProcess({TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", dir.Path().string(), "-np",
+                           "2", TARNWELL_CLI, "run", "--workspace", root, "--threads", "1"},
                           dir / log, "", 0, 300,
                           {{"OMPI_ALLOW_RUN_AS_ROOT", "1"},
                            {"OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1"},

@@ -55,7 +55,8 @@ std::map<std::string, std::string> RunAll(const test::TinyWorkspace& w, int thre
   Driver driver(session, quiet, *engine);
   driver.SetCarryOver(carryOver);
   if (threads > 0)
-    driver.RunSideBySide(threads, [](int t) { return MakeDayEngine("fused", t); }, true);
+    driver.RunSideBySide(
+        threads, [](int t) { return MakeDayEngine("fused", t); }, true);
   driver.Run();
   while (driver.NextYear() == Driver::StepResult::Simulated) {
   }
@@ -77,8 +78,7 @@ TEST(SideBySide, EveryFileAsOneAfterTheOther) {
         const auto sideBySide = RunAll(w, threads, &lanes, carry);
         EXPECT_EQ(lanes, std::min(n, threads));
         ASSERT_EQ(sideBySide.size(), sequential.size());
-        for (const auto& [name, bytes] : sequential)
-          EXPECT_TRUE(test::SameBytes(bytes, sideBySide.at(name))) << name;
+        for (const auto& [name, bytes] : sequential) EXPECT_TRUE(test::SameBytes(bytes, sideBySide.at(name))) << name;
       }
     }
   }
@@ -112,7 +112,8 @@ TEST(SideBySide, ALaterRunInheritsTheGrowthIndexOfTheLastOne) {
     Driver driver(session, quiet, *engine);
     for (int run = 0; run < 2; ++run) {
       if (run == 1 && thenSideBySide)
-        driver.RunSideBySide(2, [](int t) { return MakeDayEngine("fused", t); }, true);
+        driver.RunSideBySide(
+            2, [](int t) { return MakeDayEngine("fused", t); }, true);
       driver.Run();
       while (driver.NextYear() == Driver::StepResult::Simulated) {
       }
@@ -134,7 +135,8 @@ TEST(SideBySide, AFailingSubBasinNamesItselfAndTheOthersStayWhole) {
   ProgressObserver quiet;
   std::unique_ptr<DayEngine> engine = MakeDayEngine("fused", 1);
   Driver driver(session, quiet, *engine);
-  driver.RunSideBySide(2, [](int t) { return MakeDayEngine("fused", t); }, true);
+  driver.RunSideBySide(
+      2, [](int t) { return MakeDayEngine("fused", t); }, true);
   driver.Run();
   const std::string basin = test::ReadBytes(dir / "Output/全流域/Daily.out");
   // The third sub-basin's land-use grid damaged between two years.

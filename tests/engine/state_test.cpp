@@ -122,8 +122,8 @@ void ExpectExactRestarts(const Runner& run, const std::string& what) {
   test::TempDir dir;
   const std::string root = dir / "ws";
   test::WriteTinyWorkspace(root, ThreeSubBasins());
-  const test::CliResult whole =
-      run(dir, {"run", "--workspace", root, "--save-state", "2000-03-15,2001-01-01,2002-06-30"});
+  const test::CliResult whole = run(dir,
+                                    {"run", "--workspace", root, "--save-state", "2000-03-15,2001-01-01,2002-06-30"});
   ASSERT_TRUE(whole.exited && whole.status == 0) << whole.err;
   const auto expected = Results(root);
   ASSERT_EQ(expected.size(), 5u * 4 + 1);
@@ -135,8 +135,9 @@ void ExpectExactRestarts(const Runner& run, const std::string& what) {
     const std::string copy = dir / ("from-" + std::string(date));
     fs::copy(root, copy, fs::copy_options::recursive);
     fs::remove(copy + "/Output/state/state_2002-06-30.nc");
-    const test::CliResult again = run(dir, {"run", "--workspace", copy, "--start-state",
-                                            copy + "/Output/state/state_" + date + ".nc", "--save-state", "2002-06-30"});
+    const test::CliResult again = run(
+        dir, {"run", "--workspace", copy, "--start-state", copy + "/Output/state/state_" + date + ".nc", "--save-state",
+              "2002-06-30"});
     ASSERT_TRUE(again.exited && again.status == 0) << again.err;
     const auto got = Results(copy);
     ASSERT_EQ(got.size(), expected.size());
@@ -156,10 +157,10 @@ TEST(SavedState, ARestartIsExactForEveryEngineThreadCountAndYearBoundary) {
 #ifdef TARNWELL_MPIRUN
 TEST(SavedState, ARestartIsExactOverTwoRanks) {
   test::TempDir scratch;
-  ExpectExactRestarts({{TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", scratch.Path().string(), "-np",
-                        "2"},
-                       {"--threads", "1"}},
-                      "2 ranks");
+  ExpectExactRestarts(
+      {{TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", scratch.Path().string(), "-np", "2"},
+       {"--threads", "1"}},
+      "2 ranks");
 }
 #endif
 
@@ -209,8 +210,7 @@ TEST(SavedState, OneUnitInTheLastPlaceChangesTheResultsAndOtherWorkspacesAreRefu
          test::WriteBytes(ws + "/Parameters/缺省参数文件.txt", p + "\r\n");
        },
        "attribute parameter_file_hash"},
-      {"results cut short",
-       [](const std::string& ws) { fs::resize_file(ws + "/Output/流域2/Daily.out", 100); },
+      {"results cut short", [](const std::string& ws) { fs::resize_file(ws + "/Output/流域2/Daily.out", 100); },
        "fewer than the"},
   };
   for (const Case& c : cases) {

@@ -51,9 +51,8 @@ TEST(Parameters, WrittenFileIsTheDialogsFormatAndLoadsBack) {
   test::TempDir dir;
   const std::string path = dir / "written.txt";
   WriteParameterFile(path, "written.txt", p);
-  EXPECT_TRUE(test::SameBytes(
-      test::ReadBytes(std::string(TARNWELL_TEST_DATA) + "/golden/parameters/written.txt"),
-      test::ReadBytes(path)));
+  EXPECT_TRUE(test::SameBytes(test::ReadBytes(std::string(TARNWELL_TEST_DATA) + "/golden/parameters/written.txt"),
+                              test::ReadBytes(path)));
   ParameterSet q;
   LoadParameters(path, "written.txt", q);
   EXPECT_EQ(ListParameters(q), ListParameters(p));
@@ -123,8 +122,8 @@ TEST(Grids, TerrainHeaderValuesAndDerivedGrids) {
   EXPECT_DOUBLE_EQ(s.SurfElev[s.Cell(3, 2)], 400);
   EXPECT_DOUBLE_EQ(s.WTElev[s.Cell(1, 1)], 97);
   EXPECT_DOUBLE_EQ(s.WTPrev[s.Cell(1, 1)], 97);
-  EXPECT_DOUBLE_EQ(s.CellSizeX[0], 10);  // x extent over the rows
-  EXPECT_DOUBLE_EQ(s.CellSizeY[0], 30);  // y extent over the columns
+  EXPECT_DOUBLE_EQ(s.CellSizeX[0], 10);                 // x extent over the rows
+  EXPECT_DOUBLE_EQ(s.CellSizeY[0], 30);                 // y extent over the columns
   EXPECT_DOUBLE_EQ(s.GwConductivity[s.Cell(2, 2)], 0);  // 900 >= z maximum
   EXPECT_DOUBLE_EQ(s.GwConductivity[s.Cell(1, 1)], 5);
   // Land use: 150 is not counted, -9999 is.
@@ -177,8 +176,10 @@ TEST(Grids, BadHeadersAndValuesAreRefusedWithFileLineAndToken) {
   EXPECT_EQ(message("DSAA\n0 3\n"), "input/a/dem.grd line 2: grid size 0 x 3 (columns x rows) must be positive");
   EXPECT_NE(message("DSAA\n2000000000 2000000000\n").find("larger than this machine's memory"), std::string::npos);
   EXPECT_EQ(s.CellCount(), 0u);  // nothing allocated for the refused headers
-  EXPECT_EQ(message("DSAA\n2 1\n0 1\n0 1\n0 10\n5\n"), "input/a/dem.grd line 6: token 1 is missing (the line has 1 token)");
-  EXPECT_EQ(message("DSAA\n1 2\n0 1\n0 1\n0 10\n5   \n"), "input/a/dem.grd line 7: token 0 is missing (the line has 0 tokens)");
+  EXPECT_EQ(message("DSAA\n2 1\n0 1\n0 1\n0 10\n5\n"),
+            "input/a/dem.grd line 6: token 1 is missing (the line has 1 token)");
+  EXPECT_EQ(message("DSAA\n1 2\n0 1\n0 1\n0 10\n5   \n"),
+            "input/a/dem.grd line 7: token 0 is missing (the line has 0 tokens)");
   // A header claiming more cells than the file can hold is refused before the grids are made.
   EXPECT_EQ(message("DSAA\n2 2\n0 1\n0 1\n0 10\n5\n"),
             "input/a/dem.grd line 2: the header claims 2 x 2 cells (columns x rows), at least 7 bytes "

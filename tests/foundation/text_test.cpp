@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
-#include <filesystem>
 
 #include "TestSupport.h"
 #include "inputs/TextFile.h"
@@ -76,7 +76,10 @@ TEST(Conversions, PlainDecimalsConvertToTheNearestDouble) {
 
 TEST(TextReader, LineEndsEncodingsAndReadingPastTheEnd) {
   // UTF-8 with a byte-order mark, CR LF and LF mixed, a trailing blank kept.
-  TextReader a = TextReader::FromString("\xEF\xBB\xBF" "纬度 30\r\nb \nc", "a.txt");
+  TextReader a = TextReader::FromString(
+      "\xEF\xBB\xBF"
+      "纬度 30\r\nb \nc",
+      "a.txt");
   EXPECT_EQ(a.ReadLine(), "纬度 30");
   EXPECT_EQ(a.ReadLine(), "b ");
   EXPECT_EQ(a.ReadLine(), "c");
@@ -94,8 +97,10 @@ TEST(TextReader, ContinuesFromACursorAsAWholeReadWould) {
   const std::string utf8 = "年 1\r\n子流域 甲\r\n\r\n3 4\nlast";
   const std::string files[] = {
       utf8,
-      EncodeGbk(utf8),                                          // GBK throughout
-      "\xEF\xBB\xBF" "甲 1\r\n" + EncodeGbk("乙 2\r\n") + "丙 3\r\n",  // BOM, one GBK line
+      EncodeGbk(utf8),  // GBK throughout
+      "\xEF\xBB\xBF"
+      "甲 1\r\n" +
+          EncodeGbk("乙 2\r\n") + "丙 3\r\n",  // BOM, one GBK line
   };
   for (const std::string& bytes : files) {
     const std::string path = dir / "met.txt";

@@ -49,8 +49,7 @@ TEST(Startup, ListItemsDefaultsCopiedAndMarkerCreated) {
   EXPECT_DOUBLE_EQ(session.state.SubBasinK[1], 24);
   EXPECT_DOUBLE_EQ(session.state.SubBasinX[3], 0.5);
   // The defaults restore the current files inside the parameters directory.
-  EXPECT_EQ(test::ReadBytes(dir / "Parameters/当前路径文件.txt"),
-            test::ReadBytes(dir / "Parameters/缺省路径文件.txt"));
+  EXPECT_EQ(test::ReadBytes(dir / "Parameters/当前路径文件.txt"), test::ReadBytes(dir / "Parameters/缺省路径文件.txt"));
   EXPECT_TRUE(fs::is_regular_file(dir.Path() / "Parameters/当前参数文件.txt"));
   EXPECT_TRUE(fs::is_directory(dir.Path() / "Output"));
   EXPECT_TRUE(fs::is_regular_file(dir.Path() / "Output/Mark.out"));

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -34,8 +34,8 @@ inline std::string Bytes(const uint8_t* data, size_t size) {
 // removed when the process exits normally).
 inline const std::string& ScratchWorkspace(const char* tag) {
   static const std::string root = [tag] {
-    std::string r = std::filesystem::temp_directory_path().string() + "/tarnwell-fuzz-" + tag +
-                    "-" + std::to_string(::getpid());
+    std::string r = std::filesystem::temp_directory_path().string() + "/tarnwell-fuzz-" + tag + "-" +
+                    std::to_string(::getpid());
     std::filesystem::create_directories(r + "/Output/流域1");
     std::filesystem::create_directories(r + "/Output/全流域");
     // A copy that outlives the static string, whose destructor runs before this handler.

@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ModelState s;
   if (size_class == fuzz::SizeClass::kSmall && !mismatch)
     s.AllocateGrids(static_cast<int>(rows), static_cast<int>(cols));
-  else
-    s.AllocateGrids(2, 3);
+  else s.AllocateGrids(2, 3);
   TextReader r = TextReader::FromString(bytes, "input/流域1/lucc.grd");
   try {
     ReadLandUseGrid(s, r);

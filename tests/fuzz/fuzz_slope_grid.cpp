@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ModelState s;
   if (sized && fuzz::ClassifyGrid(cols, rows) == fuzz::SizeClass::kSmall)
     s.AllocateGrids(static_cast<int>(rows), static_cast<int>(cols));
-  else
-    s.AllocateGrids(2, 3);
+  else s.AllocateGrids(2, 3);
   TextReader r = TextReader::FromString(bytes, "input/流域1/slope.grd");
   try {
     ReadSlopeGrid(s, r);

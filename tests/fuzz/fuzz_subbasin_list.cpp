@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto& s = session.state;
   if (s.SubBasinCount == 0) return 0;  // the count itself failed: the tables are untouched
   const std::size_t n = static_cast<std::size_t>(s.SubBasinCount) + 1;
-  if (s.SubBasinName.size() != n || s.SubBasinK.size() != n || s.SubBasinX.size() != n ||
-      s.SubBasinFlow.size() != n || s.YearEndState.size() != n)
+  if (s.SubBasinName.size() != n || s.SubBasinK.size() != n || s.SubBasinX.size() != n || s.SubBasinFlow.size() != n ||
+      s.YearEndState.size() != n)
     fuzz::Broken("sub-basin tables of different lengths");
   return 0;
 }

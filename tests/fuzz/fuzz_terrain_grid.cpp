@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (size_class != fuzz::SizeClass::kSmall) fuzz::Broken("grid accepted with a refused size");
       if (s.GridRows != rows || s.GridCols != cols) fuzz::Broken("grid sizes not as in the header");
       const std::size_t n = s.CellCount();
-      for (const auto* g : {&s.SurfElev, &s.WTElev, &s.WTPrev, &s.CellSizeX, &s.CellSizeY,
-                            &s.GwConductivity, &s.LandUse, &s.SlopeSine})
+      for (const auto* g :
+           {&s.SurfElev, &s.WTElev, &s.WTPrev, &s.CellSizeX, &s.CellSizeY, &s.GwConductivity, &s.LandUse, &s.SlopeSine})
         if (g->size() != n) fuzz::Broken("a grid not sized to the header");
     } catch (const InputError& e) {
       fuzz::CheckNamesFile(e, "input/流域1/dem.grd");

@@ -99,8 +99,8 @@ inline bool SameCrsText(const std::string& wktA, const std::string& crsB) {
 
 // A daily gridded weather file: values[t][row][col] with the rows in the order of ys.
 inline void WriteWeatherNetcdf(const std::string& path, const std::string& variable, const std::string& units,
-                               const std::vector<double>& xs, const std::vector<double>& ys, const std::string& timeUnits,
-                               const std::vector<double>& times,
+                               const std::vector<double>& xs, const std::vector<double>& ys,
+                               const std::string& timeUnits, const std::vector<double>& times,
                                const std::function<double(std::size_t, std::size_t, std::size_t)>& value) {
   int nc = 0, dt = 0, dy = 0, dx = 0, vt = 0, vy = 0, vx = 0, v = 0;
   ASSERT_EQ(nc_create(path.c_str(), NC_CLOBBER, &nc), NC_NOERR);

@@ -41,7 +41,8 @@ TEST(DemoImport, RebuildsTheShippedDemoByteForByte) {
   EXPECT_EQ(made, shipped);
   for (const std::string& f : shipped) {
     SCOPED_TRACE(f);
-    EXPECT_TRUE(test::SameBytes(test::ReadBytes((kDemo / f).string()), test::ReadBytes((dir.Path() / "W" / f).string())));
+    EXPECT_TRUE(
+        test::SameBytes(test::ReadBytes((kDemo / f).string()), test::ReadBytes((dir.Path() / "W" / f).string())));
   }
 }
 

@@ -189,13 +189,13 @@ TEST_F(ExportTest, NetcdfReadsBackWithXarrayAndNcdump) {
     std::vector<std::string> t = SplitFields(line);
     got[t[0] + " " + t[1] + " " + t[2] + " " + t[3]] = std::stod(t[4]);
   }
-  const char* dailyNames[] = {"Precip", "Intercep", "PET", "AET", "Uzone1", "Uzone2", "Uzone3", "U_drain",
-                              "Subflow", "G_Flow", "Si_flow", "Re_flow", "G_drain", "G_Stable"};
+  const char* dailyNames[] = {"Precip",  "Intercep", "PET",    "AET",     "Uzone1",  "Uzone2",  "Uzone3",
+                              "U_drain", "Subflow",  "G_Flow", "Si_flow", "Re_flow", "G_drain", "G_Stable"};
   const char* sedNames[] = {"Si_errosion", "Re_chansha", "Si_chansha", "Sediment"};
   const char* frozenNames[] = {"SnowPack", "FrostSoil", "AirTemp", "GroundWater"};
   std::size_t compared = 0;
-  for (const auto& [station, dir] : std::vector<std::pair<std::string, std::string>>{
-           {"甲", "流域1"}, {"乙", "流域2"}, {"全流域", "全流域"}}) {
+  for (const auto& [station, dir] :
+       std::vector<std::pair<std::string, std::string>>{{"甲", "流域1"}, {"乙", "流域2"}, {"全流域", "全流域"}}) {
     auto compare = [&](const std::string& file, const char* const* names, std::size_t n) {
       for (const auto& [key, values] : RowsOf(Out(dir + "/" + file)))
         for (std::size_t i = 0; i < n; ++i) {
@@ -239,8 +239,7 @@ TEST_F(ExportTest, WithoutResultsTheMessageNamesTheMissingFile) {
 // A DSAA grid of 3 rows x 2 columns whose value lines hold distinct values; the first line
 // is its southern row.
 void WriteAsymmetricGrid(const fs::path& dir, bool withGeoref) {
-  test::WriteGbkLines((dir / "dem.grd").string(),
-                      "DSAA\n2 3\n1000 1150\n2000 2100\n0 99\n11 12\n21 22\n31 32\n");
+  test::WriteGbkLines((dir / "dem.grd").string(), "DSAA\n2 3\n1000 1150\n2000 2100\n0 99\n11 12\n21 22\n31 32\n");
   if (withGeoref)
     test::WriteGbkLines((dir / "georef.txt").string(),
                         "crs = EPSG:32632\nwest = 500000\nsouth = 4000000\ncell_width = 50\ncell_height = 50\n"

@@ -44,8 +44,8 @@ TEST(GeoMessages, EveryReaderNamesWhatIsNoFile) {
   fs::create_directory(folder);
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
   test::WriteBytes(dir / "import.conf", "terrain = folder\nland_cover = pipe\n");
-  const geo::KeyValueFile config =
-      geo::KeyValueFile::Read(dir / "import.conf", "import.conf", {"terrain", "land_cover"});
+  const geo::KeyValueFile config = geo::KeyValueFile::Read(dir / "import.conf", "import.conf",
+                                                           {"terrain", "land_cover"});
   const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> readers = {
       {"raster", [](const std::string& p) { geo::ReadRaster(p, "X", ""); }},
       {"netcdf", [](const std::string& p) { geo::NetcdfFile::OpenForReading(p, "X"); }},
@@ -58,12 +58,13 @@ TEST(GeoMessages, EveryReaderNamesWhatIsNoFile) {
     EXPECT_EQ(Message([&] { read(pipe); }), "X: cannot open: not a regular file (a device, pipe or socket)") << reader;
     EXPECT_EQ(Message([&] { read(dir / "nowhere"); }), "X: cannot open: it does not exist") << reader;
   }
-  EXPECT_EQ(Message([&] { config.ExistingPath("terrain"); }),
-            "import.conf line 1: terrain: the file \"folder\" cannot be read: it is a directory (looked for " +
-                folder + ")");
+  EXPECT_EQ(
+      Message([&] { config.ExistingPath("terrain"); }),
+      "import.conf line 1: terrain: the file \"folder\" cannot be read: it is a directory (looked for " + folder + ")");
   EXPECT_EQ(Message([&] { config.ExistingPath("land_cover"); }),
             "import.conf line 2: land_cover: the file \"pipe\" cannot be read: not a regular file (a device, pipe or "
-            "socket) (looked for " + pipe + ")");
+            "socket) (looked for " +
+                pipe + ")");
 }
 
 // Every georef.txt value beyond what a map holds, refused on its own line with its value.
@@ -120,8 +121,9 @@ void WriteWeather(const std::string& path, const std::vector<std::string>& order
   nc_put_att_text(nc, v, "units", 6, "mm/day");
   nc_enddef(nc);
   for (std::size_t k = 0; k < 3; ++k) {
-    const std::vector<double> axis = order[k] == "time" ? times : order[k] == "x" ? std::vector<double>{500050, 500150}
-                                                                                  : std::vector<double>{5000050, 5000150};
+    const std::vector<double> axis = order[k] == "time" ? times
+                                     : order[k] == "x"  ? std::vector<double>{500050, 500150}
+                                                        : std::vector<double>{5000050, 5000150};
     nc_put_var_double(nc, vars[k], axis.data());
   }
   std::vector<double> values(times.size() * 4, 1.0);
@@ -136,10 +138,14 @@ TEST(GeoMessages, WeatherLaidOutOtherwiseSaysHow) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {{"time", "x", "y"}, {0, 1, 2}, "the variable's dimensions are (time (time), x (x), y (y)); the order (time, y, x) "
-                                      "is expected: reorder the file's dimensions"},
-      {{"time", "y", "x"}, {2, 1, 0}, "the time axis time is not ascending: step 1 (2001-01-02) comes before step 0 "
-                                      "(2001-01-03); one step a day in calendar order is expected"},
+      {{"time", "x", "y"},
+       {0, 1, 2},
+       "the variable's dimensions are (time (time), x (x), y (y)); the order (time, y, x) "
+       "is expected: reorder the file's dimensions"},
+      {{"time", "y", "x"},
+       {2, 1, 0},
+       "the time axis time is not ascending: step 1 (2001-01-02) comes before step 0 "
+       "(2001-01-03); one step a day in calendar order is expected"},
   };
   for (const Case& c : cases) {
     test::TempDir dir;
@@ -174,9 +180,7 @@ TEST(GeoMessages, UndeclaredNoDataElevationIsCalledSo) {
     o.workspace = dir / "W";
     std::ostringstream out;
     const std::string m = Message([&] { geo::RunImport(o, out); });
-    EXPECT_NE(m.find("a no-data value the raster does not declare"),
-              std::string::npos)
-        << m;
+    EXPECT_NE(m.find("a no-data value the raster does not declare"), std::string::npos) << m;
     EXPECT_EQ(m.find("not above 0"), std::string::npos) << m;
     EXPECT_FALSE(fs::exists(dir / "W"));
   }
@@ -209,12 +213,18 @@ TEST(GeoMessages, MapsStateTheirCoordinateSystemAsACfGridMapping) {
     std::string xUnits;
   };
   const std::vector<Case> cases = {
-      {"EPSG:32632", "transverse_mercator",
-       {{"longitude_of_central_meridian", 9}, {"scale_factor_at_central_meridian", 0.9996}, {"false_easting", 500000},
+      {"EPSG:32632",
+       "transverse_mercator",
+       {{"longitude_of_central_meridian", 9},
+        {"scale_factor_at_central_meridian", 0.9996},
+        {"false_easting", 500000},
         {"semi_major_axis", 6378137}},
        "m"},
-      {"EPSG:3035", "lambert_azimuthal_equal_area",
-       {{"longitude_of_projection_origin", 10}, {"latitude_of_projection_origin", 52}, {"false_easting", 4321000},
+      {"EPSG:3035",
+       "lambert_azimuthal_equal_area",
+       {{"longitude_of_projection_origin", 10},
+        {"latitude_of_projection_origin", 52},
+        {"false_easting", 4321000},
         {"false_northing", 3210000}},
        "m"},
       {"EPSG:4326", "latitude_longitude", {{"semi_major_axis", 6378137}}, "degrees_east"},

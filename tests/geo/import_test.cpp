@@ -20,9 +20,9 @@
 #include "geo/GeoSupport.h"
 #include "geo/Import.h"
 #include "geo/Raster.h"
+#include "hardening/HardeningSupport.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
-#include "hardening/HardeningSupport.h"
 
 namespace tarnwell {
 namespace {
@@ -51,8 +51,8 @@ std::string IsoDay(int year, int dayOfYear) {
 struct ImportSet {
   test::TempDir dir;
   TestRaster terrain, land, ids;
-  std::map<std::string, std::string> files;   // relative path -> text
-  std::vector<std::string> config;            // lines of import.conf
+  std::map<std::string, std::string> files;  // relative path -> text
+  std::vector<std::string> config;           // lines of import.conf
   std::string workspace;
 
   ImportSet() {
@@ -350,11 +350,14 @@ TEST(Import, GriddedWeatherWeightedByTheAreaOfEachCell) {
   for (int d = 0; d < 365; ++d) times.push_back(d + 0.5);
   test::WriteWeatherNetcdf(set.Path("pre.nc"), "pr", "mm/day", xs, ys, "days since 2001-01-01", times,
                            [&](std::size_t t, std::size_t r, std::size_t c) { return pre[r][c] + (t == 9 ? 100 : 0); });
-  test::WriteWeatherNetcdf(set.Path("tas.nc"), "tas", "K", xs, ys, "hours since 2001-01-01 00:00:00", [&] {
-    std::vector<double> h;
-    for (double t : times) h.push_back(t * 24);
-    return h;
-  }(), [&](std::size_t, std::size_t r, std::size_t c) { return 273.15 + 10 * r + c; });
+  test::WriteWeatherNetcdf(
+      set.Path("tas.nc"), "tas", "K", xs, ys, "hours since 2001-01-01 00:00:00",
+      [&] {
+        std::vector<double> h;
+        for (double t : times) h.push_back(t * 24);
+        return h;
+      }(),
+      [&](std::size_t, std::size_t r, std::size_t c) { return 273.15 + 10 * r + c; });
   set.Drop("weather_table");
   set.Set("precipitation_netcdf", "pre.nc");
   set.Set("precipitation_variable", "pr");

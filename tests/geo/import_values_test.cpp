@@ -58,10 +58,18 @@ struct ValueSet {
       }
     files["classes.csv"] = "class,code\n1,21\n";
     files["sub-basins.csv"] = "id,name,muskingum_k_hours,muskingum_x\n1,A,24,0.2\n";
-    config = {"terrain = terrain.tif",       "land_cover = land.tif", "land_cover_classes = classes.csv",
-              "sub_basin_raster = ids.tif",  "sub_basins = sub-basins.csv", "weather_table = weather/{id}.csv",
-              "weather_table_no_data = -9999", "discharge = gauge.csv", "discharge_no_data = -9999",
-              "sediment_concentration = 0.5", "latitude = 45", "min_sub_basin_area_km2 = 0"};
+    config = {"terrain = terrain.tif",
+              "land_cover = land.tif",
+              "land_cover_classes = classes.csv",
+              "sub_basin_raster = ids.tif",
+              "sub_basins = sub-basins.csv",
+              "weather_table = weather/{id}.csv",
+              "weather_table_no_data = -9999",
+              "discharge = gauge.csv",
+              "discharge_no_data = -9999",
+              "sediment_concentration = 0.5",
+              "latitude = 45",
+              "min_sub_basin_area_km2 = 0"};
     workspace = dir / "W";
   }
 
@@ -136,11 +144,20 @@ TEST(ImportValues, EveryDailyKindIsRangedAtItsSourceLine) {
     std::vector<std::string> said;
   };
   const std::vector<Case> cases{
-      {&ValueSet::precip, "-5", "weather/1.csv", {"line 61", "precipitation -5 in column 2", "2001-03-01", "negative", "weather_table_no_data"}},
+      {&ValueSet::precip,
+       "-5",
+       "weather/1.csv",
+       {"line 61", "precipitation -5 in column 2", "2001-03-01", "negative", "weather_table_no_data"}},
       {&ValueSet::precip, "2500", "weather/1.csv", {"line 61", "more than 2000 mm"}},
-      {&ValueSet::temp, "-150", "weather/1.csv", {"line 61", "air temperature -150 in column 3", "beyond any air temperature"}},
+      {&ValueSet::temp,
+       "-150",
+       "weather/1.csv",
+       {"line 61", "air temperature -150 in column 3", "beyond any air temperature"}},
       {&ValueSet::temp, "281.15", "weather/1.csv", {"line 61", "another unit"}},
-      {&ValueSet::discharge, "-1", "gauge.csv", {"line 61", "discharge -1 in column 2 (discharge)", "discharge_no_data"}},
+      {&ValueSet::discharge,
+       "-1",
+       "gauge.csv",
+       {"line 61", "discharge -1 in column 2 (discharge)", "discharge_no_data"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
@@ -173,7 +190,10 @@ TEST(ImportValues, GriddedWeatherRangedPerCellAndDay) {
     std::vector<std::string> said;
   };
   for (const Case& c : std::vector<Case>{
-           {"pr", "mm/day", -5, {"pre.nc (variable pr)", "precipitation -5 mm on 2001-01-11", "row 1, column 0", "negative"}},
+           {"pr",
+            "mm/day",
+            -5,
+            {"pre.nc (variable pr)", "precipitation -5 mm on 2001-01-11", "row 1, column 0", "negative"}},
            {"tas", "K", 500, {"tas.nc (variable tas)", "air temperature 226.85 degrees C on 2001-01-11"}}}) {
     SCOPED_TRACE(c.variable);
     ValueSet set;
@@ -224,7 +244,8 @@ TEST(ImportValues, TerrainBeyondAnyLandNamesTheCell) {
   slope.values[5] = 95;
   test::WriteRasterFile(steep.Path("slope.tif"), slope);
   steep.Set("slope", "slope.tif");
-  EXPECT_TRUE(Holds(steep.Refusal(), {"slope.tif", "row 1, column 1", "steeper than 90 degrees", "slope_units = percent"}));
+  EXPECT_TRUE(
+      Holds(steep.Refusal(), {"slope.tif", "row 1, column 1", "steeper than 90 degrees", "slope_units = percent"}));
 }
 
 TEST(ImportValues, RoutingStationYearsAndParametersRangedWhereGiven) {
@@ -246,7 +267,8 @@ TEST(ImportValues, RoutingStationYearsAndParametersRangedWhereGiven) {
   }
   // A parameter template the model cannot compute with is refused as the template's.
   ValueSet set;
-  std::istringstream demo(DecodeText(test::ReadBytes(std::string(TARNWELL_SOURCE_DIR) + "/examples/demo/import/parameters.txt")));
+  std::istringstream demo(
+      DecodeText(test::ReadBytes(std::string(TARNWELL_SOURCE_DIR) + "/examples/demo/import/parameters.txt")));
   std::string text;
   int n = 0;
   for (std::string l; std::getline(demo, l);) text += (++n == 24 ? "土壤层包气带厚度 0 250 450" : l) + "\n";
@@ -303,7 +325,8 @@ TEST(ImportFlowDirections, AnUnknownCodeOrALoopNamesTheCell) {
   ValueSet loop;
   loop.Delineate("id,x,y\n1,499850,5000250\n");
   loop.flow.values[0 * 4 + 1] = 1;  // row 0, column 1 east, into column 2, which flows back west
-  EXPECT_TRUE(Holds(loop.Refusal(), {"fdir.tif", "loop through the cell of row 0, column 1", "row 0 column 2, back to it"}));
+  EXPECT_TRUE(
+      Holds(loop.Refusal(), {"fdir.tif", "loop through the cell of row 0, column 1", "row 0 column 2, back to it"}));
   ValueSet taudem;  // the right codes read in the wrong coding
   taudem.Delineate("id,x,y\n1,499850,5000250\n");
   taudem.Set("flow_direction_coding", "taudem");

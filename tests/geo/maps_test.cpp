@@ -52,8 +52,8 @@ geo::GridGeoref SmallGeoref() {
 
 TEST(YearlyMaps, GeoTiffNorthUpAtTheTrueCorners) {
   test::TempDir dir;
-  const std::vector<std::string> files =
-      geo::WriteYearlyMaps(SmallMaps(), SmallGeoref(), dir / "maps", "Output/maps", "subbasin1", geo::MapFormat::GeoTiff);
+  const std::vector<std::string> files = geo::WriteYearlyMaps(SmallMaps(), SmallGeoref(), dir / "maps", "Output/maps",
+                                                              "subbasin1", geo::MapFormat::GeoTiff);
   EXPECT_EQ(files.size(), 12u);
   EXPECT_EQ(files.front(), "Output/maps/subbasin1_precipitation_2001.tif");
   test::ReadBack b = test::ReadRasterFile(dir / "maps/subbasin1_soil_loss_2002.tif");

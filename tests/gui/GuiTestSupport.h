@@ -4,9 +4,9 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
-#include <QApplication>
 #include <QTimer>
 #include <QWidget>
 #include <filesystem>

@@ -50,7 +50,8 @@ test::TinyWorkspace TwoBasinsThreeYears() {
 
 // The main window on the workspace of two sub-basins and three years.
 struct Window : test::Window {
-  explicit Window(const test::TempDir& dir) : test::Window((test::WriteTinyWorkspace(dir.Path().string(), TwoBasinsThreeYears()), dir)) {}
+  explicit Window(const test::TempDir& dir)
+      : test::Window((test::WriteTinyWorkspace(dir.Path().string(), TwoBasinsThreeYears()), dir)) {}
   int Rows() { return Child<QTableWidget>(&form1, "StringGrid1")->rowCount(); }
   QString Cell(const char* grid, int r, int c) {
     QTableWidgetItem* item = Child<QTableWidget>(&form1, grid)->item(r, c);

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -41,8 +41,7 @@ TEST(MainWindow, StartUpFillsTheListAndShowsOnlyThePicture) {
   test::CopyDemoWorkspace(dir);
   Window w(dir);
   EXPECT_TRUE(w.sink.errors.empty());
-  EXPECT_EQ(Items(Child<QListWidget>(&w.form1, "ListBox1")),
-            QStringList({"子上游", "子下游", "全流域"}));
+  EXPECT_EQ(Items(Child<QListWidget>(&w.form1, "ListBox1")), QStringList({"子上游", "子下游", "全流域"}));
   EXPECT_EQ(w.form1.windowTitle(), "Tarnwell");
   EXPECT_FALSE(Child<QWidget>(&w.form1, "ImageM")->isHidden());
   EXPECT_TRUE(Child<QWidget>(&w.form1, "Panel2")->isHidden());
@@ -86,8 +85,7 @@ TEST(PathDialog, ShowsTheResolvedPathsOfSubBasinOneAndBrowsingChangesOnlyTheEdit
               EXPECT_EQ(form2->Edit(1)->text().toStdString(), in + "/dem.grd");
               EXPECT_EQ(form2->Edit(2)->text().toStdString(), in + "/landuse.grd");
               EXPECT_EQ(form2->Edit(3)->text().toStdString(), in + "/weather.in");
-              EXPECT_EQ(form2->Edit(4)->text().toStdString(),
-                        (dir.Path() / "Parameters" / "season.txt").string());
+              EXPECT_EQ(form2->Edit(4)->text().toStdString(), (dir.Path() / "Parameters" / "season.txt").string());
               EXPECT_EQ(form2->Edit(5)->text().toStdString(), in + "/slope.grd");
               Child<QPushButton>(form2, "Button6")->click();
               EXPECT_EQ(form2->Edit(5)->text(), "/chosen/by/browsing.grd");
@@ -110,7 +108,7 @@ TEST(ParameterDialog, KeepsEveryValueAsTypedAndWritesTheDialogLayout) {
   EXPECT_EQ(form3->Edit(1)->text(), "30.50");
   EXPECT_EQ(form3->Edit(35)->text(), "1e-3");
   EXPECT_EQ(form3->Edit(43)->text(), "0.38");
-  EXPECT_EQ(form3->Edit(49)->text(), "0.2");  // line 32
+  EXPECT_EQ(form3->Edit(49)->text(), "0.2");   // line 32
   EXPECT_EQ(form3->Edit(47)->text(), "0.01");  // line 34
   const std::string saved = (dir.Path() / "saved.txt").string();
   form3->SaveDialog1 = [&](QWidget*) { return QString::fromStdString(saved); };
@@ -132,8 +130,7 @@ TEST(ParameterDialog, ShortLineStopsFillingAndLoadFailureLeavesTheEdits) {
   // Line 27 with four bare values: token 5 is missing.
   std::string text = test::ParameterFileText();
   text.replace(text.find("紫色土 0.31 黄壤性土 0.32 黄棕壤 0.33 酸性棕壤 0.34"),
-               std::string("紫色土 0.31 黄壤性土 0.32 黄棕壤 0.33 酸性棕壤 0.34").size(),
-               "紫色土 0.9 0.9 0.9 0.9");
+               std::string("紫色土 0.31 黄壤性土 0.32 黄棕壤 0.33 酸性棕壤 0.34").size(), "紫色土 0.9 0.9 0.9 0.9");
   const std::string bad = (dir.Path() / "bad.txt").string();
   test::WriteGbkLines(bad, text);
   try {
@@ -217,8 +214,8 @@ TEST(MainWindow, HelpOpensHelpChmOrTheGuideAndAboutClosesOnAClick) {
             [&](QWidget* modal) {
               ASSERT_EQ(modal, form4);
               EXPECT_EQ(form4->windowTitle(), "关于本系统");
-              QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 150), QPointF(10, 150),
-                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+              QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 150), QPointF(10, 150), Qt::LeftButton,
+                                Qt::LeftButton, Qt::NoModifier);
               QApplication::sendEvent(form4, &press);
               EXPECT_FALSE(form4->isVisible());
             });

@@ -69,8 +69,8 @@ struct Quarters {
 Quarters Quartered(const QRect& box) {
   const QRect in = box.adjusted(3, 3, -3, -3);
   const int w = in.width() / 2, h = in.height() / 2;
-  return {QRect(in.left(), in.top(), w, h), QRect(in.left() + w, in.top(), w, h),
-          QRect(in.left(), in.top() + h, w, h), QRect(in.left() + w, in.top() + h, w, h)};
+  return {QRect(in.left(), in.top(), w, h), QRect(in.left() + w, in.top(), w, h), QRect(in.left(), in.top() + h, w, h),
+          QRect(in.left() + w, in.top() + h, w, h)};
 }
 
 TEST(Maps, TheFirstDataRowIsTheSouthEdge) {
@@ -89,7 +89,8 @@ TEST(Maps, TerrainIsLitFromTheNorthWestAndItsContoursLieWhereItRises) {
   const ColourMap grey = Spectrum(QColor(200, 200, 200), QColor(200, 200, 200));
   // A pyramid: its north-west faces (top left on the picture) are lit, its south-east ones
   // in shade.
-  const MapGrid pyramid = Grid(21, 21, [](int r, int c) { return 1000.0 - 10 * std::max(std::abs(r - 10), std::abs(c - 10)); });
+  const MapGrid pyramid = Grid(21, 21,
+                               [](int r, int c) { return 1000.0 - 10 * std::max(std::abs(r - 10), std::abs(c - 10)); });
   QImage map = gui::DrawMap(MapKind::Terrain, pyramid, grey, "t");
   Quarters q = Quartered(DrawnArea(map));
   EXPECT_GT(ToneOf(map, q.topLeft).mean, ToneOf(map, q.bottomRight).mean + 60);
@@ -110,7 +111,8 @@ TEST(QtTexts, StandardButtonsSpeakChinese) {
   QMessageBox box;
   box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
   EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "取消");
-  EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith("是")) << box.button(QMessageBox::Yes)->text().toStdString();
+  EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith("是"))
+      << box.button(QMessageBox::Yes)->text().toStdString();
   // The other tests see Qt as it was.
   QCoreApplication::removeTranslator(translator);
   delete translator;

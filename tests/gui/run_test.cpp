@@ -13,10 +13,10 @@
 
 #include "GuiTestSupport.h"
 #include "TinyWorkspace.h"
-#include "hardening/HardeningSupport.h"
 #include "app/Session.h"
 #include "gui/ChartImage.h"
 #include "gui/Form1.h"
+#include "hardening/HardeningSupport.h"
 #include "inputs/TextFile.h"
 
 namespace tarnwell {
@@ -123,7 +123,7 @@ TEST(RunFromWindow, ExitDuringARunClosesTheWindowWhenTheRunHasEnded) {
   w.form1.show();
   Child<QPushButton>(&w.form1, "Button3")->click();
   Child<QAction>(&w.form1, "X1")->trigger();  // "退出(&X)" is "退      出"
-  EXPECT_TRUE(w.form1.isVisible());          // a run cannot be interrupted
+  EXPECT_TRUE(w.form1.isVisible());           // a run cannot be interrupted
   w.form1.WaitUntilIdle();
   QApplication::processEvents();
   EXPECT_FALSE(w.form1.isVisible());

@@ -3,6 +3,7 @@
 // whole rows.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -10,7 +11,6 @@
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
-#include <fcntl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,17 +33,16 @@ struct CliResult {
 
 // How a command-line run is started: limits of the machine it meets and when it is ended.
 struct CliLimits {
-  double killAfter = -1;       // SIGKILL at this many seconds if still running
-  double timeout = 120;        // a run still going then is killed: a hang shows as not exited
-  long fileSizeLimit = 0;      // > 0: no file may grow beyond it, as on a full device
-  long addressSpace = 0;       // > 0: the run's memory limit in bytes (a cluster job's)
-  int uid = -1;                // >= 0: run as this user (the tests run as root)
+  double killAfter = -1;   // SIGKILL at this many seconds if still running
+  double timeout = 120;    // a run still going then is killed: a hang shows as not exited
+  long fileSizeLimit = 0;  // > 0: no file may grow beyond it, as on a full device
+  long addressSpace = 0;   // > 0: the run's memory limit in bytes (a cluster job's)
+  int uid = -1;            // >= 0: run as this user (the tests run as root)
 };
 
 // Runs the tarnwell program with args; its output goes to files under scratch. A writer the
 // run had started is waited for after a kill, as the disk only settles when it has finished.
-inline CliResult RunCliWith(const std::vector<std::string>& args, const std::string& scratch,
-                            const CliLimits& limits) {
+inline CliResult RunCliWith(const std::vector<std::string>& args, const std::string& scratch, const CliLimits& limits) {
   const std::string outPath = scratch + "/cli.out", errPath = scratch + "/cli.err";
   std::vector<std::string> argv{TARNWELL_CLI};
   argv.insert(argv.end(), args.begin(), args.end());
@@ -66,8 +65,8 @@ inline CliResult RunCliWith(const std::vector<std::string>& args, const std::str
       const rlimit limit{static_cast<rlim_t>(limits.addressSpace), static_cast<rlim_t>(limits.addressSpace)};
       ::setrlimit(RLIMIT_AS, &limit);
     }
-    if (limits.uid >= 0 && (::setgid(static_cast<gid_t>(limits.uid)) != 0 ||
-                            ::setuid(static_cast<uid_t>(limits.uid)) != 0))
+    if (limits.uid >= 0 &&
+        (::setgid(static_cast<gid_t>(limits.uid)) != 0 || ::setuid(static_cast<uid_t>(limits.uid)) != 0))
       ::_exit(125);
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
@@ -99,8 +98,8 @@ inline CliResult RunCliWith(const std::vector<std::string>& args, const std::str
   return r;
 }
 
-inline CliResult RunCli(const std::vector<std::string>& args, const std::string& scratch,
-                        double killAfter = -1, long fileSizeLimit = 0) {
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& scratch, double killAfter = -1,
+                        long fileSizeLimit = 0) {
   CliLimits limits;
   limits.killAfter = killAfter;
   limits.fileSizeLimit = fileSizeLimit;
@@ -150,9 +149,8 @@ inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskS
       if (kind == 0) continue;
       auto [at, fresh] = widths.emplace(kind, tokens.size());
       if (!fresh && at->second != tokens.size())
-        return ::testing::AssertionFailure() << path << " line " << r.LineNumber() << ": "
-                                             << tokens.size() << " tokens, earlier rows "
-                                             << at->second;
+        return ::testing::AssertionFailure()
+               << path << " line " << r.LineNumber() << ": " << tokens.size() << " tokens, earlier rows " << at->second;
     }
   }
   return ::testing::AssertionSuccess();

@@ -14,7 +14,10 @@ namespace {
 
 TEST(Encodings, ALoneByteOfNoEncodingKeepsTheLinesNumbers) {
   // Neither UTF-8 nor GBK: kept as '?' in its token, the line's numbers survive.
-  TextReader r = TextReader::FromString("\xEF\xBB\xBF" "a\xFF 2.5\r\n", "f.txt");
+  TextReader r = TextReader::FromString(
+      "\xEF\xBB\xBF"
+      "a\xFF 2.5\r\n",
+      "f.txt");
   FieldLine line = r.ReadFields();
   EXPECT_TRUE(IsValidUtf8(line.Token(0)));
   EXPECT_DOUBLE_EQ(line.Real(1), 2.5);

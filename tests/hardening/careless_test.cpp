@@ -117,8 +117,9 @@ TEST(CarelessInput, InputsThatClaimMoreThanTheyHoldCostNoMemory) {
     for (int r = 0; r < 2500; ++r) grid += row;
     test::WriteBytes(ws.At("input/甲/dem.grd"), grid);
     const std::string last = ws.Fails("check", tight);
-    EXPECT_EQ(last, "tarnwell: input/甲/dem.grd line 2: not enough memory for the model's grids of "
-                    "2500 x 2500 cells");
+    EXPECT_EQ(last,
+              "tarnwell: input/甲/dem.grd line 2: not enough memory for the model's grids of "
+              "2500 x 2500 cells");
   }
 }
 
@@ -136,9 +137,7 @@ TEST(CarelessInput, ASecondRunOnTheSameWorkspaceIsRefusedNamingTheFirst) {
   const test::TinyWorkspace w = test::SmallBasins(3, 2, 40, 40);
   Careless ws(w);
   CliResult first;
-  std::thread running([&] {
-    first = ws.Cli({"run", "--engine", "reference", "--threads", "1"});
-  });
+  std::thread running([&] { first = ws.Cli({"run", "--engine", "reference", "--threads", "1"}); });
   const std::string lock = ws.At("Output/tarnwell.lock");
   while (!LockHeld(lock)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   fs::create_directories(ws.dir / "second");
@@ -187,8 +186,9 @@ TEST(CarelessInput, ACurrentFileLinkedOutsideTheWorkspaceIsNotOverwritten) {
     test::WriteBytes(outside, "someone else's file\r\n");
     fs::remove(ws.At("Parameters/" + name));
     fs::create_symlink(outside, ws.At("Parameters/" + name));
-    EXPECT_TRUE(Has(ws.Fails("check"), "Parameters/" + name + ": not written: it is reached through a "
-                                       "symbolic link that leads outside the workspace"));
+    EXPECT_TRUE(Has(ws.Fails("check"), "Parameters/" + name +
+                                           ": not written: it is reached through a "
+                                           "symbolic link that leads outside the workspace"));
     EXPECT_EQ(test::ReadBytes(outside), "someone else's file\r\n");
   }
 }
@@ -364,19 +364,24 @@ TEST(BadRuns, BadInputIsNamedAndTheEarlierResultsStayAsTheyWere) {
     std::vector<std::string> said;
   };
   const std::vector<Case> cases{
-      {"a token that is no number", [](const Careless& ws) { ws.SetLine("input/乙/met.txt", 10, "2000 0 9 0 NaN 10 2 0"); },
+      {"a token that is no number",
+       [](const Careless& ws) { ws.SetLine("input/乙/met.txt", 10, "2000 0 9 0 NaN 10 2 0"); },
        {"tarnwell: input/乙/met.txt line 10: \"NaN\" is not a number (token 4)"}},
-      {"no inside cell", [](const Careless& ws) { FillGrid(ws, "input/乙/dem.grd", "-9999"); },
+      {"no inside cell",
+       [](const Careless& ws) { FillGrid(ws, "input/乙/dem.grd", "-9999"); },
        {"input/乙/dem.grd", "乙", "no cell inside"}},
       // Every land-use code at 150 or more: no area to turn the outlet discharge into a depth.
       {"no area", [](const Careless& ws) { FillGrid(ws, "input/乙/lu.grd", "200"); }, {"input/乙/lu.grd", "乙"}},
       // Three lines: the slope entry names the sub-basin directory itself.
       {"a short path file",
-       [](const Careless& ws) { test::WriteGbkLines(ws.At("Parameters/缺省路径文件.txt"), "dem.grd\nlu.grd\nmet.txt\n"); },
+       [](const Careless& ws) {
+         test::WriteGbkLines(ws.At("Parameters/缺省路径文件.txt"), "dem.grd\nlu.grd\nmet.txt\n");
+       },
        {"tarnwell: Parameters/当前路径文件.txt line 5: the line is missing, so the file is \"input/甲/\", which cannot "
         "be opened: it is a directory"}},
       // A count of three over two lines: start-up stops at the missing third line.
-      {"a short sub-basin list", [](const Careless& ws) { ws.SetLine("input/子流域.in", 1, "3"); },
+      {"a short sub-basin list",
+       [](const Careless& ws) { ws.SetLine("input/子流域.in", 1, "3"); },
        {"tarnwell: input/子流域.in line 4: token 0 is missing (the line has 0 tokens)"}},
   };
   for (const Case& c : cases) {
@@ -412,7 +417,8 @@ TEST(Messages, OptionValuesOutOfRangeAreMistypedCommandLines) {
       {{"check", "--workspace", ""}, "--workspace: the value is empty"},
       {{"run", "--parameters", dir}, "--parameters: \"" + dir + "\": it is a directory"},
       {{"run", "--parameters", fifo}, "--parameters: \"" + fifo + "\": not a regular file"},
-      {{"import", "--config", "/dev/zero", "--workspace", ws.dir / "new"}, "--config: \"/dev/zero\": not a regular file"},
+      {{"import", "--config", "/dev/zero", "--workspace", ws.dir / "new"},
+       "--config: \"/dev/zero\": not a regular file"},
   };
   for (const auto& [args, message] : cases) {
     const CliResult r = ws.Cli(args);

@@ -57,9 +57,7 @@ struct CliWorkspace {
   test::TempDir dir;
 };
 
-bool Mentions(const std::string& text, const std::string& what) {
-  return text.find(what) != std::string::npos;
-}
+bool Mentions(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
 
 TEST(Faults, OutputDirectoryThatCannotBeWritten) {
   // The second sub-basin's directory is a plain file: the first sub-basin's year stays.
@@ -208,8 +206,7 @@ TEST(Faults, KilledAtRandomMoments) {
       const std::string whole = test::ReadBytes(full.Out(rel));
       EXPECT_EQ(whole.compare(0, part.size(), part), 0) << rel;
     }
-    std::printf("  killed after %.3f of %.3f s: %d files, %ld lines on disk\n", at, seconds,
-                disk.files, disk.lines);
+    std::printf("  killed after %.3f of %.3f s: %d files, %ld lines on disk\n", at, seconds, disk.files, disk.lines);
   }
 }
 

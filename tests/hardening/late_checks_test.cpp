@@ -68,10 +68,18 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
   const std::string georef = "input/乙/georef.txt";
   const std::vector<Case> cases{
       {"a georef.txt of another grid",
-       [&] { test::WriteBytes(ws.At(georef), "west = 0\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 7\ncolumns = 2\nfirst_row = south\n"); },
+       [&] {
+         test::WriteBytes(
+             ws.At(georef),
+             "west = 0\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 7\ncolumns = 2\nfirst_row = south\n");
+       },
        georef + " line 5: describes 7 x 2 cells"},
       {"a georef.txt with a bad value",
-       [&] { test::WriteBytes(ws.At(georef), "west = east\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 2\ncolumns = 2\nfirst_row = south\n"); },
+       [&] {
+         test::WriteBytes(
+             ws.At(georef),
+             "west = east\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 2\ncolumns = 2\nfirst_row = south\n");
+       },
        georef + " line 1"},
       {"Output/maps a file", [&] { test::WriteBytes(ws.At("Output/maps"), "notes\n"); },
        "Output/maps: is not a directory"},
@@ -155,7 +163,7 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
   test::WriteBytes(ws.At("input/notes.txt"), "field notes\n");
   const auto before = Snapshot(ws.Root());
   const std::vector<std::vector<std::string>> commands{
-      {"check"}, {"run"}, {"charts", "--sub-basin", "1", "--year", "2000", "--out", ws.At("charts")},
+      {"check"},  {"run"},       {"charts", "--sub-basin", "1", "--year", "2000", "--out", ws.At("charts")},
       {"export"}, {"calibrate"}, {"calibrate", "--init"}};
   for (const auto& command : commands) {
     SCOPED_TRACE(command.front());

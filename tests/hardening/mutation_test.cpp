@@ -18,14 +18,14 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kFiles[] = {
-    "input/子流域.in",           "input/RiverDaily.in",         "input/甲/dem.grd",
-    "input/甲/lu.grd",           "input/乙/slope.grd",          "input/乙/met.txt",
-    "input/甲/met.txt",          "Parameters/缺省参数文件.txt", "Parameters/缺省路径文件.txt",
+    "input/子流域.in",       "input/RiverDaily.in",         "input/甲/dem.grd",
+    "input/甲/lu.grd",       "input/乙/slope.grd",          "input/乙/met.txt",
+    "input/甲/met.txt",      "Parameters/缺省参数文件.txt", "Parameters/缺省路径文件.txt",
     "Parameters/season.txt",
 };
 
-const char* const kExtremes[] = {"0", "-1", "1e308", "-1e308", "nan", "2147483648", "-2147483649",
-                                 "1e-320", "99999", "1.5", "", "#", "\"", "甲", "0x10", "1,5"};
+const char* const kExtremes[] = {"0",     "-1",  "1e308", "-1e308", "nan", "2147483648", "-2147483649", "1e-320",
+                                 "99999", "1.5", "",      "#",      "\"",  "甲",         "0x10",        "1,5"};
 
 // One change of the kind a hand or an editor makes.
 std::string Mutate(const std::string& bytes, std::mt19937& gen) {

@@ -157,7 +157,8 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
   EXPECT_EQ(daily[366 + 100].second, "nan");
   const std::vector<std::string> sediment = test::FileLines(ws.Out("流域1/Daily_s.out"));
   // Days 1, 3, 5 (a discharge missing) and 10 (its concentration missing): no load.
-  for (int d : {1, 3, 5, 10}) EXPECT_NE(sediment[static_cast<std::size_t>(d + 1)].find("          nan   "), std::string::npos) << d;
+  for (int d : {1, 3, 5, 10})
+    EXPECT_NE(sediment[static_cast<std::size_t>(d + 1)].find("          nan   "), std::string::npos) << d;
   EXPECT_EQ(sediment[2 + 1].find("nan"), std::string::npos);
   // Whole basin: the outlet's own gaps.
   const auto outlet = Measured(ws.Out("全流域/Daily.out"), 12);
@@ -182,13 +183,13 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
   // the measured columns.
   std::string bytes = ReplaceToken(test::ReadBytes(ws.Out("流域1/Daily.out")), "01-02-2000", 12, "-999.000");
   test::WriteBytes(ws.Out("流域1/Daily.out"), bytes);
-  const test::CliResult charts =
-      test::RunCli({"charts", "--workspace", ws.Root(), "--sub-basin", "1", "--year", "2000", "--out",
-                    ws.dir / "charts", "--format", "svg"},
-                   ws.dir.Path().string());
+  const test::CliResult charts = test::RunCli({"charts", "--workspace", ws.Root(), "--sub-basin", "1", "--year", "2000",
+                                               "--out", ws.dir / "charts", "--format", "svg"},
+                                              ws.dir.Path().string());
   EXPECT_EQ(charts.status, 0) << charts.err;
 
-  const test::CliResult csv = test::RunCli({"export", "--workspace", ws.Root(), "--format", "csv"}, ws.dir.Path().string());
+  const test::CliResult csv = test::RunCli({"export", "--workspace", ws.Root(), "--format", "csv"},
+                                           ws.dir.Path().string());
   ASSERT_EQ(csv.status, 0) << csv.err;
   const std::vector<std::string> rows = test::FileLines(ws.Out("export/subbasin1_daily.csv"));
   ASSERT_GT(rows.size(), 6u);
@@ -198,13 +199,15 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
     return row.substr(from, row.find(',', from) - from);
   };
   EXPECT_EQ(field(rows[0], 12), "Re_flow_mm");
-  for (int d : {1, 2, 3, 5}) EXPECT_EQ(field(rows[static_cast<std::size_t>(d)], 12), "") << rows[static_cast<std::size_t>(d)];
+  for (int d : {1, 2, 3, 5})
+    EXPECT_EQ(field(rows[static_cast<std::size_t>(d)], 12), "") << rows[static_cast<std::size_t>(d)];
   EXPECT_EQ(field(rows[4], 12), "3.000");
   EXPECT_EQ(field(rows[10], 16), "");  // Re_chansha of day 10
   EXPECT_EQ(field(test::FileLines(ws.Out("export/basin_daily.csv"))[4], 12), "");
 
 #ifdef TARNWELL_TEST_NETCDF
-  const test::CliResult nc = test::RunCli({"export", "--workspace", ws.Root(), "--format", "netcdf"}, ws.dir.Path().string());
+  const test::CliResult nc = test::RunCli({"export", "--workspace", ws.Root(), "--format", "netcdf"},
+                                          ws.dir.Path().string());
   ASSERT_EQ(nc.status, 0) << nc.err;
   int id = -1, var = -1;
   ASSERT_EQ(nc_open(ws.Out("export/daily.nc").c_str(), NC_NOWRITE, &id), NC_NOERR);
@@ -279,8 +282,8 @@ TEST(NoObservation, CalibrationWithoutAnyReadingIsRefusedBeforeItsFirstEvaluatio
     w.outletFlow = [mark](int d) { return d % 2 ? mark : -1.0; };
     test::WriteTinyWorkspace(ws.Root(), w);
     ASSERT_EQ(test::RunCli({"calibrate", "--workspace", ws.Root(), "--init"}, ws.dir.Path().string()).status, 0);
-    const test::CliResult r =
-        test::RunCli({"calibrate", "--workspace", ws.Root(), "--evaluations", "4"}, ws.dir.Path().string());
+    const test::CliResult r = test::RunCli({"calibrate", "--workspace", ws.Root(), "--evaluations", "4"},
+                                           ws.dir.Path().string());
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("RiverDaily.in: the observed discharge is 0 or missing on every day ("), std::string::npos)
         << r.err;

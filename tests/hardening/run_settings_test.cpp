@@ -64,8 +64,8 @@ TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     EXPECT_EQ(OutputFiles(root), mean);
   }
-  const test::CliResult r =
-      test::RunCliWith({"run", "--workspace", root, "--carry-over", "cell"}, dir.Path().string(), {});
+  const test::CliResult r = test::RunCliWith({"run", "--workspace", root, "--carry-over", "cell"}, dir.Path().string(),
+                                             {});
   EXPECT_TRUE(r.exited && r.status == 2) << r.err;
 }
 

@@ -105,10 +105,18 @@ TEST(CalibrationSizes, RangedAgainstTheEvaluationsAndTheMemoryBeforeAnyIsMade) {
     std::vector<std::string> options, said;
   };
   for (const Case& c : std::vector<Case>{
-           {"algorithm sce\ncomplexes 1000000\n", {}, {"cal.txt line 2: \"1000000\" (token 1) is more complexes than the 1000 evaluations"}},
-           {"algorithm sce\ncomplexes 5\n", {"--evaluations", "3"}, {"cal.txt line 2: \"5\" (token 1)", "(with --evaluations 3)"}},
-           {"evaluations 2000000000\n", {}, {"cal.txt line 1: \"2000000000\" (token 1) evaluations would need about", "machine's memory"}},
-           {"algorithm lhs\nbatch 50\nevaluations 20\n", {}, {"cal.txt line 2: \"50\" (token 1) is more points per batch than the 20"}}}) {
+           {"algorithm sce\ncomplexes 1000000\n",
+            {},
+            {"cal.txt line 2: \"1000000\" (token 1) is more complexes than the 1000 evaluations"}},
+           {"algorithm sce\ncomplexes 5\n",
+            {"--evaluations", "3"},
+            {"cal.txt line 2: \"5\" (token 1)", "(with --evaluations 3)"}},
+           {"evaluations 2000000000\n",
+            {},
+            {"cal.txt line 1: \"2000000000\" (token 1) evaluations would need about", "machine's memory"}},
+           {"algorithm lhs\nbatch 50\nevaluations 20\n",
+            {},
+            {"cal.txt line 2: \"50\" (token 1) is more points per batch than the 20"}}}) {
     SCOPED_TRACE(c.file);
     test::WriteBytes(root + "/cal.txt", c.file + "calibration 2000\nFieldCapacity 0.2 0.3\n");
     std::vector<std::string> args{"calibrate", "--workspace", root, "--config", root + "/cal.txt"};

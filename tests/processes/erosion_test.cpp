@@ -16,12 +16,11 @@ struct ErosionCase {
   double sizeX = 100, sizeY = 100;
   double q = -1, r = -1, k = -1, ls = -1, f = -1, c = -1, pr = -1, loss = -1;
   void Run(const ParameterSet& p) {
-    ErosionCell(surface, interflow, landUse, slopeSine, slopeMask, sizeX, sizeY, p, q, r, k, ls,
-                f, c, pr, loss);
+    ErosionCell(surface, interflow, landUse, slopeSine, slopeMask, sizeX, sizeY, p, q, r, k, ls, f, c, pr, loss);
   }
 };
 
-constexpr double kRLsK = 29.26 * 0.01 * 0.25;  // 0.07315
+constexpr double kRLsK = 29.26 * 0.01 * 0.25;        // 0.07315
 constexpr double kCultivatedC = 0.7875321869797122;  // 0.6508 - 0.3436 log10(0.4)
 
 TEST(SoilErosion, CoverAndPracticeFactorsOfTheLandUseClasses) {
@@ -33,18 +32,18 @@ TEST(SoilErosion, CoverAndPracticeFactorsOfTheLandUseClasses) {
       {15, 0.4, kCultivatedC, 0.4},   // cultivated
       {101, 0.4, kCultivatedC, 0.4},  // cultivated above 100
       {149, 0.4, kCultivatedC, 0.4},
-      {25, 0.9, 0, 0.9},    // forest: dense cover, no loss
-      {35, 0.8, 0, 0.8},    // grass: above 0.783, no loss
-      {45, 0, 1, 0.6},      // open water
-      {55, 0, 1, 0.7},      // built-up
-      {75, 0, 1, 0},        // barren
-      {20, 0, 1, 0},        // round codes belong to no class
+      {25, 0.9, 0, 0.9},  // forest: dense cover, no loss
+      {35, 0.8, 0, 0.8},  // grass: above 0.783, no loss
+      {45, 0, 1, 0.6},    // open water
+      {55, 0, 1, 0.7},    // built-up
+      {75, 0, 1, 0},      // barren
+      {20, 0, 1, 0},      // round codes belong to no class
       {30, 0, 1, 0},
       {40, 0, 1, 0},
       {50, 0, 1, 0},
       {60, 0, 1, 0},
       {100, 0, 1, 0},
-      {150, 0, 1, 0},       // outside the sub-basin's codes
+      {150, 0, 1, 0},  // outside the sub-basin's codes
       {0, 0, 1, 0},
       {-9999, 0, 1, 0},
   };

@@ -161,8 +161,8 @@ TEST(Evapotranspiration, SoilEvaporationOfEachLandUseAndTableDepth) {
     EtCase in;
     double aet, uz1, uz2, uz3, satEt;
   };
-  auto et = [](double landUse, double wt, double pet, double growth, double gw, double aet, double uz1,
-               double uz2, double uz3, double canopy = 0, double satEt = 0) {
+  auto et = [](double landUse, double wt, double pet, double growth, double gw, double aet, double uz1, double uz2,
+               double uz3, double canopy = 0, double satEt = 0) {
     EtCase c;
     c.landUse = landUse, c.wt = wt, c.pet = pet, c.growth = growth, c.gw = gw, c.aet = aet;
     c.uz1 = uz1, c.uz2 = uz2, c.uz3 = uz3, c.canopy = canopy, c.satEt = satEt;

@@ -12,10 +12,10 @@ namespace {
 struct SnowCell {
   double snow = 0, frozen = 0, uz1 = 27, uz2 = 54, uz3 = 81;
   double throughfall = -1, bypass = -1, aet = -1, drain = -1;
-  void Run(double precip, double intercepted, double elevAboveStation, double stationTemp,
-           double pet, const ParameterSet& p) {
-    SnowFrostCell(precip, intercepted, 500 + elevAboveStation, stationTemp, pet, 500, p, snow,
-                  frozen, uz1, uz2, uz3, throughfall, bypass, aet, drain);
+  void Run(double precip, double intercepted, double elevAboveStation, double stationTemp, double pet,
+           const ParameterSet& p) {
+    SnowFrostCell(precip, intercepted, 500 + elevAboveStation, stationTemp, pet, 500, p, snow, frozen, uz1, uz2, uz3,
+                  throughfall, bypass, aet, drain);
   }
 };
 
@@ -130,8 +130,7 @@ struct SoilCellCase {
   int flag = 1;
   double uz1 = 20, uz2 = 40, uz3 = 60, throughfall = 0, drain = -1, runoff = -1;
   void Run(const ParameterSet& p) {
-    SoilCell(surf, wt, landUse, precip, bypass, p, flag, uz1, uz2, uz3, throughfall, drain,
-             runoff);
+    SoilCell(surf, wt, landUse, precip, bypass, p, flag, uz1, uz2, uz3, throughfall, drain, runoff);
   }
 };
 
@@ -230,7 +229,7 @@ TEST(SoilPass, WetnessClassesOfLayerOneAtTheirBounds) {
   const struct {
     double uz1;
     int flag;
-  } cases[] = {{31.5, 1},          {31.6, kCellWet70}, {36, kCellWet70}, {36.1, kCellWet80},
+  } cases[] = {{31.5, 1},          {31.6, kCellWet70}, {36, kCellWet70},  {36.1, kCellWet80},
                {40.5, kCellWet80}, {40.6, kCellWet90}, {44.9, kCellWet90}};
   for (const auto& k : cases) {
     SoilCellCase c;

@@ -188,9 +188,9 @@ TEST(MeteorologicalYear, FirstAndLaterYearsSeriesCalendarAndReservoirs) {
   EXPECT_EQ(s.StationElev, 350);
   EXPECT_DOUBLE_EQ(s.FlowToDepthFactor, 2.0);
   EXPECT_DOUBLE_EQ(s.DailyPrecip[365], 4.65);
-  EXPECT_DOUBLE_EQ(s.ObsFlow[1], 4.0);          // 2 m3/s over 43.2 km2
-  EXPECT_DOUBLE_EQ(s.ObsSediment[1], 86.4);     // 2 x 86400 x 0.5 / 1000 t, from the raw Q
-  EXPECT_DOUBLE_EQ(s.RoutedInterflow, 1.6);     // the first year starts the reservoirs
+  EXPECT_DOUBLE_EQ(s.ObsFlow[1], 4.0);       // 2 m3/s over 43.2 km2
+  EXPECT_DOUBLE_EQ(s.ObsSediment[1], 86.4);  // 2 x 86400 x 0.5 / 1000 t, from the raw Q
+  EXPECT_DOUBLE_EQ(s.RoutedInterflow, 1.6);  // the first year starts the reservoirs
   EXPECT_DOUBLE_EQ(s.RoutedGwFlow, 2.4);
   // 22 March (day 81) at full growth: the Hamon value itself; 31 December, dormant: 1/1.4 of it.
   double pet = 0;

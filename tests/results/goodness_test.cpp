@@ -81,8 +81,7 @@ TEST(GoodnessOfFit, LogNashSutcliffeWithDryDays) {
   EXPECT_NEAR(LogNashSutcliffe(obs, std::vector<double>{0, 0, 0, 5}), -0.5, 1e-14);
   // Simulated e - 1, e - 1, 300: residuals 1, 1, 0.
   const double e1 = std::exp(1.0) - 1;
-  EXPECT_NEAR(LogNashSutcliffe(obs, std::vector<double>{e1, e1, 300, 5}), 1 - 2 / (2.0 / 3 * L * L),
-              1e-14);
+  EXPECT_NEAR(LogNashSutcliffe(obs, std::vector<double>{e1, e1, 300, 5}), 1 - 2 / (2.0 / 3 * L * L), 1e-14);
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ std::vector<std::string> RunFiles() {
       test::ReadBytes(std::string(TARNWELL_TEST_DATA) + "/fuzz/corpus/fuzz_basin_readback/seed-two-years.txt"));
   std::vector<std::string> parts;
   std::size_t at = 0;
-  for (std::size_t ff; (ff = all.find('\f', at)) != std::string::npos; at = ff + 1) parts.push_back(all.substr(at, ff - at));
+  for (std::size_t ff; (ff = all.find('\f', at)) != std::string::npos; at = ff + 1)
+    parts.push_back(all.substr(at, ff - at));
   parts.push_back(all.substr(at));
   return parts;
 }

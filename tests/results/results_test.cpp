@@ -86,7 +86,7 @@ TEST(PeriodStatistics, WorkedExampleAndDegenerateCases) {
   s.ObsFlow = obs;
   s.SimFlow = sim;
   s.MeanPrecip[1] = s.MeanPrecip[2] = s.MeanPrecip[3] = 1;
-  s.MeanPrecip[4] = 100;  // outside the period
+  s.MeanPrecip[4] = 100;                                            // outside the period
   s.MeanIntercep[1] = s.MeanIntercep[2] = s.MeanIntercep[3] = 0.5;  // each budget column its own value
   s.MeanSoilDrain[1] = s.MeanSoilDrain[2] = s.MeanSoilDrain[3] = 0.25;
   YearFiles files = FilesIn(dir);
@@ -100,10 +100,9 @@ TEST(PeriodStatistics, WorkedExampleAndDegenerateCases) {
             "1.000   0.000   0.500   0.250   0.000   \r\n");
   const std::string z = "     0.000";
   EXPECT_EQ(test::ReadBytes(files.BudgetS.path),
-            "01-2001    3   " + z + "     " + z + "     " + z + "   " + z + "     " +
-                "     0.990     " + z + "   " + z + "     " + z + "     \r\n" +
-                "2001\xC8\xAB\xC4\xEA    1   " + z + "     " + z + "     " + z + "   " + z +
-                "     " + "     0.990     " + z + "   " + z + "     " + z + "     \r\n");
+            "01-2001    3   " + z + "     " + z + "     " + z + "   " + z + "     " + "     0.990     " + z + "   " +
+                z + "     " + z + "     \r\n" + "2001\xC8\xAB\xC4\xEA    1   " + z + "     " + z + "     " + z + "   " +
+                z + "     " + "     0.990     " + z + "   " + z + "     " + z + "     \r\n");
 }
 
 // A grid of rows x cols cells, all inside.

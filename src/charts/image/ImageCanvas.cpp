@@ -10,15 +10,13 @@ namespace tarnwell {
 
 QFont ChartFont() {
   QFont font("MS Sans Serif");
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "DejaVu Sans", "Noto Sans CJK SC",
-                    "WenQuanYi Zen Hei", "Droid Sans Fallback"});
+  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "DejaVu Sans", "Noto Sans CJK SC", "WenQuanYi Zen Hei",
+                    "Droid Sans Fallback"});
   font.setPixelSize(12);
   return font;
 }
 
-ImageCanvas::ImageCanvas(QImage& image) : image_(image), painter_(&image) {
-  painter_.setFont(ChartFont());
-}
+ImageCanvas::ImageCanvas(QImage& image) : image_(image), painter_(&image) { painter_.setFont(ChartFont()); }
 
 void ImageCanvas::SetPen(Colour c, int width, PenStyle style) {
   const Qt::PenStyle qs = style == PenStyle::Dot       ? Qt::DotLine
@@ -60,8 +58,7 @@ int ImageCanvas::TextWidth(const std::string& text) const {
 
 ChartImages RenderCharts(const ModelState& year, int width, int height) {
   ChartImages out;
-  for (QImage* i : {&out.runoff, &out.sediment, &out.snowFrost})
-    *i = QImage(width, height, QImage::Format_RGB32);
+  for (QImage* i : {&out.runoff, &out.sediment, &out.snowFrost}) *i = QImage(width, height, QImage::Format_RGB32);
   {
     ImageCanvas c1(out.runoff), c2(out.sediment), c7(out.snowFrost);
     DrawChartFrame(c1, ChartKind::Runoff, year.CurYear);
@@ -94,9 +91,7 @@ void EnsureImageApplication() {
   static QGuiApplication app(argc, argv);
 }
 
-bool SavePng(const QImage& image, const std::string& path) {
-  return image.save(QString::fromStdString(path), "PNG");
-}
+bool SavePng(const QImage& image, const std::string& path) { return image.save(QString::fromStdString(path), "PNG"); }
 
 bool DrawPng(int width, int height, const std::function<void(Canvas&)>& draw, const std::string& path) {
   EnsureImageApplication();

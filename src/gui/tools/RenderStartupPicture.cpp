@@ -40,8 +40,8 @@ bool ReadGrid(const char* path, Grid& g) {
 
 // Green lowlands through ochre to brown and white summits.
 QColor Hypsometric(double t) {
-  const double stops[][4] = {{0.0, 88, 150, 80},  {0.3, 160, 190, 100}, {0.55, 215, 190, 120},
-                             {0.8, 170, 120, 80}, {1.0, 245, 240, 235}};
+  const double stops[][4] = {
+      {0.0, 88, 150, 80}, {0.3, 160, 190, 100}, {0.55, 215, 190, 120}, {0.8, 170, 120, 80}, {1.0, 245, 240, 235}};
   for (int i = 1; i < 5; ++i)
     if (t <= stops[i][0]) {
       const double f = (t - stops[i - 1][0]) / (stops[i][0] - stops[i - 1][0]);
