@@ -875,6 +875,18 @@ void Driver::BeginYearStates() {
   yearStart_ = std::move(r);
 }
 
+RunState& Driver::PendingState(const Date& date, int day) {
+  auto it = std::find_if(pending_.begin(), pending_.end(), [&](const auto& p) { return p.first == date; });
+  if (it != pending_.end()) return it->second;
+  // The first sub-basin to reach the day: the run's part as the year started.
+  RunState& state = pending_.emplace_back(date, *yearStart_).second;
+  state.calendarYear = date.year;
+  state.month = date.month;
+  state.dayOfMonth = date.day;
+  state.day = day;
+  return state;
+}
+
 void Driver::CaptureDue(int k, Lane& lane) {
   ModelState& s = lane.session->state;
   const int today = s.DayCount + 1;
@@ -906,16 +918,7 @@ void Driver::CaptureDue(int k, Lane& lane) {
     const auto files = InCursorOrder(lane.files);
     for (std::size_t i = 0; i < files.size(); ++i) st.fileBytes[i] = BytesOf(*files[i]);
     std::lock_guard<std::mutex> hold(publish_);
-    auto it = std::find_if(pending_.begin(), pending_.end(), [&](const auto& p) { return p.first == date; });
-    if (it == pending_.end()) {
-      pending_.emplace_back(date, *yearStart_);
-      it = pending_.end() - 1;
-      it->second.calendarYear = date.year;
-      it->second.month = date.month;
-      it->second.dayOfMonth = date.day;
-      it->second.day = today;
-    }
-    it->second.subBasins.at(static_cast<std::size_t>(k - 1)) = std::move(st);
+    PendingState(date, today).subBasins.at(static_cast<std::size_t>(k - 1)) = std::move(st);
   }
 }
 
@@ -957,16 +960,8 @@ void Driver::FinishYearStates() {
         SubBasinState st = DecodeSubBasinState(from, end);
         at = end;
         const Date date{v[0], v[1], v[2]};
-        auto it = std::find_if(pending_.begin(), pending_.end(), [&](const auto& p) { return p.first == date; });
-        if (it == pending_.end()) {
-          pending_.emplace_back(date, *yearStart_);
-          it = pending_.end() - 1;
-          it->second.calendarYear = date.year;
-          it->second.month = date.month;
-          it->second.dayOfMonth = date.day;
-          it->second.day = st.dayCount + 1;
-        }
-        it->second.subBasins.at(static_cast<std::size_t>(v[3] - 1)) = std::move(st);
+        const int day = st.dayCount + 1;
+        PendingState(date, day).subBasins.at(static_cast<std::size_t>(v[3] - 1)) = std::move(st);
       }
     }
   }

@@ -134,6 +134,7 @@ class Driver {
   void CheckRun();
   void BeginYearStates();
   void CaptureDue(int k, Lane& lane);
+  RunState& PendingState(const Date& date, int day);
   void FinishYearStates();
   void CutBackFiles(const RunState& state, bool cut);
   void RestoreSubBasin(int k, Lane& lane, const SubBasinState& from);

@@ -31,14 +31,6 @@ test::TinyWorkspace FourSubBasins() {
   return w;
 }
 
-std::map<std::string, std::string> OutputFiles(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root + "/Output"))
-    if (e.is_regular_file() && e.path().filename() != "tarnwell.lock")
-      files[fs::relative(e.path(), root).string()] = test::ReadBytes(e.path().string());
-  return files;
-}
-
 test::ProbeExit MpiRun(const test::TempDir& dir, const std::string& root, const std::string& log) {
   const char* asan = std::getenv("ASAN_OPTIONS");
   return test::RunProcess({TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", dir.Path().string(), "-np",
@@ -58,7 +50,7 @@ TEST(MpiRun, TwoRanksWriteEveryFileAsOneProcess) {
   ASSERT_EQ(alone.status, 0) << alone.err;
   const test::ProbeExit ranks = MpiRun(dir, two, "two.log");
   ASSERT_TRUE(ranks.exited && ranks.status == 0) << ranks.log;
-  const auto expected = OutputFiles(one), got = OutputFiles(two);
+  const auto expected = test::OutputFiles(one), got = test::OutputFiles(two);
   ASSERT_EQ(expected.size(), 5u * 5 + 1);
   ASSERT_EQ(got.size(), expected.size());
   for (const auto& [name, bytes] : expected) EXPECT_TRUE(test::SameBytes(bytes, got.at(name))) << name;

@@ -33,17 +33,6 @@ test::TinyWorkspace ThreeSubBasins() {
   return w;
 }
 
-// Every output file but the states and the lock.
-std::map<std::string, std::string> Results(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root + "/Output")) {
-    const std::string rel = fs::relative(e.path(), root).string();
-    if (e.is_regular_file() && e.path().filename() != "tarnwell.lock" && rel.rfind("Output/state", 0) != 0)
-      files[rel] = test::ReadBytes(e.path().string());
-  }
-  return files;
-}
-
 // Every number of a NetCDF file (variables and attributes), by name: two states hold the
 // same values exactly when these are equal.
 std::map<std::string, std::vector<double>> Numbers(const std::string& path) {
@@ -125,7 +114,7 @@ void ExpectExactRestarts(const Runner& run, const std::string& what) {
   const test::CliResult whole = run(dir,
                                     {"run", "--workspace", root, "--save-state", "2000-03-15,2001-01-01,2002-06-30"});
   ASSERT_TRUE(whole.exited && whole.status == 0) << whole.err;
-  const auto expected = Results(root);
+  const auto expected = test::OutputFiles(root);
   ASSERT_EQ(expected.size(), 5u * 4 + 1);
   // The state of a later day, to the bit: what the printed digits of the files cannot show.
   const auto late = Numbers(root + "/Output/state/state_2002-06-30.nc");
@@ -139,7 +128,7 @@ void ExpectExactRestarts(const Runner& run, const std::string& what) {
         dir, {"run", "--workspace", copy, "--start-state", copy + "/Output/state/state_" + date + ".nc", "--save-state",
               "2002-06-30"});
     ASSERT_TRUE(again.exited && again.status == 0) << again.err;
-    const auto got = Results(copy);
+    const auto got = test::OutputFiles(copy);
     ASSERT_EQ(got.size(), expected.size());
     for (const auto& [name, bytes] : expected) EXPECT_TRUE(test::SameBytes(bytes, got.at(name))) << name;
     EXPECT_EQ(Differing(Numbers(copy + "/Output/state/state_2002-06-30.nc"), late), "");
@@ -183,7 +172,7 @@ TEST(SavedState, OneUnitInTheLastPlaceChangesTheResultsAndOtherWorkspacesAreRefu
   test::WriteTinyWorkspace(root, ThreeSubBasins());
   const Runner run;
   ASSERT_EQ(run(dir, {"run", "--workspace", root, "--save-state", "2000-06-01,2000-06-02"}).status, 0);
-  const auto expected = Results(root);
+  const auto expected = test::OutputFiles(root);
   const std::string state = root + "/Output/state/state_2000-06-01.nc";
   const auto late = Numbers(root + "/Output/state/state_2000-06-02.nc");
 
@@ -218,11 +207,11 @@ TEST(SavedState, OneUnitInTheLastPlaceChangesTheResultsAndOtherWorkspacesAreRefu
     const std::string ws = dir / ("case-" + std::to_string(&c - cases.data()));
     fs::copy(root, ws, fs::copy_options::recursive);
     c.change(ws);
-    const auto before = Results(ws);
+    const auto before = test::OutputFiles(ws);
     const test::CliResult r = run(dir, {"run", "--workspace", ws, "--start-state", state});
     EXPECT_TRUE(r.exited && r.status == 1) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    EXPECT_EQ(Results(ws), before);
+    EXPECT_EQ(test::OutputFiles(ws), before);
   }
   // A state of another workspace: other sub-basins.
   const std::string other = dir / "other";
@@ -238,7 +227,7 @@ TEST(SavedState, OneUnitInTheLastPlaceChangesTheResultsAndOtherWorkspacesAreRefu
     EXPECT_TRUE(b.exited && b.status == 1) << bad;
     EXPECT_NE(b.err.find("--save-state"), std::string::npos) << b.err;
   }
-  EXPECT_EQ(Results(root), expected);
+  EXPECT_EQ(test::OutputFiles(root), expected);
 }
 
 }  // namespace

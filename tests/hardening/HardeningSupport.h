@@ -112,6 +112,19 @@ struct DiskSummary {
   long lines = 0;
 };
 
+// Every output file of a workspace with its bytes, by its path from the workspace; the lock
+// and the saved states left out.
+inline std::map<std::string, std::string> OutputFiles(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root + "/Output")) {
+    const std::string rel = fs::relative(e.path(), root).string();
+    if (e.is_regular_file() && e.path().filename() != "tarnwell.lock" && rel.rfind("Output/state", 0) != 0)
+      files[rel] = ReadBytes(e.path().string());
+  }
+  return files;
+}
+
 // Every regular file under dir (symbolic links are not followed): empty or ending on
 // CR LF, with no bare CR or LF; in each file, the rows that begin with the same kind of
 // label (a day "MM-DD-YYYY", a month "MM-YYYY", a year row "YYYY全年") all have the

@@ -17,14 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::map<std::string, std::string> OutputFiles(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root + "/Output"))
-    if (e.is_regular_file() && e.path().filename() != "tarnwell.lock")
-      files[fs::relative(e.path(), root).string()] = test::ReadBytes(e.path().string());
-  return files;
-}
-
 TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
   test::TempDir dir;
   const std::string root = dir / "ws";
@@ -36,7 +28,7 @@ TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
     args.insert(args.begin(), {"run", "--workspace", root});
     const test::CliResult r = test::RunCliWith(args, dir.Path().string(), {});
     EXPECT_TRUE(r.exited && r.status == 0) << r.err;
-    return OutputFiles(root);
+    return test::OutputFiles(root);
   };
   const auto mean = run({});
   const auto cells = run({"--carry-over", "cells"});
@@ -62,7 +54,7 @@ TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
     const test::CliResult r = test::RunCliWith({"run", "--workspace", root}, dir.Path().string(), {});
     EXPECT_TRUE(r.exited && r.status == 1);
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-    EXPECT_EQ(OutputFiles(root), mean);
+    EXPECT_EQ(test::OutputFiles(root), mean);
   }
   const test::CliResult r = test::RunCliWith({"run", "--workspace", root, "--carry-over", "cell"}, dir.Path().string(),
                                              {});
