@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite; then the
-# same suite once more under AddressSanitizer and UndefinedBehaviorSanitizer. The suite
+# same suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, and the tests
+# that run threads under ThreadSanitizer. The suite
 # replays every fuzz target's committed corpus; FUZZ_SECONDS=N also fuzzes each target for
 # N seconds with libFuzzer (clang), which CI leaves to the developers (scripts/fuzz.sh).
 # Each phase prints its minutes, so that CI's time stays in view (budget: 15 minutes).
@@ -38,6 +39,18 @@ UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=86:log_path=$logs/ubs
 ./scripts/sanitizer-logs.sh "$logs" || status=1
 [ "$status" = 0 ] || exit "$status"
 phase "sanitizer tests passed"
+
+# ThreadSanitizer on the test programs whose code runs threads (the fused engine's rows, the
+# sub-basins side by side, the worker pool, evaluations at once, the calibration's workers),
+# without the geodata, MPI and window libraries, which add no threads of their own. A report
+# stops the program, and a report in a command-line run fails the test that started it.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DTARNWELL_TSAN=ON \
+      -DTARNWELL_GUI=OFF -DTARNWELL_MPI=OFF -DTARNWELL_GEO=OFF
+cmake --build build-tsan -j"$jobs" --target tarnwell engine_tests driver_tests calibration_tests calibration_probe
+for program in engine_tests driver_tests calibration_tests; do
+  (cd build-tsan/tests && TSAN_OPTIONS="halt_on_error=1:exitcode=66" "./$program" --gtest_brief=1)
+done
+phase "thread sanitizer tests passed"
 
 # Fuzzing, when asked for: each target from its committed seeds; new finds are not kept.
 if [ "${FUZZ_SECONDS:-0}" != 0 ]; then
