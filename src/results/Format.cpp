@@ -94,9 +94,9 @@ const char* const kSedBudgetColumns[] = {
     "measured mean load", "simulated mean load", "mean difference", "st. dev. of the difference",
     "correlation",        "measured total",      "simulated total", "erosion"};
 
-std::string YearLine(int year) { return Printf("%4d ", year); }
+std::string YearLine(int year) { return Printf("%04d ", year); }
 
-std::string DateText(int month, int dayOfMonth, int year) { return Printf("%.2d-%.2d-%4d", month, dayOfMonth, year); }
+std::string DateText(int month, int dayOfMonth, int year) { return Printf("%.2d-%.2d-%04d", month, dayOfMonth, year); }
 
 namespace {
 
@@ -141,23 +141,23 @@ std::string FourValueRow(int month, int dayOfMonth, int year, const FourValues& 
 }
 
 std::string BudgetMonthRow(int month, int year, int n, const BudgetValues& v) {
-  return Printf("%.2d-%4d   %2d", month, year, n) + BudgetTail(v);
+  return Printf("%.2d-%04d   %2d", month, year, n) + BudgetTail(v);
 }
 
 std::string BudgetYearRow(int year, int n, const BudgetValues& v) {
   // Three blanks between all values, unlike the month row.
   return Printf(
-      "%4d全年 %3d   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   "
+      "%04d全年 %3d   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   %5.3f   "
       "%5.3f   %5.3f   %5.3f   ",
       year, n, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]);
 }
 
 std::string SedBudgetMonthRow(int month, int year, int n, const SedBudgetValues& v) {
-  return Printf("%.2d-%4d   %2d", month, year, n) + SedBudgetTail(v);
+  return Printf("%.2d-%04d   %2d", month, year, n) + SedBudgetTail(v);
 }
 
 std::string SedBudgetYearRow(int year, int n, const SedBudgetValues& v) {
-  return Printf("%4d全年  %3d", year, n) + SedBudgetTail(v);
+  return Printf("%04d全年  %3d", year, n) + SedBudgetTail(v);
 }
 
 std::string BasinDailyRow(const std::string& date, const DailyValues& v) {

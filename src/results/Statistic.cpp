@@ -190,7 +190,7 @@ void WritePeriodStatistics(const ModelState& s, const YearFiles& files, int coun
   const BudgetValues b{q.MeanObs, q.MeanSim, q.MeanDiff, q.D,      q.R,   q.SumObs,
                        q.SumSim,  precip,    aet,        intercep, drain, gw};
   const SedBudgetValues t{g.MeanObs, g.MeanSim, g.MeanDiff, g.D, g.R, g.SumObs, g.SumSim, erosion};
-  const std::string period = mode == 1 ? Printf("%.2d-%4d", s.CurMonth, s.CurYear)
+  const std::string period = mode == 1 ? Printf("%.2d-%04d", s.CurMonth, s.CurYear)
                                        : std::to_string(s.CurYear) + " (the year row)";
   RequireFiniteRow([&] { return RowPlace(s, period); }, kBudgetColumns, b.data(), b.size());
   RequireFiniteRow([&] { return RowPlace(s, period); }, kSedBudgetColumns, t.data(), t.size());

@@ -345,6 +345,22 @@ TEST(Driver, CarryOverCellsStartsEveryCellWhereItEnded) {
   EXPECT_LE(f.engine.starts[3].flag[5], 0);
 }
 
+// A year before 1000 is written with four digits, so its dates stay one token and the
+// whole-basin step reads the sub-basins' files back.
+TEST(Driver, AYearBeforeOneThousandIsReadBack) {
+  test::TinyWorkspace w = PassThrough(1);
+  w.subBasins[0].years[0].year = 999;
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.Run();
+  const std::vector<std::string> daily = FileLines(f.Out("全流域/Daily.out"));
+  ASSERT_GT(daily.size(), 3u);
+  EXPECT_EQ(daily[2].substr(0, 10), "01-01-0999");
+  const std::vector<std::string> budget = FileLines(f.Out("全流域/Budget.out"));
+  EXPECT_EQ(budget.at(budget.size() - 2).substr(0, 7), "12-0999");
+  EXPECT_EQ(budget.back().rfind("0999全年", 0), 0u) << budget.back();
+}
+
 TEST(Driver, RepeatedRunStartsOver) {
   test::TinyWorkspace w = PassThrough(2);
   w.subBasins[0].years.push_back(test::TinyYear{});
