@@ -1,5 +1,5 @@
 // `tarnwell calibrate` on a small generated workspace: a resume after a kill ends as an
-// uninterrupted calibration.
+// uninterrupted calibration; the year boundary belongs to the trace.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -85,6 +85,31 @@ TEST(Calibrate, AResumeAfterAKillEndsAsAnUninterruptedCalibration) {
   EXPECT_EQ(Trace(broken), Trace(whole));
   EXPECT_EQ(test::ReadBytes(broken + "/Output/calibration/best-parameters.txt"),
             test::ReadBytes(whole + "/Output/calibration/best-parameters.txt"));
+}
+
+// The year boundary reaches every evaluation, and a trace resumes only with the one it was
+// made with.
+TEST(Calibrate, TheYearBoundaryIsPartOfTheTrace) {
+  test::TempDir dir;
+  const std::string mean = dir / "mean", cells = dir / "cells";
+  for (const std::string& root : {mean, cells}) {
+    test::WriteTinyWorkspace(root, Basin());
+    ASSERT_EQ(Tarnwell(dir, {"calibrate", "--workspace", root, "--init"}, "init.log").status, 0);
+  }
+  const std::vector<std::string> args = {"--evaluations", "6", "--workers", "1"};
+  auto calibrate = [&](const std::string& root, std::vector<std::string> more) {
+    std::vector<std::string> a = {"calibrate", "--workspace", root};
+    a.insert(a.end(), args.begin(), args.end());
+    a.insert(a.end(), more.begin(), more.end());
+    return Tarnwell(dir, a, "calibrate.log");
+  };
+  ASSERT_EQ(calibrate(mean, {}).status, 0);
+  ASSERT_EQ(calibrate(cells, {"--carry-over", "cells"}).status, 0);
+  EXPECT_NE(Trace(mean), Trace(cells));
+  const test::ProbeExit other = calibrate(cells, {"--resume"});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.log.find("carry_over cells"), std::string::npos) << other.log;
+  EXPECT_EQ(calibrate(cells, {"--resume", "--carry-over", "cells"}).status, 0);
 }
 
 }  // namespace
