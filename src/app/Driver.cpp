@@ -71,15 +71,31 @@ namespace {
 class QuietObserver : public ProgressObserver {};
 QuietObserver quietObserver;
 
-void CopyDisplay(const ModelState& from, ModelState& to);
-
-// The day series the displays read of a sub-basin's year.
-constexpr DaySeries ModelState::*kDisplaySeries[] = {
-    &ModelState::ObsFlow,          &ModelState::SimFlow,      &ModelState::MeanPrecip, &ModelState::ObsSediment,
-    &ModelState::SimSediment,      &ModelState::MeanSnowPack, &ModelState::MeanFrozen, &ModelState::AirTempAdj,
-    &ModelState::GroundWaterLevel, &ModelState::DailyTemp};
-
 }  // namespace
+
+DisplayedYear DisplayedYear::Of(const ModelState& s) {
+  DisplayedYear y;
+  y.curYear = s.CurYear;
+  y.daysInYear = s.DaysInYear;
+  y.dayCount = s.DayCount;
+  y.startDay = s.StartDay;
+  y.stationElev = s.StationElev;
+  y.basinArea = s.BasinArea;
+  y.meanElev = s.MeanElev;
+  for (std::size_t i = 0; i < y.series.size(); ++i) y.series[i] = s.*kSeries[i];
+  return y;
+}
+
+void DisplayedYear::ShowIn(ModelState& s) const {
+  s.CurYear = curYear;
+  s.DaysInYear = daysInYear;
+  s.DayCount = dayCount;
+  s.StartDay = startDay;
+  s.StationElev = stationElev;
+  s.BasinArea = basinArea;
+  s.MeanElev = meanElev;
+  for (std::size_t i = 0; i < series.size(); ++i) s.*kSeries[i] = series[i];
+}
 
 void Driver::RunSideBySide(int threads, EngineFactory makeEngine, bool always) {
   threads_ = threads < 1 ? 1 : threads;
@@ -251,15 +267,7 @@ void Driver::ExchangeYear(const std::vector<int>& mine) {
       out.Put(k);
       out.Put(s.SubBasinFlow[col]);
       out.Put(s.SubBasinSediment[col]);
-      const ModelState& view = views_.at(col);
-      out.Put(view.CurYear);
-      out.Put(view.DaysInYear);
-      out.Put(view.DayCount);
-      out.Put(view.StartDay);
-      out.Put(view.StationElev);
-      out.Put(view.BasinArea);
-      out.Put(view.MeanElev);
-      for (DaySeries ModelState::*series : kDisplaySeries) out.Put(view.*series);
+      out.Put(views_.at(col));
     }
   }
   const std::vector<std::string> years = group_->Gather(out.Text());
@@ -273,16 +281,7 @@ void Driver::ExchangeYear(const std::vector<int>& mine) {
       const auto col = static_cast<std::size_t>(k);
       s.SubBasinFlow.at(col) = out.Get<DaySeries>(from, at);
       s.SubBasinSediment.at(col) = out.Get<DaySeries>(from, at);
-      ModelState view;
-      view.CurYear = out.Get<int>(from, at);
-      view.DaysInYear = out.Get<int>(from, at);
-      view.DayCount = out.Get<int>(from, at);
-      view.StartDay = out.Get<int>(from, at);
-      view.StationElev = out.Get<int>(from, at);
-      view.BasinArea = out.Get<double>(from, at);
-      view.MeanElev = out.Get<double>(from, at);
-      for (DaySeries ModelState::*series : kDisplaySeries) view.*series = out.Get<DaySeries>(from, at);
-      Publish(k, view, true);
+      Publish(k, out.Get<DisplayedYear>(from, at), true);
     }
   }
 }
@@ -343,7 +342,7 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
   std::exception_ptr failure;
   std::vector<Session*> lastOf(static_cast<std::size_t>(s.SubBasinCount) + 1, nullptr);
   int lastPublished = 0;
-  std::unique_ptr<ModelState> lastView;
+  std::optional<DisplayedYear> lastView;
   auto work = [&](Lane& lane) {
     ModelState& ls = lane.session->state;
     for (;;) {
@@ -371,14 +370,12 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
         s.YearEndState[col] = ls.YearEndState[col];
         s.YearEndCells[col] = std::exchange(ls.YearEndCells[col], {});
         lastOf[col] = lane.session;
-        Publish(k, ls, true);
+        const DisplayedYear shown = DisplayedYear::Of(ls);
+        Publish(k, shown, true);
         lastPublished = k;
         // The window ends the year on the last sub-basin, as one after the other it would.
-        if (k == subBasins.back()) {
-          lastView = std::make_unique<ModelState>();
-          CopyDisplay(ls, *lastView);
-        }
-        if (group_) CopyDisplay(ls, views_[col]);
+        if (k == subBasins.back()) lastView = shown;
+        if (group_) views_[col] = shown;
       } catch (...) {
         std::lock_guard<std::mutex> hold(failed);
         // Of several failures the sub-basin first in the list speaks, as it would have
@@ -408,27 +405,11 @@ void Driver::RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasin
 }
 
 // The window's (or the command line's) view of a sub-basin that has finished its year side
-// by side: its series copied into the session's state, then the displays told, one
-// sub-basin at a time.
-namespace {
-
-// What the displays read of a sub-basin's year: no grid, only its calendar and day series.
-void CopyDisplay(const ModelState& from, ModelState& to) {
-  to.CurYear = from.CurYear;
-  to.DaysInYear = from.DaysInYear;
-  to.DayCount = from.DayCount;
-  to.StartDay = from.StartDay;
-  to.BasinArea = from.BasinArea;
-  to.MeanElev = from.MeanElev;
-  to.StationElev = from.StationElev;
-  for (DaySeries ModelState::*series : kDisplaySeries) to.*series = from.*series;
-}
-
-}  // namespace
-
-void Driver::Publish(int k, const ModelState& from, bool finished) {
+// by side or on another rank: its series shown in the session's state, then the displays
+// told, one sub-basin at a time.
+void Driver::Publish(int k, const DisplayedYear& year, bool finished) {
   ModelState& s = session_.state;
-  CopyDisplay(from, s);
+  year.ShowIn(s);
   observer_.SetLabel1("子流域" + std::to_string(k) + "  ");
   observer_.SetLabel2("结果统计");
   observer_.ShowResultsPanel();
@@ -686,7 +667,7 @@ void Driver::SimulateSubBasinYear(int k, bool nextYear, Lane& lane) {
   s.YearEndState[col] = s.YearEndValue;
   if (carryOver_ == CarryOver::Cells) s.YearEndCells[col] = CellStores::Take(s);
   observer.SubBasinYearDone(k, s.YearIndex);
-  if (group_ && &lane == &main_) CopyDisplay(s, views_[col]);
+  if (group_ && &lane == &main_) views_[col] = DisplayedYear::Of(s);
 }
 
 void Driver::ReadMeteorologicalBlock(int k, Lane& lane) {

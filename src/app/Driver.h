@@ -2,6 +2,7 @@
 // the next-year step, with the sub-basin year in its two forms and the daily loop.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +25,22 @@ namespace tarnwell {
 struct Session;
 class ProgressObserver;
 class DayEngine;
+
+// What the displays (window, summary) read of a sub-basin's year: its calendar and day
+// series, no grid. A plain value: copied into the state the displays read, and sent as
+// bytes from the rank that ran the sub-basin.
+struct DisplayedYear {
+  static constexpr DaySeries ModelState::*kSeries[] = {
+      &ModelState::ObsFlow,          &ModelState::SimFlow,      &ModelState::MeanPrecip, &ModelState::ObsSediment,
+      &ModelState::SimSediment,      &ModelState::MeanSnowPack, &ModelState::MeanFrozen, &ModelState::AirTempAdj,
+      &ModelState::GroundWaterLevel, &ModelState::DailyTemp};
+  int curYear = 0, daysInYear = 365, dayCount = 0, startDay = 1, stationElev = 0;
+  double basinArea = 0, meanElev = 0;
+  std::array<DaySeries, std::size(kSeries)> series{};
+
+  static DisplayedYear Of(const ModelState& s);
+  void ShowIn(ModelState& s) const;
+};
 
 class Driver {
  public:
@@ -124,7 +141,7 @@ class Driver {
   void ExchangeYear(const std::vector<int>& mine);
   int LanesFor(int subBasins) const;
   void RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasins);
-  void Publish(int k, const ModelState& from, bool finished);
+  void Publish(int k, const DisplayedYear& year, bool finished);
   void ReadInputs(int k, bool nextYear, Lane& lane);
   void LoadParametersForSubBasin(Lane& lane);
   void ReadMeteorologicalBlock(int k, Lane& lane);
@@ -160,7 +177,7 @@ class Driver {
   std::mutex publish_;
   RankGroup* group_ = nullptr;
   CellMapSink mapSink_;
-  std::map<std::size_t, ModelState> views_;  // spread over ranks: each own sub-basin's displayed year
+  std::map<std::size_t, DisplayedYear> views_;  // spread over ranks: each own sub-basin's displayed year
   BasinAggregation aggregation_;
   std::vector<MetResume> metResume_;
   int yearsToCheck_ = 0;
