@@ -23,6 +23,7 @@
 #include "parameters/ParaDialog.h"
 #include "parameters/ParameterLimits.h"
 #include "processes/Processes.h"
+#include "results/Format.h"
 
 namespace tarnwell {
 
@@ -847,7 +848,6 @@ void Driver::BeginYearStates() {
     const YearFiles basin = BindYearFiles(session_, BasinOutputDir(s));
     const auto files = InCursorOrder(basin);
     for (std::size_t i = 0; i < files.size(); ++i) r.basinFileBytes[i] = BytesOf(*files[i]);
-    r.markBytes = BytesOf(BindFile(session_, s.ProgramDir + RunMarkPath(s)));
     r.parameterHash = ParameterFileHash(
         ReadFileBytes(session_.ws.Resolve(s.ParamFilePath), session_.Display(s.ParamFilePath)));
   }
@@ -965,7 +965,13 @@ void Driver::CutBackFiles(const RunState& state, bool cut) {
     const YearFiles basinFiles = BindYearFiles(session_, BasinOutputDir(s));
     const auto basin = InCursorOrder(basinFiles);
     for (std::size_t i = 0; i < basin.size(); ++i) CutBack(*basin[i], state.basinFileBytes[i], state.source, cut);
-    CutBack(BindFile(session_, s.ProgramDir + RunMarkPath(s)), state.markBytes, state.source, cut);
+    // The run marker is rewritten whole at every sub-basin's year end (by whichever rank
+    // ends last, so its length at a day is no fixed number): it names the last year done.
+    const OutputFile mark = BindFile(session_, s.ProgramDir + RunMarkPath(s));
+    if (cut && mark.Active())
+      WriteWholeFile(mark.path, mark.name,
+                     state.yearIndex > 1 ? std::vector<std::string>{Printf("%2d", state.yearIndex - 1)}
+                                         : std::vector<std::string>{});
   }
   for (int k : OwnSubBasins()) {
     const SubBasinState& st = state.subBasins.at(static_cast<std::size_t>(k - 1));

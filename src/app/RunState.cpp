@@ -63,8 +63,7 @@ std::string EncodeSubBasinState(const SubBasinState& s) {
   Put(out, s.cols);
   Put(out, s.cells.rows);
   Put(out, s.cells.cols);
-  CellStores cells = s.cells;
-  cells.ForEachStore([&](std::vector<double>& v) { PutVector(out, v); });
+  for (auto store : kCellStores) PutVector(out, s.cells.*store);
   PutVector(out, s.cells.CellFlag);
   Put(out, s.yearEnd);
   Put(out, s.routedInterflow);
@@ -87,7 +86,7 @@ SubBasinState DecodeSubBasinState(const std::string& bytes, std::size_t& at) {
   s.cols = Get<int>(bytes, at);
   s.cells.rows = Get<int>(bytes, at);
   s.cells.cols = Get<int>(bytes, at);
-  s.cells.ForEachStore([&](std::vector<double>& v) { v = GetVector<double>(bytes, at); });
+  for (auto store : kCellStores) s.cells.*store = GetVector<double>(bytes, at);
   s.cells.CellFlag = GetVector<std::int32_t>(bytes, at);
   s.yearEnd = Get<YearEnd>(bytes, at);
   s.routedInterflow = Get<double>(bytes, at);

@@ -58,10 +58,9 @@ struct RunState {
   int basinFilesCreated = 0;
   DaySeries growthBefore{};  // the growth index the year's weather starts from
   // The whole basin at the end of the year before: where each sub-basin's files are
-  // aggregated to, and the bytes of its own five files and of the run marker.
+  // aggregated to, and the bytes of its own five files.
   std::vector<std::array<FileCursor, 5>> cursors;  // index by sub-basin - 1
   std::array<std::uint64_t, 5> basinFileBytes{};
-  std::uint64_t markBytes = 0;
   // What identifies the workspace.
   std::vector<std::string> names;
   std::string parameterHash;

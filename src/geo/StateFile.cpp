@@ -18,7 +18,7 @@ struct StoreInfo {
   const char* longName;
   const char* units;
 };
-// In the order CellStores::ForEachStore walks them.
+// In the order of kCellStores.
 constexpr StoreInfo kStores[] = {
     {"soil_water_layer1", "soil water of the upper layer", "mm"},
     {"soil_water_layer2", "soil water of the middle layer", "mm"},
@@ -32,6 +32,7 @@ constexpr StoreInfo kStores[] = {
     {"water_table_elevation_before", "water-table elevation at the start of the day before", "m"},
     {"saturated_zone_et", "saturated-zone evapotranspiration of the day before", "mm"},
 };
+static_assert(std::size(kStores) == std::size(kCellStores));
 
 std::string Prefix(std::size_t k) { return "sub_basin_" + std::to_string(k) + "_"; }
 
@@ -144,7 +145,6 @@ void WriteStateFile(const RunState& st, const std::string& fsPath, const std::st
                                     {"basin_daily_lines_done", static_cast<double>(st.basinDailyLinesDone)},
                                     {"basin_budget_lines_done", static_cast<double>(st.basinBudgetLinesDone)},
                                     {"basin_files_created", st.basinFilesCreated},
-                                    {"mark_bytes", static_cast<double>(st.markBytes)},
                                     {"sub_basins", static_cast<double>(n)}})
     f.PutReal(NC_GLOBAL, name, value, NC_DOUBLE);
   f.PutText(NC_GLOBAL, "carry_over", CarryOverName(st.carryOver));
@@ -207,10 +207,8 @@ void WriteStateFile(const RunState& st, const std::string& fsPath, const std::st
   for (std::size_t i = 0; i < n; ++i) {
     const SubBasinState& sb = st.subBasins[i];
     const Defined& d = defs[i];
-    CellStores cells = sb.cells;
-    std::size_t j = 0;
-    cells.ForEachStore([&](std::vector<double>& v) { f.WriteReals(d.stores[j++], v); });
-    f.WriteInts(d.flag, std::vector<int>(cells.CellFlag.begin(), cells.CellFlag.end()));
+    for (std::size_t j = 0; j < std::size(kCellStores); ++j) f.WriteReals(d.stores[j], sb.cells.*kCellStores[j]);
+    f.WriteInts(d.flag, std::vector<int>(sb.cells.CellFlag.begin(), sb.cells.CellFlag.end()));
     for (std::size_t s = 0; s < kStateSeriesCount; ++s)
       f.WriteReals(d.series[s], std::vector<double>(sb.series[s].begin(), sb.series[s].end()));
     f.WriteInts(d.dayYear, std::vector<int>(sb.dayYear.begin(), sb.dayYear.end()));
@@ -236,7 +234,6 @@ RunState ReadStateFile(const std::string& fsPath, const std::string& displayName
   st.basinDailyLinesDone = r.Whole(NC_GLOBAL, "basin_daily_lines_done");
   st.basinBudgetLinesDone = r.Whole(NC_GLOBAL, "basin_budget_lines_done");
   st.basinFilesCreated = static_cast<int>(r.Whole(NC_GLOBAL, "basin_files_created"));
-  st.markBytes = static_cast<std::uint64_t>(r.Whole(NC_GLOBAL, "mark_bytes"));
   const std::string carry = r.Text(NC_GLOBAL, "carry_over");
   const auto c = ParseCarryOver(carry);
   if (!c) throw InputError(displayName, 0, "attribute carry_over \"" + carry + "\" is neither mean nor cells");
@@ -281,8 +278,8 @@ RunState ReadStateFile(const std::string& fsPath, const std::string& displayName
     const auto cells = static_cast<std::size_t>(sb.rows) * static_cast<std::size_t>(sb.cols);
     sb.cells.rows = sb.rows;
     sb.cells.cols = sb.cols;
-    std::size_t j = 0;
-    sb.cells.ForEachStore([&](std::vector<double>& v) { v = r.Doubles(p + kStores[j++].name, cells); });
+    for (std::size_t j = 0; j < std::size(kCellStores); ++j)
+      sb.cells.*kCellStores[j] = r.Doubles(p + kStores[j].name, cells);
     const std::vector<int> flag = r.Ints(p + "cell_flag", cells);
     sb.cells.CellFlag.assign(flag.begin(), flag.end());
     for (std::size_t s = 0; s < kStateSeriesCount; ++s) {

@@ -1,6 +1,7 @@
 #include "model/YearEnd.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "model/ModelState.h"
 
@@ -16,22 +17,12 @@ const char* CarryOverName(CarryOver c) { return c == CarryOver::Cells ? "cells" 
 
 namespace {
 
-// The state's grids and the record's vectors in the same order.
-template <typename State, typename Stores, typename F>
-void Pair(State& s, Stores& c, F&& f) {
-  f(s.Uz1, c.Uz1);
-  f(s.Uz2, c.Uz2);
-  f(s.Uz3, c.Uz3);
-  f(s.SnowPack, c.SnowPack);
-  f(s.Frozen, c.Frozen);
-  f(s.Subflow, c.Subflow);
-  f(s.CanopyStore, c.CanopyStore);
-  f(s.FreeWater, c.FreeWater);
-  f(s.WTElev, c.WTElev);
-  f(s.WTPrev, c.WTPrev);
-  f(s.SatZoneET, c.SatZoneET);
-  f(s.CellFlag, c.CellFlag);
-}
+// The model state's grids in the order of kCellStores.
+constexpr std::vector<double> ModelState::*kStateStores[] = {
+    &ModelState::Uz1,    &ModelState::Uz2,     &ModelState::Uz3,         &ModelState::SnowPack,
+    &ModelState::Frozen, &ModelState::Subflow, &ModelState::CanopyStore, &ModelState::FreeWater,
+    &ModelState::WTElev, &ModelState::WTPrev,  &ModelState::SatZoneET};
+static_assert(std::size(kStateStores) == std::size(kCellStores));
 
 }  // namespace
 
@@ -40,12 +31,16 @@ CellStores CellStores::Take(const ModelState& s) {
   c.rows = s.GridRows;
   c.cols = s.GridCols;
   const auto n = static_cast<std::ptrdiff_t>(s.CellCount());
-  Pair(s, c, [n](const auto& from, auto& to) { to.assign(from.begin(), from.begin() + n); });
+  for (std::size_t i = 0; i < std::size(kCellStores); ++i)
+    (c.*kCellStores[i]).assign((s.*kStateStores[i]).begin(), (s.*kStateStores[i]).begin() + n);
+  c.CellFlag.assign(s.CellFlag.begin(), s.CellFlag.begin() + n);
   return c;
 }
 
 void CellStores::Restore(ModelState& s) const {
-  Pair(s, *this, [](auto& to, const auto& from) { std::copy(from.begin(), from.end(), to.begin()); });
+  for (std::size_t i = 0; i < std::size(kCellStores); ++i)
+    std::copy((this->*kCellStores[i]).begin(), (this->*kCellStores[i]).end(), (s.*kStateStores[i]).begin());
+  std::copy(CellFlag.begin(), CellFlag.end(), s.CellFlag.begin());
 }
 
 }  // namespace tarnwell

@@ -51,14 +51,13 @@ struct CellStores {
   // Puts the stores back into a state of the same grid size.
   void Restore(ModelState& s) const;
   bool operator==(const CellStores&) const = default;
-
-  // The stores in a fixed order, for whoever walks them all (a saved state).
-  template <typename F>
-  void ForEachStore(F&& f) {
-    for (std::vector<double>* v :
-         {&Uz1, &Uz2, &Uz3, &SnowPack, &Frozen, &Subflow, &CanopyStore, &FreeWater, &WTElev, &WTPrev, &SatZoneET})
-      f(*v);
-  }
 };
+
+// The stores in a fixed order (the model state's grids of the same names, a saved state's
+// variables); the wetness marks beside them.
+inline constexpr std::vector<double> CellStores::*kCellStores[] = {
+    &CellStores::Uz1,    &CellStores::Uz2,     &CellStores::Uz3,         &CellStores::SnowPack,
+    &CellStores::Frozen, &CellStores::Subflow, &CellStores::CanopyStore, &CellStores::FreeWater,
+    &CellStores::WTElev, &CellStores::WTPrev,  &CellStores::SatZoneET};
 
 }  // namespace tarnwell
