@@ -1,12 +1,11 @@
-// The simulation driver: the run (year 1 of every sub-basin, then the whole basin) and
-// the next-year step, with the sub-basin year in its two forms and the daily loop.
+// The simulation driver: the run (year 1 of every sub-basin, then the whole basin) and the
+// next-year step. Each year it makes every sub-basin's year start (the run's first, a later
+// one, or a saved state's day), hands the sub-basins to the scheduler with their input
+// source, stores their years for the whole basin, and forms the whole-basin year.
 #pragma once
 
-#include <array>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,8 +14,11 @@
 
 #include "app/CellMaps.h"
 #include "app/Check.h"
+#include "app/InputSource.h"
 #include "app/RankGroup.h"
 #include "app/RunState.h"
+#include "app/Scheduler.h"
+#include "app/SubBasinYear.h"
 #include "parameters/ParaDialog.h"
 #include "results/Statistic.h"
 
@@ -25,22 +27,6 @@ namespace tarnwell {
 struct Session;
 class ProgressObserver;
 class DayEngine;
-
-// What the displays (window, summary) read of a sub-basin's year: its calendar and day
-// series, no grid. A plain value: copied into the state the displays read, and sent as
-// bytes from the rank that ran the sub-basin.
-struct DisplayedYear {
-  static constexpr DaySeries ModelState::*kSeries[] = {
-      &ModelState::ObsFlow,          &ModelState::SimFlow,      &ModelState::MeanPrecip, &ModelState::ObsSediment,
-      &ModelState::SimSediment,      &ModelState::MeanSnowPack, &ModelState::MeanFrozen, &ModelState::AirTempAdj,
-      &ModelState::GroundWaterLevel, &ModelState::DailyTemp};
-  int curYear = 0, daysInYear = 365, dayCount = 0, startDay = 1, stationElev = 0;
-  double basinArea = 0, meanElev = 0;
-  std::array<DaySeries, std::size(kSeries)> series{};
-
-  static DisplayedYear Of(const ModelState& s);
-  void ShowIn(ModelState& s) const;
-};
 
 class Driver {
  public:
@@ -78,7 +64,7 @@ class Driver {
   void ReuseCheckedInputs(std::size_t atMost) { reuseAtMost_ = atMost; }
 
   // Makes day engines of a given number of threads.
-  using EngineFactory = std::function<std::unique_ptr<DayEngine>(int threads)>;
+  using EngineFactory = Scheduler::EngineFactory;
   // Lets the sub-basins of a year run side by side on up to `threads` threads, each on a
   // model state and an engine of its own, when that is faster than one sub-basin after the
   // other with the threads splitting its rows (many sub-basins, or sub-basins of like size).
@@ -93,7 +79,10 @@ class Driver {
   // carry-over, and sends rank 0 what the whole-basin year needs; rank 0 checks the inputs
   // before anything is written and forms the whole-basin year. A rank that fails ends the
   // year on every rank with its message.
-  void DistributeOver(RankGroup* group) { group_ = group; }
+  void DistributeOver(RankGroup* group) {
+    group_ = group;
+    scheduler_.DistributeOver(group);
+  }
   // Keeps the maps of every cell of every sub-basin's year and hands each to `sink` as the
   // year ends (one sub-basin at a time, whatever runs side by side).
   // Saved states: a run held at the start of each of these days (calendar year, month, day)
@@ -120,66 +109,26 @@ class Driver {
   void KeepCellMaps(CellMapSink sink) { mapSink_ = std::move(sink); }
 
  private:
-  // Where one sub-basin's year runs: the driver's own session, engine and observer for a
-  // year of one sub-basin after the other; a session and engine of its own side by side.
-  struct Lane {
-    Session* session = nullptr;
-    std::unique_ptr<Session> own;
-    DayEngine* engine = nullptr;
-    std::unique_ptr<DayEngine> ownEngine;
-    ProgressObserver* observer = nullptr;
-    YearFiles files;
-    OutputFile mark;
-  };
-
-  // One sub-basin's year; nextYear selects the next-year form (carry-over, files appended).
-  void SimulateSubBasinYear(int k, bool nextYear, Lane& lane);
-  // The daily loop of sub-basin k's year.
-  void SimulateYearDays(int k, Lane& lane, const SubBasinState* from);
-  void RunSubBasins(bool nextYear);
-  std::vector<int> OwnSubBasins() const;
-  void ExchangeYear(const std::vector<int>& mine);
-  int LanesFor(int subBasins) const;
-  void RunLanes(bool nextYear, int lanes, const std::vector<int>& subBasins);
-  void Publish(int k, const DisplayedYear& year, bool finished);
-  void ReadInputs(int k, bool nextYear, Lane& lane);
-  void LoadParametersForSubBasin(Lane& lane);
-  void ReadMeteorologicalBlock(int k, Lane& lane);
+  // The year of every sub-basin: the first of the run, or a later one, which starts from
+  // what each sub-basin's year before left. Its years are then stored for the whole basin.
+  void RunSubBasins(bool laterYear);
   void EndBasinYear();
-  void SetInitialState(int k, bool nextYear, Lane& lane);
-  void RestoreCells(int k, Lane& lane);
   void CheckRun();
   void BeginYearStates();
   void CaptureDue(int k, Lane& lane);
   RunState& PendingState(const Date& date, int day);
   void FinishYearStates();
   void CutBackFiles(const RunState& state, bool cut);
-  void RestoreSubBasin(int k, Lane& lane, const SubBasinState& from);
-  TextReader OpenMeteorologicalFile(int k, Lane& lane);
-
-  // Where each sub-basin's meteorological file holds its next year, so a year's reading
-  // does not pass over every earlier year again.
-  struct MetResume {
-    std::string fsPath;
-    TextCursor at;
-  };
 
   Session& session_;
   ProgressObserver& observer_;
-  DayEngine& engine_;
-  Lane main_;
-  std::vector<Lane> lanes_;  // side by side
-  int threads_ = 1;
-  bool alwaysSideBySide_ = false;
-  EngineFactory makeEngine_;
+  Scheduler scheduler_;
+  FileInputs fileInputs_;
+  CheckedInputs checkedInputs_;
   int lastLanes_ = 1;
-  std::vector<SubBasinCheck> sizes_;  // of the run's check: what a sub-basin's year costs
-  std::mutex publish_;
   RankGroup* group_ = nullptr;
   CellMapSink mapSink_;
-  std::map<std::size_t, DisplayedYear> views_;  // spread over ranks: each own sub-basin's displayed year
   BasinAggregation aggregation_;
-  std::vector<MetResume> metResume_;
   int yearsToCheck_ = 0;
   std::shared_ptr<const WorkspaceInputs> inputs_;
   std::optional<ParameterSet> fixedParameters_;
@@ -195,13 +144,6 @@ class Driver {
   const RunState* resume_ = nullptr;  // while the state's year is resumed
   std::size_t reuseAtMost_ = 0;
   bool inputsKept_ = false;
-  int yearOfFirst_ = 0;  // the calendar year sub-basin 1 simulates in the current step
 };
-
-// Refuses a sub-basin without any inside cell (its mean elevation and every cell mean
-// would be a mean over nothing).
-void RequireInsideCells(const Session& session, int k, long insideCells);
-// Refuses a sub-basin whose land-use grid has no code below 150 (no area, so no depth).
-void RequireArea(const Session& session, int k);
 
 }  // namespace tarnwell

@@ -7,7 +7,7 @@ namespace tarnwell {
 namespace {
 
 template <typename F>
-void ForEachRealGrid(ModelState& s, F&& f) {
+void ForEachRealGrid(SubBasinGrids& s, F&& f) {
   for (std::vector<double>* g : {&s.SurfElev,
                                  &s.LandUse,
                                  &s.SlopeSine,
@@ -50,7 +50,7 @@ void ForEachRealGrid(ModelState& s, F&& f) {
 
 }  // namespace
 
-void ModelState::AllocateGrids(int rows, int cols) {
+void SubBasinGrids::AllocateGrids(int rows, int cols) {
   GridRows = rows;
   GridCols = cols;
   const std::size_t n = CellCount();
@@ -58,7 +58,7 @@ void ModelState::AllocateGrids(int rows, int cols) {
   CellFlag.assign(n, -1);
 }
 
-void ModelState::ClearGrids() {
+void SubBasinGrids::ClearGrids() {
   // Everything but the four grids the readers and the driver rewrite in every cell:
   // CellFlag, LandUse, SlopeSine, SlopeMask. The erosion grids are cleared too, so a
   // sub-basin never inherits another's erodibility.
@@ -70,7 +70,7 @@ void ModelState::ClearGrids() {
   BasinArea = 0;
 }
 
-void ModelState::ResizeSubBasins(int n) {
+void BasinTables::ResizeSubBasins(int n) {
   SubBasinCount = n;
   SubBasinName.assign(static_cast<std::size_t>(n) + 1, "");
   SubBasinK.assign(static_cast<std::size_t>(n) + 1, 0.0);
@@ -91,9 +91,9 @@ void ModelState::TakeSubBasinTable(const ModelState& from) {
   SubBasinX = from.SubBasinX;
 }
 
-std::size_t ModelState::GridBytes() const {
+std::size_t SubBasinGrids::GridBytes() const {
   std::size_t total = CellFlag.capacity() * sizeof(int32_t);
-  ForEachRealGrid(const_cast<ModelState&>(*this),
+  ForEachRealGrid(const_cast<SubBasinGrids&>(*this),
                   [&](std::vector<double>& g) { total += g.capacity() * sizeof(double); });
   return total;
 }

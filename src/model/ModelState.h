@@ -29,8 +29,12 @@ constexpr double kLapseRate = 0.005;
 // mm/day over 1 km2 to m3/s: divide by this.
 constexpr double kDepthToFlow = 86.4;
 
-struct ModelState {
-  // --- workspace strings ---
+// The model state is four values, each of its own type, so that what one step needs can
+// be passed, copied or sent alone; their fields keep the model's table names and together
+// make up ModelState.
+
+// Where the run stands: the workspace's paths and the counters of the run and the window.
+struct RunControl {
   std::string ProgramDir;
   // Where the run's output directories lie, as a path from ProgramDir: the run's own
   // "..\Output"; a calibration's run of its best set writes under its own directory instead.
@@ -41,7 +45,6 @@ struct ModelState {
   std::string ParamFilePath;
   std::string CurrentInputFile;
 
-  // --- run control ---
   int RunStarted = 0;
   int BrowseMode = 0;
   int YearIndex = 0;
@@ -51,14 +54,11 @@ struct ModelState {
   long BasinDailyLinesDone = 0;
   long BasinBudgetLinesDone = 0;
   int BasinFilesCreated = 0;
+};
 
-  // --- sub-basin table (1-based) ---
-  int SubBasinCount = 0;
-  std::vector<std::string> SubBasinName{""};
-  std::vector<double> SubBasinK{0.0};
-  std::vector<double> SubBasinX{0.0};
-
-  // --- grid geometry ---
+// One sub-basin's grids and the stores its days carry: what a lane of sub-basins run side by
+// side holds of its own.
+struct SubBasinGrids {
   int GridRows = 0, GridCols = 0;
   double GridXMin = 0, GridXMax = 0, GridYMin = 0, GridYMax = 0, GridZMax = 0;
   double BasinArea = 0;
@@ -81,7 +81,30 @@ struct ModelState {
   std::vector<double> ErosiveRunoff, RunoffErosivity, CellErodibility, SlopeLengthFactor, VegCover, CoverFactor,
       PracticeFactor, CellErosion;
 
-  // --- time axis ---
+  // --- reservoirs and stores carried from day to day ---
+  double RoutedInterflow = 0;
+  double RoutedGwFlow = 0;
+  double SedStore = 0;
+  // The year-end record as the day writers leave it.
+  YearEnd YearEndValue;
+
+  std::size_t CellCount() const { return static_cast<std::size_t>(GridRows) * static_cast<std::size_t>(GridCols); }
+  std::size_t Cell(int row, int col) const {
+    return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(GridCols) + static_cast<std::size_t>(col - 1);
+  }
+  // Sizes every per-cell grid to rows x cols and clears it to 0 (CellFlag to -1), over the
+  // full extent of the new grid.
+  void AllocateGrids(int rows, int cols);
+  // Sets the grids of the clearing step to 0 over GridRows x GridCols, and BasinArea to 0.
+  void ClearGrids();
+  // Bytes held by the per-cell grids.
+  std::size_t GridBytes() const;
+};
+
+// The current sub-basin's year: its calendar and day series. A plain value (no grid, no
+// pointer) that the charts, the viewer, the summary and the evaluator read, and that a lane
+// or a rank hands over as it is.
+struct YearSeries {
   int CurYear = 0;
   int DaysInYear = 365;
   int MonthCount = 12;
@@ -94,50 +117,44 @@ struct ModelState {
   DayIntSeries DayYear{}, DayMonth{}, DayOfMonth{};
   double FlowToDepthFactor = 0;
 
-  // --- day series of the current sub-basin's year (Obs*: kNoObservation on a day without) ---
+  // Obs*: kNoObservation on a day without.
   DaySeries DailyPrecip{}, DailyTemp{}, DailyPET{}, DailySedConc{}, DailyExtra{}, GrowthIndex{};
   DaySeries ObsFlow{}, ObsSediment{}, SimFlow{}, SimSediment{}, SimErosion{};
   DaySeries MeanPrecip{}, MeanIntercep{}, MeanAET{}, MeanSoilDrain{}, GwFlow{};
   DaySeries MeanSnowPack{}, MeanFrozen{}, GroundWaterLevel{}, DailySedStore{}, AirTempAdj{};
   int SubBasinCellCount = 0;
+};
 
-  // --- reservoirs and stores carried from day to day ---
-  double RoutedInterflow = 0;
-  double RoutedGwFlow = 0;
-  double SedStore = 0;
+// The whole basin: the sub-basin table, each sub-basin's outflow of the year and what it
+// carries into the next, the routed and summed series, the statistics tables.
+struct BasinTables {
+  // --- sub-basin table (1-based) ---
+  int SubBasinCount = 0;
+  std::vector<std::string> SubBasinName{""};
+  std::vector<double> SubBasinK{0.0};
+  std::vector<double> SubBasinX{0.0};
 
-  // --- whole-basin tables: [day 1..366][sub-basin 1..SubBasinCount] ---
-  std::vector<DaySeries> SubBasinFlow, SubBasinSediment;  // index by sub-basin, then day
+  // --- [sub-basin 1..SubBasinCount][day 1..366] ---
+  std::vector<DaySeries> SubBasinFlow, SubBasinSediment;
   DaySeries RoutedFlow{}, RoutedSediment{}, BasinFlow{}, BasinSediment{};
   DaySeries BasinObsFlow{}, BasinObsSediment{};
 
-  // --- year-end carry-over: the current sub-basin's record as the day writers leave it,
-  // and each sub-basin's (index by sub-basin); its cells' stores only when the year
-  // boundary keeps every cell (empty otherwise).
-  YearEnd YearEndValue;
+  // --- year-end carry-over of each sub-basin (index by sub-basin); its cells' stores only
+  // when the year boundary keeps every cell (empty otherwise).
   std::vector<YearEnd> YearEndState;
   std::vector<CellStores> YearEndCells;
 
   // --- statistics text tables [year][row 1..13][column 1..14] ---
   std::vector<std::array<std::array<std::string, 15>, 14>> RunoffStatRows, SedimentStatRows;
 
-  std::size_t CellCount() const { return static_cast<std::size_t>(GridRows) * static_cast<std::size_t>(GridCols); }
-  std::size_t Cell(int row, int col) const {
-    return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(GridCols) + static_cast<std::size_t>(col - 1);
-  }
-
-  // Sizes every per-cell grid to rows x cols and clears it to 0 (CellFlag to -1), over the
-  // full extent of the new grid.
-  void AllocateGrids(int rows, int cols);
-  // Sets the grids of the clearing step to 0 over GridRows x GridCols, and BasinArea to 0.
-  void ClearGrids();
   // Sizes the sub-basin tables for n sub-basins (whole-basin and carry-over included).
   void ResizeSubBasins(int n);
+};
+
+struct ModelState : RunControl, SubBasinGrids, YearSeries, BasinTables {
   // The program directory, the parameter file's path and the sub-basin list of another
   // state, for a state of its own over the same workspace (tables sized, nothing simulated).
   void TakeSubBasinTable(const ModelState& from);
-  // Bytes held by the per-cell grids.
-  std::size_t GridBytes() const;
 };
 
 }  // namespace tarnwell

@@ -77,7 +77,7 @@ class Recorder : public ProgressObserver {
   void ShowMessage(const std::string& t) override { messages.push_back(t); }
   void SubBasinYearDone(int k, int y) override {
     yearEnd[{y, k}] = state->YearEndValue;
-    cells[{y, k}] = state->YearEndCells.at(static_cast<std::size_t>(k));
+    cells[{y, k}] = CellStores::Take(*state);  // the stores the year ends with
   }
   static std::string Key(int k, int y) { return std::to_string(k) + "/" + std::to_string(y); }
   const ModelState* state = nullptr;
