@@ -139,6 +139,7 @@ void Driver::RunSubBasins(bool laterYear) {
   settings.inputs = inputs_ ? static_cast<InputSource*>(&checkedInputs_) : &fileInputs_;
   settings.parameters = fixedParameters_ ? &*fixedParameters_ : nullptr;
   settings.carryOver = carryOver_;
+  settings.groundwaterSum = groundwaterSum_;
   settings.writeFiles = !noFiles_;
   settings.shared = lastLanes_ > 1 ? &scheduler_.Shared() : nullptr;
   if (!saveDates_.empty()) settings.beforeDay = [this](int k, Lane& lane) { CaptureDue(k, lane); };
@@ -230,6 +231,7 @@ void Driver::BeginYearStates() {
   RunState r;
   r.yearIndex = s.YearIndex;
   r.carryOver = carryOver_;
+  r.groundwaterSum = groundwaterSum_;
   r.metLinesRead = s.MetLinesRead;
   r.basinDailyLinesDone = s.BasinDailyLinesDone;
   r.basinBudgetLinesDone = s.BasinBudgetLinesDone;

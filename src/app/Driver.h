@@ -105,6 +105,9 @@ class Driver {
   // How every later year starts (CarryOver::Mean unless set).
   void SetCarryOver(CarryOver c) { carryOver_ = c; }
   CarryOver GetCarryOver() const { return carryOver_; }
+  // How the outlet's groundwater series counts each cell's outflow (GroundwaterSum::Twice
+  // unless set).
+  void SetGroundwaterSum(GroundwaterSum g) { groundwaterSum_ = g; }
   using CellMapSink = std::function<void(int subBasin, const CellMaps& maps)>;
   void KeepCellMaps(CellMapSink sink) { mapSink_ = std::move(sink); }
 
@@ -134,6 +137,7 @@ class Driver {
   std::optional<ParameterSet> fixedParameters_;
   bool noFiles_ = false;
   CarryOver carryOver_ = CarryOver::Mean;
+  GroundwaterSum groundwaterSum_ = GroundwaterSum::Twice;
   // Saved states: the dates asked for, the run's part of this year's states (taken at the
   // year's start), the states being gathered (by date), those handed over.
   std::vector<Date> saveDates_;

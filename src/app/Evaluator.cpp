@@ -78,6 +78,7 @@ std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) cons
   driver.UseParameters(session.params);
   driver.WriteNoFiles();
   driver.SetCarryOver(carryOver_);
+  driver.SetGroundwaterSum(groundwaterSum_);
   driver.Run();
   while (s.YearIndex < years_)
     if (driver.NextYear() != Driver::StepResult::Simulated) break;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/ModelState.h"
+#include "parameters/ParaDialog.h"
 
 namespace tarnwell {
 
@@ -41,6 +42,8 @@ class BasinEvaluator {
   int Years() const { return years_; }
   // How every later year starts (CarryOver::Mean unless set); set before evaluating.
   void SetCarryOver(CarryOver c) { carryOver_ = c; }
+  // How the outlet's groundwater series counts each cell's outflow; set before evaluating.
+  void SetGroundwaterSum(GroundwaterSum g) { groundwaterSum_ = g; }
   // The calendar years simulated, in order.
   const std::vector<int>& CalendarYears() const { return calendarYears_; }
   // The inputs as read, for a normal run that writes its files without reading them again.
@@ -51,6 +54,7 @@ class BasinEvaluator {
   ModelState table_;  // the program directory and the sub-basin table
   int years_;
   CarryOver carryOver_ = CarryOver::Mean;
+  GroundwaterSum groundwaterSum_ = GroundwaterSum::Twice;
   std::vector<int> calendarYears_;
   std::shared_ptr<const WorkspaceInputs> inputs_;
 };

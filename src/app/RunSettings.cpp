@@ -20,7 +20,7 @@ RunSettings LoadRunSettings(const Session& session) {
   RunSettings settings;
   if (!session.ws.FileExists(kRunSettingsPath)) return settings;
   TextReader file = session.Open(kRunSettingsPath);
-  bool seen = false;
+  std::string seen;
   while (!file.AtEnd()) {
     std::string line = file.ReadLine();
     if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
@@ -31,13 +31,23 @@ RunSettings LoadRunSettings(const Session& session) {
     if (eq == std::string::npos)
       throw InputError(file.Name(), file.LineNumber(), "\"" + key + "\" is no setting: write key = value");
     const std::string value = Trim(line.substr(eq + 1));
-    if (key != "carry_over")
-      throw InputError(file.Name(), file.LineNumber(), "unknown setting \"" + key + "\" (the file knows carry_over)");
-    if (seen) throw InputError(file.Name(), file.LineNumber(), "carry_over is set twice");
-    const auto c = ParseCarryOver(value);
-    if (!c) throw InputError(file.Name(), file.LineNumber(), "carry_over \"" + value + "\" is neither mean nor cells");
-    settings.carryOver = *c;
-    seen = true;
+    if (key != "carry_over" && key != "groundwater_sum")
+      throw InputError(file.Name(), file.LineNumber(),
+                       "unknown setting \"" + key + "\" (the file knows carry_over and groundwater_sum)");
+    if (seen.find(" " + key + " ") != std::string::npos)
+      throw InputError(file.Name(), file.LineNumber(), key + " is set twice");
+    seen += " " + key + " ";
+    if (key == "carry_over") {
+      const auto c = ParseCarryOver(value);
+      if (!c)
+        throw InputError(file.Name(), file.LineNumber(), "carry_over \"" + value + "\" is neither mean nor cells");
+      settings.carryOver = *c;
+    } else {
+      const auto g = ParseGroundwaterSum(value);
+      if (!g)
+        throw InputError(file.Name(), file.LineNumber(), "groundwater_sum \"" + value + "\" is neither twice nor once");
+      settings.groundwaterSum = *g;
+    }
   }
   return settings;
 }
@@ -52,7 +62,14 @@ void SaveRunSettings(const Session& session, const RunSettings& settings) {
           "#   cells: every cell keeps all its stores, so 1 January starts where 31 December\r\n"
           "#          ended and the water table keeps its shape.\r\n"
           "carry_over = ") +
-      CarryOverName(settings.carryOver) + "\r\n";
+      CarryOverName(settings.carryOver) +
+      "\r\n"
+      "# How the outlet's groundwater series counts each cell's groundwater outflow.\r\n"
+      "#   twice: after the depth-dependent outflow and again after the lateral exchange:\r\n"
+      "#          the program's documented sum.\r\n"
+      "#   once:  the outflow the cell loses, counted once.\r\n"
+      "groundwater_sum = " +
+      GroundwaterSumName(settings.groundwaterSum) + "\r\n";
   ReplaceFile(session.ws.ResolveForWriting(kRunSettingsPath), session.Display(kRunSettingsPath), text);
 }
 

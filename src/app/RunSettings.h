@@ -6,13 +6,15 @@
 #include <string>
 
 #include "model/YearEnd.h"
+#include "parameters/ParaDialog.h"
 
 namespace tarnwell {
 
 struct Session;
 
 struct RunSettings {
-  CarryOver carryOver = CarryOver::Mean;  // carry_over = mean | cells
+  CarryOver carryOver = CarryOver::Mean;                  // carry_over = mean | cells
+  GroundwaterSum groundwaterSum = GroundwaterSum::Twice;  // groundwater_sum = twice | once
 };
 
 inline const char* kRunSettingsPath = "..\\Parameters\\run.txt";

@@ -15,6 +15,7 @@
 
 #include "model/ModelState.h"
 #include "model/YearEnd.h"
+#include "parameters/ParaDialog.h"
 #include "results/Statistic.h"
 
 namespace tarnwell {
@@ -53,6 +54,7 @@ struct RunState {
   int day = 0;  // day of that year still to simulate
   int month = 0, dayOfMonth = 0;
   CarryOver carryOver = CarryOver::Mean;
+  GroundwaterSum groundwaterSum = GroundwaterSum::Twice;
   // Counters of the run at the start of the year.
   long metLinesRead = 0, basinDailyLinesDone = 0, basinBudgetLinesDone = 0;
   int basinFilesCreated = 0;

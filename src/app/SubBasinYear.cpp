@@ -20,18 +20,19 @@ namespace {
 // Initial soil water of every layer: this fraction of its field capacity.
 constexpr double kInitialSoilWaterFraction = 0.6;
 
-void LoadParameters(Session& session, const ParameterSet* fixed) {
-  if (fixed) {
+void LoadParameters(Session& session, const YearSettings& settings) {
+  if (settings.parameters) {
     // The window's erodibility choice is not part of the file: it stays as set.
     const int mode = session.params.ErodibilityMode;
-    session.params = *fixed;
+    session.params = *settings.parameters;
     session.params.ErodibilityMode = mode;
-    return;
+  } else {
+    TextReader file = session.Open(session.state.ParamFilePath);
+    LoadParameters(file, session.params);
+    // The file may have been saved since the run's check: refuse what cannot be computed.
+    RequireComputableParameters(session.params, file.Name());
   }
-  TextReader file = session.Open(session.state.ParamFilePath);
-  LoadParameters(file, session.params);
-  // The file may have been saved since the run's check: refuse what cannot be computed.
-  RequireComputableParameters(session.params, file.Name());
+  session.params.GroundwaterSumMode = settings.groundwaterSum;
 }
 
 // Stores kept for a grid fit only that grid and its basin cells: refused otherwise, naming
@@ -240,10 +241,10 @@ SubBasinYear SimulateSubBasinYear(int k, YearStart start, const YearSettings& se
   s.SimulatedSubBasin = k;
   // The run's first year reads the parameter file after the paths, a later year before
   // them: which of two broken files speaks first.
-  if (later) LoadParameters(session, settings.parameters);
+  if (later) LoadParameters(session, settings);
   s.ClearGrids();
   inputs.Locate(k, session);
-  if (!later) LoadParameters(session, settings.parameters);
+  if (!later) LoadParameters(session, settings);
 
   const std::string label1 = "子流域" + std::to_string(k) + "  ";
   const std::string dir = SubBasinOutputDir(s, k);

@@ -56,7 +56,7 @@ struct Lane {
 // year puts back every store and series of its day.
 struct YearStart {
   bool laterYear = false;
-  YearEnd carried;   // a later year: the means of the year before
+  YearEnd carried;                    // a later year: the means of the year before
   const CellStores* cells = nullptr;  // a later year under carry-over cells: every cell's stores (empty: the means)
   const SubBasinState* resumed = nullptr;
   std::string resumedFrom;  // how messages name the saved state
@@ -67,6 +67,7 @@ struct YearSettings {
   InputSource* inputs = nullptr;
   const ParameterSet* parameters = nullptr;  // this set instead of the parameter file (null: the file)
   CarryOver carryOver = CarryOver::Mean;
+  GroundwaterSum groundwaterSum = GroundwaterSum::Twice;
   bool writeFiles = true;
   // Side by side: held while the run marker, one file of every sub-basin, is written and
   // while the maps are handed over.

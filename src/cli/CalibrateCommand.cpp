@@ -55,7 +55,8 @@ struct CalibrateOptions {
   bool init = false, resume = false, apply = false;
   CalibrationOverrides overrides;
   std::string algorithm, evaluations, objective, seed, workers;
-  std::string carryOver;  // empty: the workspace's run settings
+  std::string carryOver;       // empty: the workspace's run settings
+  std::string groundwaterSum;  // empty: the workspace's run settings
 };
 
 // This process's place in an MPI job (rank 0 of 1 without mpirun).
@@ -181,7 +182,7 @@ void WriteCharts(const std::string& dir, const CalibrationRun& run, const Calibr
 // The normal run with the best set: every usual output file, for every year calibrated and
 // validated, in the calibration's directory (流域k/, 全流域/ and Mark.out there). Output/流域k
 // and Output/全流域 keep the results of the run of the parameter files.
-void FinalRun(Session& session, const ParameterSet& best, int years, CarryOver carryOver,
+void FinalRun(Session& session, const ParameterSet& best, int years, const RunSettings& settings,
               std::shared_ptr<const WorkspaceInputs> inputs) {
   session.state.OutputDir = kCalibrationDir;
   const std::string mark = session.state.ProgramDir + RunMarkPath(session.state);
@@ -194,7 +195,8 @@ void FinalRun(Session& session, const ParameterSet& best, int years, CarryOver c
   Driver driver(session, quiet, *engine);
   driver.UseInputs(std::move(inputs));
   driver.UseParameters(p);
-  driver.SetCarryOver(carryOver);
+  driver.SetCarryOver(settings.carryOver);
+  driver.SetGroundwaterSum(settings.groundwaterSum);
   driver.Run();
   while (session.state.YearIndex < years)
     if (driver.NextYear() != Driver::StepResult::Simulated) break;
@@ -238,6 +240,7 @@ int Calibrate(const CalibrateOptions& o) {
   std::string problem = Attempt([&] {
     settings = LoadRunSettings(session);
     if (!o.carryOver.empty()) settings.carryOver = *ParseCarryOver(o.carryOver);
+    if (!o.groundwaterSum.empty()) settings.groundwaterSum = *ParseGroundwaterSum(o.groundwaterSum);
     current = LoadCurrent(session);
     config = ReadCalibrationFile(configPath, configName, current);
     CalibrationOverrides overrides;
@@ -257,11 +260,13 @@ int Calibrate(const CalibrateOptions& o) {
                               "the " + std::to_string(blocks) + " year blocks of the meteorological files");
     whole = std::make_unique<BasinEvaluator>(session, YearsToSimulate(config, firstYear));
     whole->SetCarryOver(settings.carryOver);
+    whole->SetGroundwaterSum(settings.groundwaterSum);
     simulated = whole->CalendarYears();
     CheckNamedYears(config, simulated);
     searchYears = IndexAfter(simulated, config.calibrationYears.back());
     search = std::make_unique<BasinEvaluator>(session, searchYears);
     search->SetCarryOver(settings.carryOver);
+    search->SetGroundwaterSum(settings.groundwaterSum);
     RequireScorableObservations(session, config, *search);
   });
   ranks.Agree(problem);
@@ -293,10 +298,12 @@ int Calibrate(const CalibrateOptions& o) {
   const std::string traceModel = dirModel + "\\trace.csv";
   CalibrationRun run = PlanCalibration(config, current, session.ws.ResolveForWriting(traceModel),
                                        session.Display(traceModel), o.resume);
-  // A trace is resumed only with the year boundary it was made with (the documented one is
-  // not named, so traces of before the setting resume as they were made).
+  // A trace is resumed only with the run settings it was made with (the documented ones are
+  // not named, so traces of before the settings resume as they were made).
   if (settings.carryOver != CarryOver::Mean)
     run.modelSettings.emplace_back("carry_over", CarryOverName(settings.carryOver));
+  if (settings.groundwaterSum != GroundwaterSum::Twice)
+    run.modelSettings.emplace_back("groundwater_sum", GroundwaterSumName(settings.groundwaterSum));
   CalibrationProgress progress(std::cerr, ::isatty(STDERR_FILENO) == 1, run.lossName);
   std::optional<CalibrationResult> result;
   {
@@ -370,7 +377,7 @@ int Calibrate(const CalibrateOptions& o) {
     }
     WriteWholeFile(session.ws.ResolveForWriting(summaryModel), session.Display(summaryModel), lines);
   }
-  FinalRun(session, best, whole->Years(), settings.carryOver, whole->Inputs());
+  FinalRun(session, best, whole->Years(), settings, whole->Inputs());
   std::cout << summary;
   std::cout << "\nbest of " << result->records.size() << " evaluations (number " << result->Best().number
             << "): " << session.Display(bestModel) << (o.apply ? " (applied)" : "") << "\n";
@@ -398,6 +405,7 @@ void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
   c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
       ->check(WholeNumber(1, 1024));
   AddCarryOverOption(*c, o->carryOver);
+  AddGroundwaterSumOption(*c, o->groundwaterSum);
   commands[c] = [o] { return Calibrate(*o); };
 }
 

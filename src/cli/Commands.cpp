@@ -58,4 +58,13 @@ void AddCarryOverOption(CLI::App& command, std::string& carryOver) {
       ->check(CLI::IsMember({"mean", "cells"}));
 }
 
+void AddGroundwaterSumOption(CLI::App& command, std::string& groundwaterSum) {
+  command
+      .add_option("--groundwater-sum", groundwaterSum,
+                  "how the outlet's groundwater series counts each cell's groundwater outflow: twice (after the "
+                  "outflow and again after the lateral exchange, the default) or once (what the cell loses); "
+                  "default: Parameters/run.txt, else twice")
+      ->check(CLI::IsMember({"twice", "once"}));
+}
+
 }  // namespace tarnwell::cli

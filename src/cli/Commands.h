@@ -44,5 +44,7 @@ void AddThreadsOption(CLI::App& command, int& threads, const char* what);
 // --carry-over mean|cells: how each later year starts (empty: the workspace's
 // Parameters/run.txt, else mean).
 void AddCarryOverOption(CLI::App& command, std::string& carryOver);
+// --groundwater-sum twice|once into `groundwaterSum` (empty when not given).
+void AddGroundwaterSumOption(CLI::App& command, std::string& groundwaterSum);
 
 }  // namespace tarnwell::cli

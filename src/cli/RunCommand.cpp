@@ -215,6 +215,7 @@ struct RunOptions {
   std::string engine = "fused";
   int threads = 0;             // 0: every hardware thread
   std::string carryOver;       // empty: the workspace's run settings
+  std::string groundwaterSum;  // empty: the workspace's run settings
   std::string saveState;       // DATE[,DATE...]
   std::string saveStateEvery;  // "year"
   std::string startState;      // a saved state to go on from
@@ -391,7 +392,9 @@ int RunSimulation(const RunOptions& options) {
 #ifdef TARNWELL_GEO
     if (!options.startState.empty()) {
       start = geo::ReadStateFile(options.startState, options.startState);
-      settings.carryOver = start->carryOver;  // the boundary the state was saved with, unless told
+      // The settings the state was saved with, unless told.
+      settings.carryOver = start->carryOver;
+      settings.groundwaterSum = start->groundwaterSum;
       if (options.maps && start->day > 1)
         throw std::invalid_argument("--maps with --start-state " + options.startState + " of " + start->Date() +
                                     ": a year's maps would hold only the days after it; start from the first "
@@ -411,6 +414,7 @@ int RunSimulation(const RunOptions& options) {
 #endif
   }
   if (!options.carryOver.empty()) settings.carryOver = *ParseCarryOver(options.carryOver);
+  if (!options.groundwaterSum.empty()) settings.groundwaterSum = *ParseGroundwaterSum(options.groundwaterSum);
 
   CliProgress progress(session, std::min(years, std::max(1, session.params.SimYears)));
   ProgressObserver quiet;
@@ -421,6 +425,7 @@ int RunSimulation(const RunOptions& options) {
   driver.RunSideBySide(threads, [name = options.engine](int t) { return MakeDayEngine(name, t); });
   driver.DistributeOver(group.get());
   driver.SetCarryOver(settings.carryOver);
+  driver.SetGroundwaterSum(settings.groundwaterSum);
 #ifdef TARNWELL_GEO
   if (!saveDates.empty())
     driver.SaveStatesAt(saveDates, [&session](const RunState& state) {
@@ -482,6 +487,7 @@ void AddRunCommand(CLI::App& app, CommandMap& commands) {
       ->check(CLI::IsMember({"fused", "reference"}));
   AddThreadsOption(*run, o->threads, "threads of the fused engine (default: every hardware thread)");
   AddCarryOverOption(*run, o->carryOver);
+  AddGroundwaterSumOption(*run, o->groundwaterSum);
   run->add_option("--save-state", o->saveState,
                   "save the run's state at the start of each of these days (YYYY-MM-DD, comma-separated) as "
                   "Output/state/state_YYYY-MM-DD.nc")

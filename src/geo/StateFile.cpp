@@ -74,6 +74,11 @@ class Reader {
     f_.Check(nc_get_att_double(f_.Id(), var, name.c_str(), v.data()), "cannot read the attribute " + name);
     return v;
   }
+  bool HasText(int var, const std::string& name) const {
+    nc_type type = 0;
+    std::size_t len = 0;
+    return nc_inq_att(f_.Id(), var, name.c_str(), &type, &len) == NC_NOERR && type == NC_CHAR;
+  }
   std::string Text(int var, const std::string& name) const {
     nc_type type = 0;
     std::size_t len = 0;
@@ -148,6 +153,7 @@ void WriteStateFile(const RunState& st, const std::string& fsPath, const std::st
                                     {"sub_basins", static_cast<double>(n)}})
     f.PutReal(NC_GLOBAL, name, value, NC_DOUBLE);
   f.PutText(NC_GLOBAL, "carry_over", CarryOverName(st.carryOver));
+  f.PutText(NC_GLOBAL, "groundwater_sum", GroundwaterSumName(st.groundwaterSum));
   f.PutText(NC_GLOBAL, "parameter_file_hash", st.parameterHash);
   std::vector<double> basinBytes(st.basinFileBytes.begin(), st.basinFileBytes.end());
   f.PutReals(NC_GLOBAL, "basin_file_bytes", basinBytes);
@@ -238,6 +244,11 @@ RunState ReadStateFile(const std::string& fsPath, const std::string& displayName
   const auto c = ParseCarryOver(carry);
   if (!c) throw InputError(displayName, 0, "attribute carry_over \"" + carry + "\" is neither mean nor cells");
   st.carryOver = *c;
+  // States saved before the setting counted the groundwater twice, as the program did.
+  const std::string sum = r.HasText(NC_GLOBAL, "groundwater_sum") ? r.Text(NC_GLOBAL, "groundwater_sum") : "twice";
+  const auto g = ParseGroundwaterSum(sum);
+  if (!g) throw InputError(displayName, 0, "attribute groundwater_sum \"" + sum + "\" is neither twice nor once");
+  st.groundwaterSum = *g;
   st.parameterHash = r.Text(NC_GLOBAL, "parameter_file_hash");
   const std::vector<double> basinBytes = r.Reals(NC_GLOBAL, "basin_file_bytes");
   if (basinBytes.size() != 5) throw InputError(displayName, 0, "attribute basin_file_bytes does not hold 5 values");

@@ -442,6 +442,13 @@ void TForm1::ShowMapsPanel() {
 void TForm1::Button3Click() {
   if (busy_) return;
   driver_->SetCarryOver(carryOverCells_->isChecked() ? CarryOver::Cells : CarryOver::Mean);
+  // The groundwater sum has no switch in the window: Parameters/run.txt sets it.
+  try {
+    driver_->SetGroundwaterSum(LoadRunSettings(session_).groundwaterSum);
+  } catch (const std::exception& e) {
+    ShowError(Q(e.what()));
+    return;
+  }
   StartAction([this] { driver_->Run(); });
 }
 

@@ -6,6 +6,14 @@
 
 namespace tarnwell {
 
+std::optional<GroundwaterSum> ParseGroundwaterSum(const std::string& text) {
+  if (text == "twice") return GroundwaterSum::Twice;
+  if (text == "once") return GroundwaterSum::Once;
+  return std::nullopt;
+}
+
+const char* GroundwaterSumName(GroundwaterSum g) { return g == GroundwaterSum::Once ? "once" : "twice"; }
+
 // Where each token of each line goes. Line 3 (SimYears) is the only integer.
 std::vector<double*> ParameterLineTargets(ParameterSet& p, int line) {
   switch (line) {

@@ -3,12 +3,23 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tarnwell {
 
 class TextReader;
+
+// How the day's outlet groundwater series counts each cell's groundwater outflow.
+//   Twice: after the depth-dependent outflow and again after the lateral exchange, the
+//     program's documented sum, on which stored results rely.
+//   Once: the outflow the cell loses, after the lateral exchange, so the series carries
+//     what leaves the cells and no more.
+enum class GroundwaterSum { Twice, Once };
+// "twice" or "once"; nullopt for anything else.
+std::optional<GroundwaterSum> ParseGroundwaterSum(const std::string& text);
+const char* GroundwaterSumName(GroundwaterSum g);
 
 struct ParameterSet {
   double Latitude = 0;            // degrees
@@ -45,6 +56,8 @@ struct ParameterSet {
   double SedimentConsolidationCoef = 0;
   // 0 uniform basin, 1 non-uniform basin; not stored in the file, never changed by loading.
   int ErodibilityMode = 0;
+  // A setting of the run, not stored in the file, never changed by loading.
+  GroundwaterSum GroundwaterSumMode = GroundwaterSum::Twice;
 };
 
 // One line of the parameter file: its label, the token positions it reads.

@@ -61,8 +61,9 @@ inline double LateralInflow(double wt, double conductance, double nextWT, bool n
 //        (the day's starting elevations)
 //   in/out: groundwaterFlow (mm; the free-water store's share on entry)
 //   out: deepLeakage (mm)
-//   in/out: gwFlowSum, the day's basin sum, which receives the cell's outflow twice: after
-//        the depth-dependent outflow and after the lateral exchange
+//   in/out: gwFlowSum, the day's basin sum, which receives the cell's outflow twice (after
+//        the depth-dependent outflow and after the lateral exchange), or once (after the
+//        exchange: what the cell loses) as p.GroundwaterSumMode says
 inline void GroundwaterExchangeCell(double surfElev, double wtElev, double gwConductivity, double cellSizeX,
                                     const GwNeighbours& nb, const ParameterSet& p, double& groundwaterFlow,
                                     double& deepLeakage, RowPartialSum& gwFlowSum) {
@@ -71,7 +72,7 @@ inline void GroundwaterExchangeCell(double surfElev, double wtElev, double gwCon
   const double e = std::exp(-p.WaterTableExponent * dm);
   deepLeakage = e * p.DeepLeakageCoef;
   groundwaterFlow = groundwaterFlow + e * p.GroundwaterOutflowCoef;
-  gwFlowSum.Add(groundwaterFlow);
+  if (p.GroundwaterSumMode == GroundwaterSum::Twice) gwFlowSum.Add(groundwaterFlow);
   const double qx = LateralInflow(wtElev, gwConductivity, nb.nextRowWT, nb.nextRowInside, nb.prevRowWT,
                                   nb.prevRowInside, cellSizeX);
   const double qy = LateralInflow(wtElev, gwConductivity, nb.nextColWT, nb.nextColInside, nb.prevColWT,

@@ -1,0 +1,73 @@
+// How the outlet's groundwater series counts each cell's outflow: twice (the documented sum)
+// or once, what the cells lose. Under once the day's series is the mean of the cells' final
+// outflows, and every engine and thread count gives the same bits.
+#include <gtest/gtest.h>
+
+#include "TinyWorkspace.h"
+#include "app/Check.h"
+#include "app/DayEngine.h"
+#include "app/Driver.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+
+namespace tarnwell {
+namespace {
+
+// The day the year ends on, as each engine and sum leaves it.
+struct LastDay {
+  std::vector<DaySeries> flow;
+  double gwFlow = 0, cellMean = 0;
+};
+
+LastDay RunOnce(const std::string& root, const std::string& engineName, int threads, GroundwaterSum sum) {
+  Session session(root);
+  StartUpWorkspace(session);
+  auto inputs = std::make_shared<WorkspaceInputs>();
+  CheckInputs(session, 1, inputs.get());
+  ProgressObserver quiet;
+  const auto engine = MakeDayEngine(engineName, threads);
+  Driver driver(session, quiet, *engine);
+  driver.UseInputs(inputs);
+  driver.WriteNoFiles();
+  driver.SetGroundwaterSum(sum);
+  driver.Run();
+  const ModelState& s = session.state;
+  LastDay last{s.SubBasinFlow, s.GwFlow[s.DayCount], 0};
+  // The reference engine leaves the last day's outflow of every cell in its grid.
+  double total = 0;
+  int n = 0;
+  for (std::size_t i = 0; i < s.CellCount(); ++i)
+    if (s.CellFlag[i] > 0) total += s.GroundwaterFlow[i], ++n;
+  last.cellMean = total / n;
+  return last;
+}
+
+TEST(GroundwaterSum, OnceIsWhatTheCellsLoseInEveryEngine) {
+  test::TempDir dir;
+  test::TinyWorkspace w;
+  test::TinySubBasin& b = w.subBasins[0];
+  b.rows = 4;
+  b.cols = 5;
+  // A sloping water table, so the lateral exchange moves water between cells.
+  b.elevation = [](int r, int c) { return 300.0 + 25.0 * r + 9.0 * c; };
+  b.years[0].precip = [](int d) { return d % 3 == 0 ? 25.0 : 0.5; };
+  test::WriteTinyWorkspace(dir.Path().string(), w);
+  const std::string root = dir.Path().string();
+
+  const LastDay twice = RunOnce(root, "reference", 1, GroundwaterSum::Twice);
+  const LastDay once = RunOnce(root, "reference", 1, GroundwaterSum::Once);
+  EXPECT_NEAR(once.gwFlow, once.cellMean, 1e-12 * std::abs(once.cellMean));
+  EXPECT_GT(once.cellMean, 0);
+  // Twice adds the outflow before the exchange on top: more than what the cells lose.
+  EXPECT_GT(twice.gwFlow, twice.cellMean);
+  EXPECT_NE(twice.flow, once.flow);
+  for (const auto& [name, threads] : std::vector<std::pair<std::string, int>>{{"fused", 1}, {"fused", 2}}) {
+    SCOPED_TRACE(name + " " + std::to_string(threads));
+    EXPECT_EQ(RunOnce(root, name, threads, GroundwaterSum::Once).flow, once.flow);
+    EXPECT_EQ(RunOnce(root, name, threads, GroundwaterSum::Twice).flow, twice.flow);
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell
