@@ -51,8 +51,9 @@ std::vector<Segment> Segments(const RecordingCanvas& c, Colour colour) {
 }
 
 ::testing::AssertionResult HasTexts(const RecordingCanvas& c, const std::vector<std::string>& texts) {
+  const std::vector<std::string> drawn = c.Texts();
   for (const std::string& t : texts)
-    if (std::find(c.Texts().begin(), c.Texts().end(), t) == c.Texts().end())
+    if (std::find(drawn.begin(), drawn.end(), t) == drawn.end())
       return ::testing::AssertionFailure() << "no text \"" << t << "\"";
   return ::testing::AssertionSuccess();
 }
