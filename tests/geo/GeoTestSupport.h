@@ -145,6 +145,13 @@ inline std::string Day2001(int dayOfYear) {
   return buf;
 }
 
+inline std::vector<std::string> Split(const std::string& lines) {
+  std::vector<std::string> out;
+  std::istringstream in(lines);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
 // Every part found in the text, or the first one missing.
 inline ::testing::AssertionResult Holds(const std::string& text, const std::vector<std::string>& parts) {
   for (const std::string& p : parts)
@@ -267,24 +274,12 @@ inline void ImportSet::TwoSubBasins() {
            (d == 3 ? std::string("-9999") : std::to_string(2.0 + d * 0.01)) + "\n";
   }
   s.files["gauge.txt"] = g;
-  s.config = {"# test basin",
-              "terrain = terrain.tif",
-              "land_cover = land.tif",
-              "land_cover_classes = classes.csv",
-              "sub_basin_raster = ids.tif",
-              "sub_basins = sub-basins.csv",
-              "weather_table = weather/{id}.csv",
-              "discharge = gauge.txt",
-              "discharge_delimiter = whitespace",
-              "discharge_skip_lines = 5",
-              "discharge_header = no",
-              "discharge_date = 1 2 3",
-              "discharge_column = 6",
-              "discharge_no_data = -9999",
-              "sediment_concentration = 0.5",
-              "sub_basin_discharge = area-share",
-              "latitude = 45.2",
-              "min_sub_basin_area_km2 = 0.05"};
+  s.config = Split(
+      "# test basin\nterrain = terrain.tif\nland_cover = land.tif\nland_cover_classes = classes.csv\n"
+      "sub_basin_raster = ids.tif\nsub_basins = sub-basins.csv\nweather_table = weather/{id}.csv\n"
+      "discharge = gauge.txt\ndischarge_delimiter = whitespace\ndischarge_skip_lines = 5\ndischarge_header = no\n"
+      "discharge_date = 1 2 3\ndischarge_column = 6\ndischarge_no_data = -9999\nsediment_concentration = 0.5\n"
+      "sub_basin_discharge = area-share\nlatitude = 45.2\nmin_sub_basin_area_km2 = 0.05");
 }
 
 // One sub-basin of 4 x 4 cells of 100 m (UTM 32N), a weather table (2.5 mm, 8 degrees) and a
@@ -310,18 +305,11 @@ inline void ImportSet::OneSubBasin() {
   }
   s.files["weather/1.csv"] = w;
   s.files["gauge.csv"] = g;
-  s.config = {"terrain = terrain.tif",
-              "land_cover = land.tif",
-              "land_cover_classes = classes.csv",
-              "sub_basin_raster = ids.tif",
-              "sub_basins = sub-basins.csv",
-              "weather_table = weather/{id}.csv",
-              "weather_table_no_data = -9999",
-              "discharge = gauge.csv",
-              "discharge_no_data = -9999",
-              "sediment_concentration = 0.5",
-              "latitude = 45",
-              "min_sub_basin_area_km2 = 0"};
+  s.config = Split(
+      "terrain = terrain.tif\nland_cover = land.tif\nland_cover_classes = classes.csv\nsub_basin_raster = ids.tif\n"
+      "sub_basins = sub-basins.csv\nweather_table = weather/{id}.csv\nweather_table_no_data = -9999\n"
+      "discharge = gauge.csv\ndischarge_no_data = -9999\nsediment_concentration = 0.5\nlatitude = 45\n"
+      "min_sub_basin_area_km2 = 0");
 }
 
 }  // namespace tarnwell::test
