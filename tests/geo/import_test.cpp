@@ -208,19 +208,28 @@ TEST(Import, GriddedWeatherWeightedByTheAreaOfEachCell) {
   EXPECT_EQ(SplitFields(met[1])[5], geo::Fixed((3 * 10 + 3 * 11 + 6 * 0 + 6 * 1) / 18.0, 2));
 }
 
+using Spoil = std::function<void(ImportSet&)>;
+Spoil Key(const std::string& key, const std::string& value) {
+  return [=](ImportSet& s) { s.Set(key, value); };
+}
+Spoil Field(const std::string& file, int line, int column, const std::string& value) {
+  return [=](ImportSet& s) { s.SetField(file, line, column, value); };
+}
+Spoil File(const std::string& rel, const std::string& text) {
+  return [=](ImportSet& s) { s.files[rel] = text; };
+}
+
 // Each refusal names its file and its line or cell, and nothing is written. Sets of two
 // sub-basins (2) and of one (1); the day 60 of a table is its line 61.
 TEST(ImportRefusals, EachNamesItsFileAndLine) {
   const std::string head = "id,name,muskingum_k_hours,muskingum_x,station_elevation\n";
   const std::string outlet = "id,x,y\n1,499850,5000250\n";
-  const std::vector<std::tuple<int, std::function<void(ImportSet&)>, std::vector<std::string>>> cases{
+  const std::vector<std::tuple<int, Spoil, std::vector<std::string>>> cases{
       {2, [](ImportSet& s) { s.land.values[14] = 7; }, {"classes.csv", "land-cover class 7", "land.tif"}},
       {2,
        [](ImportSet& s) { s.config.insert(s.config.begin() + 3, "terain = terrain.tif"); },
        {"import.conf line 4: unknown key \"terain\""}},
-      {2,
-       [](ImportSet& s) { s.Set("land_cover", "nowhere/land.tif"); },
-       {"import.conf line 3", "nowhere/land.tif", "does not exist"}},
+      {2, Key("land_cover", "nowhere/land.tif"), {"import.conf line 3", "nowhere/land.tif", "does not exist"}},
       {2,
        [](ImportSet& s) {
          std::string& w = s.files["weather/2.csv"];
@@ -262,23 +271,17 @@ TEST(ImportRefusals, EachNamesItsFileAndLine) {
       // Daily values beyond their range, at their source line; a declared no-data
       // precipitation is a missing weather day.
       {1,
-       [](ImportSet& s) { s.SetField("weather/1.csv", 61, 2, "-5"); },
+       Field("weather/1.csv", 61, 2, "-5"),
        {"weather/1.csv", "line 61", "precipitation -5 in column 2", "2001-03-01", "negative", "weather_table_no_data"}},
+      {1, Field("weather/1.csv", 61, 2, "2500"), {"weather/1.csv", "line 61", "more than 2000 mm"}},
       {1,
-       [](ImportSet& s) { s.SetField("weather/1.csv", 61, 2, "2500"); },
-       {"weather/1.csv", "line 61", "more than 2000 mm"}},
-      {1,
-       [](ImportSet& s) { s.SetField("weather/1.csv", 61, 3, "-150"); },
+       Field("weather/1.csv", 61, 3, "-150"),
        {"weather/1.csv", "line 61", "air temperature -150 in column 3", "beyond any air temperature"}},
+      {1, Field("weather/1.csv", 61, 3, "281.15"), {"weather/1.csv", "line 61", "another unit"}},
       {1,
-       [](ImportSet& s) { s.SetField("weather/1.csv", 61, 3, "281.15"); },
-       {"weather/1.csv", "line 61", "another unit"}},
-      {1,
-       [](ImportSet& s) { s.SetField("gauge.csv", 61, 2, "-1"); },
+       Field("gauge.csv", 61, 2, "-1"),
        {"gauge.csv", "line 61", "discharge -1 in column 2 (discharge)", "discharge_no_data"}},
-      {1,
-       [](ImportSet& s) { s.SetField("weather/1.csv", 61, 2, "-9999"); },
-       {"weather/1.csv line 61", "no precipitation on 2001-03-01"}},
+      {1, Field("weather/1.csv", 61, 2, "-9999"), {"weather/1.csv line 61", "no precipitation on 2001-03-01"}},
       // Terrain beyond any land, named by its cell (row 2, column 3); beside the sub-basin a
       // spike still makes the slope computed there; a given slope beyond the vertical.
       {1,
@@ -299,15 +302,11 @@ TEST(ImportRefusals, EachNamesItsFileAndLine) {
        {"slope.tif", "row 1, column 1", "steeper than 90 degrees", "slope_units = percent"}},
       // Routing, station elevation, years and the parameter template.
       {1,
-       [&](ImportSet& s) { s.files["sub-basins.csv"] = head + "1,A,24,1.5,\n"; },
+       File("sub-basins.csv", head + "1,A,24,1.5,\n"),
        {"sub-basins.csv line 2", "K = 24 h and x = 1.5", "denominator"}},
-      {1,
-       [&](ImportSet& s) { s.files["sub-basins.csv"] = head + "1,A,24,0.2,9500\n"; },
-       {"sub-basins.csv line 2", "9500", "-450 to 9000 m"}},
-      {1,
-       [](ImportSet& s) { s.Set("station_elevation", "-600"); },
-       {"import.conf", "station_elevation", "-450 to 9000 m"}},
-      {1, [](ImportSet& s) { s.Set("years", "2001 10000"); }, {"import.conf", "years", "1 to 9999"}},
+      {1, File("sub-basins.csv", head + "1,A,24,0.2,9500\n"), {"sub-basins.csv line 2", "9500", "-450 to 9000 m"}},
+      {1, Key("station_elevation", "-600"), {"import.conf", "station_elevation", "-450 to 9000 m"}},
+      {1, Key("years", "2001 10000"), {"import.conf", "years", "1 to 9999"}},
       {1,
        [](ImportSet& s) {
          std::istringstream demo(
