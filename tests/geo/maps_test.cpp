@@ -1,6 +1,6 @@
 // The writer of the yearly maps of every cell: GeoTIFF files and a NetCDF file with a year
-// dimension, north up, georeferenced, outside cells no-data; read back with GDAL and the
-// NetCDF library.
+// dimension, north up, georeferenced, outside cells no-data, the coordinate system stated
+// as a CF grid mapping; read back with GDAL and the NetCDF library.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,9 +8,7 @@
 #include <limits>
 
 #include "GeoTestSupport.h"
-#include "TestSupport.h"
 #include "geo/Maps.h"
-#include "model/Errors.h"
 
 namespace tarnwell {
 namespace {
@@ -39,50 +37,41 @@ geo::SubBasinMaps SmallMaps() {
   return m;
 }
 
-geo::GridGeoref SmallGeoref() {
+geo::GridGeoref Georef(const std::string& crs, int rows = 3, int cols = 2) {
   geo::GridGeoref g;
-  g.rows = 3;
-  g.cols = 2;
-  g.west = 600000;
-  g.south = 5100000;
-  g.cellWidth = g.cellHeight = 250;
-  g.crsWkt = test::WktOf("EPSG:32632");
+  g.rows = rows;
+  g.cols = cols;
+  const bool metres = crs != "EPSG:4326";
+  g.west = metres ? 600000 : 9;
+  g.south = metres ? 5100000 : 45;
+  g.cellWidth = g.cellHeight = metres ? 250 : 0.01;
+  g.crsWkt = test::WktOf(crs);
   return g;
 }
 
-TEST(YearlyMaps, GeoTiffNorthUpAtTheTrueCorners) {
+TEST(YearlyMaps, GeoTiffAndNetcdfNorthUpAtTheTrueCorners) {
   test::TempDir dir;
-  const std::vector<std::string> files = geo::WriteYearlyMaps(SmallMaps(), SmallGeoref(), dir / "maps", "Output/maps",
-                                                              "subbasin1", geo::MapFormat::GeoTiff);
+  const std::vector<std::string> files = geo::WriteYearlyMaps(SmallMaps(), Georef("EPSG:32632"), dir / "maps",
+                                                              "Output/maps", "subbasin1", geo::MapFormat::GeoTiff);
   EXPECT_EQ(files.size(), 12u);
   EXPECT_EQ(files.front(), "Output/maps/subbasin1_precipitation_2001.tif");
   test::ReadBack b = test::ReadRasterFile(dir / "maps/subbasin1_soil_loss_2002.tif");
   ASSERT_EQ(b.rows, 3);
   ASSERT_EQ(b.cols, 2);
-  EXPECT_DOUBLE_EQ(b.gt[0], 600000);
-  EXPECT_DOUBLE_EQ(b.gt[3], 5100750);
-  EXPECT_DOUBLE_EQ(b.gt[1], 250);
-  EXPECT_DOUBLE_EQ(b.gt[5], -250);
+  EXPECT_EQ(b.Corner(), (std::vector<double>{600000, 250, 5100750, -250}));
   EXPECT_TRUE(test::SameCrsText(b.wkt, "EPSG:32632"));
   // North row first: the model's row 3.
-  EXPECT_EQ(b.At(0, 0), 2002000 + 300 + 31);
-  EXPECT_EQ(b.At(0, 1), 2002000 + 300 + 32);
-  EXPECT_EQ(b.At(2, 0), 2002000 + 300 + 11);
-  ASSERT_TRUE(b.hasNoData);
-  EXPECT_EQ(b.At(2, 1), b.noData);
-}
+  EXPECT_EQ(b.values, (std::vector<double>{2002331, 2002332, 2002321, 2002322, 2002311, b.noData}));
+  EXPECT_TRUE(b.hasNoData);
 
-TEST(YearlyMaps, NetcdfWithAYearDimension) {
-  test::TempDir dir;
-  geo::WriteYearlyMaps(SmallMaps(), SmallGeoref(), dir / "maps", "Output/maps", "subbasin1", geo::MapFormat::Netcdf);
+  geo::WriteYearlyMaps(SmallMaps(), Georef("EPSG:32632"), dir / "maps", "Output/maps", "subbasin1",
+                       geo::MapFormat::Netcdf);
   const std::string path = dir / "maps/subbasin1.nc";
-  int nc = 0;
+  int nc = 0, var = 0, yVar = 0, yearVar = 0, ndims = 0;
   ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &nc), NC_NOERR);
-  int var = 0, yVar = 0, yearVar = 0;
   ASSERT_EQ(nc_inq_varid(nc, "water_table_depth", &var), NC_NOERR);
   ASSERT_EQ(nc_inq_varid(nc, "y", &yVar), NC_NOERR);
   ASSERT_EQ(nc_inq_varid(nc, "year", &yearVar), NC_NOERR);
-  int ndims = 0;
   nc_inq_varndims(nc, var, &ndims);
   EXPECT_EQ(ndims, 3);
   std::vector<double> ys(3), v(12);
@@ -98,22 +87,93 @@ TEST(YearlyMaps, NetcdfWithAYearDimension) {
   EXPECT_STREQ(units, "m");
   EXPECT_EQ(v[6], 2002000 + 400 + 31);  // year 2002, north row, west column
   EXPECT_EQ(v[5], -9999);               // year 2001, south row, east column: outside
-
   // GDAL finds the same georeference in it.
-  test::ReadBack b = test::ReadRasterFile("NETCDF:\"" + path + "\":precipitation");
-  EXPECT_DOUBLE_EQ(b.gt[0], 600000);
-  EXPECT_DOUBLE_EQ(b.gt[3], 5100750);
+  b = test::ReadRasterFile("NETCDF:\"" + path + "\":precipitation");
+  EXPECT_EQ(b.gt[0], 600000);
+  EXPECT_EQ(b.gt[3], 5100750);
   EXPECT_EQ(b.At(0, 0), 2001000 + 31);
-  EXPECT_TRUE(test::SameCrsText(b.wkt, "EPSG:32632"));
+
+  // A grid of another size is refused, nothing written.
+  EXPECT_THROW(geo::WriteYearlyMaps(SmallMaps(), Georef("EPSG:32632", 4), dir / "other", "Output/maps", "subbasin1",
+                                    geo::MapFormat::GeoTiff),
+               InputError);
+  EXPECT_FALSE(fs::exists(dir / "other/subbasin1_precipitation_2001.tif"));
 }
 
-TEST(YearlyMaps, GridOfAnotherSizeRefused) {
-  test::TempDir dir;
-  geo::GridGeoref g = SmallGeoref();
-  g.rows = 4;
-  EXPECT_THROW(geo::WriteYearlyMaps(SmallMaps(), g, dir / "maps", "Output/maps", "subbasin1", geo::MapFormat::GeoTiff),
-               InputError);
-  EXPECT_FALSE(fs::exists(dir / "maps/subbasin1_precipitation_2001.tif"));
+std::string TextAttribute(int nc, int var, const char* name) {
+  std::size_t n = 0;
+  if (nc_inq_attlen(nc, var, name, &n) != NC_NOERR) return "(none)";
+  std::string s(n, '\0');
+  nc_get_att_text(nc, var, name, s.data());
+  return s;
+}
+
+double RealAttribute(int nc, int var, const char* name) {
+  std::size_t n = 0;
+  if (nc_inq_attlen(nc, var, name, &n) != NC_NOERR || n == 0) return -1e99;
+  std::vector<double> v(n);
+  nc_get_att_double(nc, var, name, v.data());
+  return v[0];
+}
+
+// The maps' crs variable as CF states a coordinate system: the grid mapping's name and its
+// parameters for each projection CF lists; for one it does not list, no grid mapping (the
+// WKT stays for the tools that read it).
+TEST(YearlyMaps, MapsStateTheirCoordinateSystemAsACfGridMapping) {
+  struct Case {
+    std::string crs, mapping;  // "(none)": not a projection CF names
+    std::vector<std::pair<std::string, double>> parameters;
+    std::string xUnits;
+  };
+  const std::vector<Case> cases = {
+      {"EPSG:32632",
+       "transverse_mercator",
+       {{"longitude_of_central_meridian", 9},
+        {"scale_factor_at_central_meridian", 0.9996},
+        {"false_easting", 500000},
+        {"semi_major_axis", 6378137}},
+       "m"},
+      {"EPSG:3035",
+       "lambert_azimuthal_equal_area",
+       {{"longitude_of_projection_origin", 10},
+        {"latitude_of_projection_origin", 52},
+        {"false_easting", 4321000},
+        {"false_northing", 3210000}},
+       "m"},
+      {"EPSG:4326", "latitude_longitude", {{"semi_major_axis", 6378137}}, "degrees_east"},
+      {"ESRI:54030", "(none)", {}, "m"},  // Robinson
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.crs);
+    test::TempDir dir;
+    const geo::GridGeoref g = Georef(c.crs, 1, 2);
+    ASSERT_FALSE(g.crsWkt.empty());
+    geo::SubBasinMaps maps;
+    maps.rows = 1;
+    maps.cols = 2;
+    geo::YearlyCellMaps y;
+    y.year = 2001;
+    y.precipitation = y.evapotranspiration = y.runoff = y.soilLoss = y.waterTableDepth = y.snowPack = {1, 2};
+    maps.years.push_back(y);
+    geo::WriteYearlyMaps(maps, g, dir / "maps", "Output/maps", "subbasin1", geo::MapFormat::Netcdf);
+    const std::string path = dir / "maps/subbasin1.nc";
+    int nc = 0, crs = 0, pre = 0, x = 0;
+    ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &nc), NC_NOERR);
+    ASSERT_EQ(nc_inq_varid(nc, "crs", &crs), NC_NOERR);
+    nc_inq_varid(nc, "precipitation", &pre);
+    nc_inq_varid(nc, "x", &x);
+    EXPECT_EQ(TextAttribute(nc, crs, "grid_mapping_name"), c.mapping);
+    EXPECT_EQ(TextAttribute(nc, pre, "grid_mapping"), c.mapping == "(none)" ? "(none)" : "crs");
+    EXPECT_EQ(TextAttribute(nc, x, "units"), c.xUnits);
+    EXPECT_NE(TextAttribute(nc, crs, "crs_wkt"), "(none)");
+    for (const auto& [name, value] : c.parameters)
+      EXPECT_NEAR(RealAttribute(nc, crs, name.c_str()), value, 1e-9 * std::max(1.0, std::fabs(value))) << name;
+    nc_close(nc);
+    // GDAL still finds the same coordinate system in it.
+    if (c.mapping != "(none)") {
+      EXPECT_TRUE(test::SameCrsText(test::ReadRasterFile("NETCDF:\"" + path + "\":precipitation").wkt, c.crs));
+    }
+  }
 }
 
 }  // namespace
