@@ -44,18 +44,15 @@ inline void CheckNamesFile(const TarnwellError& e, const std::string& name) {
 
 // Runs read(); it may only fail with the system's error naming `file`, which then goes to
 // check(e) for what more the target promises.
-template <class Read, class Check>
-void Reading(const std::string& file, Read&& read, Check&& check) {
+template <class Read, class Check = void (*)(const TarnwellError&)>
+void Reading(
+    const std::string& file, Read&& read, Check&& check = [](const TarnwellError&) {}) {
   try {
     read();
   } catch (const TarnwellError& e) {
     CheckNamesFile(e, file);
     check(e);
   }
-}
-template <class Read>
-void Reading(const std::string& file, Read&& read) {
-  Reading(file, read, [](const TarnwellError&) {});
 }
 
 // The same for the readers of stored output: the error names some file under Output/.

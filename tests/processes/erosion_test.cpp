@@ -107,13 +107,8 @@ TEST(SoilErosion, SweepWritesBasinCellsAndKeepsErodibility) {
   ModelState s;
   test::FlatBasin(s, 1, 3);
   for (int i = 0; i < 3; ++i) {
-    s.SurfaceRunoff[i] = 10;
-    s.Interflow[i] = 5;
-    s.LandUse[i] = 15;
-    s.SlopeSine[i] = 1.0 / 32;
-    s.SlopeMask[i] = 2;
-    s.CellErodibility[i] = 0.5;
-    s.CellErosion[i] = -7;
+    s.SurfaceRunoff[i] = 10, s.Interflow[i] = 5, s.LandUse[i] = 15, s.SlopeSine[i] = 1.0 / 32, s.SlopeMask[i] = 2;
+    s.CellErodibility[i] = 0.5, s.CellErosion[i] = -7;
   }
   s.SlopeMask[1] = 0;  // no usable slope: keeps K, loses nothing
   s.CellFlag[2] = 0;   // outside: untouched

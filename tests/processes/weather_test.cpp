@@ -155,10 +155,7 @@ ModelState MetState(int yearIndex, long linesRead) {
   s.BasinArea = 43.2;
   s.YearIndex = yearIndex;
   s.MetLinesRead = linesRead;
-  s.SeasonDay1 = 60;
-  s.SeasonDay2 = 80;
-  s.SeasonDay3 = 250;
-  s.SeasonDay4 = 300;
+  s.SeasonDay1 = 60, s.SeasonDay2 = 80, s.SeasonDay3 = 250, s.SeasonDay4 = 300;
   return s;
 }
 
