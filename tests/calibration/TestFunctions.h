@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "calibration/Evaluation.h"
 #include "calibration/Search.h"
 
 namespace tarnwell::test {
@@ -31,17 +30,8 @@ inline double Griewank(const std::vector<double>& x) {
 
 inline std::vector<SearchParameter> Box(std::size_t n, double lower, double upper) {
   std::vector<SearchParameter> box;
-  for (std::size_t i = 0; i < n; ++i) {
-    std::string name = "x";
-    name += std::to_string(i);
-    box.push_back({name, lower, upper, false});
-  }
+  for (std::size_t i = 0; i < n; ++i) box.push_back({"x" + std::to_string(i), lower, upper, false});
   return box;
-}
-
-// Evaluates f; the metric recorded beside the loss is the first coordinate.
-inline EvaluationFunction Evaluating(double (*f)(const std::vector<double>&)) {
-  return [f](const std::vector<double>& x) { return EvaluationResult{f(x), {x.empty() ? 0.0 : x[0]}}; };
 }
 
 }  // namespace tarnwell::test

@@ -44,10 +44,19 @@ test::TinyWorkspace Basin() {
   return w;
 }
 
-test::ProbeExit Tarnwell(const test::TempDir& dir, std::vector<std::string> args, const std::string& log,
-                         const std::string& trace = "", long killAtLines = 0) {
-  args.insert(args.begin(), TARNWELL_CLI);
-  return test::RunProcess(std::move(args), dir / log, trace, killAtLines);
+// `tarnwell calibrate --workspace root` with args, its output in dir/log.
+test::ProbeExit Calibrate(const test::TempDir& dir, const std::string& root, std::vector<std::string> args,
+                          const std::string& log, long killAtLines = 0) {
+  args.insert(args.begin(), {TARNWELL_CLI, "calibrate", "--workspace", root});
+  return test::RunProcess(std::move(args), dir / log, root + "/Output/calibration/trace.csv", killAtLines);
+}
+
+// Workspaces of Basin() under dir with the default calibration file.
+void Workspaces(const test::TempDir& dir, std::initializer_list<std::string> roots) {
+  for (const std::string& root : roots) {
+    test::WriteTinyWorkspace(root, Basin());
+    ASSERT_EQ(Calibrate(dir, root, {"--init"}, "init.log").status, 0);
+  }
 }
 
 // The trace's parameter values and losses, without the seconds of each evaluation.
@@ -58,29 +67,21 @@ std::vector<std::string> Trace(const std::string& root) {
 TEST(Calibrate, AResumeAfterAKillEndsAsAnUninterruptedCalibration) {
   test::TempDir dir;
   const std::string whole = dir / "whole", broken = dir / "broken";
-  for (const std::string& root : {whole, broken}) {
-    test::WriteTinyWorkspace(root, Basin());
-    ASSERT_EQ(Tarnwell(dir, {"calibrate", "--workspace", root, "--init"}, "init.log").status, 0);
-  }
+  Workspaces(dir, {whole, broken});
   const std::vector<std::string> args = {"--evaluations", "40", "--workers", "2", "--algorithm", "sce"};
-  auto with = [&](const std::string& root, std::vector<std::string> more) {
-    std::vector<std::string> a = {"calibrate", "--workspace", root};
-    a.insert(a.end(), args.begin(), args.end());
-    a.insert(a.end(), more.begin(), more.end());
-    return a;
-  };
-  ASSERT_EQ(Tarnwell(dir, with(whole, {}), "whole.log").status, 0);
-  const test::ProbeExit killed = Tarnwell(dir, with(broken, {}), "killed.log", broken + "/Output/calibration/trace.csv",
-                                          15);
+  ASSERT_EQ(Calibrate(dir, whole, args, "whole.log").status, 0);
+  const test::ProbeExit killed = Calibrate(dir, broken, args, "killed.log", 15);
   EXPECT_FALSE(killed.exited) << killed.log;
   const std::size_t recorded = Trace(broken).size();
   EXPECT_GE(recorded, 15u);
   EXPECT_LT(recorded, 41u);
   // Without --resume the trace of the killed run is kept, not overwritten.
-  const test::ProbeExit again = Tarnwell(dir, with(broken, {}), "again.log");
+  const test::ProbeExit again = Calibrate(dir, broken, args, "again.log");
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.log.find("trace.csv"), std::string::npos) << again.log;
-  const test::ProbeExit resumed = Tarnwell(dir, with(broken, {"--resume"}), "resumed.log");
+  std::vector<std::string> resume = args;
+  resume.push_back("--resume");
+  const test::ProbeExit resumed = Calibrate(dir, broken, resume, "resumed.log");
   ASSERT_EQ(resumed.status, 0) << resumed.log;
   EXPECT_EQ(Trace(broken), Trace(whole));
   EXPECT_EQ(test::ReadBytes(broken + "/Output/calibration/best-parameters.txt"),
@@ -92,16 +93,10 @@ TEST(Calibrate, AResumeAfterAKillEndsAsAnUninterruptedCalibration) {
 TEST(Calibrate, TheYearBoundaryIsPartOfTheTrace) {
   test::TempDir dir;
   const std::string mean = dir / "mean", cells = dir / "cells";
-  for (const std::string& root : {mean, cells}) {
-    test::WriteTinyWorkspace(root, Basin());
-    ASSERT_EQ(Tarnwell(dir, {"calibrate", "--workspace", root, "--init"}, "init.log").status, 0);
-  }
-  const std::vector<std::string> args = {"--evaluations", "6", "--workers", "1"};
+  Workspaces(dir, {mean, cells});
   auto calibrate = [&](const std::string& root, std::vector<std::string> more) {
-    std::vector<std::string> a = {"calibrate", "--workspace", root};
-    a.insert(a.end(), args.begin(), args.end());
-    a.insert(a.end(), more.begin(), more.end());
-    return Tarnwell(dir, a, "calibrate.log");
+    more.insert(more.begin(), {"--evaluations", "6", "--workers", "1"});
+    return Calibrate(dir, root, more, "calibrate.log");
   };
   ASSERT_EQ(calibrate(mean, {}).status, 0);
   ASSERT_EQ(calibrate(cells, {"--carry-over", "cells"}).status, 0);

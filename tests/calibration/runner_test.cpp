@@ -10,8 +10,8 @@
 #include <sstream>
 #include <thread>
 
+#include "ProbeSupport.h"
 #include "TestFunctions.h"
-#include "TestSupport.h"
 #include "calibration/Runner.h"
 #include "calibration/ThreadPool.h"
 #include "model/Errors.h"
@@ -43,18 +43,6 @@ CalibrationRun TestRun(SearchMethod method, const std::string& trace) {
   return run;
 }
 
-// The trace's lines without the seconds column.
-std::vector<std::string> Lines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::size_t comma = line.rfind(',');
-    lines.push_back(line.substr(0, comma));
-  }
-  return lines;
-}
-
 void WritePrefix(const std::string& from, const std::string& to, std::size_t records) {
   std::ifstream in(from, std::ios::binary);
   std::ofstream out(to, std::ios::binary);
@@ -75,7 +63,7 @@ TEST(Runner, SameTraceAndBestOnOneTwoAndThreeWorkers) {
       EXPECT_EQ(pool.Capacity(), workers);
       const CalibrationResult result = RunCalibration(TestRun(method, trace), pool);
       ASSERT_EQ(result.records.size(), 45u);
-      const std::vector<std::string> lines = Lines(trace);
+      const std::vector<std::string> lines = test::TraceWithoutSeconds(trace);
       ASSERT_EQ(lines.size(), 46u);
       EXPECT_EQ(lines[0], "evaluation,x0,x1,x2,f,first");
       for (std::size_t i = 0; i < result.records.size(); ++i) {
@@ -124,21 +112,29 @@ TEST(Runner, ResumeFromAnyPointEndsAsAnUninterruptedRun) {
       const CalibrationResult result = RunCalibration(run, pool);
       EXPECT_EQ(result.resumed, static_cast<long>(kept));
       EXPECT_EQ(calls, 45 - static_cast<int>(kept));
-      EXPECT_EQ(Lines(partial), Lines(whole));
+      EXPECT_EQ(test::TraceWithoutSeconds(partial), test::TraceWithoutSeconds(whole));
       EXPECT_EQ(result.best, reference.best);
       EXPECT_EQ(result.Best().values, reference.Best().values);
     }
   }
 }
 
+// The error f() throws (failing the test when it throws none).
 template <class F>
-std::string ErrorOf(F&& f) {
+TarnwellError ErrorOf(F&& f) {
   try {
     f();
+  } catch (const TarnwellError& e) {
+    return e;
   } catch (const std::exception& e) {
-    return e.what();
+    return TarnwellError(e.what(), "", 0, "", -1);
   }
-  return "(no error)";
+  ADD_FAILURE() << "no error";
+  return TarnwellError("(no error)", "", 0, "", -1);
+}
+
+void Says(const TarnwellError& e, const std::string& part) {
+  EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
 }
 
 TEST(Runner, RefusesATraceOfAnotherConfiguration) {
@@ -146,71 +142,48 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   const std::string trace = dir / "trace.csv";
   ThreadEvaluatorPool pool(Scrambled, 2);
   RunCalibration(TestRun(SearchMethod::Dds, trace), pool);
+  auto resume = [&](SearchMethod method, auto&& change) {
+    CalibrationRun run = TestRun(method, trace);
+    run.resume = true;
+    change(run);
+    return ErrorOf([&] { RunCalibration(run, pool); });
+  };
 
   // Another seed proposes other points: the settings kept beside the trace name it.
-  CalibrationRun seed = TestRun(SearchMethod::Dds, trace);
-  seed.resume = true;
-  seed.search.seed = 6;
-  try {
-    RunCalibration(seed, pool);
-    ADD_FAILURE();
-  } catch (const TarnwellError& e) {
-    EXPECT_EQ(e.File(), "trace-settings.txt");
-    EXPECT_EQ(e.Line(), 4);
-    EXPECT_EQ(std::string(e.what()),
-              "trace-settings.txt line 4: seed: the trace trace.csv was made with 5, this "
-              "calibration has 6: a search proposes the recorded points only with the "
-              "settings they were made with; give the same again, or remove the trace to "
-              "start afresh");
-  }
+  const TarnwellError seed = resume(SearchMethod::Dds, [](CalibrationRun& r) { r.search.seed = 6; });
+  EXPECT_EQ(seed.File(), "trace-settings.txt");
+  EXPECT_EQ(seed.Line(), 4);
+  EXPECT_EQ(std::string(seed.what()),
+            "trace-settings.txt line 4: seed: the trace trace.csv was made with 5, this "
+            "calibration has 6: a search proposes the recorded points only with the "
+            "settings they were made with; give the same again, or remove the trace to "
+            "start afresh");
   // A trace without its settings (of an earlier version): the first point that differs is named.
   std::filesystem::remove(dir / "trace-settings.txt");
-  seed.start.reset();
-  try {
-    RunCalibration(seed, pool);
-    ADD_FAILURE();
-  } catch (const TarnwellError& e) {
-    EXPECT_EQ(e.File(), "trace.csv");
-    EXPECT_EQ(e.Line(), 2);
-    EXPECT_EQ(e.TokenIndex(), 1);
-    EXPECT_NE(std::string(e.what()).find("evaluation 1 recorded x0 = 0.5 where this calibration proposes"),
-              std::string::npos)
-        << e.what();
-  }
-  // Other parameters: the header says so.
-  CalibrationRun names = TestRun(SearchMethod::Dds, trace);
-  names.resume = true;
-  names.parameters[1].name = "y";
-  EXPECT_NE(ErrorOf([&] {
-              RunCalibration(names, pool);
-            }).find("trace.csv line 1: \"x1\" (column 3) where this calibration writes \"y\""),
-            std::string::npos);
-  // A smaller budget than the trace holds.
-  CalibrationRun fewer = TestRun(SearchMethod::Dds, trace);
-  fewer.resume = true;
-  fewer.search.evaluations = 10;
-  EXPECT_NE(ErrorOf([&] { RunCalibration(fewer, pool); }).find("holds 45 evaluations, more than the 10"),
-            std::string::npos);
+  const TarnwellError point = resume(SearchMethod::Dds, [](CalibrationRun& r) {
+    r.search.seed = 6;
+    r.start.reset();
+  });
+  EXPECT_EQ(point.File(), "trace.csv");
+  EXPECT_EQ(point.Line(), 2);
+  EXPECT_EQ(point.TokenIndex(), 1);
+  Says(point, "evaluation 1 recorded x0 = 0.5 where this calibration proposes");
+  // Other parameters: the header says so; a smaller budget than the trace holds.
+  Says(resume(SearchMethod::Dds, [](CalibrationRun& r) { r.parameters[1].name = "y"; }),
+       "trace.csv line 1: \"x1\" (column 3) where this calibration writes \"y\"");
+  Says(resume(SearchMethod::Dds, [](CalibrationRun& r) { r.search.evaluations = 10; }),
+       "holds 45 evaluations, more than the 10");
   // A fresh run does not throw the evaluations away unasked.
-  EXPECT_NE(ErrorOf([&] {
-              RunCalibration(TestRun(SearchMethod::Dds, trace), pool);
-            }).find("trace.csv: already holds 45 evaluations: continue them with --resume"),
-            std::string::npos);
+  Says(ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, trace), pool); }),
+       "trace.csv: already holds 45 evaluations: continue them with --resume");
   CalibrationRun replace = TestRun(SearchMethod::Lhs, trace);
   replace.replaceTrace = true;
   EXPECT_EQ(RunCalibration(replace, pool).records.size(), 45u);
   // A damaged line.
-  {
-    std::ofstream out(trace, std::ios::binary | std::ios::app);
-    out << "46,0.1,zero,0.3,1,0.1,0.001\r\n";
-  }
+  std::ofstream(trace, std::ios::binary | std::ios::app) << "46,0.1,zero,0.3,1,0.1,0.001\r\n";
   std::filesystem::remove(dir / "trace-settings.txt");
-  CalibrationRun damaged = TestRun(SearchMethod::Lhs, trace);
-  damaged.resume = true;
-  damaged.search.evaluations = 50;
-  EXPECT_NE(
-      ErrorOf([&] { RunCalibration(damaged, pool); }).find("trace.csv line 47: \"zero\" (column 3) is not a number"),
-      std::string::npos);
+  Says(resume(SearchMethod::Lhs, [](CalibrationRun& r) { r.search.evaluations = 50; }),
+       "trace.csv line 47: \"zero\" (column 3) is not a number");
 }
 
 TEST(Runner, AFailedEvaluationEndsTheRunKeepingEveryEarlierOne) {
@@ -228,11 +201,11 @@ TEST(Runner, AFailedEvaluationEndsTheRunKeepingEveryEarlierOne) {
         return Scrambled(x);
       },
       3);
-  const std::string message = ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, failing), pool); });
+  const std::string message = ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, failing), pool); }).what();
   EXPECT_EQ(message.rfind("evaluation 13 (x0 = ", 0), 0u) << message;
   EXPECT_NE(message.find(") failed: the model stopped"), std::string::npos) << message;
-  const std::vector<std::string> all = Lines(whole);
-  EXPECT_EQ(Lines(failing), std::vector<std::string>(all.begin(), all.begin() + 13));
+  const std::vector<std::string> all = test::TraceWithoutSeconds(whole);
+  EXPECT_EQ(test::TraceWithoutSeconds(failing), std::vector<std::string>(all.begin(), all.begin() + 13));
 }
 
 TEST(Runner, UnscorablePointsRankLast) {
@@ -245,7 +218,7 @@ TEST(Runner, UnscorablePointsRankLast) {
       2);
   const CalibrationResult r = RunCalibration(TestRun(SearchMethod::Lhs, dir / "t.csv"), pool);
   EXPECT_LE(r.Best().values[0], 0);
-  const std::vector<std::string> lines = Lines(dir / "t.csv");
+  const std::vector<std::string> lines = test::TraceWithoutSeconds(dir / "t.csv");
   int infinite = 0;
   for (const TraceRecord& record : r.records)
     if (record.values[0] > 0) {
@@ -271,7 +244,7 @@ TEST(Runner, AWorkerThatCannotStartIsAClearError) {
     if (++started == 3) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     return std::thread(std::move(body));
   };
-  const std::string message = ErrorOf([&] { ThreadEvaluatorPool pool(Scrambled, 4, starter); });
+  const std::string message = ErrorOf([&] { ThreadEvaluatorPool pool(Scrambled, 4, starter); }).what();
   EXPECT_EQ(message.rfind("cannot start 4 worker threads (2 started): ", 0), 0u) << message;
 }
 

@@ -59,31 +59,22 @@ TEST(Random, ReferenceSequenceAndDistributions) {
   for (int c : counts) EXPECT_NEAR(c, n / 7.0, 0.02 * n / 7.0);
 }
 
-TEST(Searches, SceReachesTheMinimumOfRosenbrock) {
-  // Rosenbrock in 5 dimensions on [-2.048, 2.048]: 3000 evaluations, 2 complexes.
-  {
-    const SearchSpace space(test::Box(5, -2.048, 2.048));
-    auto search = MakeSceSearch(5, 3000, 2, 1, std::nullopt);
-    const Minimum m = Minimise(*search, space, test::Rosenbrock);
-    EXPECT_EQ(m.evaluations, 3000);
-    EXPECT_LT(m.loss, 1e-6);
-    for (double x : m.at) EXPECT_NEAR(x, 1, 1e-3);
-  }
-}
-
-TEST(Searches, DdsFindsTheGlobalBasinOfGriewank) {
+TEST(Searches, SceAndDdsReachTheMinimaOfTestFunctions) {
+  // SCE-UA on Rosenbrock in 5 dimensions on [-2.048, 2.048]: 3000 evaluations, 2 complexes.
+  auto sce = MakeSceSearch(5, 3000, 2, 1, std::nullopt);
+  const Minimum r = Minimise(*sce, SearchSpace(test::Box(5, -2.048, 2.048)), test::Rosenbrock);
+  EXPECT_EQ(r.evaluations, 3000);
+  EXPECT_LT(r.loss, 1e-6);
+  for (double x : r.at) EXPECT_NEAR(x, 1, 1e-3);
   // DDS spends a fixed budget to come near the global optimum, not to home in on it: the
   // tolerances are those of its design. Griewank in 10 dimensions on [-600, 600], 10000
   // evaluations in batches of 8: below 0.3 (the local minima around the origin start at
   // 0.0074 and rise to 1 away from it), every coordinate within 3 % of its range.
-  {
-    const SearchSpace space(test::Box(10, -600, 600));
-    auto search = MakeDdsSearch(10, 10000, 8, 1, std::nullopt);
-    const Minimum m = Minimise(*search, space, test::Griewank);
-    EXPECT_EQ(m.evaluations, 10000);
-    EXPECT_LT(m.loss, 0.3);
-    for (double x : m.at) EXPECT_LT(std::fabs(x), 36);
-  }
+  auto dds = MakeDdsSearch(10, 10000, 8, 1, std::nullopt);
+  const Minimum g = Minimise(*dds, SearchSpace(test::Box(10, -600, 600)), test::Griewank);
+  EXPECT_EQ(g.evaluations, 10000);
+  EXPECT_LT(g.loss, 0.3);
+  for (double x : g.at) EXPECT_LT(std::fabs(x), 36);
 }
 
 TEST(Searches, BudgetsAndStartPoints) {

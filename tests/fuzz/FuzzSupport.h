@@ -14,9 +14,15 @@
 
 #include <unistd.h>
 
+#include "app/Session.h"
 #include "inputs/TextFile.h"
 #include "inputs/WGetData.h"
 #include "model/Errors.h"
+#include "model/ModelState.h"
+#include "parameters/ParaDialog.h"
+
+// The entry point of a target: `data` and `size` are the input.
+#define TARNWELL_FUZZ_TARGET extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
 namespace tarnwell::fuzz {
 
@@ -28,6 +34,35 @@ inline std::string Bytes(const uint8_t* data, size_t size) {
 [[noreturn]] inline void Broken(const char* what) {
   std::fprintf(stderr, "broken promise: %s\n", what);
   std::abort();
+}
+
+// Every message of the system names the file it is about.
+inline void CheckNamesFile(const TarnwellError& e, const std::string& name) {
+  if (std::string(e.what()).find(name) == std::string::npos) Broken("error message without the file name");
+  if (e.File() != name) Broken("error names another file");
+}
+
+// Runs read(); it may only fail with the system's error naming `file`, which then goes to
+// check(e) for what more the target promises.
+template <class Read, class Check = void (*)(const TarnwellError&)>
+void Reading(
+    const std::string& file, Read&& read, Check&& check = [](const TarnwellError&) {}) {
+  try {
+    read();
+  } catch (const TarnwellError& e) {
+    CheckNamesFile(e, file);
+    check(e);
+  }
+}
+
+// The same for the readers of stored output: the error names some file under Output/.
+template <class Read>
+void ReadingOutput(const char* what, const char* under, Read&& read) {
+  try {
+    read();
+  } catch (const TarnwellError& e) {
+    if (e.File().find(under) != 0) Broken(what);
+  }
 }
 
 // A workspace of this process under the temporary directory with Output/流域1 (made once,
@@ -54,24 +89,19 @@ inline void Put(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
-// The five output files of a sub-basin year, as the input split at form feeds: Daily.out,
-// Daily_s.out, Daily_f.out, Budget.out and Budget_s.out (missing parts are empty files).
+inline const char* const kSubBasinFiles[] = {"Daily.out", "Daily_s.out", "Daily_f.out", "Budget.out", "Budget_s.out"};
+
+// The five output files of a sub-basin year (kSubBasinFiles) as the input split at form
+// feeds (missing parts are empty files).
 inline void PutSubBasinFiles(const std::string& dir, const std::string& bytes) {
-  const char* names[] = {"Daily.out", "Daily_s.out", "Daily_f.out", "Budget.out", "Budget_s.out"};
   std::size_t at = 0;
   for (int i = 0; i < 5; ++i) {
     const std::size_t end = i == 4 ? std::string::npos : bytes.find('\f', at);
     std::string part;
     if (at <= bytes.size()) part = bytes.substr(at, end == std::string::npos ? end : end - at);
-    Put(dir + "/" + names[i], part);
+    Put(dir + "/" + kSubBasinFiles[i], part);
     at = end == std::string::npos ? bytes.size() + 1 : end + 1;
   }
-}
-
-// Every message of the system names the file it is about.
-inline void CheckNamesFile(const TarnwellError& e, const std::string& name) {
-  if (std::string(e.what()).find(name) == std::string::npos) Broken("error message without the file name");
-  if (e.File() != name) Broken("error names another file");
 }
 
 // Lines of a text as the readers count them: a line ends at LF, CR LF or a lone CR.
@@ -82,36 +112,41 @@ inline long LineCount(const std::string& bytes) {
   return ends + 1;
 }
 
-// Columns and rows of a grid header as the readers would take them (line 2); false when
-// they would not convert.
-inline bool PeekGridSize(const std::string& bytes, long long& cols, long long& rows) {
-  TextReader r = TextReader::FromString(bytes, "peek");
-  std::optional<FieldLine> read;
-  try {
-    r.ReadLine();
-    read.emplace(r.ReadFields());
-  } catch (const TarnwellError&) {
-    return false;  // not text: the reader refuses it before any size matters
-  }
-  const FieldLine& sizes = *read;
-  if (sizes.Count() < 2) return false;
-  int c = 0, w = 0;
-  if (!ParseInteger(sizes.Token(0), c) || !ParseInteger(sizes.Token(1), w)) return false;
-  cols = c;
-  rows = w;
-  return true;
-}
-
 // Grids up to this many cells are read for real; larger headers below the machine's
 // limit are left alone (they would only spend memory), above it they must be refused.
 constexpr long long kFuzzCellLimit = 1 << 12;
 
 enum class SizeClass { kSmall, kLarge, kRefused };
 
-inline SizeClass ClassifyGrid(long long cols, long long rows) {
-  if (cols <= 0 || rows <= 0) return SizeClass::kRefused;
-  if (cols * rows > MaxGridCells()) return SizeClass::kRefused;
-  return cols * rows <= kFuzzCellLimit ? SizeClass::kSmall : SizeClass::kLarge;
+// The columns and rows of a grid header as the readers would take them (line 2), and their
+// class: kRefused also when they would not convert (`sized` false).
+struct GridSize {
+  bool sized = false;
+  long long cols = 0, rows = 0;
+  SizeClass size = SizeClass::kRefused;
+  // s sized as the header when it is small (and `asHeader`), else 2 x 3.
+  void Allocate(ModelState& s, bool asHeader = true) const {
+    if (size == SizeClass::kSmall && asHeader) s.AllocateGrids(static_cast<int>(rows), static_cast<int>(cols));
+    else s.AllocateGrids(2, 3);
+  }
+};
+
+inline GridSize PeekGrid(const std::string& bytes) {
+  GridSize g;
+  TextReader r = TextReader::FromString(bytes, "peek");
+  std::optional<FieldLine> read;
+  try {
+    r.ReadLine();
+    read.emplace(r.ReadFields());
+  } catch (const TarnwellError&) {
+    return g;  // not text: the reader refuses it before any size matters
+  }
+  int c = 0, w = 0;
+  if (read->Count() < 2 || !ParseInteger(read->Token(0), c) || !ParseInteger(read->Token(1), w)) return g;
+  g.sized = true, g.cols = c, g.rows = w;
+  if (c > 0 && w > 0 && g.cols * g.rows <= MaxGridCells())
+    g.size = g.cols * g.rows <= kFuzzCellLimit ? SizeClass::kSmall : SizeClass::kLarge;
+  return g;
 }
 
 }  // namespace tarnwell::fuzz

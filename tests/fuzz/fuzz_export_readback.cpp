@@ -1,18 +1,17 @@
-// The export reads the stored output files of a sub-basin strictly: any bytes there give
-// the system's own error naming an output file, never a crash, and what it returns holds
-// rows of the files' own widths. The input is split at form feeds into Daily.out,
-// Daily_s.out, Daily_f.out, Budget.out and Budget_s.out.
+// The export reads the stored output files of a sub-basin strictly: any bytes there
+// (PutSubBasinFiles) give the system's own error naming an output file, never a crash,
+// and what it returns holds rows of the files' own widths.
 #include "FuzzSupport.h"
 #include "app/Workspace.h"
 #include "geo/OutputFiles.h"
 
 using namespace tarnwell;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+TARNWELL_FUZZ_TARGET {
   const std::string& root = fuzz::ScratchWorkspace("export");
   fuzz::PutSubBasinFiles(root + "/Output/流域1", fuzz::Bytes(data, size));
   const Workspace ws(root);
-  try {
+  fuzz::ReadingOutput("read error names no output file", "Output/流域1/", [&] {
     const geo::StationResults r = geo::ReadStationResults(ws, ws.ProgramDir() + "..\\Output\\流域1");
     for (const geo::DayRow& row : r.daily)
       if (row.values.size() != 14) fuzz::Broken("a Daily.out row of another width");
@@ -21,8 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (row.values.size() != 4) fuzz::Broken("a day row of another width");
     for (const geo::BudgetRow& row : r.budget)
       if (row.values.size() != 13 || row.month < 0 || row.month > 12) fuzz::Broken("a Budget.out row");
-  } catch (const TarnwellError& e) {
-    if (e.File().find("Output/流域1/") != 0) fuzz::Broken("read error names no output file");
-  }
+  });
   return 0;
 }

@@ -9,7 +9,7 @@
 
 using namespace tarnwell;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+TARNWELL_FUZZ_TARGET {
   const std::string path = fuzz::ScratchWorkspace("import") + "/table.txt";
   fuzz::Put(path, fuzz::Bytes(data, size));
   geo::TableFormat formats[3];
@@ -20,28 +20,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   formats[1].noData = "-9999";
   formats[2].delimiter = ';';
   formats[2].dateColumns = {"year", "month", "day"};
-  for (const geo::TableFormat& format : formats) {
-    try {
+  for (const geo::TableFormat& format : formats)
+    fuzz::Reading(path, [&] {
       const geo::Table t = geo::Table::Read(path, path, format);
-      for (int column = 0; column < 4; ++column) {
-        try {
+      for (int column = 0; column < 4; ++column)
+        fuzz::Reading(path, [&] {
           const geo::DailyValues v = geo::ReadDaily(t, column, geo::MakeDay(2000, 1, 1), geo::MakeDay(2000, 12, 31));
           if (v.values.size() != 366 || v.missing < 0 || v.missing > 366) fuzz::Broken("a year of 366 days");
           geo::RequireEveryDay(t, v, "value");
           if (v.missing != 0) fuzz::Broken("a gap not refused");
-        } catch (const TarnwellError& e) {
-          fuzz::CheckNamesFile(e, path);
-        }
-      }
-    } catch (const TarnwellError& e) {
-      fuzz::CheckNamesFile(e, path);
-    }
-  }
-  try {
+        });
+    });
+  fuzz::Reading(path, [&] {
     const geo::KeyValueFile f = geo::KeyValueFile::Read(path, path, {"terrain", "years", "latitude"});
     if (f.Has("latitude")) f.Real("latitude");
-  } catch (const TarnwellError& e) {
-    fuzz::CheckNamesFile(e, path);
-  }
+  });
   return 0;
 }

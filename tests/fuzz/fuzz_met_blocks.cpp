@@ -3,15 +3,13 @@
 
 using namespace tarnwell;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+TARNWELL_FUZZ_TARGET {
   TextReader r = TextReader::FromString(fuzz::Bytes(data, size), "input/流域1/met.in");
-  try {
-    int blocks = CountMetYearBlocks(r);
+  fuzz::Reading("input/流域1/met.in", [&] {
+    const int blocks = CountMetYearBlocks(r);
     // A block is at least a header and 365 day lines.
     if (blocks < 0 || static_cast<long long>(blocks) * 366 > r.LineNumber())
       fuzz::Broken("more blocks than the file has lines for");
-  } catch (const TarnwellError& e) {
-    fuzz::CheckNamesFile(e, "input/流域1/met.in");
-  }
+  });
   return 0;
 }

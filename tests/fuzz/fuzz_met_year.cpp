@@ -1,13 +1,11 @@
 // The meteorological year reader: the first bytes choose the lines already read in
 // earlier years, the sub-basin area and the latitude; the rest is the file.
 #include "FuzzSupport.h"
-#include "model/ModelState.h"
-#include "parameters/ParaDialog.h"
 #include "processes/Processes.h"
 
 using namespace tarnwell;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+TARNWELL_FUZZ_TARGET {
   if (size < 3) return 0;
   ModelState s;
   ParameterSet p;
@@ -21,14 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.SeasonDay3 = 250;
   s.SeasonDay4 = 300 - data[0] * 3;
   TextReader r = TextReader::FromString(fuzz::Bytes(data + 3, size - 3), "input/流域1/met.txt");
-  try {
+  fuzz::Reading("input/流域1/met.txt", [&] {
     ReadMeteorologicalYear(s, p, r);
     if (s.DaysInYear != 365 && s.DaysInYear != 366) fuzz::Broken("a year of neither 365 nor 366 days");
     int days = 0;
     for (int m = 1; m <= 12; ++m) days += s.DaysInMonth[m];
     if (days != s.DaysInYear) fuzz::Broken("months do not add up to the year");
-  } catch (const TarnwellError& e) {
-    fuzz::CheckNamesFile(e, "input/流域1/met.txt");
-  }
+  });
   return 0;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "ProcessTestSupport.h"
 #include "processes/Errod.h"
@@ -24,11 +25,11 @@ constexpr double kRLsK = 29.26 * 0.01 * 0.25;        // 0.07315
 constexpr double kCultivatedC = 0.7875321869797122;  // 0.6508 - 0.3436 log10(0.4)
 
 TEST(SoilErosion, CoverAndPracticeFactorsOfTheLandUseClasses) {
-  ParameterSet p = test::ProcessParams();
+  const ParameterSet p = test::ProcessParams();
   struct Expect {
     double code, f, c, pr;
   };
-  const Expect cases[] = {
+  std::vector<Expect> cases = {
       {15, 0.4, kCultivatedC, 0.4},   // cultivated
       {101, 0.4, kCultivatedC, 0.4},  // cultivated above 100
       {149, 0.4, kCultivatedC, 0.4},
@@ -37,16 +38,9 @@ TEST(SoilErosion, CoverAndPracticeFactorsOfTheLandUseClasses) {
       {45, 0, 1, 0.6},    // open water
       {55, 0, 1, 0.7},    // built-up
       {75, 0, 1, 0},      // barren
-      {20, 0, 1, 0},      // round codes belong to no class
-      {30, 0, 1, 0},
-      {40, 0, 1, 0},
-      {50, 0, 1, 0},
-      {60, 0, 1, 0},
-      {100, 0, 1, 0},
-      {150, 0, 1, 0},  // outside the sub-basin's codes
-      {0, 0, 1, 0},
-      {-9999, 0, 1, 0},
   };
+  // Round codes belong to no class; nor do those outside the sub-basin's codes.
+  for (double code : {20, 30, 40, 50, 60, 100, 150, 0, -9999}) cases.push_back({code, 0, 1, 0});
   for (const Expect& x : cases) {
     ErosionCase e;
     e.landUse = x.code;
@@ -59,11 +53,9 @@ TEST(SoilErosion, CoverAndPracticeFactorsOfTheLandUseClasses) {
 }
 
 TEST(SoilErosion, CoverFactorBounds) {
-  EXPECT_EQ(CoverManagementFactor(0), 1);
-  EXPECT_EQ(CoverManagementFactor(0.7831), 0);
   // 0.783 itself is not above the bound: the logarithmic law still holds there.
-  EXPECT_NEAR(CoverManagementFactor(0.783), 0.6873034585568907, 1e-12);
-  EXPECT_EQ(CoverManagementFactor(1), 0);
+  const std::pair<double, double> cases[] = {{0, 1}, {0.7831, 0}, {0.783, 0.6873034585568907}, {1, 0}};
+  for (auto [f, c] : cases) EXPECT_NEAR(CoverManagementFactor(f), c, 1e-12) << f;
 }
 
 TEST(SoilErosion, SlopeFactorAndNoDataSlope) {
@@ -89,31 +81,23 @@ TEST(SoilErosion, SlopeFactorAndNoDataSlope) {
 
 TEST(SoilErosion, ErodibilityOfUniformAndNonUniformBasins) {
   ParameterSet p = test::ProcessParams();  // Erodibility 0.25, then 0.31 .. 0.38 for 1..8
-  // Uniform: K = Erodibility[0] whatever the mask.
-  ErosionCase u;
-  u.slopeMask = 3;
-  u.Run(p);
-  EXPECT_DOUBLE_EQ(u.k, 0.25);
-  // Non-uniform: the mask value selects the class.
-  p.ErodibilityMode = 1;
-  ErosionCase a;
-  a.slopeMask = 3;
-  a.Run(p);
-  EXPECT_DOUBLE_EQ(a.k, 0.33);
-  a.slopeMask = 8;
-  a.Run(p);
-  EXPECT_DOUBLE_EQ(a.k, 0.38);
-  a.slopeMask = 1;
-  a.Run(p);
-  EXPECT_DOUBLE_EQ(a.k, 0.31);
-  EXPECT_NEAR(a.loss, 29.26 * 0.01 * 0.31 * kCultivatedC * 0.8, 1e-12);
-  // Any other value keeps what the cell had.
-  for (double other : {0.0, 2.5, 9.0, -1.0}) {
-    ErosionCase b;
-    b.k = 0.77;
-    b.slopeMask = other;
-    b.Run(p);
-    EXPECT_DOUBLE_EQ(b.k, 0.77) << other;
+  // Uniform: K = Erodibility[0] whatever the mask. Non-uniform: the mask value selects the
+  // class; any other value keeps what the cell had.
+  const struct {
+    int mode;
+    double mask, k;
+  } cases[] = {{0, 3, 0.25}, {1, 3, 0.33},   {1, 8, 0.38}, {1, 1, 0.31},
+               {1, 0, 0.77}, {1, 2.5, 0.77}, {1, 9, 0.77}, {1, -1, 0.77}};
+  for (const auto& c : cases) {
+    p.ErodibilityMode = c.mode;
+    ErosionCase e;
+    e.k = 0.77;
+    e.slopeMask = c.mask;
+    e.Run(p);
+    EXPECT_DOUBLE_EQ(e.k, c.k) << c.mode << " " << c.mask;
+    if (c.mode == 1 && c.mask == 1) {
+      EXPECT_NEAR(e.loss, 29.26 * 0.01 * 0.31 * kCultivatedC * 0.8, 1e-12);
+    }
   }
 }
 
@@ -123,13 +107,8 @@ TEST(SoilErosion, SweepWritesBasinCellsAndKeepsErodibility) {
   ModelState s;
   test::FlatBasin(s, 1, 3);
   for (int i = 0; i < 3; ++i) {
-    s.SurfaceRunoff[i] = 10;
-    s.Interflow[i] = 5;
-    s.LandUse[i] = 15;
-    s.SlopeSine[i] = 1.0 / 32;
-    s.SlopeMask[i] = 2;
-    s.CellErodibility[i] = 0.5;
-    s.CellErosion[i] = -7;
+    s.SurfaceRunoff[i] = 10, s.Interflow[i] = 5, s.LandUse[i] = 15, s.SlopeSine[i] = 1.0 / 32, s.SlopeMask[i] = 2;
+    s.CellErodibility[i] = 0.5, s.CellErosion[i] = -7;
   }
   s.SlopeMask[1] = 0;  // no usable slope: keeps K, loses nothing
   s.CellFlag[2] = 0;   // outside: untouched
@@ -158,42 +137,37 @@ struct SedimentDay {
   }
 };
 
-TEST(SedimentStore, DepositionPassThroughAndScour) {
-  ParameterSet p = test::ProcessParams();
-  // Still water (v = 0): the outlet gets 70 % of the erosion, the store gains 30 %, then
-  // consolidates by 1 %.
-  SedimentDay still(50);
-  EXPECT_DOUBLE_EQ(still.Run(0, p), 70);
-  EXPECT_DOUBLE_EQ(still.s.SedStore, 80 * 0.99);
-  EXPECT_DOUBLE_EQ(still.s.DailySedStore[10], 80 * 0.99);
-  // v = 0.1, half the critical deposition velocity: half the v = 0 shares.
-  SedimentDay slow(50);
-  EXPECT_DOUBLE_EQ(slow.Run(0.5, p), 35);
-  EXPECT_DOUBLE_EQ(slow.s.SedStore, 65 * 0.99);
-  // Exactly at either critical velocity, and between them, the erosion passes unchanged;
-  // the store still consolidates.
-  for (double flow : {1.0, 1.5, 2.5}) {
-    SedimentDay pass(50);
-    EXPECT_DOUBLE_EQ(pass.Run(flow, p), 100) << flow;
-    EXPECT_DOUBLE_EQ(pass.s.SedStore, 49.5) << flow;
+TEST(SedimentStore, DepositionPassThroughScourAndNoNegativeStore) {
+  const struct {
+    const char* what;
+    double scour, flow, out, store;
+  } cases[] = {
+      // Still water (v = 0): the outlet gets 70 % of the erosion, the store gains 30 %, then
+      // consolidates by 1 %; v = 0.1, half the critical deposition velocity: half the shares.
+      {"still", 0.1, 0, 70, 80 * 0.99},
+      {"slow", 0.1, 0.5, 35, 65 * 0.99},
+      // Exactly at either critical velocity, and between them, the erosion passes unchanged;
+      // the store still consolidates.
+      {"at the deposition velocity", 0.1, 1, 100, 49.5},
+      {"between", 0.1, 1.5, 100, 49.5},
+      {"at the scour velocity", 0.1, 2.5, 100, 49.5},
+      {"twice the scour velocity: x = 0.1, 5 t scoured", 0.1, 5, 105, 45 * 0.99},
+      // v = 2.0: x = (4 - 1) x 0.5 = 1.5; the outlet gets 1.5 x 50 + 100, the store ends at 0.
+      {"flood", 0.5, 10, 175, 0},
+  };
+  for (const auto& c : cases) {
+    ParameterSet p = test::ProcessParams();
+    p.SedimentScourExponent = c.scour;
+    SedimentDay day(50);
+    EXPECT_DOUBLE_EQ(day.Run(c.flow, p), c.out) << c.what;
+    EXPECT_DOUBLE_EQ(day.s.SedStore, c.store) << c.what;
+    EXPECT_DOUBLE_EQ(day.s.DailySedStore[10], c.store) << c.what;
+    // An empty store stays empty on the next day of scour.
+    if (c.store == 0) {
+      EXPECT_DOUBLE_EQ(day.Run(10, p, 11), 100);
+      EXPECT_EQ(day.s.SedStore, 0);
+    }
   }
-  // v = 1.0, twice the scour velocity: x = 0.1, 5 t scoured.
-  SedimentDay fast(50);
-  EXPECT_DOUBLE_EQ(fast.Run(5, p), 105);
-  EXPECT_DOUBLE_EQ(fast.s.SedStore, 45 * 0.99);
-}
-
-TEST(SedimentStore, ScourNeverTakesTheStoreBelowZero) {
-  ParameterSet p = test::ProcessParams();
-  p.SedimentScourExponent = 0.5;
-  // v = 2.0: x = (4 - 1) x 0.5 = 1.5; the outlet gets 1.5 x 50 + 100, the store ends at 0.
-  SedimentDay flood(50);
-  EXPECT_DOUBLE_EQ(flood.Run(10, p), 175);
-  EXPECT_EQ(flood.s.SedStore, 0);
-  EXPECT_EQ(flood.s.DailySedStore[10], 0);
-  // An empty store stays empty on the next day of scour.
-  EXPECT_DOUBLE_EQ(flood.Run(10, p, 11), 100);
-  EXPECT_EQ(flood.s.SedStore, 0);
 }
 
 }  // namespace

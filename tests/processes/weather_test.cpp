@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <vector>
 
 #include "ProcessTestSupport.h"
 #include "inputs/TextFile.h"
@@ -56,56 +57,40 @@ TEST(Interception, SweepClearsEveryCellAndFillsBasinCells) {
   EXPECT_EQ(s.CellPrecip[2], 10);
 }
 
-ModelState SeasonState(int d1, int d2, int d3, int d4) {
-  ModelState s;
-  s.SeasonDay1 = d1;
-  s.SeasonDay2 = d2;
-  s.SeasonDay3 = d3;
-  s.SeasonDay4 = d4;
-  return s;
-}
-
-TEST(GrowthIndex, SegmentsOfAYearAndAcrossTheYearEnd) {
-  ModelState s = SeasonState(60, 120, 250, 300);
-  ComputeGrowthIndex(s, 365);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[90], 0.5);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[120], 1.0);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[200], 1.0);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[275], 0.5);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[300], 0.0);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[10], 0.0);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[330], 0.0);
-  EXPECT_DOUBLE_EQ(s.GrowthIndex[60], 0.0);
-  // Southern-style calendar: full growth from day 331 over the year end to day 30.
-  ModelState w = SeasonState(300, 330, 30, 100);
-  ComputeGrowthIndex(w, 365);
-  EXPECT_DOUBLE_EQ(w.GrowthIndex[331], 1.0);
-  EXPECT_DOUBLE_EQ(w.GrowthIndex[365], 1.0);
-  EXPECT_DOUBLE_EQ(w.GrowthIndex[1], 1.0);
-  EXPECT_DOUBLE_EQ(w.GrowthIndex[30], 1.0);
-  EXPECT_DOUBLE_EQ(w.GrowthIndex[65], 0.5);
-  EXPECT_DOUBLE_EQ(w.GrowthIndex[200], 0.0);
-  EXPECT_DOUBLE_EQ(w.GrowthIndex[315], 0.5);
-  EXPECT_EQ(w.GrowthIndex[366], 0.0);  // not a day of the year: untouched
-  // Senescence across the year end: D3 = 350, D4 = 20 falls over 35 days.
-  ModelState f = SeasonState(60, 120, 350, 20);
-  ComputeGrowthIndex(f, 365);
-  EXPECT_DOUBLE_EQ(f.GrowthIndex[360], 1 - 10.0 / 35.0);
-  EXPECT_DOUBLE_EQ(f.GrowthIndex[5], 1 - 20.0 / 35.0);
-  EXPECT_DOUBLE_EQ(f.GrowthIndex[40], 0.0);
-}
-
-TEST(GrowthIndex, DaysOfNoSegmentKeepTheirValue) {
-  ModelState s = SeasonState(100, 100, 100, 100);
-  s.GrowthIndex[50] = 0.25;
-  s.GrowthIndex[100] = 0.75;
-  ComputeGrowthIndex(s, 365);
-  EXPECT_EQ(s.GrowthIndex[50], 0.25);
-  EXPECT_EQ(s.GrowthIndex[100], 0.75);
-  // Absurd season days neither write out of the tables nor run for ages.
-  ModelState a = SeasonState(-1000000000, 5, 2000000000, -7);
-  ComputeGrowthIndex(a, 366);
-  EXPECT_DOUBLE_EQ(a.GrowthIndex[5], 1.0);
+TEST(GrowthIndex, SegmentsOfAYearAcrossTheYearEndAndDaysOfNoSegment) {
+  const struct {
+    const char* what;
+    int season[4], days;
+    std::vector<std::pair<int, double>> index;  // day, growth index
+  } cases[] = {
+      {"one year",
+       {60, 120, 250, 300},
+       365,
+       {{90, 0.5}, {120, 1}, {200, 1}, {275, 0.5}, {300, 0}, {10, 0}, {330, 0}, {60, 0}}},
+      // Southern-style calendar: full growth from day 331 over the year end to day 30; day
+      // 366 is not a day of the year: untouched.
+      {"southern",
+       {300, 330, 30, 100},
+       365,
+       {{331, 1}, {365, 1}, {1, 1}, {30, 1}, {65, 0.5}, {200, 0}, {315, 0.5}, {366, 0}}},
+      // Senescence across the year end: D3 = 350, D4 = 20 falls over 35 days.
+      {"senescence over the year end",
+       {60, 120, 350, 20},
+       365,
+       {{360, 1 - 10.0 / 35.0}, {5, 1 - 20.0 / 35.0}, {40, 0}}},
+      // Days of no segment keep their value (0.25 and 0.75 before).
+      {"no segment", {100, 100, 100, 100}, 365, {{50, 0.25}, {100, 0.75}}},
+      // Absurd season days neither write out of the tables nor run for ages.
+      {"absurd days", {-1000000000, 5, 2000000000, -7}, 366, {{5, 1}}},
+  };
+  for (const auto& c : cases) {
+    ModelState s;
+    s.SeasonDay1 = c.season[0], s.SeasonDay2 = c.season[1], s.SeasonDay3 = c.season[2], s.SeasonDay4 = c.season[3];
+    s.GrowthIndex[50] = 0.25;
+    s.GrowthIndex[100] = 0.75;
+    ComputeGrowthIndex(s, c.days);
+    for (auto [day, index] : c.index) EXPECT_DOUBLE_EQ(s.GrowthIndex[day], index) << c.what << ", day " << day;
+  }
 }
 
 // Exact solar geometry, for comparison: half-day length from the arc cosine.
@@ -170,10 +155,7 @@ ModelState MetState(int yearIndex, long linesRead) {
   s.BasinArea = 43.2;
   s.YearIndex = yearIndex;
   s.MetLinesRead = linesRead;
-  s.SeasonDay1 = 60;
-  s.SeasonDay2 = 80;
-  s.SeasonDay3 = 250;
-  s.SeasonDay4 = 300;
+  s.SeasonDay1 = 60, s.SeasonDay2 = 80, s.SeasonDay3 = 250, s.SeasonDay4 = 300;
   return s;
 }
 
