@@ -292,6 +292,7 @@ void Driver::CaptureDue(int k, Lane& lane) {
     st.dayYear = s.DayYear;
     st.dayMonth = s.DayMonth;
     st.dayOfMonth = s.DayOfMonth;
+    st.water = s.Water;
     const auto files = InCursorOrder(lane.files);
     for (std::size_t i = 0; i < files.size(); ++i) st.fileBytes[i] = BytesOf(*files[i]);
     std::lock_guard<std::mutex> hold(scheduler_.Shared());

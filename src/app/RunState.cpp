@@ -76,6 +76,7 @@ std::string EncodeSubBasinState(const SubBasinState& s) {
   Put(out, s.dayYear);
   Put(out, s.dayMonth);
   Put(out, s.dayOfMonth);
+  Put(out, s.water);
   Put(out, s.fileBytes);
   return out;
 }
@@ -99,6 +100,7 @@ SubBasinState DecodeSubBasinState(const std::string& bytes, std::size_t& at) {
   s.dayYear = Get<DayIntSeries>(bytes, at);
   s.dayMonth = Get<DayIntSeries>(bytes, at);
   s.dayOfMonth = Get<DayIntSeries>(bytes, at);
+  s.water = Get<YearWater>(bytes, at);
   s.fileBytes = Get<decltype(s.fileBytes)>(bytes, at);
   return s;
 }

@@ -42,6 +42,7 @@ struct SubBasinState {
   int cellCount = 0;
   std::array<DaySeries, kStateSeriesCount> series{};
   DayIntSeries dayYear{}, dayMonth{}, dayOfMonth{};
+  YearWater water;  // the year's stores at its start and deep leakage so far
   // Bytes of its five files (Daily, Daily_s, Daily_f, Budget, Budget_s) at the day.
   std::array<std::uint64_t, 5> fileBytes{};
   bool operator==(const SubBasinState&) const = default;

@@ -132,6 +132,22 @@ void Resume(int k, const YearStart& start, Session& lane) {
   s.DayYear = from.dayYear;
   s.DayMonth = from.dayMonth;
   s.DayOfMonth = from.dayOfMonth;
+  s.Water = from.water;
+}
+
+// The water the inside cells hold, cell mean in mm; the water table's height at the specific
+// yield, so that only its change between two days means anything.
+double CellStorage(const ModelState& s, const ParameterSet& p) {
+  const double sy = p.SaturatedWaterContent - p.FieldCapacity;
+  double total = 0;
+  long n = 0;
+  for (std::size_t i = 0; i < s.CellCount(); ++i) {
+    if (s.CellFlag[i] <= 0) continue;
+    total += s.Uz1[i] + s.Uz2[i] + s.Uz3[i] + s.SnowPack[i] + s.Frozen[i] + s.FreeWater[i] + s.CanopyStore[i] +
+             1000 * sy * s.WTElev[i];
+    ++n;
+  }
+  return n > 0 ? total / static_cast<double>(n) : 0.0;
 }
 
 // The days of the year (from the resumed day on), each written as it is done, the months'
@@ -164,6 +180,8 @@ void SimulateDays(int k, const YearStart& start, const YearSettings& settings, L
     s.YearEndValue.RoutedGwFlow = s.RoutedGwFlow;
     s.YearEndValue.SedStore = s.SedStore;
     s.YearEndValue.RoutedInterflow = s.RoutedInterflow;
+    s.Water = YearWater{};
+    s.Water.storageAtStart = CellStorage(s, p);
   }
   // A resumed year goes on at the state's day: the months before it, and their statistics,
   // are done.
@@ -189,6 +207,7 @@ void SimulateDays(int k, const YearStart& start, const YearSettings& settings, L
       if (d >= s.StartDay) {
         s.MonthSimDays += 1;
         const DayTotals totals = engine.RunDay(s, p, d);
+        if (totals.cellCount > 0) s.Water.deepLeakage += totals.DeepLeakage / totals.cellCount;
         RouteOutletReservoirs(s, p, totals, d);
         WriteDailyRecord(s, lane.files, totals, d, i);
         RouteSediment(s, p, d, i);
@@ -205,6 +224,7 @@ void SimulateDays(int k, const YearStart& start, const YearSettings& settings, L
     if (s.MonthSimDays > 0) WritePeriodStatistics(s, lane.files, s.MonthSimDays, s.DayCount, 1);
   }
   engine.EndYear(s);
+  s.Water.storageAtEnd = CellStorage(s, p);
   if (settings.maps) {
     const CellMaps maps = engine.TakeCellMaps(s);
     std::unique_lock<std::mutex> one;

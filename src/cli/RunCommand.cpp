@@ -57,6 +57,10 @@ struct SeriesYear {
   DaySeries obs{}, sim{};
   double toDepth = 1;  // factor turning the series into mm over the area (1: already mm)
   double area = 0;
+  // A sub-basin's water over the year, mm: precipitation, evapotranspiration and outflow
+  // summed over the simulated days, with its stores and deep leakage.
+  double precip = 0, aet = 0, outflow = 0;
+  YearWater water;
 };
 
 std::string Clocktime(double seconds) {
@@ -105,6 +109,12 @@ class CliProgress : public ProgressObserver {
     y.obs = s.ObsFlow;
     y.sim = s.SimFlow;
     y.area = s.BasinArea;
+    for (int d = s.StartDay; d <= s.DayCount; ++d) {
+      y.precip += s.MeanPrecip[d];
+      y.aet += s.MeanAET[d];
+      y.outflow += s.SimFlow[d];
+    }
+    y.water = s.Water;
     byYear_[yearIndex].push_back(y);
     if (!tty_) {
       const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
@@ -167,6 +177,25 @@ class CliProgress : public ProgressObserver {
       for (const SeriesYear& y : subs) out << Line(y);
       auto b = basin_.find(yearIndex);
       if (b != basin_.end()) out << Line(b->second);
+    }
+    // Where each sub-basin's water went: the closure P - AET - Q - dS would be 0 for a
+    // sub-basin that keeps its account; deep leakage leaves the cells beside it.
+    std::snprintf(buf, sizeof buf, "\nWater balance (mm, cell means)\n%-6s %-20s %9s %9s %9s %9s %9s %9s\n", "Year",
+                  "Sub-basin", "P", "AET", "Q", "dS", "Closure", "Leakage");
+    out << buf;
+    for (const auto& [yearIndex, finished] : byYear_) {
+      std::vector<SeriesYear> subs = finished;
+      std::stable_sort(subs.begin(), subs.end(),
+                       [](const SeriesYear& a, const SeriesYear& b) { return a.number < b.number; });
+      for (const SeriesYear& y : subs) {
+        const double dS = y.water.storageAtEnd - y.water.storageAtStart;
+        char year[16];
+        std::snprintf(year, sizeof year, "%-6d", y.year);
+        out << std::string(year) + " " + PadToColumns(y.name, 20) + " " + Number(y.precip, "%*.1f", 9) + " " +
+                   Number(y.aet, "%*.1f", 9) + " " + Number(y.outflow, "%*.1f", 9) + " " + Number(dS, "%*.1f", 9) +
+                   " " + Number(y.precip - y.aet - y.outflow - dS, "%*.1f", 9) + " " +
+                   Number(y.water.deepLeakage, "%*.1f", 9) + "\n";
+      }
     }
   }
 

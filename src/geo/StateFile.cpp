@@ -3,6 +3,7 @@
 #include <netcdf.h>
 
 #include <cmath>
+#include <limits>
 
 #include "geo/NetcdfFile.h"
 #include "model/Errors.h"
@@ -58,6 +59,12 @@ class Reader {
     double v = 0;
     if (!f_.RealAttribute(var, name, v)) Missing("attribute " + name);
     return v;
+  }
+  double RealOr(int var, const std::string& name, double absent) const {
+    nc_type type = 0;
+    std::size_t len = 0;
+    if (nc_inq_att(f_.Id(), var, name.c_str(), &type, &len) != NC_NOERR) return absent;
+    return Real(var, name);
   }
   long Whole(int var, const std::string& name) const {
     const double v = Real(var, name);
@@ -183,7 +190,9 @@ void WriteStateFile(const RunState& st, const std::string& fsPath, const std::st
                                       {"sediment_store", sb.sedStore},
                                       {"day_count", sb.dayCount},
                                       {"month_sim_days", sb.monthSimDays},
-                                      {"cell_count", sb.cellCount}})
+                                      {"cell_count", sb.cellCount},
+                                      {"storage_at_year_start", sb.water.storageAtStart},
+                                      {"deep_leakage_so_far", sb.water.deepLeakage}})
       f.PutReal(d.info, name, value, NC_DOUBLE);
     ForEachYearEnd(sb.yearEnd, [&](const char* name, double v) { f.PutReal(d.info, name, v, NC_DOUBLE); });
     f.PutReals(d.info, "file_bytes", std::vector<double>(sb.fileBytes.begin(), sb.fileBytes.end()));
@@ -273,6 +282,10 @@ RunState ReadStateFile(const std::string& fsPath, const std::string& displayName
     sb.dayCount = static_cast<int>(r.Whole(info, "day_count"));
     sb.monthSimDays = static_cast<int>(r.Whole(info, "month_sim_days"));
     sb.cellCount = static_cast<int>(r.Whole(info, "cell_count"));
+    // A state saved before the water balance: the year's closure is not known.
+    const double unknown = std::numeric_limits<double>::quiet_NaN();
+    sb.water.storageAtStart = r.RealOr(info, "storage_at_year_start", unknown);
+    sb.water.deepLeakage = r.RealOr(info, "deep_leakage_so_far", unknown);
     if (sb.dayCount != st.day - 1)
       throw InputError(displayName, 0, "attribute day_count of " + p + "info is not the day before day_of_year");
     ForEachYearEnd(sb.yearEnd, [&](const char* name, double& v) { v = r.Real(info, name); });

@@ -101,6 +101,17 @@ struct SubBasinGrids {
   std::size_t GridBytes() const;
 };
 
+// A sub-basin's water over its year, cell means in mm, beside what its day series sum
+// (precipitation, evapotranspiration, outflow): the stores at the year's start and end (soil
+// water, snow, frozen water, free water, canopy, and the water table at the specific yield
+// ths - thf) and the deep leakage of the days so far. The year's closure is precipitation -
+// evapotranspiration - outflow - (end - start).
+struct YearWater {
+  double storageAtStart = 0, storageAtEnd = 0;
+  double deepLeakage = 0;
+  bool operator==(const YearWater&) const = default;
+};
+
 // The current sub-basin's year: its calendar and day series. A plain value (no grid, no
 // pointer) that the charts, the viewer, the summary and the evaluator read, and that a lane
 // or a rank hands over as it is.
@@ -123,6 +134,7 @@ struct YearSeries {
   DaySeries MeanPrecip{}, MeanIntercep{}, MeanAET{}, MeanSoilDrain{}, GwFlow{};
   DaySeries MeanSnowPack{}, MeanFrozen{}, GroundWaterLevel{}, DailySedStore{}, AirTempAdj{};
   int SubBasinCellCount = 0;
+  YearWater Water;
 };
 
 // The whole basin: the sub-basin table, each sub-basin's outflow of the year and what it
