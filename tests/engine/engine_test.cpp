@@ -142,9 +142,6 @@ TEST(FusedEngine, OneCellOneRowAndMoreThreadsThanRows) {
   test::TinyWorkspace w;
   w.subBasins = {Outline(3, 9, 400)};
   ExpectSameAsReference(w, {8});
-  EXPECT_STREQ(MakeDayEngine("", 1)->Name(), "fused");
-  EXPECT_STREQ(MakeDayEngine("reference", 1)->Name(), "reference");
-  EXPECT_GE(FusedDayEngine(0).Threads(), 1);
 }
 
 TEST(FusedEngine, BlocksOfManyRowsMeetAtTheirBorders) {
