@@ -103,21 +103,26 @@ struct Fixture {
   ScriptedEngine engine;
 };
 
-// Pass-through reservoirs.
-test::TinyWorkspace PassThrough(int simYears) {
+// Pass-through reservoirs; sub-basins 甲, 乙 of rows x cols default cells over the years.
+test::TinyWorkspace PassThrough(const std::vector<int>& years, int subBasins = 1, int rows = 1, int cols = 1) {
   test::TinyWorkspace w;
-  w.simYears = simYears;
+  w.simYears = static_cast<int>(years.size());
   w.parameterLines = {{"壤中流调蓄系数", "壤中流调蓄系数 0"}, {"地下水调蓄系数", "地下水调蓄系数 0"}};
+  w.subBasins.resize(static_cast<std::size_t>(subBasins));
+  for (std::size_t k = 0; k < w.subBasins.size(); ++k) {
+    test::TinySubBasin& b = w.subBasins[k];
+    b.name = k == 0 ? "甲" : "乙";
+    b.rows = rows;
+    b.cols = cols;
+    b.years.resize(years.size());
+    for (std::size_t i = 0; i < years.size(); ++i) b.years[i].year = years[i];
+  }
   return w;
 }
 
 // Three years, the last step finished; a repeated run then starts over.
 TEST(Driver, OneCellLeapAndCommonYearsByHand) {
-  test::TinyWorkspace w = PassThrough(3);
-  w.subBasins[0].years = {test::TinyYear{}, test::TinyYear{}, test::TinyYear{}};
-  w.subBasins[0].years[1].year = 2001;
-  w.subBasins[0].years[2].year = 2002;
-  Fixture f(w);
+  Fixture f(PassThrough({2000, 2001, 2002}));
   Driver driver(f.session, f.recorder, f.engine);
   driver.Run();
   const ModelState& s = f.session.state;
@@ -197,12 +202,8 @@ TEST(Driver, OneCellLeapAndCommonYearsByHand) {
 }
 
 TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
-  test::TinyWorkspace w = PassThrough(1);
-  w.subBasins.resize(2);
-  w.subBasins[1].name = "乙";
+  test::TinyWorkspace w = PassThrough({2000}, 2, 2, 3);
   for (test::TinySubBasin& b : w.subBasins) {
-    b.rows = 2;
-    b.cols = 3;
     b.xMax = 2000;
     b.yMax = 3000;  // 1 km2 cells
     b.elevation = [](int, int) { return 600.0; };
@@ -263,15 +264,7 @@ TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
 // free water empty), or with carry-over cells from the stores and wetness marks the last
 // day left it; the outlet reservoirs and the sediment store carry either way.
 TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
-  test::TinyWorkspace w = PassThrough(2);
-  w.subBasins.resize(2);
-  w.subBasins[1].name = "乙";
-  for (test::TinySubBasin& b : w.subBasins) {
-    b.rows = 2;
-    b.cols = 3;
-    b.years.push_back(test::TinyYear{});
-    b.years[1].year = 2001;
-  }
+  test::TinyWorkspace w = PassThrough({2000, 2001}, 2, 2, 3);
   w.subBasins[1].years[0].flow = w.subBasins[1].years[1].flow = [](int) { return 3.0; };
   // Sub-basin 2 has one cell outside the basin.
   w.subBasins[1].elevation = [](int r, int c) { return r == 2 && c == 3 ? 0.0 : 700.0; };
@@ -329,9 +322,7 @@ TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
 // A year before 1000 is written with four digits, so its dates stay one token and the
 // whole-basin step reads the sub-basins' files back.
 TEST(Driver, AYearBeforeOneThousandIsReadBack) {
-  test::TinyWorkspace w = PassThrough(1);
-  w.subBasins[0].years[0].year = 999;
-  Fixture f(w);
+  Fixture f(PassThrough({999}));
   Driver driver(f.session, f.recorder, f.engine);
   driver.Run();
   const std::vector<std::string> daily = FileLines(f.Out("全流域/Daily.out"));
@@ -347,17 +338,10 @@ TEST(Driver, AYearBeforeOneThousandIsReadBack) {
 // every sub-basin gets its own block of every year.
 TEST(Driver, EachYearReadsItsOwnMeteorologicalBlock) {
   const std::vector<int> years = {1999, 2000, 2001, 2100, 2004};
-  test::TinyWorkspace w = PassThrough(static_cast<int>(years.size()));
-  w.subBasins.resize(2);
-  w.subBasins[1].name = "乙";
-  for (int b = 0; b < 2; ++b) {
-    std::vector<test::TinyYear>& blocks = w.subBasins[static_cast<std::size_t>(b)].years;
-    blocks.resize(years.size());
-    for (std::size_t i = 0; i < years.size(); ++i) {
-      blocks[i].year = years[i];
-      blocks[i].precip = [y = years[i], b](int d) { return y % 100 + 0.5 * b + 1e-3 * d; };
-    }
-  }
+  test::TinyWorkspace w = PassThrough(years, 2);
+  for (int b = 0; b < 2; ++b)
+    for (test::TinyYear& t : w.subBasins[static_cast<std::size_t>(b)].years)
+      t.precip = [y = t.year, b](int d) { return y % 100 + 0.5 * b + 1e-3 * d; };
   Fixture f(w);
   Driver driver(f.session, f.recorder, f.engine);
   const ModelState& s = f.session.state;
