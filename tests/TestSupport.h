@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -61,23 +62,12 @@ inline ::testing::AssertionResult SameBytes(const std::string& expected, const s
   if (expected == actual) return ::testing::AssertionSuccess();
   std::size_t i = 0;
   while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
-  std::size_t line = 1, col = 1;
-  for (std::size_t k = 0; k < i; ++k) {
-    if (expected[k] == '\n') {
-      ++line;
-      col = 1;
-    } else {
-      ++col;
-    }
-  }
-  auto lineAt = [&](const std::string& s) {
-    std::size_t start = s.rfind('\n', i == 0 ? 0 : i - 1);
-    start = (start == std::string::npos || i == 0) ? 0 : start + 1;
-    std::size_t end = s.find('\n', start);
-    return s.substr(start, end == std::string::npos ? std::string::npos : end - start);
-  };
-  return ::testing::AssertionFailure() << "first difference at line " << line << ", column " << col << "\n expected: ["
-                                       << lineAt(expected) << "]\n   actual: [" << lineAt(actual) << "]";
+  const std::size_t start = i == 0 ? 0 : expected.rfind('\n', i - 1) + 1;  // 0 when there is none
+  const auto line = 1 + std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(i), '\n');
+  auto lineAt = [&](const std::string& s) { return s.substr(start, s.find('\n', start) - start); };
+  return ::testing::AssertionFailure() << "first difference at line " << line << ", column " << i - start + 1
+                                       << "\n expected: [" << lineAt(expected) << "]\n   actual: [" << lineAt(actual)
+                                       << "]";
 }
 
 inline ::testing::AssertionResult SameAsGolden(const std::string& goldenName, const std::string& actualPath) {

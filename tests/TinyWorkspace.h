@@ -46,6 +46,7 @@ struct TinyWorkspace {
   int simYears = 1;
   // Lines of the parameter file to replace: label -> the whole new line.
   std::vector<std::pair<std::string, std::string>> parameterLines;
+  std::string season = "season\n60 120 250 300\n";
 };
 
 inline int DaysOf(int year) { return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 366 : 365; }
@@ -87,7 +88,7 @@ inline void WriteTinyWorkspace(const std::string& root, const TinyWorkspace& w) 
   }
   WriteGbkLines(root + "/Parameters/缺省参数文件.txt", params);
   WriteGbkLines(root + "/Parameters/当前参数文件.txt", params);
-  WriteGbkLines(root + "/Parameters/season.txt", "season\n60 120 250 300\n");
+  WriteGbkLines(root + "/Parameters/season.txt", w.season);
   for (const TinySubBasin& b : w.subBasins) {
     const std::string dir = root + "/input/" + b.name;
     WriteGbkLines(dir + "/dem.grd", TinyGrid(b, b.elevation));

@@ -12,34 +12,28 @@ using namespace tarnwell::test;
 namespace {
 
 TinyYear Year(int year, int phase, int startDay = 1) {
-  TinyYear y;
-  y.year = year;
-  y.startDay = startDay;
   const double p = phase;
-  y.precip = [p](int d) { return d % 7 == 0 ? 0.0 : 3 + 2.5 * std::sin(0.11 * d + p); };
-  y.temp = [p](int d) { return 9 - 13 * std::cos(6.2831853 * (d - 15 + p) / 365.0); };
-  y.flow = [p](int d) { return 0.6 + 0.4 * std::sin(0.05 * d + p); };
-  y.sedConc = [](int d) { return d % 3 == 0 ? 0.02 : 0.0; };
-  return y;
+  return {.year = year,
+          .startDay = startDay,
+          .precip = [p](int d) { return d % 7 == 0 ? 0.0 : 3 + 2.5 * std::sin(0.11 * d + p); },
+          .temp = [p](int d) { return 9 - 13 * std::cos(6.2831853 * (d - 15 + p) / 365.0); },
+          .flow = [p](int d) { return 0.6 + 0.4 * std::sin(0.05 * d + p); },
+          .sedConc = [](int d) { return d % 3 == 0 ? 0.02 : 0.0; }};
 }
 
 TinySubBasin SubBasin(const char* name, int rows, int cols, double base, double K, double x) {
-  TinySubBasin b;
-  b.name = name;
-  b.rows = rows;
-  b.cols = cols;
-  b.K = K;
-  b.x = x;
-  b.xMax = 1000 * cols;
-  b.yMax = 1000 * rows;
-  b.elevation = [base](int r, int c) { return base + 12.5 * r + 7.0 * c + ((r * c) % 3); };
-  b.landUse = [](int r, int c) {
-    static const double codes[] = {11, 21, 31, 41, 51, 61};
-    return codes[(r + 2 * c) % 6];
-  };
-  b.slope = [](int r, int c) { return 2.0 + (r + c) % 5; };
-  b.stationElev = static_cast<int>(base);
-  return b;
+  static const double codes[] = {11, 21, 31, 41, 51, 61};
+  return {.name = name,
+          .K = K,
+          .x = x,
+          .rows = rows,
+          .cols = cols,
+          .xMax = 1000 * cols,
+          .yMax = 1000 * rows,
+          .elevation = [base](int r, int c) { return base + 12.5 * r + 7.0 * c + ((r * c) % 3); },
+          .landUse = [](int r, int c) { return codes[(r + 2 * c) % 6]; },
+          .slope = [](int r, int c) { return 2.0 + (r + c) % 5; },
+          .stationElev = static_cast<int>(base)};
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "hardening/HardeningSupport.h"
-#include "model/Errors.h"
 #include "results/Format.h"
 
 namespace tarnwell {
@@ -69,7 +68,6 @@ class Recorder : public ProgressObserver {
  public:
   void SetLabel1(const std::string& t) override { label1.push_back(t); }
   void SetLabel2(const std::string& t) override { label2.push_back(t); }
-  void SetProgressMax(int m) override { maxima.push_back(m); }
   void SetProgressPosition(int p) override { positions.push_back(p); }
   void ShowResultsPanel() override { events.push_back("panel"); }
   void FillStatGrids(int k, int y) override { events.push_back("grids " + Key(k, y)); }
@@ -82,7 +80,7 @@ class Recorder : public ProgressObserver {
   static std::string Key(int k, int y) { return std::to_string(k) + "/" + std::to_string(y); }
   const ModelState* state = nullptr;
   std::vector<std::string> label1, label2, events, messages;
-  std::vector<int> maxima, positions;
+  std::vector<int> positions;
   std::map<std::pair<int, int>, YearEnd> yearEnd;
   std::map<std::pair<int, int>, CellStores> cells;
 };
@@ -105,26 +103,33 @@ struct Fixture {
   ScriptedEngine engine;
 };
 
-// Pass-through reservoirs.
-test::TinyWorkspace PassThrough(int simYears) {
+// Pass-through reservoirs; sub-basins 甲, 乙 of rows x cols default cells over the years.
+test::TinyWorkspace PassThrough(const std::vector<int>& years, int subBasins = 1, int rows = 1, int cols = 1) {
   test::TinyWorkspace w;
-  w.simYears = simYears;
+  w.simYears = static_cast<int>(years.size());
   w.parameterLines = {{"壤中流调蓄系数", "壤中流调蓄系数 0"}, {"地下水调蓄系数", "地下水调蓄系数 0"}};
+  w.subBasins.resize(static_cast<std::size_t>(subBasins));
+  for (std::size_t k = 0; k < w.subBasins.size(); ++k) {
+    test::TinySubBasin& b = w.subBasins[k];
+    b.name = k == 0 ? "甲" : "乙";
+    b.rows = rows;
+    b.cols = cols;
+    b.years.resize(years.size());
+    for (std::size_t i = 0; i < years.size(); ++i) b.years[i].year = years[i];
+  }
   return w;
 }
 
+// Three years, the last step finished; a repeated run then starts over.
 TEST(Driver, OneCellLeapAndCommonYearsByHand) {
-  test::TinyWorkspace w = PassThrough(3);
-  w.subBasins[0].years = {test::TinyYear{}, test::TinyYear{}, test::TinyYear{}};
-  w.subBasins[0].years[1].year = 2001;
-  w.subBasins[0].years[2].year = 2002;
-  Fixture f(w);
+  Fixture f(PassThrough({2000, 2001, 2002}));
   Driver driver(f.session, f.recorder, f.engine);
   driver.Run();
   const ModelState& s = f.session.state;
   EXPECT_EQ(s.YearIndex, 1);
   EXPECT_EQ(s.MetLinesRead, 367);
   EXPECT_EQ(f.engine.days, 366);
+  const auto once = Snapshot(f.dir);
 
   std::vector<std::string> daily = FileLines(f.Out("流域1/Daily.out"));
   ASSERT_EQ(daily.size(), 2u + 366u);
@@ -190,15 +195,15 @@ TEST(Driver, OneCellLeapAndCommonYearsByHand) {
   EXPECT_EQ(f.recorder.messages, std::vector<std::string>{"have finished the simulation!"});
   EXPECT_EQ(s.YearIndex, 3);
   EXPECT_EQ(Snapshot(f.dir), before);
+  driver.Run();
+  EXPECT_EQ(s.YearIndex, 1);
+  EXPECT_EQ(s.MetLinesRead, 367);
+  EXPECT_EQ(Snapshot(f.dir), once);
 }
 
 TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
-  test::TinyWorkspace w = PassThrough(1);
-  w.subBasins.resize(2);
-  w.subBasins[1].name = "乙";
+  test::TinyWorkspace w = PassThrough({2000}, 2, 2, 3);
   for (test::TinySubBasin& b : w.subBasins) {
-    b.rows = 2;
-    b.cols = 3;
     b.xMax = 2000;
     b.yMax = 3000;  // 1 km2 cells
     b.elevation = [](int, int) { return 600.0; };
@@ -245,10 +250,8 @@ TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
   // The window's progress: labels, stages, days counted from 1, bar positions.
   const Recorder& r = f.recorder;
   EXPECT_EQ(r.label1, (std::vector<std::string>{"子流域1  ", "子流域2  "}));
-  EXPECT_EQ(r.label2[0], "数据读取");
-  EXPECT_EQ(r.label2[1], "模拟准备");
-  EXPECT_EQ(r.label2[2], "模拟计算");
-  EXPECT_EQ(r.label2[3], "第1天");
+  EXPECT_EQ(std::vector<std::string>(r.label2.begin(), r.label2.begin() + 4),
+            (std::vector<std::string>{"数据读取", "模拟准备", "模拟计算", "第1天"}));
   EXPECT_EQ(r.label2[184], "第182天");
   EXPECT_EQ(r.label2[185], "结果统计");
   EXPECT_EQ(std::vector<int>(r.positions.begin(), r.positions.begin() + 13),
@@ -257,100 +260,69 @@ TEST(Driver, LateStartSixMonthsAndWholeBasinByStructure) {
             (std::vector<std::string>{"panel", "grids 1/1", "charts 1/1", "panel", "grids 2/1", "charts 2/1"}));
 }
 
+// The next year starts every cell from its sub-basin's means of the year before (canopy and
+// free water empty), or with carry-over cells from the stores and wetness marks the last
+// day left it; the outlet reservoirs and the sediment store carry either way.
 TEST(Driver, NextYearCarriesEachSubBasinsOwnState) {
-  test::TinyWorkspace w = PassThrough(2);
-  w.subBasins.resize(2);
-  w.subBasins[1].name = "乙";
-  w.subBasins[1].years[0].flow = [](int) { return 3.0; };
-  for (test::TinySubBasin& b : w.subBasins) {
-    b.rows = 2;
-    b.cols = 3;
-    b.years.push_back(test::TinyYear{});
-    b.years[1].year = 2001;
-  }
-  w.subBasins[1].years[1].flow = [](int) { return 3.0; };
+  test::TinyWorkspace w = PassThrough({2000, 2001}, 2, 2, 3);
+  w.subBasins[1].years[0].flow = w.subBasins[1].years[1].flow = [](int) { return 3.0; };
   // Sub-basin 2 has one cell outside the basin.
   w.subBasins[1].elevation = [](int r, int c) { return r == 2 && c == 3 ? 0.0 : 700.0; };
   w.parameterLines.push_back({"壤中流调蓄系数", "壤中流调蓄系数 0.5"});
   w.parameterLines.push_back({"地下水调蓄系数", "地下水调蓄系数 0.9"});
-  Fixture f(w);
-  f.engine.varyCells = true;
-  Driver driver(f.session, f.recorder, f.engine);
-  driver.Run();
-  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
-  ASSERT_EQ(f.engine.starts.size(), 4u);
-  for (int k = 1; k <= 2; ++k) {
-    const auto& end = f.recorder.yearEnd.at({1, k});
-    const auto& start = f.engine.starts[static_cast<std::size_t>(1 + k)];
-    // Every cell from the sub-basin's means; canopy and free water empty.
-    for (std::size_t i = 0; i < start.uz1.size(); ++i) {
-      EXPECT_EQ(start.uz1[i], end.Uz1);
-      EXPECT_EQ(start.canopy[i], 0.0);
-      EXPECT_EQ(start.freeWater[i], 0.0);
-      if (start.flag[i] > 0) {
-        EXPECT_EQ(start.wt[i], end.WTElev);
+  for (CarryOver carry : {CarryOver::Mean, CarryOver::Cells}) {
+    SCOPED_TRACE(CarryOverName(carry));
+    Fixture f(w);
+    f.engine.varyCells = true;
+    Driver driver(f.session, f.recorder, f.engine);
+    driver.SetCarryOver(carry);
+    driver.Run();
+    ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
+    ASSERT_EQ(f.engine.starts.size(), 4u);
+    for (int k = 1; k <= 2; ++k) {
+      const YearEnd& end = f.recorder.yearEnd.at({1, k});
+      const ScriptedEngine::YearStart& start = f.engine.starts[static_cast<std::size_t>(1 + k)];
+      EXPECT_EQ(start.routedGw, end.RoutedGwFlow);
+      EXPECT_EQ(start.routedInter, end.RoutedInterflow);
+      EXPECT_EQ(start.sedStore, end.SedStore);
+      if (carry == CarryOver::Cells) {
+        const CellStores& cells = f.recorder.cells.at({1, k});
+        ASSERT_EQ(cells.rows, 2);
+        EXPECT_EQ(start.uz1, cells.Uz1);
+        EXPECT_EQ(start.wt, cells.WTElev);
+        EXPECT_EQ(start.canopy, cells.CanopyStore);
+        EXPECT_EQ(start.freeWater, cells.FreeWater);
+        EXPECT_EQ(start.flag, cells.CellFlag);
+        EXPECT_EQ(start.canopy[0], 1.0);  // not emptied, as the means would
+        EXPECT_NE(start.uz1[0], start.uz1[1]);
+        continue;
+      }
+      for (std::size_t i = 0; i < start.uz1.size(); ++i) {
+        EXPECT_EQ(start.uz1[i], end.Uz1);
+        EXPECT_EQ(start.canopy[i], 0.0);
+        EXPECT_EQ(start.freeWater[i], 0.0);
+        if (start.flag[i] > 0) {
+          EXPECT_EQ(start.wt[i], end.WTElev);
+        }
       }
     }
-    EXPECT_EQ(start.routedGw, end.RoutedGwFlow);
-    EXPECT_EQ(start.routedInter, end.RoutedInterflow);
-    EXPECT_EQ(start.sedStore, end.SedStore);
+    // The means themselves: Uz1 = 10 + cell index over the six cells (five inside in 2).
+    EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 1}).Uz1, 12.5);
+    EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 2}).Uz1, 12.0);
+    // The two sub-basins' reservoirs differ (their observed flows start them differently).
+    EXPECT_NE(f.recorder.yearEnd.at({1, 1}).RoutedGwFlow, f.recorder.yearEnd.at({1, 2}).RoutedGwFlow);
+    // The outside cell of sub-basin 2 stays outside (with the means 3 m below its surface).
+    EXPECT_LE(f.engine.starts[3].flag[5], 0);
+    if (carry == CarryOver::Mean) {
+      EXPECT_EQ(f.engine.starts[3].wt[5], -3.0);
+    }
   }
-  // The means themselves: Uz1 = 10 + cell index over the six cells (five inside in 2).
-  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 1}).Uz1, 12.5);
-  EXPECT_DOUBLE_EQ(f.recorder.yearEnd.at({1, 2}).Uz1, 12.0);
-  // The two sub-basins' reservoirs differ (their observed flows start them differently).
-  EXPECT_NE(f.recorder.yearEnd.at({1, 1}).RoutedGwFlow, f.recorder.yearEnd.at({1, 2}).RoutedGwFlow);
-  // The outside cell of sub-basin 2 keeps the water table 3 m below its surface.
-  EXPECT_EQ(f.engine.starts[3].wt[5], -3.0);
-}
-
-// With carry-over cells every cell starts the next year with the stores and wetness marks
-// the last day left it; the outlet reservoirs and the sediment store carry as with means.
-TEST(Driver, CarryOverCellsStartsEveryCellWhereItEnded) {
-  test::TinyWorkspace w = PassThrough(2);
-  w.subBasins.resize(2);
-  w.subBasins[1].name = "乙";
-  for (test::TinySubBasin& b : w.subBasins) {
-    b.rows = 2;
-    b.cols = 3;
-    b.years.push_back(test::TinyYear{});
-    b.years[1].year = 2001;
-  }
-  w.subBasins[1].elevation = [](int r, int c) { return r == 2 && c == 3 ? 0.0 : 700.0; };
-  w.parameterLines.push_back({"地下水调蓄系数", "地下水调蓄系数 0.9"});
-  Fixture f(w);
-  f.engine.varyCells = true;
-  Driver driver(f.session, f.recorder, f.engine);
-  driver.SetCarryOver(CarryOver::Cells);
-  driver.Run();
-  // A wetness mark left by the last day of sub-basin 1 must come back.
-  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
-  for (int k = 1; k <= 2; ++k) {
-    const CellStores& end = f.recorder.cells.at({1, k});
-    const ScriptedEngine::YearStart& start = f.engine.starts[static_cast<std::size_t>(1 + k)];
-    ASSERT_EQ(end.rows, 2);
-    EXPECT_EQ(start.uz1, end.Uz1);
-    EXPECT_EQ(start.wt, end.WTElev);
-    EXPECT_EQ(start.canopy, end.CanopyStore);
-    EXPECT_EQ(start.freeWater, end.FreeWater);
-    EXPECT_EQ(start.flag, end.CellFlag);
-    EXPECT_EQ(start.canopy[0], 1.0);  // not emptied, as the means would
-    EXPECT_NE(start.uz1[0], start.uz1[1]);
-    const YearEnd& means = f.recorder.yearEnd.at({1, k});
-    EXPECT_EQ(start.routedGw, means.RoutedGwFlow);
-    EXPECT_EQ(start.routedInter, means.RoutedInterflow);
-    EXPECT_EQ(start.sedStore, means.SedStore);
-  }
-  // The outside cell of sub-basin 2 stays outside.
-  EXPECT_LE(f.engine.starts[3].flag[5], 0);
 }
 
 // A year before 1000 is written with four digits, so its dates stay one token and the
 // whole-basin step reads the sub-basins' files back.
 TEST(Driver, AYearBeforeOneThousandIsReadBack) {
-  test::TinyWorkspace w = PassThrough(1);
-  w.subBasins[0].years[0].year = 999;
-  Fixture f(w);
+  Fixture f(PassThrough({999}));
   Driver driver(f.session, f.recorder, f.engine);
   driver.Run();
   const std::vector<std::string> daily = FileLines(f.Out("全流域/Daily.out"));
@@ -361,50 +333,22 @@ TEST(Driver, AYearBeforeOneThousandIsReadBack) {
   EXPECT_EQ(budget.back().rfind("0999全年", 0), 0u) << budget.back();
 }
 
-TEST(Driver, RepeatedRunStartsOver) {
-  test::TinyWorkspace w = PassThrough(2);
-  w.subBasins[0].years.push_back(test::TinyYear{});
-  w.subBasins[0].years[1].year = 2001;
-  Fixture f(w);
-  Driver driver(f.session, f.recorder, f.engine);
-  driver.Run();
-  auto once = Snapshot(f.dir);
-  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
-  driver.Run();
-  EXPECT_EQ(f.session.state.YearIndex, 1);
-  EXPECT_EQ(f.session.state.MetLinesRead, 367);
-  EXPECT_EQ(Snapshot(f.dir), once);
-  ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
-  EXPECT_EQ(FileLines(f.Out("全流域/Daily.out")).size(), 368u + 367u);
-}
-
 // Each sub-basin's meteorological file is read on from where its year before ended: over
 // leap and common years (2000 and 2100 included), with a file rewritten between years,
 // every sub-basin gets its own block of every year.
 TEST(Driver, EachYearReadsItsOwnMeteorologicalBlock) {
   const std::vector<int> years = {1999, 2000, 2001, 2100, 2004};
-  test::TinyWorkspace w = PassThrough(static_cast<int>(years.size()));
-  w.subBasins.resize(2);
-  w.subBasins[1].name = "乙";
-  for (int b = 0; b < 2; ++b) {
-    w.subBasins[static_cast<std::size_t>(b)].years.clear();
-    for (int y : years) {
-      test::TinyYear t;
-      t.year = y;
-      t.precip = [y, b](int d) { return y % 100 + 0.5 * b + 1e-3 * d; };
-      w.subBasins[static_cast<std::size_t>(b)].years.push_back(t);
-    }
-  }
+  test::TinyWorkspace w = PassThrough(years, 2);
+  for (int b = 0; b < 2; ++b)
+    for (test::TinyYear& t : w.subBasins[static_cast<std::size_t>(b)].years)
+      t.precip = [y = t.year, b](int d) { return y % 100 + 0.5 * b + 1e-3 * d; };
   Fixture f(w);
   Driver driver(f.session, f.recorder, f.engine);
   const ModelState& s = f.session.state;
   long lines = 0;
   for (std::size_t i = 0; i < years.size(); ++i) {
-    if (i == 0) {
-      driver.Run();
-    } else {
-      ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
-    }
+    if (i == 0) driver.Run();
+    else ASSERT_EQ(driver.NextYear(), Driver::StepResult::Simulated);
     const int days = test::DaysOf(years[i]);
     lines += days + 1;
     EXPECT_EQ(s.MetLinesRead, lines);

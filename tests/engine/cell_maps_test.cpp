@@ -4,46 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <map>
 
-#include "TestSupport.h"
-#include "TinyWorkspace.h"
-#include "app/DayEngine.h"
-#include "app/Driver.h"
-#include "app/Progress.h"
-#include "app/Session.h"
-#include "app/Startup.h"
-#include "hardening/HardeningSupport.h"
+#include "engine/WholeRuns.h"
 
 namespace tarnwell {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Result {
-  std::map<std::string, std::string> files;
-  std::map<int, std::vector<CellMaps>> maps;  // sub-basin -> years
-};
-
-Result RunWith(const std::string& engineName, bool maps) {
-  test::TempDir dir;
+// The run's files, and with `maps` the maps of each sub-basin (by number) year by year.
+test::Files RunWith(const std::string& engineName, std::map<int, std::vector<CellMaps>>* maps) {
   test::TinyWorkspace w = test::SmallBasins(2, 2, 4, 5);
   w.subBasins[0].years[0].sedConc = [](int d) { return 0.02 * (d % 7); };
-  test::WriteTinyWorkspace(dir.Path().string(), w);
-  Session session(dir.Path().string());
-  StartUpWorkspace(session);
-  ProgressObserver quiet;
-  std::unique_ptr<DayEngine> engine = MakeDayEngine(engineName, 2);
-  Driver driver(session, quiet, *engine);
-  Result r;
-  if (maps) driver.KeepCellMaps([&](int k, const CellMaps& m) { r.maps[k].push_back(m); });
-  driver.Run();
-  while (driver.NextYear() == Driver::StepResult::Simulated) {
-  }
-  for (const auto& e : fs::recursive_directory_iterator(dir.Path() / "Output"))
-    if (e.is_regular_file()) r.files[fs::relative(e.path(), dir.Path()).string()] = test::ReadBytes(e.path().string());
-  return r;
+  const std::unique_ptr<DayEngine> engine = MakeDayEngine(engineName, 2);
+  auto keep = [maps](Driver& d) {
+    if (maps) d.KeepCellMaps([maps](int k, const CellMaps& m) { (*maps)[k].push_back(m); });
+  };
+  return test::RunYears(w, {.engine = engine.get(), .more = keep}).files;
 }
 
 // The erosion column of a year row of "Budget_s.out" (t).
@@ -57,18 +32,17 @@ double YearErosion(const std::string& budgetS, int year) {
 }
 
 TEST(CellMaps, ChangeNoFileAndAddUpToTheYearsErosion) {
-  const Result plain = RunWith("fused", false);
-  const Result fused = RunWith("fused", true);
-  const Result reference = RunWith("reference", true);
-  ASSERT_EQ(fused.files.size(), plain.files.size());
-  for (const auto& [name, bytes] : plain.files) EXPECT_TRUE(test::SameBytes(bytes, fused.files.at(name))) << name;
-  ASSERT_EQ(fused.maps.size(), 2u);
-  for (const auto& [k, years] : fused.maps) {
+  std::map<int, std::vector<CellMaps>> fused, reference;
+  const test::Files files = RunWith("fused", &fused);
+  RunWith("reference", &reference);
+  test::ExpectSameFiles(RunWith("fused", nullptr), files);
+  ASSERT_EQ(fused.size(), 2u);
+  for (const auto& [k, years] : fused) {
     ASSERT_EQ(years.size(), 2u);
-    const std::string budget = fused.files.at("Output/流域" + std::to_string(k) + "/Budget_s.out");
+    const std::string budget = files.at("Output/流域" + std::to_string(k) + "/Budget_s.out");
     for (std::size_t y = 0; y < years.size(); ++y) {
       const CellMaps& m = years[y];
-      const CellMaps& ref = reference.maps.at(k)[y];
+      const CellMaps& ref = reference.at(k)[y];
       EXPECT_EQ(m.precipitation, ref.precipitation);
       EXPECT_EQ(m.soilLoss, ref.soilLoss);
       EXPECT_EQ(m.waterTableDepth, ref.waterTableDepth);

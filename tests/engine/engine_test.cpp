@@ -1,28 +1,17 @@
 // The fused engine against the reference sweeps: the same output files, byte for byte, and
-// the same state grids at the end of the run, for one, two and three threads, on small
+// the same state grids at the end of the run, for one to eight threads, on small
 // workspaces that reach snow, frozen soil, saturated cells and a water table moving
 // through the soil layers. A probe around the reference engine checks that each
 // workspace really reaches the conditions it is meant to exercise.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <map>
 
-#include "TestSupport.h"
-#include "TinyWorkspace.h"
-#include "app/DayEngine.h"
-#include "app/Driver.h"
 #include "app/FusedEngine.h"
-#include "app/Progress.h"
-#include "app/Session.h"
-#include "app/Startup.h"
-#include "parameters/ParaDialog.h"
+#include "engine/WholeRuns.h"
 
 namespace tarnwell {
 namespace {
-
-namespace fs = std::filesystem;
 
 // What the days of a run went through, seen in the reference engine's grids.
 struct Reached {
@@ -42,8 +31,7 @@ class ProbeEngine : public DayEngine {
       reached.frozen |= s.Frozen[i] > 0;
       reached.saturated |= s.CellFlag[i] == 10;
       const double d = 1000 * (s.SurfElev[i] - s.WTElev[i]);
-      const int layer = d <= 0 ? 0 : d <= t1 ? 1 : d <= t1 + t2 ? 2 : d <= t1 + t2 + t3 ? 3 : 4;
-      reached.tableInLayer[layer] = true;
+      reached.tableInLayer[d <= 0 ? 0 : d <= t1 ? 1 : d <= t1 + t2 ? 2 : d <= t1 + t2 + t3 ? 3 : 4] = true;
     }
     return t;
   }
@@ -51,51 +39,16 @@ class ProbeEngine : public DayEngine {
   Reached reached;
 };
 
-// Every output file with its bytes, by path below the output directory.
-std::map<std::string, std::string> Outputs(const test::TempDir& dir) {
-  std::map<std::string, std::string> files;
-  const fs::path root = dir.Path() / "Output";
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = test::ReadBytes(e.path().string());
-  return files;
-}
-
-struct RunResult {
-  std::map<std::string, std::string> files;
-  ModelState state;  // as the run left it
-};
-
-RunResult Simulate(const test::TinyWorkspace& w, DayEngine& engine) {
-  test::TempDir dir;
-  test::WriteTinyWorkspace(dir.Path().string(), w);
-  Session session(dir.Path().string());
-  StartUpWorkspace(session);
-  ProgressObserver quiet;
-  Driver driver(session, quiet, engine);
-  driver.Run();
-  while (session.state.YearIndex < w.simYears)
-    if (driver.NextYear() != Driver::StepResult::Simulated) break;
-  return RunResult{Outputs(dir), session.state};
-}
-
-// The reference run (through the probe), then the fused engine on 1, 2 and 3 threads.
-Reached ExpectSameAsReference(const test::TinyWorkspace& w, std::initializer_list<int> threadCounts = {1, 2, 3}) {
+// The reference run (through the probe), then the fused engine on each number of threads.
+Reached ExpectSameAsReference(const test::TinyWorkspace& w, std::initializer_list<int> threadCounts) {
   ProbeEngine probe;
-  const RunResult ref = Simulate(w, probe);
+  const test::WholeRun ref = test::RunYears(w, {.engine = &probe});
   EXPECT_GE(ref.files.size(), 10u);
   for (int threads : threadCounts) {
     SCOPED_TRACE("threads " + std::to_string(threads));
     FusedDayEngine fused(threads);
-    const RunResult run = Simulate(w, fused);
-    EXPECT_EQ(run.files.size(), ref.files.size());
-    for (const auto& [name, bytes] : ref.files) {
-      auto it = run.files.find(name);
-      if (it == run.files.end()) {
-        ADD_FAILURE() << name << " missing";
-        continue;
-      }
-      EXPECT_TRUE(it->second == bytes) << name << " differs";
-    }
+    const test::WholeRun run = test::RunYears(w, {.engine = &fused});
+    test::ExpectSameFiles(ref.files, run.files);
     // The state grids of the last sub-basin's last year, to the bit.
     const ModelState& a = ref.state;
     const ModelState& b = run.state;
@@ -131,104 +84,75 @@ test::TinySubBasin Outline(int rows, int cols, double base) {
   return b;
 }
 
-TEST(FusedEngine, SnowAndFrozenSoilOverALeapYear) {
+// Two years of the sub-basins with the same weather; the second may start late or end early.
+test::TinyWorkspace TwoYearsOf(std::vector<test::TinySubBasin> subBasins, int year, std::function<double(int)> temp,
+                               std::function<double(int)> precip, int secondStart = 1, int secondMonths = 12) {
   test::TinyWorkspace w;
   w.simYears = 2;
-  test::TinySubBasin b = Outline(7, 6, 900);
-  b.stationElev = 700;
   test::TinyYear y;
-  y.year = 1999;
-  y.temp = [](int d) { return -9.0 + 20.0 * std::sin(3.14159 * (d - 30) / 365.0) + (d % 5) - 2; };
-  y.precip = [](int d) { return (d % 4 == 0) ? 12.0 : (d % 7 == 0 ? 3.5 : 0.0); };
-  test::TinyYear leap = y;
-  leap.year = 2000;
-  b.years = {y, leap};
-  w.subBasins = {b};
-  const Reached r = ExpectSameAsReference(w);
-  EXPECT_TRUE(r.snow);
-  EXPECT_TRUE(r.frozen);
+  y.year = year;
+  y.temp = std::move(temp);
+  y.precip = std::move(precip);
+  test::TinyYear next = y;
+  next.year = year + 1;
+  next.startDay = secondStart;
+  next.months = secondMonths;
+  for (test::TinySubBasin& b : subBasins) b.years = {y, next};
+  w.subBasins = std::move(subBasins);
+  return w;
 }
 
-TEST(FusedEngine, WetBasinWithSaturatedCellsAndARisingTable) {
-  test::TinyWorkspace w;
-  w.simYears = 2;
-  w.parameterLines = {{"包气带积水向地下水输送参数", "包气带积水向地下水输送参数 0.001 0.002 0.3"}};
-  // Two sub-basins of different shapes, so that the engine is set up anew in each.
-  test::TinySubBasin a = Outline(6, 8, 300);
-  a.name = "甲";
-  test::TinySubBasin b = Outline(9, 5, 200);
+TEST(FusedEngine, SnowFrozenSoilSaturationAndEveryTableLayerAsTheSweeps) {
+  // Snow and frozen soil over a common and a leap year.
+  test::TinySubBasin cold = Outline(7, 6, 900);
+  cold.stationElev = 700;
+  Reached r = ExpectSameAsReference(
+      TwoYearsOf(
+          {cold}, 1999, [](int d) { return -9.0 + 20.0 * std::sin(3.14159 * (d - 30) / 365.0) + (d % 5) - 2; },
+          [](int d) { return (d % 4 == 0) ? 12.0 : (d % 7 == 0 ? 3.5 : 0.0); }),
+      {1, 2, 3});
+  EXPECT_TRUE(r.snow);
+  EXPECT_TRUE(r.frozen);
+
+  // A wet basin: saturated cells and a rising table. Two sub-basins of different shapes, so
+  // that the engine is set up anew in each; a second year of nine months from day 20.
+  test::TinySubBasin a = Outline(6, 8, 300), b = Outline(9, 5, 200);
   b.name = "乙";
   b.K = 12;
   b.x = 0.2;
-  test::TinyYear y;
-  y.year = 2003;
-  y.temp = [](int d) { return 8.0 + 6.0 * std::sin(d / 30.0); };
-  y.precip = [](int d) { return d < 200 ? 40.0 + (d % 3) * 15.0 : (d % 6 == 0 ? 20.0 : 1.0); };
-  test::TinyYear next = y;
-  next.year = 2004;
-  next.startDay = 20;
-  next.months = 9;
-  a.years = {y, next};
-  b.years = {y, next};
-  w.subBasins = {a, b};
-  const Reached r = ExpectSameAsReference(w);
+  test::TinyWorkspace wet = TwoYearsOf(
+      {a, b}, 2003, [](int d) { return 8.0 + 6.0 * std::sin(d / 30.0); },
+      [](int d) { return d < 200 ? 40.0 + (d % 3) * 15.0 : (d % 6 == 0 ? 20.0 : 1.0); }, 20, 9);
+  wet.parameterLines = {{"包气带积水向地下水输送参数", "包气带积水向地下水输送参数 0.001 0.002 0.3"}};
+  r = ExpectSameAsReference(wet, {1, 2, 3});
   EXPECT_TRUE(r.saturated);
-  EXPECT_TRUE(r.tableInLayer[0]);
-  EXPECT_TRUE(r.tableInLayer[1]);
-  EXPECT_TRUE(r.tableInLayer[2]);
-  EXPECT_TRUE(r.tableInLayer[3]);
-  EXPECT_TRUE(r.tableInLayer[4]);
+  for (bool inLayer : r.tableInLayer) EXPECT_TRUE(inLayer);
 }
 
-TEST(FusedEngine, OneCellAndOneRowBasins) {
+TEST(FusedEngine, OneCellOneRowAndMoreThreadsThanRows) {
   // The smallest shapes: no neighbours at all, and neighbours only within the row.
   for (int cols : {1, 5}) {
     SCOPED_TRACE("cols " + std::to_string(cols));
     test::TinyWorkspace w;
-    test::TinySubBasin b;
-    b.cols = cols;
-    b.elevation = [](int, int c) { return 500.0 + 3 * c; };
-    b.years[0].temp = [](int d) { return -6.0 + 25.0 * d / 366; };
-    w.subBasins = {b};
-    ExpectSameAsReference(w);
+    w.subBasins[0].cols = cols;
+    w.subBasins[0].elevation = [](int, int c) { return 500.0 + 3 * c; };
+    w.subBasins[0].years[0].temp = [](int d) { return -6.0 + 25.0 * d / 366; };
+    ExpectSameAsReference(w, {1, 2, 3});
   }
+  test::TinyWorkspace w;
+  w.subBasins = {Outline(3, 9, 400)};
+  ExpectSameAsReference(w, {8});
 }
 
 TEST(FusedEngine, BlocksOfManyRowsMeetAtTheirBorders) {
   // Tall enough that every thread's block has many rows, so the lateral exchange crosses
   // many block borders each day; a year that starts on day 361 and one that ends after
   // ten months.
-  test::TinyWorkspace w;
-  w.simYears = 2;
-  test::TinySubBasin b = Outline(64, 23, 250);
-  test::TinyYear y;
-  y.year = 2001;
-  y.startDay = 361;
-  y.temp = [](int d) { return -4.0 + 18.0 * std::sin(d / 58.0); };
-  y.precip = [](int d) { return d % 3 == 0 ? 25.0 : (d % 11 == 0 ? 60.0 : 0.0); };
-  test::TinyYear next = y;
-  next.year = 2002;
-  next.startDay = 1;
-  next.months = 10;
-  b.years = {y, next};
-  w.subBasins = {b};
+  test::TinyWorkspace w = TwoYearsOf(
+      {Outline(64, 23, 250)}, 2001, [](int d) { return -4.0 + 18.0 * std::sin(d / 58.0); },
+      [](int d) { return d % 3 == 0 ? 25.0 : (d % 11 == 0 ? 60.0 : 0.0); }, 1, 10);
+  w.subBasins[0].years[0].startDay = 361;
   ExpectSameAsReference(w, {2, 3, 4});
-}
-
-TEST(FusedEngine, MoreThreadsThanRowsAndTheNameSelectsIt) {
-  test::TinyWorkspace w;
-  test::TinySubBasin b = Outline(3, 9, 400);
-  w.subBasins = {b};
-  ProbeEngine probe;
-  const RunResult ref = Simulate(w, probe);
-  FusedDayEngine fused(8);
-  EXPECT_EQ(Simulate(w, fused).files, ref.files);
-
-  std::unique_ptr<DayEngine> named = MakeDayEngine("fused", 2);
-  EXPECT_STREQ(named->Name(), "fused");
-  EXPECT_STREQ(MakeDayEngine("", 1)->Name(), "fused");
-  EXPECT_STREQ(MakeDayEngine("reference", 1)->Name(), "reference");
-  EXPECT_GE(FusedDayEngine(0).Threads(), 1);
 }
 
 }  // namespace
