@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <sstream>
 
 #include "engine/WholeRuns.h"
 
@@ -59,6 +62,16 @@ std::string Differing(const std::map<std::string, std::vector<double>>& a,
   return names;
 }
 
+// The lines of the run summary's water balance, one per sub-basin and year.
+std::vector<std::string> WaterBalanceLines(const std::string& out) {
+  const std::size_t at = out.find("Water balance");
+  std::vector<std::string> lines;
+  std::istringstream in(at == std::string::npos ? "" : out.substr(at));
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) lines.push_back(line);
+  return lines;
+}
+
 // The run saves in mid-year (of the leap year 2000, the first) and at the next boundary;
 // a copy of the workspace with its results then goes on from each state.
 void ExpectExactRestarts(const std::vector<std::string>& options, int ranks = 0) {
@@ -88,6 +101,11 @@ void ExpectExactRestarts(const std::vector<std::string>& options, int ranks = 0)
                                        copy + "/Output/state/state_" + date + ".nc", "--save-state", "2002-06-30"});
     ASSERT_TRUE(again.exited && again.status == 0) << again.err;
     test::ExpectSameFiles(expected, test::OutputFiles(copy));
+    // The years it ran close their water balance as the run that never stopped: the state
+    // carries the year's stores at its start and its deep leakage so far.
+    const std::vector<std::string> all = WaterBalanceLines(whole.out), resumed = WaterBalanceLines(again.out);
+    ASSERT_FALSE(resumed.empty());
+    EXPECT_TRUE(std::equal(resumed.rbegin(), resumed.rend(), all.rbegin())) << again.out;
     EXPECT_EQ(Differing(Numbers(copy + "/Output/state/state_2002-06-30.nc"), late), "");
   }
 }
