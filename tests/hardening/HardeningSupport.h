@@ -246,12 +246,16 @@ struct CliWorkspace {
   explicit CliWorkspace(const TinyWorkspace& w) { WriteTinyWorkspace(Root(), w); }
   std::string Root() const { return dir / "ws"; }
   std::string At(const std::string& rel) const { return Root() + "/" + rel; }
-  // A command, on the workspace unless it names one.
+  std::string Out(const std::string& rel) const { return At("Output/" + rel); }
+  // A command, on the workspace unless it names one; Raw runs it as given.
   CliResult Cli(std::vector<std::string> args, const CliLimits& limits = {}) const {
     if (std::find(args.begin(), args.end(), "--workspace") == args.end()) {
       args.push_back("--workspace");
       args.push_back(Root());
     }
+    return Raw(args, limits);
+  }
+  CliResult Raw(const std::vector<std::string>& args, const CliLimits& limits = {}) const {
     return RunCliWith(args, dir.Path().string(), limits);
   }
   // The last line of standard error after a failing command (exit status 1).
@@ -266,11 +270,6 @@ struct CliWorkspace {
   }
   std::string Fails(const std::string& command, const CliLimits& limits = {}) const {
     return Fails(std::vector<std::string>{command}, limits);
-  }
-  // Both check and run refuse the workspace with the same message.
-  void BothRefuse(const std::string& message) const {
-    EXPECT_EQ(Fails("check"), message);
-    EXPECT_EQ(Fails("run"), message);
   }
   // Replaces line n (1-based) of a workspace file, keeping GBK and CR LF.
   void SetLine(const std::string& rel, std::size_t n, const std::string& text) const {

@@ -24,7 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::FileLines;
 using test::OutputFilesWhole;
-using test::RunCli;
 
 // A directory that even the superuser cannot create files in: sysfs refuses new entries
 // whatever the permission bits say.
@@ -43,62 +42,56 @@ bool UnwritableDirAvailable() {
   return true;
 }
 
-struct CliWorkspace {
-  explicit CliWorkspace(const test::TinyWorkspace& w) { test::WriteTinyWorkspace(Root(), w); }
-  std::string Root() const { return dir / "ws"; }
-  std::string Out(const std::string& rel) const { return Root() + "/Output/" + rel; }
-  test::CliResult Run(double killAfter = -1) const {
-    return RunCli({"run", "--workspace", Root()}, dir.Path().string(), killAfter);
-  }
-  // One sub-basin after the other, as before sub-basins ran side by side.
-  test::CliResult RunInTurn() const {
-    return RunCli({"run", "--threads", "1", "--workspace", Root()}, dir.Path().string(), -1);
-  }
-  test::TempDir dir;
-};
+using test::CliWorkspace;
+using test::Has;
 
-bool Mentions(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
+// A run killed after `seconds`.
+test::CliResult RunKilled(const CliWorkspace& ws, double seconds) {
+  test::CliLimits limits;
+  limits.killAfter = seconds;
+  return ws.Cli({"run"}, limits);
+}
 
 TEST(Faults, OutputDirectoryThatCannotBeWritten) {
   // The second sub-basin's directory is a plain file: the first sub-basin's year stays.
   {
     CliWorkspace ws(test::SmallBasins(2, 1));
-    fs::create_directories(ws.Root() + "/Output");
+    fs::create_directories(ws.At("Output"));
     test::WriteBytes(ws.Out("流域2"), "not a directory\r\n");
-    test::CliResult r = ws.Run();
+    test::CliResult r = ws.Cli({"run"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "Output/流域2")) << r.err;
+    EXPECT_TRUE(Has(r.err, "Output/流域2")) << r.err;
     EXPECT_EQ(FileLines(ws.Out("流域1/Daily.out")).size(), 2u + 366u);
     EXPECT_EQ(test::ReadBytes(ws.Out("流域2")), "not a directory\r\n");
-    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+    EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
   }
   if (!UnwritableDirAvailable()) GTEST_SKIP() << kUnwritableDir << " is writable here";
   // The first sub-basin's directory leads where no file can be created.
   {
     CliWorkspace ws(test::SmallBasins(2, 1));
-    fs::create_directories(ws.Root() + "/Output");
+    fs::create_directories(ws.At("Output"));
     fs::create_directory_symlink(kUnwritableDir, ws.Out("流域1"));
     // Side by side, sub-basin 2 may have begun its year (its files stay whole); in turn,
     // the run ends before it.
-    test::CliResult r = ws.Run();
+    test::CliResult r = ws.Cli({"run"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "Output/流域1/")) << r.err;
-    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+    EXPECT_TRUE(Has(r.err, "Output/流域1/")) << r.err;
+    EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
     fs::remove_all(ws.Out("流域2"));
-    r = ws.RunInTurn();
+    r = ws.Cli({"run", "--threads", "1"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "Output/流域1/")) << r.err;
+    EXPECT_TRUE(Has(r.err, "Output/流域1/")) << r.err;
     EXPECT_FALSE(fs::exists(ws.Out("流域2")));
-    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+    EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
   }
   // The whole output directory leads out of the workspace: nothing is written there, not
   // even the lock file.
   {
     CliWorkspace ws(test::SmallBasins(1, 1));
-    fs::create_directory_symlink(kUnwritableDir, ws.Root() + "/Output");
-    test::CliResult r = ws.Run();
+    fs::create_directory_symlink(kUnwritableDir, ws.At("Output"));
+    test::CliResult r = ws.Cli({"run"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "Output/tarnwell.lock: not written")) << r.err;
+    EXPECT_TRUE(Has(r.err, "Output/tarnwell.lock: not written")) << r.err;
   }
 }
 
@@ -107,11 +100,13 @@ TEST(Faults, AWriteThatFailsPartWay) {
   // file reaches it during its first year. The append that fails is cut back, the message
   // names the file, and every file keeps whole lines.
   CliWorkspace ws(test::SmallBasins(2, 2));
-  test::CliResult r = RunCli({"run", "--workspace", ws.Root()}, ws.dir.Path().string(), -1, 40000);
+  test::CliLimits full;
+  full.fileSizeLimit = 40000;
+  test::CliResult r = ws.Cli({"run"}, full);
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_TRUE(Mentions(r.err, "Output/流域1/Daily.out")) << r.err;
-  EXPECT_TRUE(Mentions(r.err, "cannot write")) << r.err;
-  EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+  EXPECT_TRUE(Has(r.err, "Output/流域1/Daily.out")) << r.err;
+  EXPECT_TRUE(Has(r.err, "cannot write")) << r.err;
+  EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
   const std::size_t rows = FileLines(ws.Out("流域1/Daily.out")).size();
   EXPECT_GT(rows, 100u);
   EXPECT_LT(rows, 2u + 366u);
@@ -127,19 +122,19 @@ TEST(Faults, OutputFilesLinkedOutsideTheWorkspaceAreNotWritten) {
     test::WriteBytes(outside, "keep me\r\n");
     fs::create_directories(fs::path(ws.Out(rel)).parent_path());
     fs::create_symlink(outside, ws.Out(rel));
-    test::CliResult r = ws.Run();
+    test::CliResult r = ws.Cli({"run"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(Mentions(r.err, rel + ": not written")) << r.err;
-    EXPECT_TRUE(Mentions(r.err, "outside the workspace")) << r.err;
+    EXPECT_TRUE(Has(r.err, rel + ": not written")) << r.err;
+    EXPECT_TRUE(Has(r.err, "outside the workspace")) << r.err;
     EXPECT_EQ(test::ReadBytes(outside), "keep me\r\n");
-    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output"));
+    EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
   }
   // A link that stays inside the workspace is written through as before.
   CliWorkspace ws(test::SmallBasins(1, 1));
   fs::create_directories(ws.Root() + "/elsewhere");
-  fs::create_directories(ws.Root() + "/Output");
+  fs::create_directories(ws.At("Output"));
   fs::create_directory_symlink(ws.Root() + "/elsewhere", ws.Out("流域1"));
-  test::CliResult r = ws.Run();
+  test::CliResult r = ws.Cli({"run"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(FileLines(ws.Root() + "/elsewhere/Daily.out").size(), 2u + 366u);
 }
@@ -165,7 +160,7 @@ TEST(Faults, InputFileDeletedBetweenYears) {
     driver.NextYear();
     FAIL() << "the next-year step ran without the land-use grid";
   } catch (const FileError& e) {
-    EXPECT_TRUE(Mentions(e.what(), "input/乙/lu.grd")) << e.what();
+    EXPECT_TRUE(Has(e.what(), "input/乙/lu.grd")) << e.what();
   }
   EXPECT_EQ(FileLines(dir / "Output/流域1/Daily.out").size(), 2u * 2u + 366u + 365u);
   EXPECT_EQ(FileLines(basinDaily).size(), basinLines);
@@ -175,7 +170,7 @@ TEST(Faults, InputFileDeletedBetweenYears) {
   try {
     driver.NextYear();
   } catch (const FileError& e) {
-    EXPECT_TRUE(Mentions(e.what(), "input/甲/met.txt")) << e.what();
+    EXPECT_TRUE(Has(e.what(), "input/甲/met.txt")) << e.what();
   }
   EXPECT_TRUE(OutputFilesWhole(dir / "Output"));
 }
@@ -185,10 +180,10 @@ TEST(Faults, KilledAtRandomMoments) {
   const test::TinyWorkspace w = test::SmallBasins(3, 3, 12, 12);
   CliWorkspace full(w);
   auto t0 = std::chrono::steady_clock::now();
-  test::CliResult done = full.Run();
+  test::CliResult done = full.Cli({"run"});
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   ASSERT_EQ(done.status, 0) << done.err;
-  ASSERT_TRUE(OutputFilesWhole(full.Root() + "/Output"));
+  ASSERT_TRUE(OutputFilesWhole(full.At("Output")));
 
   const unsigned seed = std::random_device{}();
   std::mt19937 gen(seed);
@@ -197,9 +192,9 @@ TEST(Faults, KilledAtRandomMoments) {
     const double at = when(gen);
     SCOPED_TRACE("seed " + std::to_string(seed) + ", killed after " + std::to_string(at) + " s");
     CliWorkspace ws(w);
-    ws.Run(at);
+    RunKilled(ws, at);
     test::DiskSummary disk;
-    EXPECT_TRUE(OutputFilesWhole(ws.Root() + "/Output", &disk));
+    EXPECT_TRUE(OutputFilesWhole(ws.At("Output"), &disk));
     // Whatever is on disk is a beginning of what the full run wrote.
     for (const std::string rel : {"流域1/Daily.out", "流域3/Budget_s.out", "全流域/Daily.out"}) {
       const std::string part = test::ReadBytes(ws.Out(rel));

@@ -29,32 +29,16 @@ void Backdate(const std::string& dir, int hours) {
     if (e.is_regular_file() && !e.is_symlink()) fs::last_write_time(e.path(), then);
 }
 
-struct Scratch {
-  std::string Root() const { return dir / "ws"; }
-  std::string At(const std::string& rel) const { return Root() + "/" + rel; }
-  CliResult Cli(std::vector<std::string> args, const test::CliLimits& limits = {}) const {
-    return test::RunCliWith(args, dir.Path().string(), limits);
-  }
-  // A command on the workspace.
-  CliResult On(std::vector<std::string> args, const test::CliLimits& limits = {}) const {
-    args.push_back("--workspace");
-    args.push_back(Root());
-    return Cli(args, limits);
-  }
-  test::TempDir dir;
-};
+using Scratch = test::CliWorkspace;
 
 bool WithoutGeo(const CliResult& r) { return Has(r.err, "without GDAL"); }
 
-// --- run --maps: what the maps need, checked before the results are emptied ----------------
-
 TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
-  Scratch ws;
-  test::WriteTinyWorkspace(ws.Root(), test::SmallBasins(2, 2));
-  const CliResult good = ws.On({"check", "--maps"});
+  Scratch ws(test::SmallBasins(2, 2));
+  const CliResult good = ws.Cli({"check", "--maps"});
   if (WithoutGeo(good)) GTEST_SKIP() << "built without GDAL";
   ASSERT_EQ(good.status, 0) << good.err;
-  ASSERT_EQ(ws.On({"run"}).status, 0);
+  ASSERT_EQ(ws.Cli({"run"}).status, 0);
   const std::string outside = ws.dir / "elsewhere";
   fs::create_directories(outside);
   const bool root = ::geteuid() == 0;
@@ -108,7 +92,7 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     const auto before = Snapshot(ws.Root());
     for (const char* command : {"run", "check"}) {
       SCOPED_TRACE(command);
-      const CliResult r = ws.On({command, "--maps"}, limits);
+      const CliResult r = ws.Cli({command, "--maps"}, limits);
       EXPECT_EQ(r.status, 1) << r.out << r.err;
       EXPECT_TRUE(Has(r.err, c.message)) << r.err;
       EXPECT_TRUE(Unchanged(before, ws.Root()));
@@ -121,22 +105,19 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     fs::remove(ws.At(georef), ec);
   }
   // Mended, the run writes its maps, and check --maps left no probe behind.
-  const CliResult r = ws.On({"run", "--maps"});
+  const CliResult r = ws.Cli({"run", "--maps"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(ws.At("Output/maps/subbasin2_runoff_2001.tif")));
   for (const auto& e : fs::directory_iterator(ws.At("Output/maps")))
     EXPECT_FALSE(Has(e.path().filename().string(), "probe")) << e.path();
 }
 
-// --- calibrate: its run of the best set beside the workspace's results ------------------------
-
 TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
-  Scratch ws;
   test::TinyWorkspace w = test::SmallBasins(2, 3);
   w.outletFlow = [](int d) { return 3.0 + (d % 30) * 0.2; };  // a fit to score
-  test::WriteTinyWorkspace(ws.Root(), w);
-  ASSERT_EQ(ws.On({"run"}).status, 0);
-  ASSERT_EQ(ws.On({"calibrate", "--init"}).status, 0);
+  Scratch ws(w);
+  ASSERT_EQ(ws.Cli({"run"}).status, 0);
+  ASSERT_EQ(ws.Cli({"calibrate", "--init"}).status, 0);
   auto results = [&] {
     auto all = Snapshot(ws.At("Output"));
     std::erase_if(all, [](const auto& e) { return e.first.rfind("calibration", 0) == 0; });
@@ -144,7 +125,7 @@ TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
   };
   const auto before = results();
   const std::string parameters = test::ReadBytes(ws.At("Parameters/当前参数文件.txt"));
-  const CliResult r = ws.On({"calibrate", "--evaluations", "8", "--workers", "1"});
+  const CliResult r = ws.Cli({"calibrate", "--evaluations", "8", "--workers", "1"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(results(), before);
   EXPECT_EQ(test::ReadBytes(ws.At("Parameters/当前参数文件.txt")), parameters);
@@ -154,8 +135,6 @@ TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
   for (const char* dir : {"流域1", "流域2", "全流域"})
     EXPECT_TRUE(test::OutputFilesWhole(ws.At(std::string("Output/calibration/") + dir)));
 }
-
-// --- a folder that is no workspace ------------------------------------------------------------
 
 TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
   Scratch ws;
@@ -167,7 +146,7 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
       {"export"}, {"calibrate"}, {"calibrate", "--init"}};
   for (const auto& command : commands) {
     SCOPED_TRACE(command.front());
-    const CliResult r = ws.On(command);
+    const CliResult r = ws.Cli(command);
     EXPECT_TRUE(r.exited);
     EXPECT_EQ(r.status, 1) << r.err;
     if (WithoutGeo(r)) continue;
@@ -175,8 +154,6 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
     EXPECT_TRUE(Unchanged(before, ws.Root()));
   }
 }
-
-// --- bench ---------------------------------------------------------------------------------
 
 TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   Scratch s;
@@ -191,7 +168,7 @@ TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   const char* old = std::getenv("TMPDIR");
   const std::string saved = old ? old : "";
   ::setenv("TMPDIR", tmp.c_str(), 1);
-  const CliResult r = s.Cli({"bench", "--size", "8", "--days", "2", "--threads", "1"});
+  const CliResult r = s.Raw({"bench", "--size", "8", "--days", "2", "--threads", "1"});
   if (old) ::setenv("TMPDIR", saved.c_str(), 1);
   else ::unsetenv("TMPDIR");
   EXPECT_EQ(r.status, 0) << r.err;
@@ -199,8 +176,6 @@ TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   for (const auto& e : fs::directory_iterator(tmp))
     EXPECT_TRUE(fs::is_symlink(e.symlink_status())) << e.path() << " left behind";
 }
-
-// --- import: the workspace it replaces, and where it may write ---------------------------------
 
 // A small basin to import, written as text: ESRI ASCII grids, CSV tables. 3 x 4 cells of
 // 100 m in two sub-basins, one year of weather.
@@ -247,7 +222,7 @@ CliResult Import(const Scratch& s, const ImportSet& set, const std::string& work
                  const test::CliLimits& limits = {}) {
   std::vector<std::string> args{"import", "--config", set.Config(), "--workspace", workspace};
   if (replace) args.push_back("--replace");
-  return s.Cli(args, limits);
+  return s.Raw(args, limits);
 }
 
 TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
@@ -256,7 +231,7 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
   const CliResult first = Import(s, old, s.Root(), false);
   if (WithoutGeo(first)) GTEST_SKIP() << "built without GDAL";
   ASSERT_EQ(first.status, 0) << first.err;
-  ASSERT_EQ(s.On({"run"}).status, 0);
+  ASSERT_EQ(s.Cli({"run"}).status, 0);
   // The import two hours ago, the run one hour ago: what follows is later whatever the
   // file system's clock resolution.
   Backdate(s.Root(), 2);
@@ -275,7 +250,7 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
   }
   // The export of the earlier run is still possible; after the replacement its results are
   // those of other inputs and are refused until the run is repeated.
-  EXPECT_EQ(s.On({"export"}).status, 0);
+  EXPECT_EQ(s.Cli({"export"}).status, 0);
   fs::remove_all(s.At("Output/export"));
   // What a killed import left is cleared by the next one.
   test::WriteBytes(s.At(".tarnwell-import-killed/input/子流域.in"), "1\r\n");
@@ -286,45 +261,44 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
   for (const auto& e : fs::directory_iterator(s.Root()))
     EXPECT_FALSE(Has(e.path().filename().string(), ".tarnwell")) << e.path();
   const auto results = Snapshot(s.Root());
-  const CliResult stale = s.On({"export"});
+  const CliResult stale = s.Cli({"export"});
   EXPECT_EQ(stale.status, 1);
   EXPECT_TRUE(Has(stale.err, "Output/流域")) << stale.err;
   EXPECT_TRUE(Has(stale.err, "is older than ")) << stale.err;
   EXPECT_TRUE(Has(stale.err, "run again")) << stale.err;
   EXPECT_TRUE(Unchanged(results, s.Root()));
-  ASSERT_EQ(s.On({"run"}).status, 0);
-  EXPECT_EQ(s.On({"export"}).status, 0);
+  ASSERT_EQ(s.Cli({"run"}).status, 0);
+  EXPECT_EQ(s.Cli({"export"}).status, 0);
   EXPECT_TRUE(Has(test::ReadBytes(s.At("Output/export/stations.csv")), "丙"));
 }
 
+// A thesis folder with input/ and Parameters/ of its own; a sub-basin list does not make
+// a parameters directory a workspace's; a link in its place is not replaced either, even one
+// within the workspace.
 TEST(ImportReplace, OnlyAWorkspacesDirectoriesAreReplaced) {
   Scratch s;
   const ImportSet set(s.dir);
-  // A thesis folder: input/ and Parameters/ of its own.
   test::WriteBytes(s.At("input/chapter1.tex"), "\\chapter{Data}\n");
   test::WriteBytes(s.At("Parameters/fit.txt"), "a = 1\n");
-  auto before = Snapshot(s.Root());
-  CliResult r = Import(s, set, s.Root(), true);
-  if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "input/: holds no sub-basin list (子流域.in), so it is no workspace's")) << r.err;
-  EXPECT_TRUE(Unchanged(before, s.Root()));
-  // A sub-basin list does not make a parameters directory a workspace's.
-  test::WriteBytes(s.At("input/子流域.in"), "1\r\n甲 24 0.2\r\n");
-  before = Snapshot(s.Root());
-  r = Import(s, set, s.Root(), true);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "Parameters/: holds no parameter file")) << r.err;
-  EXPECT_TRUE(Unchanged(before, s.Root()));
-  // A link in their place is not replaced either, even one within the workspace.
-  fs::rename(s.At("Parameters"), s.At("kept"));
-  test::WriteBytes(s.At("kept/当前参数文件.txt"), test::ParameterFileText());
-  fs::create_directory_symlink(s.At("kept"), s.At("Parameters"));
-  before = Snapshot(s.Root());
-  r = Import(s, set, s.Root(), true);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "Parameters/: is a symbolic link")) << r.err;
-  EXPECT_TRUE(Unchanged(before, s.Root()));
+  const std::vector<std::pair<std::function<void()>, std::string>> steps{
+      {[] {}, "input/: holds no sub-basin list (子流域.in), so it is no workspace's"},
+      {[&] { test::WriteBytes(s.At("input/子流域.in"), "1\r\n甲 24 0.2\r\n"); },
+       "Parameters/: holds no parameter file"},
+      {[&] {
+         fs::rename(s.At("Parameters"), s.At("kept"));
+         test::WriteBytes(s.At("kept/当前参数文件.txt"), test::ParameterFileText());
+         fs::create_directory_symlink(s.At("kept"), s.At("Parameters"));
+       },
+       "Parameters/: is a symbolic link"}};
+  for (const auto& [make, message] : steps) {
+    make();
+    const auto before = Snapshot(s.Root());
+    const CliResult r = Import(s, set, s.Root(), true);
+    if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, message)) << r.err;
+    EXPECT_TRUE(Unchanged(before, s.Root()));
+  }
 }
 
 TEST(ImportReplace, WhereAnImportMayWrite) {

@@ -40,12 +40,6 @@ test::TinyWorkspace Gappy() {
   return w;
 }
 
-struct RunWorkspace {
-  test::TempDir dir;
-  std::string Root() const { return dir / "ws"; }
-  std::string Out(const std::string& rel) const { return Root() + "/Output/" + rel; }
-};
-
 // The file's text with token `index` of the day row of `date` replaced by `text`.
 std::string ReplaceToken(std::string bytes, const std::string& date, int index, const std::string& text) {
   std::size_t at = bytes.find(date);
@@ -132,9 +126,8 @@ TEST(NoObservation, PeriodStatisticsTakeTheObservedDaysOnly) {
 
 // A whole run with gaps in the meteorological file and the outlet series, then its export.
 TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
-  RunWorkspace ws;
-  test::WriteTinyWorkspace(ws.Root(), Gappy());
-  const test::CliResult run = test::RunCli({"run", "--workspace", ws.Root()}, ws.dir.Path().string());
+  test::CliWorkspace ws(Gappy());
+  const test::CliResult run = ws.Cli({"run"});
   ASSERT_EQ(run.status, 0) << run.err;
   // No negative measured value anywhere: day rows, budget rows, the run's summary.
   for (const char* dir : {"流域1", "全流域"}) {
@@ -183,13 +176,11 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
   // the measured columns.
   std::string bytes = ReplaceToken(test::ReadBytes(ws.Out("流域1/Daily.out")), "01-02-2000", 12, "-999.000");
   test::WriteBytes(ws.Out("流域1/Daily.out"), bytes);
-  const test::CliResult charts = test::RunCli({"charts", "--workspace", ws.Root(), "--sub-basin", "1", "--year", "2000",
-                                               "--out", ws.dir / "charts", "--format", "svg"},
-                                              ws.dir.Path().string());
+  const test::CliResult charts = ws.Cli(
+      {"charts", "--sub-basin", "1", "--year", "2000", "--out", ws.dir / "charts", "--format", "svg"});
   EXPECT_EQ(charts.status, 0) << charts.err;
 
-  const test::CliResult csv = test::RunCli({"export", "--workspace", ws.Root(), "--format", "csv"},
-                                           ws.dir.Path().string());
+  const test::CliResult csv = ws.Cli({"export", "--format", "csv"});
   ASSERT_EQ(csv.status, 0) << csv.err;
   const std::vector<std::string> rows = test::FileLines(ws.Out("export/subbasin1_daily.csv"));
   ASSERT_GT(rows.size(), 6u);
@@ -206,8 +197,7 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
   EXPECT_EQ(field(test::FileLines(ws.Out("export/basin_daily.csv"))[4], 12), "");
 
 #ifdef TARNWELL_TEST_NETCDF
-  const test::CliResult nc = test::RunCli({"export", "--workspace", ws.Root(), "--format", "netcdf"},
-                                          ws.dir.Path().string());
+  const test::CliResult nc = ws.Cli({"export", "--format", "netcdf"});
   ASSERT_EQ(nc.status, 0) << nc.err;
   int id = -1, var = -1;
   ASSERT_EQ(nc_open(ws.Out("export/daily.nc").c_str(), NC_NOWRITE, &id), NC_NOERR);
@@ -231,7 +221,7 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
 
   // "nan" where a simulated value stands is damage, named with its file.
   test::WriteBytes(ws.Out("流域1/Daily.out"), ReplaceToken(bytes, "01-05-2000", 1, "nan"));
-  const test::CliResult bad = test::RunCli({"export", "--workspace", ws.Root()}, ws.dir.Path().string());
+  const test::CliResult bad = ws.Cli({"export"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("Daily.out line"), std::string::npos) << bad.err;
 }
@@ -277,13 +267,11 @@ TEST(NoObservation, ChartsLeaveAGapAndScaleToTheReadings) {
 
 TEST(NoObservation, CalibrationWithoutAnyReadingIsRefusedBeforeItsFirstEvaluation) {
   for (const double mark : {0.0, -999.0}) {
-    RunWorkspace ws;
     test::TinyWorkspace w = test::TwoYears();
     w.outletFlow = [mark](int d) { return d % 2 ? mark : -1.0; };
-    test::WriteTinyWorkspace(ws.Root(), w);
-    ASSERT_EQ(test::RunCli({"calibrate", "--workspace", ws.Root(), "--init"}, ws.dir.Path().string()).status, 0);
-    const test::CliResult r = test::RunCli({"calibrate", "--workspace", ws.Root(), "--evaluations", "4"},
-                                           ws.dir.Path().string());
+    test::CliWorkspace ws(w);
+    ASSERT_EQ(ws.Cli({"calibrate", "--init"}).status, 0);
+    const test::CliResult r = ws.Cli({"calibrate", "--evaluations", "4"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("RiverDaily.in: the observed discharge is 0 or missing on every day ("), std::string::npos)
         << r.err;
