@@ -145,25 +145,6 @@ TEST(TextReader, ContinuesFromACursorAsAWholeReadWould) {
   EXPECT_EQ(cut.LineNumber(), 2);
 }
 
-TEST(FieldLine, ErrorsNameFileLineAndToken) {
-  FieldLine line("模拟年数 3.0", "Parameters/当前参数文件.txt", 3);
-  try {
-    line.Integer(1);
-    FAIL();
-  } catch (const ConversionError& e) {
-    EXPECT_STREQ(e.what(), "Parameters/当前参数文件.txt line 3: \"3.0\" is not an integer (token 1)");
-    EXPECT_EQ(e.Line(), 3);
-    EXPECT_EQ(e.Token(), "3.0");
-  }
-  try {
-    line.Real(2);
-    FAIL();
-  } catch (const ListIndexError& e) {
-    EXPECT_STREQ(e.what(), "Parameters/当前参数文件.txt line 3: token 2 is missing (the line has 2 tokens)");
-  }
-  EXPECT_THROW(FieldLine("x abc", "f", 1).Real(1), ConversionError);
-}
-
 TEST(Writers, AppendGbkWithCrLfAndReportFailures) {
   test::TempDir dir;
   std::string path = dir / "out.txt";
