@@ -106,6 +106,14 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
   return RunCliWith(args, scratch, limits);
 }
 
+// A command that ended by itself with `status`, its standard error saying `part`.
+inline ::testing::AssertionResult Ends(const CliResult& r, int status, const std::string& part = "") {
+  if (r.exited && r.status == status && r.err.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << (r.exited ? "status " : "killed, status ") << r.status << ", not " << status
+                                       << " saying \"" << part << "\":\n"
+                                       << r.out << r.err;
+}
+
 // What the check found on disk.
 struct DiskSummary {
   int files = 0;

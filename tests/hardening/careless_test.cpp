@@ -39,8 +39,7 @@ TEST(CarelessInput, WorkerThreadsThatCannotStartEndTheRunWithAMessage) {
   limits.timeout = 60;
   const CliResult r = ws.Cli({"run", "--threads", "200"}, limits);
   ASSERT_TRUE(r.exited) << "the run hung";
-  EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_TRUE(Has(r.err, "cannot start 200 worker threads")) << r.err;
+  EXPECT_TRUE(test::Ends(r, 1, "cannot start 200 worker threads"));
 }
 
 TEST(CarelessInput, StartUpCopyInASharedWorkspaceLosesNoFile) {
@@ -68,8 +67,7 @@ TEST(CarelessInput, StartUpCopyInASharedWorkspaceLosesNoFile) {
   test::WriteBytes(current, edited);
   fs::permissions(current, fs::perms(0644));
   const CliResult refused = ws.Cli({"check"}, asNobody);
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_TRUE(Has(refused.err, "Parameters/当前参数文件.txt: cannot write: Permission denied")) << refused.err;
+  EXPECT_TRUE(test::Ends(refused, 1, "Parameters/当前参数文件.txt: cannot write: Permission denied"));
   EXPECT_EQ(test::ReadBytes(current), edited);
 }
 
@@ -124,8 +122,7 @@ TEST(CarelessInput, ASecondRunOnTheSameWorkspaceIsRefusedNamingTheFirst) {
   const CliResult second = test::RunCli({"run", "--workspace", ws.Root()}, (ws.dir / "second"));
   const CliResult check = test::RunCli({"check", "--workspace", ws.Root()}, (ws.dir / "second"));
   running.join();
-  EXPECT_EQ(second.status, 1);
-  EXPECT_TRUE(Has(second.err, "Output/tarnwell.lock: the workspace is in use by process ")) << second.err;
+  EXPECT_TRUE(test::Ends(second, 1, "Output/tarnwell.lock: the workspace is in use by process "));
   EXPECT_TRUE(Has(second.err, "(tarnwell run, since ")) << second.err;
   EXPECT_EQ(check.status, 1) << check.err;
   // The first run was not disturbed: its files are those of a run alone.
@@ -387,8 +384,7 @@ TEST(Messages, OptionValuesOutOfRangeAreMistypedCommandLines) {
   };
   for (const auto& [args, message] : cases) {
     const CliResult r = ws.Cli(args);
-    EXPECT_EQ(r.status, 2) << args.front() << " " << args.back() << "\n" << r.err;
-    EXPECT_TRUE(Has(r.err, message)) << r.err;
+    EXPECT_TRUE(test::Ends(r, 2, message));
   }
   EXPECT_EQ(ws.Raw({}).status, 2) << "nothing is ever done without a command";
   const CliResult help = ws.Raw({"run", "--help"});

@@ -93,8 +93,7 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     for (const char* command : {"run", "check"}) {
       SCOPED_TRACE(command);
       const CliResult r = ws.Cli({command, "--maps"}, limits);
-      EXPECT_EQ(r.status, 1) << r.out << r.err;
-      EXPECT_TRUE(Has(r.err, c.message)) << r.err;
+      EXPECT_TRUE(test::Ends(r, 1, c.message));
       EXPECT_TRUE(Unchanged(before, ws.Root()));
     }
     EXPECT_TRUE(fs::is_empty(outside));
@@ -244,8 +243,7 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
     test::CliLimits full;
     full.fileSizeLimit = limit;
     const CliResult r = Import(s, renamed, s.Root(), true, full);
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
-    EXPECT_TRUE(Has(r.err, "cannot write")) << r.err;
+    EXPECT_TRUE(test::Ends(r, 1, "cannot write"));
     EXPECT_TRUE(Unchanged(before, s.Root()));
   }
   // The export of the earlier run is still possible; after the replacement its results are
@@ -262,8 +260,7 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
     EXPECT_FALSE(Has(e.path().filename().string(), ".tarnwell")) << e.path();
   const auto results = Snapshot(s.Root());
   const CliResult stale = s.Cli({"export"});
-  EXPECT_EQ(stale.status, 1);
-  EXPECT_TRUE(Has(stale.err, "Output/流域")) << stale.err;
+  EXPECT_TRUE(test::Ends(stale, 1, "Output/流域"));
   EXPECT_TRUE(Has(stale.err, "is older than ")) << stale.err;
   EXPECT_TRUE(Has(stale.err, "run again")) << stale.err;
   EXPECT_TRUE(Unchanged(results, s.Root()));
@@ -295,8 +292,7 @@ TEST(ImportReplace, OnlyAWorkspacesDirectoriesAreReplaced) {
     const auto before = Snapshot(s.Root());
     const CliResult r = Import(s, set, s.Root(), true);
     if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, message)) << r.err;
+    EXPECT_TRUE(test::Ends(r, 1, message));
     EXPECT_TRUE(Unchanged(before, s.Root()));
   }
 }
@@ -312,8 +308,7 @@ TEST(ImportReplace, WhereAnImportMayWrite) {
     SCOPED_TRACE(w);
     const CliResult r = Import(s, set, w, false);
     if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "is the root of the file system")) << r.err;
+    EXPECT_TRUE(test::Ends(r, 1, "is the root of the file system"));
   }
   if (rootClean) {
     EXPECT_FALSE(fs::exists("/input"));
