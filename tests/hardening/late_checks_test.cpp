@@ -104,8 +104,7 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     fs::remove(ws.At(georef), ec);
   }
   // Mended, the run writes its maps, and check --maps left no probe behind.
-  const CliResult r = ws.Cli({"run", "--maps"});
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(test::Ends(ws.Cli({"run", "--maps"}), 0));
   EXPECT_TRUE(fs::exists(ws.At("Output/maps/subbasin2_runoff_2001.tif")));
   for (const auto& e : fs::directory_iterator(ws.At("Output/maps")))
     EXPECT_FALSE(Has(e.path().filename().string(), "probe")) << e.path();
@@ -124,8 +123,7 @@ TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
   };
   const auto before = results();
   const std::string parameters = test::ReadBytes(ws.At("Parameters/当前参数文件.txt"));
-  const CliResult r = ws.Cli({"calibrate", "--evaluations", "8", "--workers", "1"});
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(test::Ends(ws.Cli({"calibrate", "--evaluations", "8", "--workers", "1"}), 0));
   EXPECT_EQ(results(), before);
   EXPECT_EQ(test::ReadBytes(ws.At("Parameters/当前参数文件.txt")), parameters);
   // Its own run: every sub-basin and the whole basin, with its marker.
