@@ -11,6 +11,7 @@
 #include <map>
 
 #include "HardeningSupport.h"
+#include "model/Calendar.h"
 
 namespace tarnwell {
 namespace {
@@ -50,21 +51,15 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     bool asNobody = false;
   };
   const std::string georef = "input/乙/georef.txt";
+  auto writeGeoref = [&](const std::string& west, int rows) {
+    return [&ws, georef, west, rows] {
+      test::WriteBytes(ws.At(georef), "west = " + west + "\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = " +
+                                          std::to_string(rows) + "\ncolumns = 2\nfirst_row = south\n");
+    };
+  };
   const std::vector<Case> cases{
-      {"a georef.txt of another grid",
-       [&] {
-         test::WriteBytes(
-             ws.At(georef),
-             "west = 0\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 7\ncolumns = 2\nfirst_row = south\n");
-       },
-       georef + " line 5: describes 7 x 2 cells"},
-      {"a georef.txt with a bad value",
-       [&] {
-         test::WriteBytes(
-             ws.At(georef),
-             "west = east\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 2\ncolumns = 2\nfirst_row = south\n");
-       },
-       georef + " line 1"},
+      {"a georef.txt of another grid", writeGeoref("0", 7), georef + " line 5: describes 7 x 2 cells"},
+      {"a georef.txt with a bad value", writeGeoref("east", 2), georef + " line 1"},
       {"Output/maps a file", [&] { test::WriteBytes(ws.At("Output/maps"), "notes\n"); },
        "Output/maps: is not a directory"},
       {"Output/maps a link out of the workspace", [&] { fs::create_directory_symlink(outside, ws.At("Output/maps")); },
@@ -128,9 +123,9 @@ TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
   EXPECT_EQ(test::ReadBytes(ws.At("Parameters/当前参数文件.txt")), parameters);
   // Its own run: every sub-basin and the whole basin, with its marker.
   for (const char* file : {"流域1/Daily.out", "流域2/Budget.out", "全流域/Daily.out", "Mark.out"})
-    EXPECT_TRUE(fs::is_regular_file(ws.At(std::string("Output/calibration/") + file))) << file;
+    EXPECT_TRUE(fs::is_regular_file(ws.Out(std::string("calibration/") + file))) << file;
   for (const char* dir : {"流域1", "流域2", "全流域"})
-    EXPECT_TRUE(test::OutputFilesWhole(ws.At(std::string("Output/calibration/") + dir)));
+    EXPECT_TRUE(test::OutputFilesWhole(ws.Out(std::string("calibration/") + dir)));
 }
 
 TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
@@ -144,10 +139,8 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
   for (const auto& command : commands) {
     SCOPED_TRACE(command.front());
     const CliResult r = ws.Cli(command);
-    EXPECT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 1) << r.err;
     if (WithoutGeo(r)) continue;
-    EXPECT_TRUE(Has(r.err, "input/子流域.in")) << r.err;
+    EXPECT_TRUE(test::Ends(r, 1, "input/子流域.in"));
     EXPECT_TRUE(Unchanged(before, ws.Root()));
   }
 }
@@ -195,14 +188,11 @@ struct ImportSet {
     for (int id : {1, 2}) {
       std::string t = "date,precipitation,temperature\n";
       char line[64];
-      int m = 1, day = 1;
-      static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-      for (int d = 0; d < 365; ++d) {
+      for (int d = 0, m = 1, day = 1; d < 365; ++d, day = day < MonthLength(2001, m) ? day + 1 : (++m, 1)) {
         // The second sub-basin's rain has a digit more: its file is the larger.
         std::snprintf(line, sizeof line, "2001-%02d-%02d,%.1f,%.1f\n", m, day, (id - 1) * 10 + (d % 4) * 1.5,
                       -5 + d * 0.05);
         t += line;
-        if (++day > kDays[m - 1]) day = 1, ++m;
       }
       test::WriteBytes(dir + "/weather/" + std::to_string(id) + ".csv", t);
     }
