@@ -30,16 +30,13 @@ using test::OutputFilesWhole;
 const char* kUnwritableDir = "/sys/kernel";
 
 bool UnwritableDirAvailable() {
-  std::error_code ec;
-  if (!fs::is_directory(kUnwritableDir, ec)) return false;
-  std::string probe = std::string(kUnwritableDir) + "/tarnwell-probe";
-  FILE* f = std::fopen(probe.c_str(), "w");
-  if (f) {
+  const std::string probe = std::string(kUnwritableDir) + "/tarnwell-probe";
+  if (FILE* f = std::fopen(probe.c_str(), "w")) {
     std::fclose(f);
-    fs::remove(probe, ec);
+    fs::remove(probe);
     return false;
   }
-  return true;
+  return fs::is_directory(kUnwritableDir);
 }
 
 using test::CliWorkspace;
@@ -72,12 +69,10 @@ TEST(Faults, OutputDirectoryThatCannotBeWritten) {
     fs::create_directory_symlink(kUnwritableDir, ws.Out("流域1"));
     // Side by side, sub-basin 2 may have begun its year (its files stay whole); in turn,
     // the run ends before it.
-    test::CliResult r = ws.Cli({"run"});
-    EXPECT_TRUE(test::Ends(r, 1, "Output/流域1/"));
+    EXPECT_TRUE(test::Ends(ws.Cli({"run"}), 1, "Output/流域1/"));
     EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
     fs::remove_all(ws.Out("流域2"));
-    r = ws.Cli({"run", "--threads", "1"});
-    EXPECT_TRUE(test::Ends(r, 1, "Output/流域1/"));
+    EXPECT_TRUE(test::Ends(ws.Cli({"run", "--threads", "1"}), 1, "Output/流域1/"));
     EXPECT_FALSE(fs::exists(ws.Out("流域2")));
     EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
   }
@@ -156,14 +151,6 @@ TEST(Faults, InputFileDeletedBetweenYears) {
   }
   EXPECT_EQ(FileLines(dir / "Output/流域1/Daily.out").size(), 2u * 2u + 366u + 365u);
   EXPECT_EQ(FileLines(basinDaily).size(), basinLines);
-  EXPECT_TRUE(OutputFilesWhole(dir / "Output"));
-  // The met file of the first sub-basin gone: the step stops at once.
-  fs::remove(dir / "input/甲/met.txt");
-  try {
-    driver.NextYear();
-  } catch (const FileError& e) {
-    EXPECT_TRUE(Has(e.what(), "input/甲/met.txt")) << e.what();
-  }
   EXPECT_TRUE(OutputFilesWhole(dir / "Output"));
 }
 

@@ -87,8 +87,7 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     const auto before = Snapshot(ws.Root());
     for (const char* command : {"run", "check"}) {
       SCOPED_TRACE(command);
-      const CliResult r = ws.Cli({command, "--maps"}, limits);
-      EXPECT_TRUE(test::Ends(r, 1, c.message));
+      EXPECT_TRUE(test::Ends(ws.Cli({command, "--maps"}, limits), 1, c.message));
       EXPECT_TRUE(Unchanged(before, ws.Root()));
     }
     EXPECT_TRUE(fs::is_empty(outside));
