@@ -8,6 +8,7 @@
 #include <netcdf.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -232,21 +233,16 @@ TEST(NoObservation, ChartsLeaveAGapAndScaleToTheReadings) {
   EXPECT_EQ(lines, 8);  // the days 50, 100, ... 350 cut the line into eight runs
   for (const auto& p : sediment.Polylines()) EXPECT_FALSE(p.colour == green) << "a load without reading drawn";
   // The scale is that of the readings (raised to 10): the labels 0 .. 10, "Qf(mm)".
-  const std::vector<std::string> texts = runoff.Texts();
-  auto has = [&](const std::string& t) {
-    for (const std::string& s : texts)
-      if (s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0) return true;
-    return false;
+  auto has = [](const RecordingCanvas& c, const std::string& t) {
+    return std::ranges::any_of(c.Texts(), [&](const std::string& s) { return s.ends_with(t); });
   };
-  EXPECT_TRUE(has(" 10") && has(" 1.7") && has(" Qf(mm)"));
+  EXPECT_TRUE(has(runoff, " 10") && has(runoff, " 1.7") && has(runoff, " Qf(mm)"));
   // The whole basin draws an outlet discharge.
   y.SubBasinCount = 2;
   y.SelectedSubBasin = 3;
   RecordingCanvas basin(kChartWidth, kChartHeight);
   DrawResultCharts(y, basin, sediment, snow);
-  bool labelled = false;
-  for (const std::string& s : basin.Texts()) labelled = labelled || s.find("Qf(m3/s)") != std::string::npos;
-  EXPECT_TRUE(labelled);
+  EXPECT_TRUE(has(basin, " Qf(m3/s)"));
 }
 
 TEST(NoObservation, CalibrationWithoutAnyReadingIsRefusedBeforeItsFirstEvaluation) {
