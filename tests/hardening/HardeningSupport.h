@@ -114,12 +114,6 @@ inline ::testing::AssertionResult Ends(const CliResult& r, int status, const std
                                        << r.out << r.err;
 }
 
-// What the check found on disk.
-struct DiskSummary {
-  int files = 0;
-  long lines = 0;
-};
-
 // Every output file of a workspace with its bytes, by its path from the workspace; the lock
 // and the saved states left out.
 inline std::map<std::string, std::string> OutputFiles(const std::string& root) {
@@ -137,7 +131,7 @@ inline std::map<std::string, std::string> OutputFiles(const std::string& root) {
 // CR LF, with no bare CR or LF; in each file, the rows that begin with the same kind of
 // label (a day "MM-DD-YYYY", a month "MM-YYYY", a year row "YYYY全年") all have the
 // number of tokens that the first such row has.
-inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskSummary* summary = nullptr) {
+inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::exists(dir, ec)) return ::testing::AssertionSuccess();
@@ -147,7 +141,6 @@ inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskS
     if (it->is_symlink() || !it->is_regular_file()) continue;
     const std::string path = it->path().string();
     const std::string bytes = ReadBytes(path);
-    if (summary) ++summary->files;
     if (!bytes.empty() && (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0))
       return ::testing::AssertionFailure() << path << " does not end on CR LF";
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -160,7 +153,6 @@ inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskS
     TextReader r = TextReader::FromString(bytes, path);
     while (!r.AtEnd()) {
       std::vector<std::string> tokens = SplitFields(r.ReadLine());
-      if (summary) ++summary->lines;
       if (tokens.empty()) continue;
       const std::string& t = tokens[0];
       int kind = 0;

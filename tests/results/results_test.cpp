@@ -109,14 +109,13 @@ TEST(DailyRecord, ReservoirsMeansAndErosionSum) {
   ParameterSet params;
   Grid(s, 10, 10);
   s.CellFlag[s.Cell(10, 10)] = -1;  // one outside cell with large values that must not count
-  for (std::size_t i = 0; i < s.CellCount(); ++i) {
-    s.CellErosion[i] = 0.5;
-    s.Subflow[i] = 2;
-    s.SurfaceRunoff[i] = 1;
-    s.SurfElev[i] = 100;
-    s.WTElev[i] = 97;
-    s.Uz1[i] = 10;
-  }
+  for (auto [field, value] : {std::pair{&s.CellErosion, 0.5},
+                              {&s.Subflow, 2.0},
+                              {&s.SurfaceRunoff, 1.0},
+                              {&s.SurfElev, 100.0},
+                              {&s.WTElev, 97.0},
+                              {&s.Uz1, 10.0}})
+    field->assign(s.CellCount(), value);
   s.CellErosion[s.Cell(10, 10)] = 1e6;
   s.Uz1[s.Cell(10, 10)] = 1e6;
   s.MeanElev = 100;
