@@ -297,20 +297,15 @@ TEST(ImportReplace, WhereAnImportMayWrite) {
     if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
     EXPECT_TRUE(test::Ends(r, 1, "is the root of the file system"));
   }
-  if (rootClean) {
-    EXPECT_FALSE(fs::exists("/input"));
-    EXPECT_FALSE(fs::exists("/Parameters"));
-    EXPECT_FALSE(fs::exists("/Output"));
-  }
+  for (const char* made : {"/input", "/Parameters", "/Output"}) EXPECT_FALSE(rootClean && fs::exists(made)) << made;
   // A folder holding other things gains input/, Parameters/ and Output/ only.
   test::WriteBytes(s.At("notes.txt"), "basin notes\n");
   auto before = Snapshot(s.Root());
   ASSERT_EQ(Import(s, set, s.Root(), false).status, 0);
-  for (const auto& [rel, bytes] : Snapshot(s.Root())) {
-    if (!before.count(rel)) {
-      EXPECT_TRUE(rel.rfind("input", 0) == 0 || rel.rfind("Parameters", 0) == 0 || rel.rfind("Output", 0) == 0) << rel;
-    }
-  }
+  for (const auto& [rel, bytes] : Snapshot(s.Root()))
+    EXPECT_TRUE(before.count(rel) || rel.starts_with("input") || rel.starts_with("Parameters") ||
+                rel.starts_with("Output"))
+        << rel;
   EXPECT_EQ(test::ReadBytes(s.At("notes.txt")), "basin notes\n");
   // A new workspace that fails leaves nothing; one beside another folder's files leaves them
   // as they were.
