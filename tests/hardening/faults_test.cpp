@@ -1,7 +1,6 @@
-// Faults of the machine during a run: an output directory nobody may write into, one
-// output file on a full device, an input file gone between two years, and the program
-// killed at any moment. Each time the message names the file, and every file on disk
-// holds whole lines and whole rows up to the last finished write.
+// Faults of the machine during a run: an output directory nobody may write into, a full
+// device, an input file gone between two years, a kill at any moment. The message names the
+// file, and every file on disk holds whole lines and rows up to the last finished write.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -159,9 +158,8 @@ TEST(Faults, KilledAtRandomMoments) {
   const test::TinyWorkspace w = test::SmallBasins(3, 3, 12, 12);
   CliWorkspace full(w);
   auto t0 = std::chrono::steady_clock::now();
-  test::CliResult done = full.Cli({"run"});
+  ASSERT_TRUE(test::Ends(full.Cli({"run"}), 0));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  ASSERT_EQ(done.status, 0) << done.err;
   ASSERT_TRUE(OutputFilesWhole(full.At("Output")));
 
   const unsigned seed = std::random_device{}();
@@ -174,11 +172,8 @@ TEST(Faults, KilledAtRandomMoments) {
     RunKilled(ws, at);
     EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
     // Whatever is on disk is a beginning of what the full run wrote.
-    for (const std::string rel : {"流域1/Daily.out", "流域3/Budget_s.out", "全流域/Daily.out"}) {
-      const std::string part = test::ReadBytes(ws.Out(rel));
-      const std::string whole = test::ReadBytes(full.Out(rel));
-      EXPECT_EQ(whole.compare(0, part.size(), part), 0) << rel;
-    }
+    for (const std::string rel : {"流域1/Daily.out", "流域3/Budget_s.out", "全流域/Daily.out"})
+      EXPECT_TRUE(test::ReadBytes(full.Out(rel)).starts_with(test::ReadBytes(ws.Out(rel)))) << rel;
   }
 }
 

@@ -1,9 +1,7 @@
-// A careless user's workspace, at random: one input file of a small workspace changed the way
-// hands and editors change files (a line lost or doubled, a token replaced by an extreme, a
-// typo, bytes flipped, the file cut or emptied), then `check` and `run`. Whatever the change,
-// the program ends by itself, with status 0 or 1, with a message for a failure; no output file
-// holds nan or inf or a torn line. The seeds are fixed, so a failure repeats; set
-// TARNWELL_MUTATIONS to try more.
+// A careless user's workspace, at random: one input file changed as hands and editors change
+// files, then `check` and `run`. The program ends by itself with status 0 or 1 (a message for a
+// failure), and no output file holds nan, inf or a torn line. The seeds are fixed, so a
+// failure repeats; set TARNWELL_MUTATIONS to try more.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
