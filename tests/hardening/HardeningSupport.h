@@ -271,12 +271,7 @@ struct CliWorkspace {
   std::string Fails(const std::string& command, const CliLimits& limits = {}) const {
     return Fails(std::vector<std::string>{command}, limits);
   }
-  // Replaces line n (1-based) of a workspace file, keeping GBK and CR LF.
-  void SetLine(const std::string& rel, std::size_t n, const std::string& text) const {
-    std::vector<std::string> lines = FileLines(At(rel));
-    lines.at(n - 1) = text;
-    Write(rel, lines);
-  }
+  // Writes the lines of a workspace file in GBK with CR LF.
   void Write(const std::string& rel, const std::vector<std::string>& lines) const {
     std::string all;
     for (const std::string& l : lines) all += l + "\n";
