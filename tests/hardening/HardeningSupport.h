@@ -106,11 +106,13 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
   return RunCliWith(args, scratch, limits);
 }
 
-// What the check found on disk.
-struct DiskSummary {
-  int files = 0;
-  long lines = 0;
-};
+// A command that ended by itself with `status`, its standard error saying `part`.
+inline ::testing::AssertionResult Ends(const CliResult& r, int status, const std::string& part = "") {
+  if (r.exited && r.status == status && r.err.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << (r.exited ? "status " : "killed, status ") << r.status << ", not " << status
+                                       << " saying \"" << part << "\":\n"
+                                       << r.out << r.err;
+}
 
 // Every output file of a workspace with its bytes, by its path from the workspace; the lock
 // and the saved states left out.
@@ -129,7 +131,7 @@ inline std::map<std::string, std::string> OutputFiles(const std::string& root) {
 // CR LF, with no bare CR or LF; in each file, the rows that begin with the same kind of
 // label (a day "MM-DD-YYYY", a month "MM-YYYY", a year row "YYYY全年") all have the
 // number of tokens that the first such row has.
-inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskSummary* summary = nullptr) {
+inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::exists(dir, ec)) return ::testing::AssertionSuccess();
@@ -139,7 +141,6 @@ inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskS
     if (it->is_symlink() || !it->is_regular_file()) continue;
     const std::string path = it->path().string();
     const std::string bytes = ReadBytes(path);
-    if (summary) ++summary->files;
     if (!bytes.empty() && (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0))
       return ::testing::AssertionFailure() << path << " does not end on CR LF";
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -152,7 +153,6 @@ inline ::testing::AssertionResult OutputFilesWhole(const std::string& dir, DiskS
     TextReader r = TextReader::FromString(bytes, path);
     while (!r.AtEnd()) {
       std::vector<std::string> tokens = SplitFields(r.ReadLine());
-      if (summary) ++summary->lines;
       if (tokens.empty()) continue;
       const std::string& t = tokens[0];
       int kind = 0;
@@ -246,12 +246,16 @@ struct CliWorkspace {
   explicit CliWorkspace(const TinyWorkspace& w) { WriteTinyWorkspace(Root(), w); }
   std::string Root() const { return dir / "ws"; }
   std::string At(const std::string& rel) const { return Root() + "/" + rel; }
-  // A command, on the workspace unless it names one.
+  std::string Out(const std::string& rel) const { return At("Output/" + rel); }
+  // A command, on the workspace unless it names one; Raw runs it as given.
   CliResult Cli(std::vector<std::string> args, const CliLimits& limits = {}) const {
     if (std::find(args.begin(), args.end(), "--workspace") == args.end()) {
       args.push_back("--workspace");
       args.push_back(Root());
     }
+    return Raw(args, limits);
+  }
+  CliResult Raw(const std::vector<std::string>& args, const CliLimits& limits = {}) const {
     return RunCliWith(args, dir.Path().string(), limits);
   }
   // The last line of standard error after a failing command (exit status 1).
@@ -267,17 +271,7 @@ struct CliWorkspace {
   std::string Fails(const std::string& command, const CliLimits& limits = {}) const {
     return Fails(std::vector<std::string>{command}, limits);
   }
-  // Both check and run refuse the workspace with the same message.
-  void BothRefuse(const std::string& message) const {
-    EXPECT_EQ(Fails("check"), message);
-    EXPECT_EQ(Fails("run"), message);
-  }
-  // Replaces line n (1-based) of a workspace file, keeping GBK and CR LF.
-  void SetLine(const std::string& rel, std::size_t n, const std::string& text) const {
-    std::vector<std::string> lines = FileLines(At(rel));
-    lines.at(n - 1) = text;
-    Write(rel, lines);
-  }
+  // Writes the lines of a workspace file in GBK with CR LF.
   void Write(const std::string& rel, const std::vector<std::string>& lines) const {
     std::string all;
     for (const std::string& l : lines) all += l + "\n";

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "HardeningSupport.h"
+#include "model/Calendar.h"
 
 namespace tarnwell {
 namespace {
@@ -29,32 +30,16 @@ void Backdate(const std::string& dir, int hours) {
     if (e.is_regular_file() && !e.is_symlink()) fs::last_write_time(e.path(), then);
 }
 
-struct Scratch {
-  std::string Root() const { return dir / "ws"; }
-  std::string At(const std::string& rel) const { return Root() + "/" + rel; }
-  CliResult Cli(std::vector<std::string> args, const test::CliLimits& limits = {}) const {
-    return test::RunCliWith(args, dir.Path().string(), limits);
-  }
-  // A command on the workspace.
-  CliResult On(std::vector<std::string> args, const test::CliLimits& limits = {}) const {
-    args.push_back("--workspace");
-    args.push_back(Root());
-    return Cli(args, limits);
-  }
-  test::TempDir dir;
-};
+using Scratch = test::CliWorkspace;
 
 bool WithoutGeo(const CliResult& r) { return Has(r.err, "without GDAL"); }
 
-// --- run --maps: what the maps need, checked before the results are emptied ----------------
-
 TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
-  Scratch ws;
-  test::WriteTinyWorkspace(ws.Root(), test::SmallBasins(2, 2));
-  const CliResult good = ws.On({"check", "--maps"});
+  Scratch ws(test::SmallBasins(2, 2));
+  const CliResult good = ws.Cli({"check", "--maps"});
   if (WithoutGeo(good)) GTEST_SKIP() << "built without GDAL";
   ASSERT_EQ(good.status, 0) << good.err;
-  ASSERT_EQ(ws.On({"run"}).status, 0);
+  ASSERT_EQ(ws.Cli({"run"}).status, 0);
   const std::string outside = ws.dir / "elsewhere";
   fs::create_directories(outside);
   const bool root = ::geteuid() == 0;
@@ -66,21 +51,15 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     bool asNobody = false;
   };
   const std::string georef = "input/乙/georef.txt";
+  auto writeGeoref = [&](const std::string& west, int rows) {
+    return [&ws, georef, west, rows] {
+      test::WriteBytes(ws.At(georef), "west = " + west + "\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = " +
+                                          std::to_string(rows) + "\ncolumns = 2\nfirst_row = south\n");
+    };
+  };
   const std::vector<Case> cases{
-      {"a georef.txt of another grid",
-       [&] {
-         test::WriteBytes(
-             ws.At(georef),
-             "west = 0\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 7\ncolumns = 2\nfirst_row = south\n");
-       },
-       georef + " line 5: describes 7 x 2 cells"},
-      {"a georef.txt with a bad value",
-       [&] {
-         test::WriteBytes(
-             ws.At(georef),
-             "west = east\nsouth = 0\ncell_width = 100\ncell_height = 100\nrows = 2\ncolumns = 2\nfirst_row = south\n");
-       },
-       georef + " line 1"},
+      {"a georef.txt of another grid", writeGeoref("0", 7), georef + " line 5: describes 7 x 2 cells"},
+      {"a georef.txt with a bad value", writeGeoref("east", 2), georef + " line 1"},
       {"Output/maps a file", [&] { test::WriteBytes(ws.At("Output/maps"), "notes\n"); },
        "Output/maps: is not a directory"},
       {"Output/maps a link out of the workspace", [&] { fs::create_directory_symlink(outside, ws.At("Output/maps")); },
@@ -108,9 +87,7 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     const auto before = Snapshot(ws.Root());
     for (const char* command : {"run", "check"}) {
       SCOPED_TRACE(command);
-      const CliResult r = ws.On({command, "--maps"}, limits);
-      EXPECT_EQ(r.status, 1) << r.out << r.err;
-      EXPECT_TRUE(Has(r.err, c.message)) << r.err;
+      EXPECT_TRUE(test::Ends(ws.Cli({command, "--maps"}, limits), 1, c.message));
       EXPECT_TRUE(Unchanged(before, ws.Root()));
     }
     EXPECT_TRUE(fs::is_empty(outside));
@@ -121,22 +98,18 @@ TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {
     fs::remove(ws.At(georef), ec);
   }
   // Mended, the run writes its maps, and check --maps left no probe behind.
-  const CliResult r = ws.On({"run", "--maps"});
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(test::Ends(ws.Cli({"run", "--maps"}), 0));
   EXPECT_TRUE(fs::exists(ws.At("Output/maps/subbasin2_runoff_2001.tif")));
   for (const auto& e : fs::directory_iterator(ws.At("Output/maps")))
     EXPECT_FALSE(Has(e.path().filename().string(), "probe")) << e.path();
 }
 
-// --- calibrate: its run of the best set beside the workspace's results ------------------------
-
 TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
-  Scratch ws;
   test::TinyWorkspace w = test::SmallBasins(2, 3);
   w.outletFlow = [](int d) { return 3.0 + (d % 30) * 0.2; };  // a fit to score
-  test::WriteTinyWorkspace(ws.Root(), w);
-  ASSERT_EQ(ws.On({"run"}).status, 0);
-  ASSERT_EQ(ws.On({"calibrate", "--init"}).status, 0);
+  Scratch ws(w);
+  ASSERT_EQ(ws.Cli({"run"}).status, 0);
+  ASSERT_EQ(ws.Cli({"calibrate", "--init"}).status, 0);
   auto results = [&] {
     auto all = Snapshot(ws.At("Output"));
     std::erase_if(all, [](const auto& e) { return e.first.rfind("calibration", 0) == 0; });
@@ -144,18 +117,15 @@ TEST(LateChecks, CalibrationLeavesTheResultsOfTheParameterFiles) {
   };
   const auto before = results();
   const std::string parameters = test::ReadBytes(ws.At("Parameters/当前参数文件.txt"));
-  const CliResult r = ws.On({"calibrate", "--evaluations", "8", "--workers", "1"});
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(test::Ends(ws.Cli({"calibrate", "--evaluations", "8", "--workers", "1"}), 0));
   EXPECT_EQ(results(), before);
   EXPECT_EQ(test::ReadBytes(ws.At("Parameters/当前参数文件.txt")), parameters);
   // Its own run: every sub-basin and the whole basin, with its marker.
   for (const char* file : {"流域1/Daily.out", "流域2/Budget.out", "全流域/Daily.out", "Mark.out"})
-    EXPECT_TRUE(fs::is_regular_file(ws.At(std::string("Output/calibration/") + file))) << file;
+    EXPECT_TRUE(fs::is_regular_file(ws.Out(std::string("calibration/") + file))) << file;
   for (const char* dir : {"流域1", "流域2", "全流域"})
-    EXPECT_TRUE(test::OutputFilesWhole(ws.At(std::string("Output/calibration/") + dir)));
+    EXPECT_TRUE(test::OutputFilesWhole(ws.Out(std::string("calibration/") + dir)));
 }
-
-// --- a folder that is no workspace ------------------------------------------------------------
 
 TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
   Scratch ws;
@@ -167,16 +137,12 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
       {"export"}, {"calibrate"}, {"calibrate", "--init"}};
   for (const auto& command : commands) {
     SCOPED_TRACE(command.front());
-    const CliResult r = ws.On(command);
-    EXPECT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 1) << r.err;
+    const CliResult r = ws.Cli(command);
     if (WithoutGeo(r)) continue;
-    EXPECT_TRUE(Has(r.err, "input/子流域.in")) << r.err;
+    EXPECT_TRUE(test::Ends(r, 1, "input/子流域.in"));
     EXPECT_TRUE(Unchanged(before, ws.Root()));
   }
 }
-
-// --- bench ---------------------------------------------------------------------------------
 
 TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   Scratch s;
@@ -191,7 +157,7 @@ TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   const char* old = std::getenv("TMPDIR");
   const std::string saved = old ? old : "";
   ::setenv("TMPDIR", tmp.c_str(), 1);
-  const CliResult r = s.Cli({"bench", "--size", "8", "--days", "2", "--threads", "1"});
+  const CliResult r = s.Raw({"bench", "--size", "8", "--days", "2", "--threads", "1"});
   if (old) ::setenv("TMPDIR", saved.c_str(), 1);
   else ::unsetenv("TMPDIR");
   EXPECT_EQ(r.status, 0) << r.err;
@@ -199,8 +165,6 @@ TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
   for (const auto& e : fs::directory_iterator(tmp))
     EXPECT_TRUE(fs::is_symlink(e.symlink_status())) << e.path() << " left behind";
 }
-
-// --- import: the workspace it replaces, and where it may write ---------------------------------
 
 // A small basin to import, written as text: ESRI ASCII grids, CSV tables. 3 x 4 cells of
 // 100 m in two sub-basins, one year of weather.
@@ -223,14 +187,11 @@ struct ImportSet {
     for (int id : {1, 2}) {
       std::string t = "date,precipitation,temperature\n";
       char line[64];
-      int m = 1, day = 1;
-      static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-      for (int d = 0; d < 365; ++d) {
+      for (int d = 0, m = 1, day = 1; d < 365; ++d, day = day < MonthLength(2001, m) ? day + 1 : (++m, 1)) {
         // The second sub-basin's rain has a digit more: its file is the larger.
         std::snprintf(line, sizeof line, "2001-%02d-%02d,%.1f,%.1f\n", m, day, (id - 1) * 10 + (d % 4) * 1.5,
                       -5 + d * 0.05);
         t += line;
-        if (++day > kDays[m - 1]) day = 1, ++m;
       }
       test::WriteBytes(dir + "/weather/" + std::to_string(id) + ".csv", t);
     }
@@ -247,7 +208,7 @@ CliResult Import(const Scratch& s, const ImportSet& set, const std::string& work
                  const test::CliLimits& limits = {}) {
   std::vector<std::string> args{"import", "--config", set.Config(), "--workspace", workspace};
   if (replace) args.push_back("--replace");
-  return s.Cli(args, limits);
+  return s.Raw(args, limits);
 }
 
 TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
@@ -256,7 +217,7 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
   const CliResult first = Import(s, old, s.Root(), false);
   if (WithoutGeo(first)) GTEST_SKIP() << "built without GDAL";
   ASSERT_EQ(first.status, 0) << first.err;
-  ASSERT_EQ(s.On({"run"}).status, 0);
+  ASSERT_EQ(s.Cli({"run"}).status, 0);
   // The import two hours ago, the run one hour ago: what follows is later whatever the
   // file system's clock resolution.
   Backdate(s.Root(), 2);
@@ -269,13 +230,12 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
     test::CliLimits full;
     full.fileSizeLimit = limit;
     const CliResult r = Import(s, renamed, s.Root(), true, full);
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
-    EXPECT_TRUE(Has(r.err, "cannot write")) << r.err;
+    EXPECT_TRUE(test::Ends(r, 1, "cannot write"));
     EXPECT_TRUE(Unchanged(before, s.Root()));
   }
   // The export of the earlier run is still possible; after the replacement its results are
   // those of other inputs and are refused until the run is repeated.
-  EXPECT_EQ(s.On({"export"}).status, 0);
+  EXPECT_EQ(s.Cli({"export"}).status, 0);
   fs::remove_all(s.At("Output/export"));
   // What a killed import left is cleared by the next one.
   test::WriteBytes(s.At(".tarnwell-import-killed/input/子流域.in"), "1\r\n");
@@ -286,45 +246,42 @@ TEST(ImportReplace, AFailureAtAnyPointLeavesTheOldWorkspaceWhole) {
   for (const auto& e : fs::directory_iterator(s.Root()))
     EXPECT_FALSE(Has(e.path().filename().string(), ".tarnwell")) << e.path();
   const auto results = Snapshot(s.Root());
-  const CliResult stale = s.On({"export"});
-  EXPECT_EQ(stale.status, 1);
-  EXPECT_TRUE(Has(stale.err, "Output/流域")) << stale.err;
+  const CliResult stale = s.Cli({"export"});
+  EXPECT_TRUE(test::Ends(stale, 1, "Output/流域"));
   EXPECT_TRUE(Has(stale.err, "is older than ")) << stale.err;
   EXPECT_TRUE(Has(stale.err, "run again")) << stale.err;
   EXPECT_TRUE(Unchanged(results, s.Root()));
-  ASSERT_EQ(s.On({"run"}).status, 0);
-  EXPECT_EQ(s.On({"export"}).status, 0);
+  ASSERT_EQ(s.Cli({"run"}).status, 0);
+  EXPECT_EQ(s.Cli({"export"}).status, 0);
   EXPECT_TRUE(Has(test::ReadBytes(s.At("Output/export/stations.csv")), "丙"));
 }
 
+// A thesis folder with input/ and Parameters/ of its own; a sub-basin list does not make
+// a parameters directory a workspace's; a link in its place is not replaced either, even one
+// within the workspace.
 TEST(ImportReplace, OnlyAWorkspacesDirectoriesAreReplaced) {
   Scratch s;
   const ImportSet set(s.dir);
-  // A thesis folder: input/ and Parameters/ of its own.
   test::WriteBytes(s.At("input/chapter1.tex"), "\\chapter{Data}\n");
   test::WriteBytes(s.At("Parameters/fit.txt"), "a = 1\n");
-  auto before = Snapshot(s.Root());
-  CliResult r = Import(s, set, s.Root(), true);
-  if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "input/: holds no sub-basin list (子流域.in), so it is no workspace's")) << r.err;
-  EXPECT_TRUE(Unchanged(before, s.Root()));
-  // A sub-basin list does not make a parameters directory a workspace's.
-  test::WriteBytes(s.At("input/子流域.in"), "1\r\n甲 24 0.2\r\n");
-  before = Snapshot(s.Root());
-  r = Import(s, set, s.Root(), true);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "Parameters/: holds no parameter file")) << r.err;
-  EXPECT_TRUE(Unchanged(before, s.Root()));
-  // A link in their place is not replaced either, even one within the workspace.
-  fs::rename(s.At("Parameters"), s.At("kept"));
-  test::WriteBytes(s.At("kept/当前参数文件.txt"), test::ParameterFileText());
-  fs::create_directory_symlink(s.At("kept"), s.At("Parameters"));
-  before = Snapshot(s.Root());
-  r = Import(s, set, s.Root(), true);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "Parameters/: is a symbolic link")) << r.err;
-  EXPECT_TRUE(Unchanged(before, s.Root()));
+  const std::vector<std::pair<std::function<void()>, std::string>> steps{
+      {[] {}, "input/: holds no sub-basin list (子流域.in), so it is no workspace's"},
+      {[&] { test::WriteBytes(s.At("input/子流域.in"), "1\r\n甲 24 0.2\r\n"); },
+       "Parameters/: holds no parameter file"},
+      {[&] {
+         fs::rename(s.At("Parameters"), s.At("kept"));
+         test::WriteBytes(s.At("kept/当前参数文件.txt"), test::ParameterFileText());
+         fs::create_directory_symlink(s.At("kept"), s.At("Parameters"));
+       },
+       "Parameters/: is a symbolic link"}};
+  for (const auto& [make, message] : steps) {
+    make();
+    const auto before = Snapshot(s.Root());
+    const CliResult r = Import(s, set, s.Root(), true);
+    if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
+    EXPECT_TRUE(test::Ends(r, 1, message));
+    EXPECT_TRUE(Unchanged(before, s.Root()));
+  }
 }
 
 TEST(ImportReplace, WhereAnImportMayWrite) {
@@ -338,23 +295,17 @@ TEST(ImportReplace, WhereAnImportMayWrite) {
     SCOPED_TRACE(w);
     const CliResult r = Import(s, set, w, false);
     if (WithoutGeo(r)) GTEST_SKIP() << "built without GDAL";
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "is the root of the file system")) << r.err;
+    EXPECT_TRUE(test::Ends(r, 1, "is the root of the file system"));
   }
-  if (rootClean) {
-    EXPECT_FALSE(fs::exists("/input"));
-    EXPECT_FALSE(fs::exists("/Parameters"));
-    EXPECT_FALSE(fs::exists("/Output"));
-  }
+  for (const char* made : {"/input", "/Parameters", "/Output"}) EXPECT_FALSE(rootClean && fs::exists(made)) << made;
   // A folder holding other things gains input/, Parameters/ and Output/ only.
   test::WriteBytes(s.At("notes.txt"), "basin notes\n");
   auto before = Snapshot(s.Root());
   ASSERT_EQ(Import(s, set, s.Root(), false).status, 0);
-  for (const auto& [rel, bytes] : Snapshot(s.Root())) {
-    if (!before.count(rel)) {
-      EXPECT_TRUE(rel.rfind("input", 0) == 0 || rel.rfind("Parameters", 0) == 0 || rel.rfind("Output", 0) == 0) << rel;
-    }
-  }
+  for (const auto& [rel, bytes] : Snapshot(s.Root()))
+    EXPECT_TRUE(before.count(rel) || rel.starts_with("input") || rel.starts_with("Parameters") ||
+                rel.starts_with("Output"))
+        << rel;
   EXPECT_EQ(test::ReadBytes(s.At("notes.txt")), "basin notes\n");
   // A new workspace that fails leaves nothing; one beside another folder's files leaves them
   // as they were.

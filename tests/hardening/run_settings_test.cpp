@@ -18,23 +18,17 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
-  test::TempDir dir;
-  const std::string root = dir / "ws";
-  test::TinyWorkspace w = test::SmallBasins(2, 2);
-  w.simYears = 2;
-  test::WriteTinyWorkspace(root, w);
-  const std::string settings = root + "/Parameters/run.txt";
+  const test::CliWorkspace ws(test::SmallBasins(2, 2));
   auto run = [&](std::vector<std::string> args) {
-    args.insert(args.begin(), {"run", "--workspace", root});
-    const test::CliResult r = test::RunCliWith(args, dir.Path().string(), {});
-    EXPECT_TRUE(r.exited && r.status == 0) << r.err;
-    return test::OutputFiles(root);
+    args.insert(args.begin(), "run");
+    EXPECT_TRUE(test::Ends(ws.Cli(args), 0));
+    return test::OutputFiles(ws.Root());
   };
   const auto mean = run({});
   const auto cells = run({"--carry-over", "cells"});
   EXPECT_NE(mean, cells);
   // Written by the program (as the window's switch does), read by the next run.
-  Session session(root);
+  Session session(ws.Root());
   ReadStartUp(session);
   SaveRunSettings(session, RunSettings{CarryOver::Cells});
   EXPECT_EQ(LoadRunSettings(session).carryOver, CarryOver::Cells);
@@ -50,15 +44,11 @@ TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
   };
   for (const auto& [text, message] : bad) {
     SCOPED_TRACE(text);
-    test::WriteGbkLines(settings, text);
-    const test::CliResult r = test::RunCliWith({"run", "--workspace", root}, dir.Path().string(), {});
-    EXPECT_TRUE(r.exited && r.status == 1);
-    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-    EXPECT_EQ(test::OutputFiles(root), mean);
+    test::WriteGbkLines(ws.At("Parameters/run.txt"), text);
+    EXPECT_TRUE(test::Ends(ws.Cli({"run"}), 1, message));
+    EXPECT_EQ(test::OutputFiles(ws.Root()), mean);
   }
-  const test::CliResult r = test::RunCliWith({"run", "--workspace", root, "--carry-over", "cell"}, dir.Path().string(),
-                                             {});
-  EXPECT_TRUE(r.exited && r.status == 2) << r.err;
+  EXPECT_TRUE(test::Ends(ws.Cli({"run", "--carry-over", "cell"}), 2));
 }
 
 }  // namespace

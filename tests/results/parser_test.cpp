@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "app/OutputBinding.h"
+#include "app/Session.h"
 #include "model/Errors.h"
 #include "model/Observation.h"
 #include "results/OutputParser.h"
+#include "results/Statistic.h"
 
 namespace tarnwell {
 namespace {
@@ -129,6 +132,32 @@ TEST(OutputParser, RefusesEveryOtherLineNamingFileLineAndToken) {
       EXPECT_EQ(m.rfind(std::string(ResultFileName(kind)) + " line " + std::to_string(c.line) + ": ", 0), 0u) << m;
       EXPECT_NE(m.find(c.says), std::string::npos) << m;
     }
+  }
+}
+
+// The whole-basin step reads the sub-basin files back: a damaged row is refused naming the
+// file, never an exception from the depths of the library.
+TEST(ReadBack, YearRowWithAnOverlongYearIsRefusedNamingTheFile) {
+  std::vector<std::string> files = RunFiles();
+  files[3] = With(files[3], "2000全年", "99999999999全年");
+  test::TempDir dir;
+  for (int i = 0; i < 5; ++i) {
+    const std::string name = ResultFileName(kKinds[i]);
+    test::WriteBytes(dir / ("Output/流域1/" + name), EncodeGbk(files[static_cast<std::size_t>(i)]));
+    test::WriteBytes(dir / ("Output/全流域/" + name), "");
+  }
+  Session session(dir.Path().string());
+  session.state.ProgramDir = session.ws.ProgramDir();
+  session.state.ResizeSubBasins(1);
+  session.state.SubBasinName[1] = "甲";
+  session.state.DaysInYear = 366;
+  BasinAggregation agg;
+  AggregateBasinDaily(session, agg, 1, 2000);
+  try {
+    AggregateBasinBudget(session, agg, 1);
+    FAIL() << "a year row of eleven digits was taken";
+  } catch (const InputError& e) {
+    EXPECT_EQ(e.File(), "Output/流域1/Budget.out") << e.what();
   }
 }
 
