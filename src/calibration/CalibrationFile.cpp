@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -86,12 +88,44 @@ bool ParseMethod(std::string_view text, SearchMethod& method) {
 }
 
 bool ParseObjective(std::string_view text, ObjectiveKind& kind) {
-  if (text == "kge") kind = ObjectiveKind::Kge;
-  else if (text == "nse") kind = ObjectiveKind::Nse;
-  else if (text == "lognse") kind = ObjectiveKind::LogNse;
-  else if (text == "pbias") kind = ObjectiveKind::Pbias;
-  else return false;
-  return true;
+  for (ObjectiveKind k : {ObjectiveKind::Kge, ObjectiveKind::Nse, ObjectiveKind::LogNse, ObjectiveKind::Pbias,
+                          ObjectiveKind::FdcHigh, ObjectiveKind::FdcMid, ObjectiveKind::FdcLow})
+    if (text == ObjectiveName(k)) {
+      kind = k;
+      return true;
+    }
+  return false;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+constexpr const char* kObjectives = "kge, nse, lognse, pbias, fdc-high, fdc-mid or fdc-low";
+
+// "kge" alone, or measures each followed by its weight ("kge 0.5 lognse 0.5"). The problem
+// and the index of the word it concerns, or an empty problem.
+std::pair<std::string, std::size_t> ParseObjectiveWords(const std::vector<std::string>& words, Objective& out) {
+  Objective o;
+  o.terms.clear();
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    ObjectiveTerm term;
+    if (!ParseObjective(words[i], term.kind)) return {std::string("is not an objective (") + kObjectives + ")", i};
+    for (const ObjectiveTerm& t : o.terms)
+      if (t.kind == term.kind) return {"is named twice in the objective", i};
+    if (words.size() > 1) {
+      if (++i == words.size()) return {"needs a weight after it", i - 1};
+      if (!ParseReal(words[i], term.weight) || !(term.weight > 0) || !std::isfinite(term.weight))
+        return {"is not a weight above 0", i};
+    }
+    o.terms.push_back(term);
+  }
+  if (o.terms.empty()) return {"needs a value", 0};
+  out = o;
+  return {"", 0};
 }
 
 // "1991" or "1991-1993".
@@ -286,7 +320,7 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
       if (!fresh) check.Refuse(key, "is set twice (first on line " + std::to_string(seen->second) + ")");
       if (tokens.size() < 2) check.Refuse(key, "needs a value");
       const bool isYears = key.text == "warmup" || key.text == "calibration" || key.text == "validation";
-      if (!isYears && tokens.size() > 2) check.Refuse(tokens[2], "is one value too many");
+      if (!isYears && key.text != "objective" && tokens.size() > 2) check.Refuse(tokens[2], "is one value too many");
       const Token& value = tokens[1];
       if (key.text == "algorithm") {
         if (!ParseMethod(value.text, config.search.method))
@@ -295,8 +329,10 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
         config.search.evaluations = check.Count(value, "the number of evaluations");
         config.evaluationsAt = {line, value.text};
       } else if (key.text == "objective") {
-        if (!ParseObjective(value.text, config.objective))
-          check.Refuse(value, "is not an objective (kge, nse, lognse or pbias)");
+        std::vector<std::string> words;
+        for (std::size_t i = 1; i < tokens.size(); ++i) words.push_back(tokens[i].text);
+        const auto [problem, at] = ParseObjectiveWords(words, config.objective);
+        if (!problem.empty()) check.Refuse(tokens[at + 1], problem);
       } else if (key.text == "sediment-weight") {
         config.sedimentWeight = check.Real(value);
         if (!(config.sedimentWeight >= 0 && config.sedimentWeight <= 1))
@@ -411,8 +447,11 @@ void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& o) {
   if (o.algorithm && !ParseMethod(*o.algorithm, config.search.method))
     throw std::invalid_argument("--algorithm is dds, sce or lhs, not \"" + *o.algorithm + "\"");
   if (o.evaluations) config.search.evaluations = count("evaluations", *o.evaluations);
-  if (o.objective && !ParseObjective(*o.objective, config.objective))
-    throw std::invalid_argument("--objective is kge, nse, lognse or pbias, not \"" + *o.objective + "\"");
+  if (o.objective) {
+    const std::string problem = ObjectiveProblem(*o.objective);
+    if (!problem.empty()) throw std::invalid_argument("--objective \"" + *o.objective + "\": " + problem);
+    ParseObjectiveWords(Words(*o.objective), config.objective);
+  }
   if (o.seed && !ParseSeed(*o.seed, config.search.seed))
     throw std::invalid_argument("--seed needs a whole number from 0 to 18446744073709551615, not \"" + *o.seed + "\"");
   if (o.workers) config.workers = count("workers", *o.workers);
@@ -446,8 +485,33 @@ const char* ObjectiveName(ObjectiveKind kind) {
     case ObjectiveKind::Nse: return "nse";
     case ObjectiveKind::LogNse: return "lognse";
     case ObjectiveKind::Pbias: return "pbias";
+    case ObjectiveKind::FdcHigh: return "fdc-high";
+    case ObjectiveKind::FdcMid: return "fdc-mid";
+    case ObjectiveKind::FdcLow: return "fdc-low";
   }
   return "?";
+}
+
+std::string ObjectiveProblem(const std::string& text) {
+  const std::vector<std::string> words = Words(text);
+  Objective o;
+  const auto [problem, at] = ParseObjectiveWords(words, o);
+  if (problem.empty()) return problem;
+  return (at < words.size() ? "\"" + words[at] + "\" " : std::string()) + problem;
+}
+
+bool Objective::Uses(ObjectiveKind kind) const {
+  for (const ObjectiveTerm& t : terms)
+    if (t.kind == kind) return true;
+  return false;
+}
+
+std::string ObjectiveText(const Objective& objective) {
+  if (objective.Single()) return ObjectiveName(objective.terms[0].kind);
+  std::string text;
+  for (const ObjectiveTerm& t : objective.terms)
+    text += (text.empty() ? "" : " ") + std::string(ObjectiveName(t.kind)) + " " + ShortestReal(t.weight);
+  return text;
 }
 
 }  // namespace tarnwell

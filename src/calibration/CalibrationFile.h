@@ -31,7 +31,28 @@ namespace tarnwell {
 struct ParameterSet;
 class TextReader;
 
-enum class ObjectiveKind { Kge, Nse, LogNse, Pbias };
+// The measures an objective weighs: 1 - KGE, 1 - NSE, 1 - log-NSE, |PBIAS| / 100 (|PBIAS| alone
+// as the only term, in percent, as before), and the flow-duration curve's biases of its high,
+// middle and low segments, |bias| / 100 (FlowDurationCurveBiases).
+enum class ObjectiveKind { Kge, Nse, LogNse, Pbias, FdcHigh, FdcMid, FdcLow };
+
+struct ObjectiveTerm {
+  ObjectiveKind kind = ObjectiveKind::Kge;
+  double weight = 1;
+  bool operator==(const ObjectiveTerm&) const = default;
+};
+
+// What the search minimises: the weighted sum of its terms ("objective kge 0.5 lognse 0.5"),
+// or one measure alone ("objective kge").
+struct Objective {
+  std::vector<ObjectiveTerm> terms{ObjectiveTerm{}};
+  Objective() = default;
+  Objective(ObjectiveKind kind) : terms{ObjectiveTerm{kind, 1}} {}  // NOLINT: one measure alone
+  bool Single() const { return terms.size() == 1 && terms[0].weight == 1; }
+  bool Uses(ObjectiveKind kind) const;
+  bool operator==(const Objective&) const = default;
+  bool operator==(ObjectiveKind kind) const { return Single() && terms[0].kind == kind; }
+};
 
 struct CalibratedParameter {
   std::string name;
@@ -44,7 +65,7 @@ struct CalibratedParameter {
 struct CalibrationConfig {
   std::string file;  // the file as messages name it
   SearchSettings search;
-  ObjectiveKind objective = ObjectiveKind::Kge;
+  Objective objective;
   double sedimentWeight = 0;
   std::vector<int> warmupYears, calibrationYears, validationYears;  // ascending
   struct YearSource {
@@ -86,7 +107,7 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
 struct CalibrationOverrides {
   std::optional<std::string> algorithm;    // --algorithm dds|sce|lhs
   std::optional<std::string> evaluations;  // --evaluations N
-  std::optional<std::string> objective;    // --objective kge|nse|lognse|pbias
+  std::optional<std::string> objective;    // --objective "kge" or "kge 0.5 lognse 0.5"
   std::optional<std::string> seed;         // --seed S
   std::optional<std::string> workers;      // --workers N
 };
@@ -98,8 +119,13 @@ std::vector<double> CalibratedValues(const CalibrationConfig& config, const Para
 // Sets the calibrated parameters of params to values (in the file's order).
 void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values, ParameterSet& params);
 
-const char* MethodName(SearchMethod method);    // "dds", "sce", "lhs"
-const char* ObjectiveName(ObjectiveKind kind);  // "kge", "nse", "lognse", "pbias"
+const char* MethodName(SearchMethod method);  // "dds", "sce", "lhs"
+// "kge", "nse", "lognse", "pbias", "fdc-high", "fdc-mid", "fdc-low".
+const char* ObjectiveName(ObjectiveKind kind);
+// The objective as the file writes it: "kge", or "kge 0.5 lognse 0.5".
+std::string ObjectiveText(const Objective& objective);
+// What is wrong with an objective so written ("" when nothing), naming the word.
+std::string ObjectiveProblem(const std::string& text);
 
 // The file `calibrate --init` writes for a workspace simulating firstYear..lastYear: the
 // parameters that matter for discharge, with sensible ranges and the reasons for them.

@@ -45,12 +45,38 @@ const char* MeasureName(ObjectiveKind kind) {
     case ObjectiveKind::Nse: return "1-NSE";
     case ObjectiveKind::LogNse: return "1-logNSE";
     case ObjectiveKind::Pbias: return "|PBIAS|";
+    case ObjectiveKind::FdcHigh: return "|FHV|";
+    case ObjectiveKind::FdcMid: return "|FMS|";
+    case ObjectiveKind::FdcLow: return "|FLV|";
   }
   return "?";
 }
 
-void AddMetrics(std::vector<double>& out, const FitStatistics& fit, double logNse) {
-  out.insert(out.end(), {fit.KGE, fit.NSE, logNse, fit.PBIAS});
+// The flow-duration biases the objective weighs, in the order high, middle, low.
+constexpr ObjectiveKind kFdcKinds[] = {ObjectiveKind::FdcHigh, ObjectiveKind::FdcMid, ObjectiveKind::FdcLow};
+constexpr const char* kFdcNames[] = {"FHV", "FMS", "FLV"};
+double FdcBias(const FlowDurationBiases& b, ObjectiveKind kind) {
+  return kind == ObjectiveKind::FdcHigh ? b.high : kind == ObjectiveKind::FdcMid ? b.mid : b.low;
+}
+
+void AddMetrics(std::vector<double>& out, const FitMeasures& m, const Objective& objective) {
+  out.insert(out.end(), {m.fit.KGE, m.fit.NSE, m.logNse, m.fit.PBIAS});
+  for (ObjectiveKind k : kFdcKinds)
+    if (objective.Uses(k)) out.push_back(FdcBias(m.fdc, k));
+}
+
+// A term's measure, 0 for a perfect fit.
+double TermLoss(ObjectiveKind kind, const FitMeasures& m) {
+  switch (kind) {
+    case ObjectiveKind::Kge: return 1 - m.fit.KGE;
+    case ObjectiveKind::Nse: return 1 - m.fit.NSE;
+    case ObjectiveKind::LogNse: return 1 - m.logNse;
+    case ObjectiveKind::Pbias: return std::fabs(m.fit.PBIAS) / 100;
+    case ObjectiveKind::FdcHigh:
+    case ObjectiveKind::FdcMid:
+    case ObjectiveKind::FdcLow: return std::fabs(FdcBias(m.fdc, kind)) / 100;
+  }
+  return std::nan("");
 }
 
 }  // namespace
@@ -72,30 +98,31 @@ std::vector<double> SimulatedConcentration(const std::vector<double>& flow, cons
   return c;
 }
 
-double Loss(ObjectiveKind kind, const FitStatistics& fit, double logNse) {
-  switch (kind) {
-    case ObjectiveKind::Kge: return 1 - fit.KGE;
-    case ObjectiveKind::Nse: return 1 - fit.NSE;
-    case ObjectiveKind::LogNse: return 1 - logNse;
-    case ObjectiveKind::Pbias: return std::fabs(fit.PBIAS);
-  }
-  return std::nan("");
+FitMeasures MeasureFit(std::span<const double> obs, std::span<const double> sim) {
+  return {ComputeFit(obs, sim), LogNashSutcliffe(obs, sim), FlowDurationCurveBiases(obs, sim)};
+}
+
+double Loss(const Objective& objective, const FitMeasures& m) {
+  // One measure alone keeps its own scale (|PBIAS| in percent), as traces made before the
+  // weighted terms hold it.
+  if (objective.Single() && objective.terms[0].kind == ObjectiveKind::Pbias) return std::fabs(m.fit.PBIAS);
+  double loss = 0;
+  for (const ObjectiveTerm& t : objective.terms) loss += t.weight * TermLoss(t.kind, m);
+  return loss;
 }
 
 EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const ObjectiveSettings& settings) {
   const Period p = Concatenate(years, settings);
-  const FitStatistics flow = ComputeFit(p.obsFlow, p.simFlow);
-  const double flowLog = LogNashSutcliffe(p.obsFlow, p.simFlow);
+  const FitMeasures flow = MeasureFit(p.obsFlow, p.simFlow);
   EvaluationResult r;
-  r.loss = Loss(settings.kind, flow, flowLog);
-  AddMetrics(r.metrics, flow, flowLog);
+  r.loss = Loss(settings.objective, flow);
+  AddMetrics(r.metrics, flow, settings.objective);
   if (settings.sedimentWeight > 0) {
-    const FitStatistics conc = ComputeFit(p.obsConc, p.simConc);
-    const double concLog = LogNashSutcliffe(p.obsConc, p.simConc);
+    const FitMeasures conc = MeasureFit(p.obsConc, p.simConc);
     const double w = settings.sedimentWeight;
-    const double concLoss = Loss(settings.kind, conc, concLog);
+    const double concLoss = Loss(settings.objective, conc);
     r.loss = w == 1 ? concLoss : (1 - w) * r.loss + w * concLoss;
-    AddMetrics(r.metrics, conc, concLog);
+    AddMetrics(r.metrics, conc, settings.objective);
   }
   return r;
 }
@@ -132,10 +159,25 @@ std::string UndefinedFit(const std::vector<BasinYear>& observed, const Objective
 }
 
 std::string LossName(const ObjectiveSettings& settings) {
-  const std::string measure = MeasureName(settings.kind);
+  // "1-KGE", or "0.5*(1-KGE)+0.5*(|FLV|/100)"; the concentration's measures end in _conc.
+  const auto named = [&](bool conc) {
+    const auto one = [conc](ObjectiveKind kind) {
+      std::string m = MeasureName(kind);
+      if (conc) m.insert(m.back() == '|' ? m.size() - 1 : m.size(), "_conc");
+      return m;
+    };
+    const Objective& o = settings.objective;
+    if (o.Single()) return one(o.terms[0].kind);
+    std::string text;
+    for (const ObjectiveTerm& t : o.terms) {
+      std::string m = one(t.kind);
+      if (m.back() == '|') m += "/100";
+      text += (text.empty() ? "" : "+") + ShortestReal(t.weight) + "*(" + m + ")";
+    }
+    return text;
+  };
+  const std::string measure = named(false), conc = named(true);
   const double w = settings.sedimentWeight;
-  std::string conc = measure;
-  conc.insert(measure.back() == '|' ? measure.size() - 1 : measure.size(), "_conc");
   std::string name = w <= 0   ? measure
                      : w >= 1 ? conc
                               : ShortestReal(1 - w) + "*(" + measure + ")+" + ShortestReal(w) + "*(" + conc + ")";
@@ -155,8 +197,13 @@ std::string LossName(const ObjectiveSettings& settings) {
 }
 
 std::vector<std::string> MetricNames(const ObjectiveSettings& settings) {
-  std::vector<std::string> names = {"KGE", "NSE", "logNSE", "PBIAS"};
-  if (settings.sedimentWeight > 0) names.insert(names.end(), {"KGE_conc", "NSE_conc", "logNSE_conc", "PBIAS_conc"});
+  std::vector<std::string> names;
+  for (const char* end : {"", "_conc"}) {
+    if (*end && !(settings.sedimentWeight > 0)) break;
+    for (const char* n : {"KGE", "NSE", "logNSE", "PBIAS"}) names.push_back(std::string(n) + end);
+    for (std::size_t i = 0; i < std::size(kFdcKinds); ++i)
+      if (settings.objective.Uses(kFdcKinds[i])) names.push_back(std::string(kFdcNames[i]) + end);
+  }
   return names;
 }
 

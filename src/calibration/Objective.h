@@ -3,13 +3,17 @@
 // an observation left out, optionally weighted together with the fit of the sediment
 // concentration.
 //
-//   kge     1 - KGE
-//   nse     1 - NSE
-//   lognse  1 - log-NSE
-//   pbias   |PBIAS| (percent)
+//   kge       1 - KGE
+//   nse       1 - NSE
+//   lognse    1 - log-NSE
+//   pbias     |PBIAS| (percent) alone, |PBIAS| / 100 as a term of several
+//   fdc-high  |bias of the flow-duration curve's high segment| / 100, and likewise
+//   fdc-mid   its middle segment's slope and
+//   fdc-low   its low segment's volume
 //
-// With a sediment weight w: (1 - w) x that of the discharge + w x that of the
-// concentration. A perfect fit scores 0.
+// Several terms: the sum of each weight times its measure ("kge 0.5 lognse 0.5"). With a
+// sediment weight w: (1 - w) x that of the discharge + w x that of the concentration. A
+// perfect fit scores 0.
 #pragma once
 
 #include <string>
@@ -23,7 +27,7 @@
 namespace tarnwell {
 
 struct ObjectiveSettings {
-  ObjectiveKind kind = ObjectiveKind::Kge;
+  Objective objective;
   double sedimentWeight = 0;
   std::vector<int> years;  // the years scored
 };
@@ -35,11 +39,19 @@ ObjectiveSettings CalibrationObjective(const CalibrationConfig& config);
 std::vector<double> ObservedConcentration(const std::vector<double>& flow, const std::vector<double>& load);
 std::vector<double> SimulatedConcentration(const std::vector<double>& flow, const std::vector<double>& load);
 
+// The measures of one pair of series that the objectives weigh.
+struct FitMeasures {
+  FitStatistics fit;
+  double logNse = 0;
+  FlowDurationBiases fdc;
+};
+FitMeasures MeasureFit(std::span<const double> obs, std::span<const double> sim);
 // The loss of one fit; NaN when the fit is undefined.
-double Loss(ObjectiveKind kind, const FitStatistics& fit, double logNse);
+double Loss(const Objective& objective, const FitMeasures& m);
 
-// Scores the years: loss, then the metrics KGE, NSE, logNSE and PBIAS of the discharge (and
-// the same of the concentration, with a sediment weight). Throws std::runtime_error when a
+// Scores the years: loss, then the metrics KGE, NSE, logNSE and PBIAS of the discharge, and
+// the biases FHV, FMS, FLV of the flow-duration segments the objective weighs (and the same
+// of the concentration, with a sediment weight). Throws std::runtime_error when a
 // scored year is missing.
 EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const ObjectiveSettings& settings);
 // What leaves the fit of the scored years undefined whatever the simulation gives: their
@@ -50,7 +62,8 @@ EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const Obje
 std::string UndefinedFit(const std::vector<BasinYear>& observed, const ObjectiveSettings& settings);
 
 // The trace's name of the loss, with the years scored ("1-KGE 1991-1992",
-// "0.8*(1-KGE)+0.2*(1-KGE_conc) 1991+1993"), and of the metrics.
+// "0.8*(1-KGE)+0.2*(1-KGE_conc) 1991+1993", "0.5*(1-KGE)+0.5*(1-logNSE) 1991"), and of
+// the metrics.
 std::string LossName(const ObjectiveSettings& settings);
 std::vector<std::string> MetricNames(const ObjectiveSettings& settings);
 

@@ -399,8 +399,10 @@ void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
   c->add_option("--algorithm", o->algorithm, "dds (default), sce or lhs")->check(CLI::IsMember({"dds", "sce", "lhs"}));
   c->add_option("--evaluations", o->evaluations, "the number of evaluations")
       ->check(WholeNumber(1, std::numeric_limits<int>::max()));
-  c->add_option("--objective", o->objective, "kge (default), nse, lognse or pbias")
-      ->check(CLI::IsMember({"kge", "nse", "lognse", "pbias"}));
+  c->add_option("--objective", o->objective,
+                "kge (default), nse, lognse, pbias, fdc-high, fdc-mid or fdc-low; or weighted terms, quoted: "
+                "\"kge 0.5 lognse 0.5\"")
+      ->check(CLI::Validator([](std::string& text) { return ObjectiveProblem(text); }, "OBJECTIVE"));
   c->add_option("--seed", o->seed, "the random seed")->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
   c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
       ->check(WholeNumber(1, 1024));

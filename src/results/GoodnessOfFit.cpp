@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace tarnwell {
@@ -70,6 +71,54 @@ double LogNashSutcliffe(std::span<const double> obs, std::span<const double> sim
     ssObs += (logObs[i] - mean) * (logObs[i] - mean);
   }
   return ssObs > 0 ? 1 - ssRes / ssObs : std::nan("");
+}
+
+FlowDurationBiases FlowDurationCurveBiases(std::span<const double> obs, std::span<const double> sim) {
+  const std::size_t days = std::min(obs.size(), sim.size());
+  std::vector<double> o, s;
+  for (std::size_t i = 0; i < days; ++i) {
+    if (!IsObserved(obs[i])) continue;
+    o.push_back(obs[i]);
+    s.push_back(sim[i]);
+  }
+  FlowDurationBiases b;
+  const double nan = std::nan("");
+  b.high = b.mid = b.low = nan;
+  const std::size_t n = o.size();
+  if (n < 2) return b;
+  std::sort(o.begin(), o.end(), std::greater<>());
+  std::sort(s.begin(), s.end(), std::greater<>());
+  double mean = 0;
+  for (double v : o) mean += v;
+  const double offset = kLogOffsetFraction * mean / static_cast<double>(n);
+  const auto logOf = [offset](double v) { return std::log(v + offset); };
+  // Rank i (0-based) stands at exceedance (i + 1) / (n + 1).
+  const auto exceedance = [n](std::size_t i) { return static_cast<double>(i + 1) / static_cast<double>(n + 1); };
+  double highObs = 0, highSim = 0;
+  for (std::size_t i = 0; i < n && exceedance(i) <= 0.02; ++i) {
+    highObs += o[i];
+    highSim += s[i];
+  }
+  if (highObs > 0) b.high = 100 * (highSim - highObs) / highObs;
+  // The ranks nearest 20 % and 70 % exceedance.
+  const auto rankAt = [n](double p) {
+    const double r = p * static_cast<double>(n + 1) - 1;
+    return static_cast<std::size_t>(std::clamp(std::round(r), 0.0, static_cast<double>(n - 1)));
+  };
+  const std::size_t r20 = rankAt(0.2), r70 = rankAt(0.7);
+  const double slopeObs = logOf(o[r20]) - logOf(o[r70]), slopeSim = logOf(s[r20]) - logOf(s[r70]);
+  if (r70 > r20 && slopeObs != 0) b.mid = 100 * (slopeSim - slopeObs) / slopeObs;
+  double lowObs = 0, lowSim = 0;
+  const double minObs = logOf(o.back()), minSim = logOf(s.back());
+  std::size_t low = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (exceedance(i) <= 0.7) continue;
+    lowObs += logOf(o[i]) - minObs;
+    lowSim += logOf(s[i]) - minSim;
+    ++low;
+  }
+  if (low > 0 && lowObs > 0) b.low = 100 * (lowObs - lowSim) / lowObs;
+  return b;
 }
 
 }  // namespace tarnwell

@@ -41,4 +41,21 @@ double LogNashSutcliffe(std::span<const double> obs, std::span<const double> sim
 // The offset LogNashSutcliffe adds: MeanObs / 100 over the observed days.
 inline constexpr double kLogOffsetFraction = 0.01;
 
+// Biases of the flow-duration curve in three segments, percent, over the observed days: the
+// observed and the simulated values of those days each sorted from the highest down, the
+// exceedance of rank i (1-based) of n being i / (n + 1).
+//   high: the volume of the flows exceeded at most 2 % of the time, 100 * sum(sim - obs) /
+//     sum(obs): the floods;
+//   mid: the slope between 20 % and 70 % exceedance of the logarithms, 100 * (slope_sim -
+//     slope_obs) / slope_obs: how fast the river falls from wet to dry;
+//   low: the volume of the logarithms above the lowest, beyond 70 % exceedance, 100 *
+//     (sum_obs - sum_sim) / sum_obs: the low flows (a positive bias: too little water in the
+//     recessions' tail).
+// Logarithms take the offset of LogNashSutcliffe. NaN where a segment is empty or its
+// observed measure is 0.
+struct FlowDurationBiases {
+  double high = 0, mid = 0, low = 0;
+};
+FlowDurationBiases FlowDurationCurveBiases(std::span<const double> obs, std::span<const double> sim);
+
 }  // namespace tarnwell

@@ -1,0 +1,121 @@
+// Objectives of weighted terms that keep the low flows: the flow-duration curve's segment
+// biases, the weights as the calibration file and the command line give them, the loss and
+// the trace's names of every term.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "calibration/CalibrationFile.h"
+#include "calibration/Objective.h"
+#include "inputs/TextFile.h"
+#include "model/Errors.h"
+#include "parameters/ParaDialog.h"
+#include "results/GoodnessOfFit.h"
+
+namespace tarnwell {
+namespace {
+
+// 99 observed days of 99 down to 1 m3/s, with one day unobserved: rank i (1-based) stands
+// at exceedance i / 100, so the high segment (<= 2 %) holds 99 and 98, the low one (> 70 %)
+// 30 down to 1.
+std::vector<double> Observed() {
+  std::vector<double> obs;
+  for (int v = 99; v >= 1; --v) obs.push_back(v);
+  obs.insert(obs.begin() + 50, -1.0);
+  return obs;
+}
+
+TEST(FlowDurationCurve, SegmentBiasesOfFloodsSlopeAndRecessionTail) {
+  const std::vector<double> obs = Observed();
+  std::vector<double> sim = obs;
+  sim[50] = 1e6;  // the unobserved day counts for nothing
+  const FlowDurationBiases same = FlowDurationCurveBiases(obs, sim);
+  EXPECT_EQ(same.high, 0);
+  EXPECT_EQ(same.mid, 0);
+  EXPECT_EQ(same.low, 0);
+
+  // Floods twice as high: the high segment's volume doubles, the rest stays.
+  std::vector<double> floods = sim;
+  floods[0] = 198, floods[1] = 196;
+  const FlowDurationBiases high = FlowDurationCurveBiases(obs, floods);
+  EXPECT_DOUBLE_EQ(high.high, 100);
+  EXPECT_EQ(high.mid, 0);
+  EXPECT_EQ(high.low, 0);
+
+  // A recession tail flat at its lowest value holds none of the low segment's volume above
+  // its minimum: 100 % too little.
+  std::vector<double> flat = sim;
+  for (std::size_t i = 0; i < flat.size(); ++i)
+    if (obs[i] >= 1 && obs[i] <= 30) flat[i] = 1;
+  const FlowDurationBiases low = FlowDurationCurveBiases(obs, flat);
+  EXPECT_DOUBLE_EQ(low.low, 100);
+  EXPECT_EQ(low.high, 0);
+
+  // A river that falls faster from wet to dry than observed has a steeper middle segment.
+  std::vector<double> steep = sim, gentle = sim;
+  for (std::size_t i = 0; i < obs.size(); ++i)
+    if (obs[i] > 0) steep[i] = obs[i] * obs[i] / 99, gentle[i] = std::sqrt(obs[i] * 99);
+  EXPECT_GT(FlowDurationCurveBiases(obs, steep).mid, 0);
+  EXPECT_LT(FlowDurationCurveBiases(obs, gentle).mid, 0);
+  const std::vector<double> one = {1.0, -1.0}, two = {1.0, 1.0};
+  EXPECT_TRUE(std::isnan(FlowDurationCurveBiases(one, two).high));  // one observed day
+}
+
+TEST(ObjectiveTerms, WeightsFromTheFileAndTheCommandLineMakeTheLoss) {
+  ParameterSet current;
+  current.SaturatedWaterContent = 0.45, current.WiltingPoint = 0.12;
+  const auto read = [&](const std::string& line) {
+    TextReader reader = TextReader::FromString(line + "\ncalibration 1991\nFieldCapacity 0.2 0.35\n", "cal.txt");
+    return ReadCalibrationFile(reader, current);
+  };
+  const CalibrationConfig c = read("objective kge 0.3 fdc-low 0.7");
+  ASSERT_EQ(c.objective.terms.size(), 2u);
+  EXPECT_EQ(c.objective.terms[1], (ObjectiveTerm{ObjectiveKind::FdcLow, 0.7}));
+  EXPECT_EQ(ObjectiveText(c.objective), "kge 0.3 fdc-low 0.7");
+  EXPECT_EQ(read("objective fdc-mid").objective, ObjectiveKind::FdcMid);
+  for (const auto& [line, message] : std::vector<std::pair<std::string, std::string>>{
+           {"objective kge 0.5 lognse", "cal.txt line 1: \"lognse\" (token 3) needs a weight after it"},
+           {"objective kge 0 lognse 1", "cal.txt line 1: \"0\" (token 2) is not a weight above 0"},
+           {"objective kge 1 kge 1", "cal.txt line 1: \"kge\" (token 3) is named twice in the objective"},
+           {"objective fdc-top", "cal.txt line 1: \"fdc-top\" (token 1) is not an objective"}}) {
+    try {
+      read(line);
+      ADD_FAILURE() << line;
+    } catch (const TarnwellError& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+  }
+  CalibrationConfig overridden = c;
+  CalibrationOverrides o;
+  o.objective = "nse 2 lognse 1";
+  ApplyOverrides(overridden, o);
+  EXPECT_EQ(ObjectiveText(overridden.objective), "nse 2 lognse 1");
+  o.objective = "nse 2 lognse";
+  EXPECT_THROW(ApplyOverrides(overridden, o), std::invalid_argument);
+  EXPECT_EQ(ObjectiveProblem("kge 0.5 lognse x"), "\"x\" is not a weight above 0");
+
+  // The loss weighs each term; the metrics and the trace's names carry every term.
+  const std::vector<double> obs = Observed();
+  std::vector<double> sim = obs;
+  for (double& v : sim) v = v > 0 && v <= 30 ? 1 : v * 1.2;
+  const BasinYear year{1991, sim, obs, {}, {}};
+  const ObjectiveSettings settings{c.objective, 0, {1991}};
+  const EvaluationResult r = ScoreBasinYears({year}, settings);
+  const std::vector<std::string> names = MetricNames(settings);
+  ASSERT_EQ(names, (std::vector<std::string>{"KGE", "NSE", "logNSE", "PBIAS", "FLV"}));
+  ASSERT_EQ(r.metrics.size(), names.size());
+  EXPECT_DOUBLE_EQ(r.metrics[4], 100);
+  EXPECT_DOUBLE_EQ(r.loss, 0.3 * (1 - r.metrics[0]) + 0.7 * 1.0);
+  EXPECT_EQ(LossName(settings), "0.3*(1-KGE)+0.7*(|FLV|/100) 1991");
+  // As a term |PBIAS| counts in hundreds; alone it keeps its percent, as traces hold it.
+  const ObjectiveSettings bias{Objective(ObjectiveKind::Pbias), 0, {1991}};
+  Objective halves;
+  halves.terms = {{ObjectiveKind::Pbias, 0.5}, {ObjectiveKind::Kge, 0.5}};
+  const EvaluationResult alone = ScoreBasinYears({year}, bias);
+  EXPECT_DOUBLE_EQ(alone.loss, std::fabs(alone.metrics[3]));
+  EXPECT_DOUBLE_EQ(ScoreBasinYears({year}, {halves, 0, {1991}}).loss,
+                   0.5 * std::fabs(alone.metrics[3]) / 100 + 0.5 * (1 - alone.metrics[0]));
+}
+
+}  // namespace
+}  // namespace tarnwell
