@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
+TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundaryAndTheGroundwaterSum) {
   const test::CliWorkspace ws(test::SmallBasins(2, 2));
   auto run = [&](std::vector<std::string> args) {
     args.insert(args.begin(), "run");
@@ -34,6 +34,13 @@ TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
   EXPECT_EQ(LoadRunSettings(session).carryOver, CarryOver::Cells);
   EXPECT_EQ(run({}), cells);
   EXPECT_EQ(run({"--carry-over", "mean"}), mean);  // the option over the file
+  // The groundwater sum, beside it in the same file.
+  const auto once = run({"--groundwater-sum", "once", "--carry-over", "mean"});
+  EXPECT_NE(once, mean);
+  SaveRunSettings(session, RunSettings{CarryOver::Mean, GroundwaterSum::Once});
+  EXPECT_EQ(LoadRunSettings(session).groundwaterSum, GroundwaterSum::Once);
+  EXPECT_EQ(run({}), once);
+  EXPECT_EQ(run({"--groundwater-sum", "twice"}), mean);
 
   // What the file cannot say, each named by its line and its token; the results stay.
   const std::vector<std::pair<std::string, std::string>> bad = {
@@ -41,6 +48,7 @@ TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
       {"# boundary\n\ncarryover = cells\n", "run.txt line 3: unknown setting \"carryover\""},
       {"carry_over cells\n", "run.txt line 1: \"carry_over cells\" is no setting"},
       {"carry_over = mean\ncarry_over = cells\n", "run.txt line 2: carry_over is set twice"},
+      {"groundwater_sum = thrice\n", "run.txt line 1: groundwater_sum \"thrice\" is neither twice nor once"},
   };
   for (const auto& [text, message] : bad) {
     SCOPED_TRACE(text);
@@ -49,6 +57,7 @@ TEST(RunSettings, TheFileAndTheOptionChooseTheYearBoundary) {
     EXPECT_EQ(test::OutputFiles(ws.Root()), mean);
   }
   EXPECT_TRUE(test::Ends(ws.Cli({"run", "--carry-over", "cell"}), 2));
+  EXPECT_TRUE(test::Ends(ws.Cli({"run", "--groundwater-sum", "thrice"}), 2));
 }
 
 }  // namespace
