@@ -63,11 +63,27 @@ std::string FormatCalibrationSummary(const std::vector<BasinYear>& before, const
   return out;
 }
 
+std::string BoundFlag(const SearchParameter& p, double value) {
+  if (!std::isfinite(value) || !(p.upper > p.lower)) return "";
+  // Where the value stands in the space the search moved in (the logarithm for a log range).
+  const bool log = p.log && p.lower > 0 && value > 0;
+  const double at = log ? (std::log(value) - std::log(p.lower)) / (std::log(p.upper) - std::log(p.lower))
+                        : (value - p.lower) / (p.upper - p.lower);
+  const double nearer = std::min(at, 1 - at);
+  const char* side = at < 0.5 ? "lower" : "upper";
+  char buf[64];
+  if (nearer <= kOnBound) std::snprintf(buf, sizeof buf, "  on the %s bound", side);
+  else if (nearer <= kNearBound) std::snprintf(buf, sizeof buf, "  near the %s bound (%.1f %%)", side, 100 * nearer);
+  else return "";
+  return buf;
+}
+
 std::string FormatParameterTable(const std::vector<SearchParameter>& parameters, const std::vector<double>& before,
                                  const std::vector<double>& after) {
   char line[200];
   std::snprintf(line, sizeof line, "%-28s %12s %12s %12s %12s\n", "Parameter", "Lower", "Upper", "Before", "After");
   std::string out = line;
+  int flagged = 0;
   for (std::size_t i = 0; i < parameters.size(); ++i) {
     const SearchParameter& p = parameters[i];
     std::snprintf(line, sizeof line, "%-28s %12s %12s %12s %12s%s\n", p.name.c_str(), Value(p.lower, "%.6g").c_str(),
@@ -76,7 +92,16 @@ std::string FormatParameterTable(const std::vector<SearchParameter>& parameters,
                   Value(i < after.size() ? after[i] : std::numeric_limits<double>::quiet_NaN(), "%.6g").c_str(),
                   p.log ? "  (log)" : "");
     out += line;
+    if (i < after.size() && !BoundFlag(p, after[i]).empty()) {
+      out.insert(out.size() - 1, BoundFlag(p, after[i]));
+      ++flagged;
+    }
   }
+  if (flagged > 0)
+    out += std::to_string(flagged) + (flagged == 1 ? " parameter ends" : " parameters end") +
+           " on or near a bound (within 3 % of " + (flagged == 1 ? "its" : "their") +
+           " range, in the space searched): the bound may hold the fit back. Widen the range where the hydrology "
+           "allows, or fix the parameter.\n";
   return out;
 }
 

@@ -14,7 +14,13 @@ namespace tarnwell {
 std::string FormatCalibrationSummary(const std::vector<BasinYear>& before, const std::vector<BasinYear>& after,
                                      const std::vector<int>& calibrationYears, const std::vector<int>& validationYears);
 
+// A value within kOnBound of its range (as a share of the range, in the space searched: the
+// logarithm for a log range) stands on the bound, within kNearBound near it; the table flags
+// both after the value and says how many there are.
+inline constexpr double kOnBound = 0.005, kNearBound = 0.03;
 std::string FormatParameterTable(const std::vector<SearchParameter>& parameters, const std::vector<double>& before,
                                  const std::vector<double>& after);
+// "  on the upper bound", "  near the lower bound (2.4 %)" or "" (the table's flag).
+std::string BoundFlag(const SearchParameter& p, double value);
 
 }  // namespace tarnwell

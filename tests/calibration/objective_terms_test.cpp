@@ -5,8 +5,10 @@
 
 #include <cmath>
 
+#include "TestSupport.h"
 #include "calibration/CalibrationFile.h"
 #include "calibration/Objective.h"
+#include "calibration/Summary.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
@@ -115,6 +117,19 @@ TEST(ObjectiveTerms, WeightsFromTheFileAndTheCommandLineMakeTheLoss) {
   EXPECT_DOUBLE_EQ(alone.loss, std::fabs(alone.metrics[3]));
   EXPECT_DOUBLE_EQ(ScoreBasinYears({year}, {halves, 0, {1991}}).loss,
                    0.5 * std::fabs(alone.metrics[3]) / 100 + 0.5 * (1 - alone.metrics[0]));
+}
+
+// A parameter that ends on or near a bound of its range is flagged, in the space searched.
+TEST(ParameterTable, FlagsValuesOnOrNearABound) {
+  const std::string golden = test::ReadBytes(std::string(TARNWELL_TEST_DATA) +
+                                             "/golden/calibration/parameters_bounds.txt");
+  EXPECT_TRUE(test::SameBytes(golden, FormatParameterTable({{"FieldCapacity", 0.2, 0.38, false},
+                                                            {"SnowMeltRate", 1, 6, false},
+                                                            {"DeepLeakageCoef", 0.001, 1, true}},
+                                                           {0.3, 3, 0.1}, {0.3799, 1.12, 0.0123457})));
+  // In a log range the middle of the logarithms is no bound; 0.0011 of 0.001..1 is near one.
+  EXPECT_EQ(BoundFlag({"DeepLeakageCoef", 0.001, 1, true}, 0.0011), "  near the lower bound (1.4 %)");
+  EXPECT_EQ(BoundFlag({"DeepLeakageCoef", 0.001, 1, false}, 0.0011), "  on the lower bound");
 }
 
 }  // namespace
