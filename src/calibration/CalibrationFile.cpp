@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -281,6 +282,10 @@ void CalibrationConfig::RequireYearsWithin(int firstYear, int lastYear, const st
       if (y >= firstYear && y <= lastYear) continue;
       const char* kind = list == &warmupYears ? "warm-up" : list == &calibrationYears ? "calibration" : "validation";
       const auto at = yearSources.find(y);
+      if (at != yearSources.end() && at->second.line < 0)
+        throw std::invalid_argument(at->second.token + " names the " + kind + " year " + std::to_string(y) +
+                                    ", outside the years " + std::to_string(firstYear) + " to " +
+                                    std::to_string(lastYear) + " that " + data + " cover");
       FileChecker check(file);
       check.At(at == yearSources.end() ? 0 : at->second.line);
       const Token token{at == yearSources.end() ? std::to_string(y) : at->second.token,
@@ -455,6 +460,40 @@ void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& o) {
   if (o.seed && !ParseSeed(*o.seed, config.search.seed))
     throw std::invalid_argument("--seed needs a whole number from 0 to 18446744073709551615, not \"" + *o.seed + "\"");
   if (o.workers) config.workers = count("workers", *o.workers);
+  // The periods: each option given replaces its list; no year may stand in two lists.
+  const std::tuple<const std::optional<std::string>*, std::vector<int>*, const char*> periods[] = {
+      {&o.warmup, &config.warmupYears, "warmup"},
+      {&o.calibration, &config.calibrationYears, "calibration"},
+      {&o.validation, &config.validationYears, "validation"}};
+  for (const auto& [given, years, name] : periods) {
+    if (!*given) continue;
+    std::string text = **given;
+    std::replace(text.begin(), text.end(), ',', ' ');
+    const std::string option = "--" + std::string(name) + " " + **given;
+    std::vector<int> parsed;
+    for (const std::string& word : Words(text)) {
+      std::vector<int> these;
+      if (!ParseYears(word, these))
+        throw std::invalid_argument(option + ": \"" + word + "\" is not a year or a range of years such as 1991-1993");
+      parsed.insert(parsed.end(), these.begin(), these.end());
+    }
+    if (parsed.empty() && std::string(name) == "calibration")
+      throw std::invalid_argument(option + ": names no calibration year");
+    std::sort(parsed.begin(), parsed.end());
+    for (int y : *years) config.yearSources.erase(y);
+    *years = parsed;
+    for (int y : parsed) config.yearSources[y] = {-1, option, 0};
+  }
+  for (std::size_t i = 0; i < std::size(periods); ++i)
+    for (std::size_t j = i + 1; j < std::size(periods); ++j) {
+      const auto& [given, years, name] = periods[i];
+      const auto& [other, otherYears, otherName] = periods[j];
+      if (!*given && !*other) continue;  // the file's lists were checked as it was read
+      for (int y : *years)
+        if (std::find(otherYears->begin(), otherYears->end(), y) != otherYears->end())
+          throw std::invalid_argument(std::string("the year ") + std::to_string(y) + " is both a " + name + " and a " +
+                                      otherName + " year, as the command line sets them");
+    }
   if (o.algorithm || o.evaluations) RequireFeasibleSearch(config, o.evaluations ? "--evaluations" : "");
 }
 

@@ -69,7 +69,7 @@ struct CalibrationConfig {
   double sedimentWeight = 0;
   std::vector<int> warmupYears, calibrationYears, validationYears;  // ascending
   struct YearSource {
-    long line = 0;
+    long line = 0;  // -1: the command line's option (named by `token`)
     std::string token;
     int index = 0;
   };
@@ -110,6 +110,9 @@ struct CalibrationOverrides {
   std::optional<std::string> objective;    // --objective "kge" or "kge 0.5 lognse 0.5"
   std::optional<std::string> seed;         // --seed S
   std::optional<std::string> workers;      // --workers N
+  // --warmup, --calibration, --validation: years or ranges, by commas or blanks
+  // ("1991-1992", "1991,1993"); each replaces the file's list.
+  std::optional<std::string> warmup, calibration, validation;
 };
 // Throws std::invalid_argument naming the option and the value it refuses.
 void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& overrides);

@@ -55,8 +55,9 @@ struct CalibrateOptions {
   bool init = false, resume = false, apply = false;
   CalibrationOverrides overrides;
   std::string algorithm, evaluations, objective, seed, workers;
-  std::string carryOver;       // empty: the workspace's run settings
-  std::string groundwaterSum;  // empty: the workspace's run settings
+  std::string warmup, calibration, validation;  // empty: the calibration file's years
+  std::string carryOver;                        // empty: the workspace's run settings
+  std::string groundwaterSum;                   // empty: the workspace's run settings
 };
 
 // This process's place in an MPI job (rank 0 of 1 without mpirun).
@@ -249,6 +250,9 @@ int Calibrate(const CalibrateOptions& o) {
     if (!o.objective.empty()) overrides.objective = o.objective;
     if (!o.seed.empty()) overrides.seed = o.seed;
     if (!o.workers.empty()) overrides.workers = o.workers;
+    if (!o.warmup.empty()) overrides.warmup = o.warmup;
+    if (!o.calibration.empty()) overrides.calibration = o.calibration;
+    if (!o.validation.empty()) overrides.validation = o.validation;
     ApplyOverrides(config, overrides);
     // The years the data cover: a year named beyond them is the calibration file's fault,
     // not a missing block of the meteorological files.
@@ -406,6 +410,11 @@ void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
   c->add_option("--seed", o->seed, "the random seed")->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
   c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
       ->check(WholeNumber(1, 1024));
+  c->add_option("--warmup", o->warmup, "the warm-up years, simulated and not scored (\"1990\"), over the file's");
+  c->add_option("--calibration", o->calibration,
+                "the years the search scores (\"1991-1992\", \"1991,1993\"), over the file's")
+      ->check(NotEmpty());
+  c->add_option("--validation", o->validation, "the years scored for the best set only, over the file's");
   AddCarryOverOption(*c, o->carryOver);
   AddGroundwaterSumOption(*c, o->groundwaterSum);
   commands[c] = [o] { return Calibrate(*o); };

@@ -119,6 +119,45 @@ TEST(ObjectiveTerms, WeightsFromTheFileAndTheCommandLineMakeTheLoss) {
                    0.5 * std::fabs(alone.metrics[3]) / 100 + 0.5 * (1 - alone.metrics[0]));
 }
 
+// The periods set on the command line replace the file's, and stay apart.
+TEST(CalibrationPeriods, OptionsReplaceTheFilesYears) {
+  ParameterSet current;
+  current.SaturatedWaterContent = 0.45, current.WiltingPoint = 0.12;
+  TextReader reader = TextReader::FromString(
+      "warmup 1990\ncalibration 1991-1992\nvalidation 1993\nFieldCapacity 0.2 0.35\n", "cal.txt");
+  const CalibrationConfig file = ReadCalibrationFile(reader, current);
+  CalibrationConfig c = file;
+  CalibrationOverrides o;
+  o.calibration = "1992,1990";
+  o.warmup = "";
+  o.validation = "1991 1993";
+  ApplyOverrides(c, o);
+  EXPECT_EQ(c.calibrationYears, (std::vector<int>{1990, 1992}));
+  EXPECT_TRUE(c.warmupYears.empty());
+  EXPECT_EQ(c.validationYears, (std::vector<int>{1991, 1993}));
+  try {
+    c.RequireYearsWithin(1990, 1992, "the data");
+    ADD_FAILURE();
+  } catch (const std::invalid_argument& e) {
+    EXPECT_STREQ(e.what(),
+                 "--validation 1991 1993 names the validation year 1993, outside the years 1990 to 1992 that the "
+                 "data cover");
+  }
+  for (const auto& [calibration, message] : std::vector<std::pair<std::string, std::string>>{
+           {"1990", "the year 1990 is both a warmup and a calibration year, as the command line sets them"},
+           {"199x", "--calibration 199x: \"199x\" is not a year or a range of years such as 1991-1993"}}) {
+    CalibrationConfig d = file;
+    CalibrationOverrides bad;
+    bad.calibration = calibration;
+    try {
+      ApplyOverrides(d, bad);
+      ADD_FAILURE() << calibration;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+  }
+}
+
 // A parameter that ends on or near a bound of its range is flagged, in the space searched.
 TEST(ParameterTable, FlagsValuesOnOrNearABound) {
   const std::string golden = test::ReadBytes(std::string(TARNWELL_TEST_DATA) +
