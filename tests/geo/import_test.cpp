@@ -219,6 +219,16 @@ Spoil File(const std::string& rel, const std::string& text) {
   return [=](ImportSet& s) { s.files[rel] = text; };
 }
 
+// The directions of kFlow on the terrain's grid; outlet 1 at (1, 2), outlet 2 at x,y, not moved.
+Spoil OnKFlow(const std::string& secondOutlet) {
+  return [=](ImportSet& s) {
+    s.flow = {4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
+    for (const auto& row : kFlow) s.flow.values.insert(s.flow.values.end(), row, row + 5);
+    s.Delineate("id,x,y\n1,499950,5000450\n2," + secondOutlet + "\n");
+    s.Set("outlet_snap_radius", "0");
+  };
+}
+
 // Each refusal names its file and its line or cell, and nothing is written. Sets of two
 // sub-basins (2) and of one (1); the day 60 of a table is its line 61.
 TEST(ImportRefusals, EachNamesItsFileAndLine) {
@@ -253,21 +263,8 @@ TEST(ImportRefusals, EachNamesItsFileAndLine) {
        [](ImportSet& s) { s.terrain.values[7] = -3.4028234663852886e38; },
        {"a no-data value the raster does not declare"}},
       // Outlets off the flow network: on a cell without direction, outside the grid.
-      {2,
-       [](ImportSet& s) {
-         s.flow = {4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
-         for (const auto& row : kFlow) s.flow.values.insert(s.flow.values.end(), row, row + 5);
-         s.Delineate("id,x,y\n1,499950,5000450\n2,500150,5000350\n");  // (2, 4): no direction
-         s.Set("outlet_snap_radius", "0");
-       },
-       {"outlets.csv line 3: outlet 2", "off the flow network"}},
-      {2,
-       [](ImportSet& s) {
-         s.flow = {4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
-         for (const auto& row : kFlow) s.flow.values.insert(s.flow.values.end(), row, row + 5);
-         s.Delineate("id,x,y\n1,499950,5000450\n2,600000,5000350\n");
-       },
-       {"outlets.csv line 3", "lies outside the flow-direction grid"}},
+      {2, OnKFlow("500150,5000350"), {"outlets.csv line 3: outlet 2", "off the flow network"}},  // (2, 4)
+      {2, OnKFlow("600000,5000350"), {"outlets.csv line 3", "lies outside the flow-direction grid"}},
       // Daily values beyond their range, at their source line; a declared no-data
       // precipitation is a missing weather day.
       {1,
