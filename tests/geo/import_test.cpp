@@ -229,6 +229,15 @@ Spoil OnKFlow(const std::string& secondOutlet) {
   };
 }
 
+// A given slope of 5 degrees on the one sub-basin's grid, `cell5` in row 1, column 1.
+void GiveSlope(ImportSet& s, double cell5) {
+  TestRaster slope = s.terrain;
+  slope.values.assign(16, 5);
+  slope.values[5] = cell5;
+  test::WriteRasterFile(s.Path("slope.tif"), slope);
+  s.Set("slope", "slope.tif");
+}
+
 // Each refusal names its file and its line or cell, and nothing is written. Sets of two
 // sub-basins (2) and of one (1); the day 60 of a table is its line 61.
 TEST(ImportRefusals, EachNamesItsFileAndLine) {
@@ -289,13 +298,7 @@ TEST(ImportRefusals, EachNamesItsFileAndLine) {
        [](ImportSet& s) { s.ids.values[3] = 0, s.terrain.values[3] = 32767; },
        {"row 0, column 3", "and so in its slope"}},
       {1,
-       [](ImportSet& s) {
-         TestRaster slope = s.terrain;
-         slope.values.assign(16, 5);
-         slope.values[5] = 95;
-         test::WriteRasterFile(s.Path("slope.tif"), slope);
-         s.Set("slope", "slope.tif");
-       },
+       [](ImportSet& s) { GiveSlope(s, 95); },
        {"slope.tif", "row 1, column 1", "steeper than 90 degrees", "slope_units = percent"}},
       // Routing, station elevation, years and the parameter template.
       {1,
@@ -425,10 +428,7 @@ TEST(ImportValues, ValuesAtTheEdgesOfTheRangesPassTheCheck) {
   ImportSet given(1);
   given.ids.values[3] = 0;
   given.terrain.values[3] = 32767;
-  TestRaster slope = given.terrain;
-  slope.values.assign(16, 5);
-  test::WriteRasterFile(given.Path("slope.tif"), slope);
-  given.Set("slope", "slope.tif");
+  GiveSlope(given, 5);
   EXPECT_NO_THROW(given.Import());
 }
 
