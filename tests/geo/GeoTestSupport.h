@@ -8,6 +8,7 @@
 #include <netcdf.h>
 #include <ogr_srs_api.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -137,11 +138,10 @@ inline void WriteWeatherNetcdf(const std::string& path, const std::string& varia
 }
 
 inline std::string Day2001(int dayOfYear) {
-  static const int before[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
-  int m = 0;
-  while (m < 11 && dayOfYear > before[m + 1]) ++m;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "2001-%02d-%02d", m + 1, dayOfYear - before[m]);
+  const std::chrono::year_month_day d{std::chrono::sys_days{std::chrono::year{2001} / 1 / 1} +
+                                      std::chrono::days{dayOfYear - 1}};
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "2001-%02u-%02u", unsigned(d.month()), unsigned(d.day()));
   return buf;
 }
 

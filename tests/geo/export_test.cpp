@@ -4,6 +4,7 @@
 // the corners of their true georeference.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -67,8 +68,9 @@ class ExportTest : public ::testing::Test {
   static std::string Ws() { return dir_->Path().string(); }
   static std::string Out(const std::string& rel) { return Ws() + "/Output/" + rel; }
   static inline test::TempDir* dir_ = nullptr;
-  const std::vector<std::pair<std::string, std::string>> stations_{
-      {"subbasin1", "流域1"}, {"subbasin2", "流域2"}, {"basin", "全流域"}};
+  // Each station's label in the export, its name, its output directory.
+  const std::vector<std::array<std::string, 3>> stations_{
+      {"subbasin1", "甲", "流域1"}, {"subbasin2", "乙", "流域2"}, {"basin", "全流域", "全流域"}};
 };
 
 TEST_F(ExportTest, CsvHoldsTheOutputFilesValues) {
@@ -76,7 +78,7 @@ TEST_F(ExportTest, CsvHoldsTheOutputFilesValues) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(test::ReadBytes(Out("export/stations.csv")),
             "station,name,directory,area_km2\n1,甲,流域1,86.4\n2,乙,流域2,86.4\nbasin,全流域,全流域,172.8\n");
-  for (const auto& [label, dir] : stations_) {
+  for (const auto& [label, name, dir] : stations_) {
     SCOPED_TRACE(label);
     // Daily: the three daily files side by side, by date; a day before the start day has no
     // Daily.out row and empty fields.
@@ -171,8 +173,7 @@ TEST_F(ExportTest, NetcdfReadsBackWithXarrayAndNcdump) {
     EXPECT_EQ(got[k], std::stod(value)) << k;
     ++compared;
   };
-  for (const auto& [station, dir] :
-       std::vector<std::pair<std::string, std::string>>{{"甲", "流域1"}, {"乙", "流域2"}, {"全流域", "全流域"}}) {
+  for (const auto& [label, station, dir] : stations_) {
     for (const auto& [file, names] : files)
       for (const auto& [key, values] : RowsOf(Out(dir + "/" + file)))
         for (std::size_t i = 0; i < names.size(); ++i) {

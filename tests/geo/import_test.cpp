@@ -219,6 +219,25 @@ Spoil File(const std::string& rel, const std::string& text) {
   return [=](ImportSet& s) { s.files[rel] = text; };
 }
 
+// The directions of kFlow on the terrain's grid; outlet 1 at (1, 2), outlet 2 at x,y, not moved.
+Spoil OnKFlow(const std::string& secondOutlet) {
+  return [=](ImportSet& s) {
+    s.flow = {4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
+    for (const auto& row : kFlow) s.flow.values.insert(s.flow.values.end(), row, row + 5);
+    s.Delineate("id,x,y\n1,499950,5000450\n2," + secondOutlet + "\n");
+    s.Set("outlet_snap_radius", "0");
+  };
+}
+
+// A given slope of 5 degrees on the one sub-basin's grid, `cell5` in row 1, column 1.
+void GiveSlope(ImportSet& s, double cell5) {
+  TestRaster slope = s.terrain;
+  slope.values.assign(16, 5);
+  slope.values[5] = cell5;
+  test::WriteRasterFile(s.Path("slope.tif"), slope);
+  s.Set("slope", "slope.tif");
+}
+
 // Each refusal names its file and its line or cell, and nothing is written. Sets of two
 // sub-basins (2) and of one (1); the day 60 of a table is its line 61.
 TEST(ImportRefusals, EachNamesItsFileAndLine) {
@@ -253,21 +272,8 @@ TEST(ImportRefusals, EachNamesItsFileAndLine) {
        [](ImportSet& s) { s.terrain.values[7] = -3.4028234663852886e38; },
        {"a no-data value the raster does not declare"}},
       // Outlets off the flow network: on a cell without direction, outside the grid.
-      {2,
-       [](ImportSet& s) {
-         s.flow = {4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
-         for (const auto& row : kFlow) s.flow.values.insert(s.flow.values.end(), row, row + 5);
-         s.Delineate("id,x,y\n1,499950,5000450\n2,500150,5000350\n");  // (2, 4): no direction
-         s.Set("outlet_snap_radius", "0");
-       },
-       {"outlets.csv line 3: outlet 2", "off the flow network"}},
-      {2,
-       [](ImportSet& s) {
-         s.flow = {4, 5, 499700, 5000600, 100, 100, {}, -1, "EPSG:32632"};
-         for (const auto& row : kFlow) s.flow.values.insert(s.flow.values.end(), row, row + 5);
-         s.Delineate("id,x,y\n1,499950,5000450\n2,600000,5000350\n");
-       },
-       {"outlets.csv line 3", "lies outside the flow-direction grid"}},
+      {2, OnKFlow("500150,5000350"), {"outlets.csv line 3: outlet 2", "off the flow network"}},  // (2, 4)
+      {2, OnKFlow("600000,5000350"), {"outlets.csv line 3", "lies outside the flow-direction grid"}},
       // Daily values beyond their range, at their source line; a declared no-data
       // precipitation is a missing weather day.
       {1,
@@ -292,13 +298,7 @@ TEST(ImportRefusals, EachNamesItsFileAndLine) {
        [](ImportSet& s) { s.ids.values[3] = 0, s.terrain.values[3] = 32767; },
        {"row 0, column 3", "and so in its slope"}},
       {1,
-       [](ImportSet& s) {
-         TestRaster slope = s.terrain;
-         slope.values.assign(16, 5);
-         slope.values[5] = 95;
-         test::WriteRasterFile(s.Path("slope.tif"), slope);
-         s.Set("slope", "slope.tif");
-       },
+       [](ImportSet& s) { GiveSlope(s, 95); },
        {"slope.tif", "row 1, column 1", "steeper than 90 degrees", "slope_units = percent"}},
       // Routing, station elevation, years and the parameter template.
       {1,
@@ -428,10 +428,7 @@ TEST(ImportValues, ValuesAtTheEdgesOfTheRangesPassTheCheck) {
   ImportSet given(1);
   given.ids.values[3] = 0;
   given.terrain.values[3] = 32767;
-  TestRaster slope = given.terrain;
-  slope.values.assign(16, 5);
-  test::WriteRasterFile(given.Path("slope.tif"), slope);
-  given.Set("slope", "slope.tif");
+  GiveSlope(given, 5);
   EXPECT_NO_THROW(given.Import());
 }
 
