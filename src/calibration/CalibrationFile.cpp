@@ -504,6 +504,22 @@ std::vector<double> CalibratedValues(const CalibrationConfig& config, const Para
   return values;
 }
 
+std::vector<std::string> StartsOutsideTheirRanges(const CalibrationConfig& config, const ParameterSet& current) {
+  const std::vector<double> values = CalibratedValues(config, current);
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i < config.parameters.size() && i < values.size(); ++i) {
+    const CalibratedParameter& p = config.parameters[i];
+    const double v = values[i];
+    if (v >= p.lower && v <= p.upper) continue;
+    found.push_back(config.file + " line " + std::to_string(p.line) + ": the parameter file's " + p.name + " " +
+                    ShortestReal(v) + " lies outside its range " + ShortestReal(p.lower) + " to " +
+                    ShortestReal(p.upper) + ": the search starts from " +
+                    ShortestReal(v < p.lower ? p.lower : p.upper) +
+                    " and cannot return to it (widen the range to keep it within reach)");
+  }
+  return found;
+}
+
 void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values, ParameterSet& params) {
   for (std::size_t i = 0; i < config.parameters.size() && i < values.size(); ++i)
     *FindParameter(params, config.parameters[i].name) = values[i];

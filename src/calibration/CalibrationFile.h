@@ -119,6 +119,10 @@ void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& overr
 
 // The calibrated parameters' values in a parameter set, in the file's order.
 std::vector<double> CalibratedValues(const CalibrationConfig& config, const ParameterSet& params);
+// A sentence for every calibrated parameter whose value in `current` lies outside its range
+// (naming the file's line): the search starts from the nearest bound instead, and the value
+// itself can no longer be reached.
+std::vector<std::string> StartsOutsideTheirRanges(const CalibrationConfig& config, const ParameterSet& current);
 // Sets the calibrated parameters of params to values (in the file's order).
 void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values, ParameterSet& params);
 

@@ -308,6 +308,7 @@ int Calibrate(const CalibrateOptions& o) {
     run.modelSettings.emplace_back("carry_over", CarryOverName(settings.carryOver));
   if (settings.groundwaterSum != GroundwaterSum::Twice)
     run.modelSettings.emplace_back("groundwater_sum", GroundwaterSumName(settings.groundwaterSum));
+  for (const std::string& w : StartsOutsideTheirRanges(config, current)) std::cerr << "warning: " << w << "\n";
   CalibrationProgress progress(std::cerr, ::isatty(STDERR_FILENO) == 1, run.lossName);
   std::optional<CalibrationResult> result;
   {

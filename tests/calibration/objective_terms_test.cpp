@@ -126,6 +126,14 @@ TEST(CalibrationPeriods, OptionsReplaceTheFilesYears) {
   TextReader reader = TextReader::FromString(
       "warmup 1990\ncalibration 1991-1992\nvalidation 1993\nFieldCapacity 0.2 0.35\n", "cal.txt");
   const CalibrationConfig file = ReadCalibrationFile(reader, current);
+  // A value of the parameter file outside its range is said, not clamped in silence.
+  current.FieldCapacity = 0.38;
+  EXPECT_EQ(StartsOutsideTheirRanges(file, current),
+            std::vector<std::string>{"cal.txt line 4: the parameter file's FieldCapacity 0.38 lies outside its range "
+                                     "0.2 to 0.35: the search starts from 0.35 and cannot return to it (widen the "
+                                     "range to keep it within reach)"});
+  current.FieldCapacity = 0.3;
+  EXPECT_TRUE(StartsOutsideTheirRanges(file, current).empty());
   CalibrationConfig c = file;
   CalibrationOverrides o;
   o.calibration = "1992,1990";
