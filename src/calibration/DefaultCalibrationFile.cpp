@@ -71,6 +71,9 @@ const char* const kParameterLines[] = {
     "# Degree-day factor (mm per degree C per day): 2-6 in mid-latitude uplands, where snow",
     "# lies for weeks rather than months and rain-on-snow makes the winter floods.",
     "SnowMeltRate 1.5 6",
+    "# Air temperature (degrees C) below which precipitation falls as snow: the rain-snow",
+    "# thresholds observed at stations lie between -1 and 3, higher where the air is dry.",
+    "SnowfallTemp -1 3",
 };
 
 }  // namespace
@@ -92,7 +95,8 @@ std::vector<std::string> DefaultCalibrationFile(int firstYear, int lastYear) {
       "",
       "algorithm dds          # dds, sce or lhs",
       "evaluations 1000",
-      "objective kge          # kge, nse, lognse or pbias",
+      "objective kge          # kge, nse, lognse, pbias, fdc-high, fdc-mid, fdc-low, or",
+      "                       # weighted terms: objective kge 0.5 lognse 0.3 fdc-low 0.2",
       "sediment-weight 0      # 0 to 1: weight of the sediment concentration",
       "seed 1",
       "batch 8                # points proposed together (dds, lhs)",
