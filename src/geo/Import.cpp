@@ -528,14 +528,24 @@ ImportReport RunImport(const ImportOptions& options, std::ostream& out) {
   InitGdal();
   const ImportConfig c = ReadImportConfig(options.config, options.config);
   const std::vector<SubBasinEntry> specs = ReadSubBasins(c.subBasins);
-  const std::map<long, int> classes = ReadClasses(c.landCoverClasses);
+  // One stated code stands for a land-cover raster of one class.
+  const std::map<long, int> classes = c.landUseCode > 0 ? std::map<long, int>{{1, c.landUseCode}}
+                                                        : ReadClasses(c.landCoverClasses);
 
   // Rasters onto one grid.
   const Raster terrainSource = ReadRaster(c.terrain, c.terrain, c.sourceCrs);
   const GridFrame target = TargetGrid(c, terrainSource);
   const Raster terrain = OnGrid(terrainSource, target, Resampling::Bilinear);
   if (terrain.DataCells() == 0) throw InputError(c.terrain, 0, "the terrain raster has no value on the target grid");
-  const Raster land = OnTarget(c.landCover, c.sourceCrs, target, Resampling::Mode, c.terrain);
+  Raster land;
+  if (c.landUseCode > 0) {
+    land = terrain;
+    std::fill(land.values.begin(), land.values.end(), 1.0);
+    land.hasNoData = false;
+    land.name = "land_use_code";
+  } else {
+    land = OnTarget(c.landCover, c.sourceCrs, target, Resampling::Mode, c.terrain);
+  }
   Raster slope;
   if (c.slope.empty()) {
     slope = HornSlope(terrain);

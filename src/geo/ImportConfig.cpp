@@ -15,6 +15,7 @@ std::vector<std::string> KnownKeys() {
   std::vector<std::string> keys{"terrain",
                                 "land_cover",
                                 "land_cover_classes",
+                                "land_use_code",
                                 "slope",
                                 "slope_units",
                                 "sub_basin_raster",
@@ -98,12 +99,24 @@ ImportConfig ReadImportConfig(const std::string& fsPath, const std::string& disp
                          std::string(table) + suffix + " is given without " + table);
 
   requireKey("terrain", "the terrain raster");
-  requireKey("land_cover", "the land-cover raster");
-  requireKey("land_cover_classes", "the table of land-cover classes and model codes");
+  if (f.Has("land_use_code")) {
+    // A basin without a land-cover raster: one stated class for every cell.
+    for (const char* key : {"land_cover", "land_cover_classes"})
+      if (f.Has(key))
+        throw InputError(displayName, f.Line(key),
+                         std::string(key) + " is given beside land_use_code: give the raster or one code");
+    if (!ParseInteger(f.Value("land_use_code"), c.landUseCode) || c.landUseCode < 1 || c.landUseCode > 149)
+      f.Refuse("land_use_code", "it is a model land-use code from 1 to 149");
+  } else {
+    requireKey("land_cover", "the land-cover raster, or land_use_code: one land-use code for every cell");
+    requireKey("land_cover_classes", "the table of land-cover classes and model codes");
+  }
   requireKey("sub_basins", "the table of sub-basin ids, names and Muskingum K and x");
   c.terrain = f.ExistingPath("terrain");
-  c.landCover = f.ExistingPath("land_cover");
-  c.landCoverClasses = f.ExistingPath("land_cover_classes");
+  if (c.landUseCode == 0) {
+    c.landCover = f.ExistingPath("land_cover");
+    c.landCoverClasses = f.ExistingPath("land_cover_classes");
+  }
   c.subBasins = f.ExistingPath("sub_basins");
   if (f.Has("slope")) c.slope = f.ExistingPath("slope");
   if (f.Has("slope_units")) {

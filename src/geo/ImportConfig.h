@@ -27,6 +27,7 @@ struct ImportConfig {
   KeyValueFile file;
 
   std::string terrain, landCover, landCoverClasses, slope;
+  int landUseCode = 0;  // instead of a land-cover raster: one model land-use code for every cell (0: none)
   bool slopeInPercent = false;
   std::string subBasinRaster;          // or:
   std::string flowDirection, outlets;  // delineation

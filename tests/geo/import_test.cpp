@@ -112,6 +112,22 @@ TEST(Import, LandCoverInAnotherCoordinateSystemIsReprojectedOntoTheTerrain) {
   for (std::size_t i = 5; i < 8; ++i) EXPECT_EQ(lu[i], "21 21 21 31 31 31");
 }
 
+// A basin without a land-cover raster: one stated land-use code for every cell.
+TEST(Import, OneLandUseCodeStandsForALandCoverRaster) {
+  ImportSet set;
+  set.Drop("land_cover");
+  set.Drop("land_cover_classes");
+  set.Set("land_use_code", "31");
+  set.Import();
+  const std::vector<std::string> lu = set.Lines("input/乙/landuse.grd");
+  for (std::size_t i = 5; i < 8; ++i) EXPECT_EQ(lu[i], "31 31 31 31 31 31");
+  set.Set("land_use_code", "150");
+  EXPECT_NE(set.Refusal().find("land_use_code"), std::string::npos);
+  set.Set("land_use_code", "31");
+  set.Set("land_cover", "land.tif");
+  EXPECT_NE(set.Refusal().find("land_cover is given beside land_use_code"), std::string::npos);
+}
+
 TEST(Import, TargetGridReprojectsTheTerrain) {
   ImportSet set;
   // Everything in UTM 32N, put onto UTM 33N cells of 50 m.
