@@ -67,6 +67,11 @@ std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) cons
   Session session(root_);
   ModelState& s = session.state;
   s.TakeSubBasinTable(table_);
+  // A set that carries the reaches' routing (a calibration searching it) routes with it.
+  if (params.RoutingK.size() == s.SubBasinK.size() && params.RoutingX.size() == s.SubBasinX.size()) {
+    s.SubBasinK = params.RoutingK;
+    s.SubBasinX = params.RoutingX;
+  }
   session.params = params;
   session.params.SimYears = years_;
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -16,6 +17,7 @@
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
 #include "parameters/ParameterLimits.h"
+#include "results/Statistic.h"
 
 namespace tarnwell {
 
@@ -398,6 +400,11 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
       p.log = true;
     }
     if (tokens.size() > 4) check.Refuse(tokens[4], "is one value too many");
+    // A reach's routing is searched only for a sub-basin the workspace has.
+    ParameterSet probe = current;
+    if (p.name.rfind("Muskingum", 0) == 0 && !FindParameter(probe, p.name))
+      check.Refuse(key, "names a sub-basin the workspace does not have (it has " +
+                            std::to_string(std::max<std::size_t>(current.RoutingK.size(), 1) - 1) + ")");
     config.parameters.push_back(p);
     boundTokens.emplace_back(tokens[1], tokens[2]);
   }
@@ -406,6 +413,37 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
     throw InputError(config.file, 0, "names no parameter to calibrate (a line such as \"FieldCapacity 0.2 0.36\")");
   if (config.calibrationYears.empty())
     throw InputError(config.file, 0, "has no calibration years (a line such as \"calibration 1991-1992\")");
+
+  // A reach's K and x: every corner of their box (a bound, or the sub-basin list's value of
+  // the one not searched) must keep the routing coefficients at or above 0, or the routed
+  // discharge could fall below 0 (a K of 6 h with x = 0.2 does).
+  for (std::size_t k = 1; k < current.RoutingK.size() && k < current.RoutingX.size(); ++k) {
+    const std::string kName = "MuskingumK[" + std::to_string(k) + "]", xName = "MuskingumX[" + std::to_string(k) + "]";
+    const CalibratedParameter *kp = nullptr, *xp = nullptr;
+    std::size_t kAt = 0, xAt = 0;
+    for (std::size_t i = 0; i < config.parameters.size(); ++i) {
+      if (config.parameters[i].name == kName) kp = &config.parameters[i], kAt = i;
+      if (config.parameters[i].name == xName) xp = &config.parameters[i], xAt = i;
+    }
+    if (!kp && !xp) continue;
+    const std::vector<double> ks = kp ? std::vector<double>{kp->lower, kp->upper} : std::vector{current.RoutingK[k]};
+    const std::vector<double> xs = xp ? std::vector<double>{xp->lower, xp->upper} : std::vector{current.RoutingX[k]};
+    for (double K : ks)
+      for (double x : xs) {
+        std::string problem = MuskingumDenominatorProblem(K, x);
+        if (problem.empty() && !NegativeMuskingumCoefficient(K, x).empty())
+          problem = "gives the routing coefficient " + NegativeMuskingumCoefficient(K, x) + " below 0";
+        if (problem.empty()) continue;
+        // The bound to move: K's lower one when K is searched, else x's upper one.
+        const bool atK = kp != nullptr;
+        const CalibratedParameter& p = atK ? *kp : *xp;
+        const Token& token = atK ? boundTokens[kAt].first : boundTokens[xAt].second;
+        check.RefuseAt(p.line, token,
+                       "with K = " + ShortestReal(K) + " h and x = " + ShortestReal(x) + " " + problem +
+                           ": keep K x at most 12 h and K (1 - x) at least 12 h (half the day of the routing) over the "
+                           "whole range");
+      }
+  }
 
   // Tied parameters: every point of the box must keep them in order.
   ParameterSet values = current;
@@ -500,7 +538,10 @@ void ApplyOverrides(CalibrationConfig& config, const CalibrationOverrides& o) {
 std::vector<double> CalibratedValues(const CalibrationConfig& config, const ParameterSet& params) {
   ParameterSet copy = params;
   std::vector<double> values;
-  for (const CalibratedParameter& p : config.parameters) values.push_back(*FindParameter(copy, p.name));
+  for (const CalibratedParameter& p : config.parameters) {
+    const double* v = FindParameter(copy, p.name);
+    values.push_back(v ? *v : std::numeric_limits<double>::quiet_NaN());
+  }
   return values;
 }
 
@@ -522,7 +563,7 @@ std::vector<std::string> StartsOutsideTheirRanges(const CalibrationConfig& confi
 
 void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values, ParameterSet& params) {
   for (std::size_t i = 0; i < config.parameters.size() && i < values.size(); ++i)
-    *FindParameter(params, config.parameters[i].name) = values[i];
+    if (double* v = FindParameter(params, config.parameters[i].name)) *v = values[i];
 }
 
 const char* MethodName(SearchMethod method) {

@@ -111,6 +111,9 @@ ParameterSet LoadCurrent(Session& session) {
   ParameterSet p;
   LoadParameters(file, p);
   RequireComputableParameters(p, file.Name());
+  // The reaches' routing as the sub-basin list gives it, for a calibration that searches it.
+  p.RoutingK = session.state.SubBasinK;
+  p.RoutingX = session.state.SubBasinX;
   return p;
 }
 
@@ -193,6 +196,11 @@ void FinalRun(Session& session, const ParameterSet& best, int years, const RunSe
   ParameterSet p = best;
   p.SimYears = years;
   session.params = p;
+  // The best set's routing of each reach, when the calibration searched it.
+  if (p.RoutingK.size() == session.state.SubBasinK.size() && p.RoutingX.size() == session.state.SubBasinX.size()) {
+    session.state.SubBasinK = p.RoutingK;
+    session.state.SubBasinX = p.RoutingX;
+  }
   Driver driver(session, quiet, *engine);
   driver.UseInputs(std::move(inputs));
   driver.UseParameters(p);
@@ -355,12 +363,30 @@ int Calibrate(const CalibrateOptions& o) {
   SetCalibratedValues(config, result->Best().values, best);
   const std::string bestModel = dirModel + "\\best-parameters.txt";
   WriteParameterFile(session.ws.ResolveForWriting(bestModel), session.Display(bestModel), best);
+  // The reaches' routing, when searched, as a sub-basin list (the parameter file holds none).
+  const bool routing = std::any_of(config.parameters.begin(), config.parameters.end(),
+                                   [](const auto& p) { return p.name.rfind("Muskingum", 0) == 0; });
+  const std::string bestListModel = dirModel + "\\best-sub-basins.in";
+  if (routing) {
+    std::vector<std::string> lines{std::to_string(session.state.SubBasinCount)};
+    for (int k = 1; k <= session.state.SubBasinCount; ++k) {
+      const auto at = static_cast<std::size_t>(k);
+      lines.push_back(session.state.SubBasinName[at] + " " + ShortestReal(best.RoutingK[at]) + " " +
+                      ShortestReal(best.RoutingX[at]));
+    }
+    WriteWholeFile(session.ws.ResolveForWriting(bestListModel), session.Display(bestListModel), lines);
+  }
   if (o.apply) {
     // Start-up copies the default parameter file over the current one, so both take it.
     const std::string bytes = ReadFileBytes(session.ws.Resolve(bestModel), session.Display(bestModel));
     for (const char* file : {"..\\Parameters\\当前参数文件.txt", "..\\Parameters\\缺省参数文件.txt"}) {
       const std::string model = session.state.ProgramDir + file;
       ReplaceFile(session.ws.ResolveForWriting(model), session.Display(model), bytes);
+    }
+    if (routing) {
+      const std::string model = session.state.ProgramDir + kSubBasinListPath;
+      ReplaceFile(session.ws.ResolveForWriting(model), session.Display(model),
+                  ReadFileBytes(session.ws.Resolve(bestListModel), session.Display(bestListModel)));
     }
   }
   WriteCharts(dir, run, *result);
@@ -385,7 +411,9 @@ int Calibrate(const CalibrateOptions& o) {
   FinalRun(session, best, whole->Years(), settings, whole->Inputs());
   std::cout << summary;
   std::cout << "\nbest of " << result->records.size() << " evaluations (number " << result->Best().number
-            << "): " << session.Display(bestModel) << (o.apply ? " (applied)" : "") << "\n";
+            << "): " << session.Display(bestModel)
+            << (routing ? " and " + session.Display(bestListModel) + " (the reaches' routing)" : std::string())
+            << (o.apply ? " (applied)" : "") << "\n";
   return 0;
 }
 

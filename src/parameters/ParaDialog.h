@@ -58,6 +58,11 @@ struct ParameterSet {
   int ErodibilityMode = 0;
   // A setting of the run, not stored in the file, never changed by loading.
   GroundwaterSum GroundwaterSumMode = GroundwaterSum::Twice;
+  // The Muskingum routing of each sub-basin's reach to the outlet (K in hours, x), index by
+  // sub-basin 1..n: the sub-basin list's values, carried here so that a calibration can
+  // search them ("MuskingumK[2]"); not stored in the file, never changed by loading. Empty:
+  // the sub-basin list's.
+  std::vector<double> RoutingK, RoutingX;
 };
 
 // One line of the parameter file: its label, the token positions it reads.

@@ -109,7 +109,32 @@ std::optional<ParameterPlace> FindParameterPlace(std::string_view name) {
   return std::nullopt;
 }
 
+namespace {
+
+// "MuskingumK[k]" or "MuskingumX[k]", k a sub-basin number from 1: the table and k.
+std::optional<std::pair<bool, std::size_t>> RoutingName(std::string_view name) {
+  for (const bool isK : {true, false}) {
+    const std::string_view head = isK ? "MuskingumK[" : "MuskingumX[";
+    if (name.size() <= head.size() + 1 || name.substr(0, head.size()) != head || name.back() != ']') continue;
+    const std::string_view digits = name.substr(head.size(), name.size() - head.size() - 1);
+    if (digits.empty() || digits.size() > 6 || digits[0] == '0') return std::nullopt;
+    std::size_t k = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return std::nullopt;
+      k = 10 * k + static_cast<std::size_t>(c - '0');
+    }
+    return std::pair{isK, k};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 double* FindParameter(ParameterSet& params, std::string_view name) {
+  if (const auto routing = RoutingName(name)) {
+    std::vector<double>& table = routing->first ? params.RoutingK : params.RoutingX;
+    return routing->second < table.size() ? &table[routing->second] : nullptr;
+  }
   const auto& layout = ParameterFileLayout();
   for (std::size_t line = 0; line < layout.size(); ++line) {
     const std::vector<double*> targets = ParameterLineTargets(params, static_cast<int>(line) + 1);
@@ -131,6 +156,11 @@ std::vector<std::string> RealParameterNames() {
 }
 
 const ParameterDomain* FindParameterDomain(std::string_view name) {
+  if (const auto routing = RoutingName(name)) {
+    static const ParameterDomain k = AtLeast(0, "a travel time through the reach in hours");
+    static const ParameterDomain x = Closed(0, 0.5, "the weight of the inflow in the reach's storage");
+    return routing->first ? &k : &x;
+  }
   const auto& domains = Domains();
   auto it = domains.find(name);
   return it == domains.end() ? nullptr : &it->second;

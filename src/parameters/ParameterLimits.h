@@ -26,6 +26,8 @@ struct ParameterPlace {
 // "SoilLayerEvapWeight[1]", "Erodibility[0]", "SimYears"); empty for an unknown name.
 std::optional<ParameterPlace> FindParameterPlace(std::string_view name);
 // The real-valued parameter of that name, or nullptr (also for SimYears, the one integer).
+// "MuskingumK[k]" and "MuskingumX[k]" are sub-basin k's routing (ParameterSet::RoutingK, X),
+// nullptr when the set holds no sub-basin k.
 double* FindParameter(ParameterSet& params, std::string_view name);
 // Every real-valued parameter name, in file order.
 std::vector<std::string> RealParameterNames();

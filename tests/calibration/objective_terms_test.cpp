@@ -166,6 +166,40 @@ TEST(CalibrationPeriods, OptionsReplaceTheFilesYears) {
   }
 }
 
+// The reaches' routing searched by name; a range whose corner would route below 0 is refused.
+TEST(CalibrationFile, RoutingOfEachReachKeepsItsCoefficientsAboveZero) {
+  ParameterSet current;
+  current.SaturatedWaterContent = 0.45, current.WiltingPoint = 0.12, current.FieldCapacity = 0.3;
+  current.RoutingK = {0, 24};
+  current.RoutingX = {0, 0.2};
+  const auto read = [&](const std::string& lines) {
+    TextReader reader = TextReader::FromString("calibration 1991\n" + lines, "cal.txt");
+    return ReadCalibrationFile(reader, current);
+  };
+  const CalibrationConfig ok = read("MuskingumK[1] 20 48\nMuskingumX[1] 0 0.25\n");
+  EXPECT_EQ(CalibratedValues(ok, current), (std::vector<double>{24, 0.2}));
+  ParameterSet best = current;
+  SetCalibratedValues(ok, {40, 0.1}, best);
+  EXPECT_EQ(best.RoutingK, (std::vector<double>{0, 40}));
+  EXPECT_EQ(best.RoutingX, (std::vector<double>{0, 0.1}));
+  for (const auto& [lines, message] : std::vector<std::pair<std::string, std::string>>{
+           {"MuskingumK[1] 12 48\nMuskingumX[1] 0 0.3\n",
+            "cal.txt line 2: \"12\" (token 1) with K = 12 h and x = 0.3 gives the routing coefficient C2 = -0.18 "
+            "below 0"},
+           {"MuskingumK[1] 6 24\n", "cal.txt line 2: \"6\" (token 1) with K = 6 h and x = 0.2 gives the routing"},
+           {"MuskingumX[2] 0 0.3\n",
+            "cal.txt line 2: \"MuskingumX[2]\" (token 0) names a sub-basin the workspace "
+            "does not have (it has 1)"},
+           {"MuskingumX[1] 0 0.6\n", "is outside what the model can take"}}) {
+    try {
+      read(lines);
+      ADD_FAILURE() << lines;
+    } catch (const TarnwellError& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+  }
+}
+
 // A parameter that ends on or near a bound of its range is flagged, in the space searched.
 TEST(ParameterTable, FlagsValuesOnOrNearABound) {
   const std::string golden = test::ReadBytes(std::string(TARNWELL_TEST_DATA) +

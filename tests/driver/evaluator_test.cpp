@@ -129,5 +129,32 @@ TEST(Evaluator, ConcurrentEvaluationsGiveTheSameBits) {
   }
 }
 
+// A calibration that searches the reaches' routing carries it in the parameter set: the
+// evaluation routes as a workspace whose sub-basin list held those values.
+TEST(Evaluator, RoutingCarriedByTheParameterSetIsTheSubBasinLists) {
+  const auto evaluate = [](double K, double x, const std::vector<double>* routing) {
+    test::TempDir dir;
+    test::TinyWorkspace w = test::SmallBasins(2, 2, 3, 2);
+    w.subBasins[1].K = K;
+    w.subBasins[1].x = x;
+    test::WriteTinyWorkspace(dir.Path().string(), w);
+    Session session(dir.Path().string());
+    StartUpWorkspace(session);
+    ParameterSet params;
+    LoadParameters(session.ws.Resolve(session.state.ParamFilePath), "p", params);
+    if (routing) {
+      params.RoutingK = session.state.SubBasinK;
+      params.RoutingX = session.state.SubBasinX;
+      params.RoutingK[2] = (*routing)[0];
+      params.RoutingX[2] = (*routing)[1];
+    }
+    return BasinEvaluator(session, 2).Evaluate(params)[1].simFlow;
+  };
+  const std::vector<double> listed = evaluate(48, 0.1, nullptr);
+  const std::vector<double> searched{48, 0.1};
+  EXPECT_EQ(evaluate(30, 0.4, &searched), listed);
+  EXPECT_NE(evaluate(30, 0.4, nullptr), listed);
+}
+
 }  // namespace
 }  // namespace tarnwell
