@@ -558,20 +558,9 @@ ResultTables TForm1::ReadStatTables(int k, int years) const {
 }
 
 ChartSnapshot TForm1::TakeChartSnapshot() const {
-  const ModelState& s = session_.state;
+  // The year's series as a value: the charts draw from it while the run goes on.
   auto year = std::make_shared<ModelState>();
-  year->CurYear = s.CurYear;
-  year->DaysInYear = s.DaysInYear;
-  year->DayCount = s.DayCount;
-  year->MeanPrecip = s.MeanPrecip;
-  year->ObsFlow = s.ObsFlow;
-  year->SimFlow = s.SimFlow;
-  year->ObsSediment = s.ObsSediment;
-  year->SimSediment = s.SimSediment;
-  year->MeanSnowPack = s.MeanSnowPack;
-  year->MeanFrozen = s.MeanFrozen;
-  year->AirTempAdj = s.AirTempAdj;
-  year->GroundWaterLevel = s.GroundWaterLevel;
+  static_cast<YearSeries&>(*year) = session_.state;
   return year;
 }
 
