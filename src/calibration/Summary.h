@@ -1,5 +1,5 @@
 // The text tables of a finished calibration: the fit of the daily discharge before and
-// after (KGE, NSE, PBIAS) for every calibration and validation year and for each period as
+// after (KGE, NSE, log-NSE, PBIAS) for every calibration and validation year and for each period as
 // a whole, and the calibrated parameters with their ranges and values before and after.
 #pragma once
 
