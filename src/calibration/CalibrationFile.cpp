@@ -571,6 +571,7 @@ const char* MethodName(SearchMethod method) {
     case SearchMethod::Dds: return "dds";
     case SearchMethod::Sce: return "sce";
     case SearchMethod::Lhs: return "lhs";
+    case SearchMethod::Morris: return "morris";
   }
   return "?";
 }

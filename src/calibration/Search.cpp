@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "calibration/Random.h"
+#include "calibration/Sensitivity.h"
 
 namespace tarnwell {
 
@@ -95,6 +96,8 @@ std::unique_ptr<Search> MakeSearch(const SearchSettings& settings, std::size_t d
     case SearchMethod::Sce:
       return MakeSceSearch(dimensions, settings.evaluations, settings.complexes, settings.seed, start);
     case SearchMethod::Lhs: return MakeLatinHypercube(dimensions, settings.evaluations, settings.batch, settings.seed);
+    case SearchMethod::Morris:
+      return MakeMorrisDesign(dimensions, settings.evaluations, settings.levels, settings.batch, settings.seed);
   }
   throw std::invalid_argument("unknown search method");
 }

@@ -37,7 +37,8 @@ class SearchSpace {
   std::vector<SearchParameter> parameters_;
 };
 
-enum class SearchMethod { Dds, Sce, Lhs };
+// Morris: the design of the sensitivity analysis (Sensitivity.h), not a search of its own.
+enum class SearchMethod { Dds, Sce, Lhs, Morris };
 
 struct SearchSettings {
   SearchMethod method = SearchMethod::Dds;
@@ -45,6 +46,7 @@ struct SearchSettings {
   std::uint64_t seed = 1;
   int batch = 8;      // DDS and Latin hypercube: points per batch
   int complexes = 4;  // SCE-UA: the number of complexes (its batch)
+  int levels = 4;     // Morris: the levels of the grid
 };
 
 class Search {

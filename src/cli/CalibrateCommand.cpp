@@ -27,6 +27,7 @@
 #include "calibration/ModelCalibration.h"
 #include "calibration/Objective.h"
 #include "calibration/Progress.h"
+#include "calibration/Sensitivity.h"
 #include "calibration/Summary.h"
 #include "calibration/ThreadPool.h"
 #include "cli/Commands.h"
@@ -48,6 +49,7 @@ namespace {
 
 constexpr const char* kCalibrationFile = "..\\Parameters\\calibration.txt";
 constexpr const char* kCalibrationDir = "..\\Output\\calibration";
+constexpr const char* kSensitivityDir = "..\\Output\\sensitivity";
 
 struct CalibrateOptions {
   std::string workspace = ".";
@@ -58,6 +60,10 @@ struct CalibrateOptions {
   std::string warmup, calibration, validation;  // empty: the calibration file's years
   std::string carryOver;                        // empty: the workspace's run settings
   std::string groundwaterSum;                   // empty: the workspace's run settings
+  // tarnwell sensitivity: a Morris design of this many trajectories on this many levels
+  // over the calibration file's parameters, instead of a search.
+  bool sensitivity = false;
+  int trajectories = 20, levels = 4;
 };
 
 // This process's place in an MPI job (rank 0 of 1 without mpirun).
@@ -183,6 +189,43 @@ void WriteCharts(const std::string& dir, const CalibrationRun& run, const Calibr
 #endif
 }
 
+// The elementary effects of every parameter on the loss and on each metric of the trace, as
+// Output/sensitivity/morris.csv and a table on standard output.
+int WriteSensitivity(Session& session, const std::string& dirModel, const CalibrationConfig& config,
+                     const CalibrationRun& run, const CalibrationResult& result) {
+  const std::size_t n = run.parameters.size();
+  const long per = static_cast<long>(n) + 1;
+  const int trajectories = static_cast<int>(config.search.evaluations / per);
+  const std::vector<std::vector<double>> points = MorrisPoints(n, trajectories, config.search.levels,
+                                                               config.search.seed);
+  std::vector<std::string> outputs{run.lossName}, names;
+  outputs.insert(outputs.end(), run.metricNames.begin(), run.metricNames.end());
+  for (const SearchParameter& p : run.parameters) names.push_back(p.name);
+  std::vector<std::vector<MorrisIndex>> indices;
+  for (std::size_t o = 0; o < outputs.size(); ++o) {
+    std::vector<double> y;
+    for (const TraceRecord& r : result.records)
+      y.push_back(o == 0 ? r.loss : o - 1 < r.metrics.size() ? r.metrics[o - 1] : std::nan(""));
+    indices.push_back(MorrisIndices(points, y, n, config.search.seed));
+  }
+  const std::string csvModel = dirModel + "\\morris.csv";
+  const std::string csv = FormatMorrisCsv(outputs, names, indices);
+  ReplaceFile(session.ws.ResolveForWriting(csvModel), session.Display(csvModel), csv);
+  char line[200];
+  std::snprintf(line, sizeof line, "%-28s %12s %21s %12s\n", "Parameter", "mu*", "95 % of mu*", "sigma");
+  std::cout << "Elementary effects on " << run.lossName << " (per unit of each range, " << trajectories
+            << " trajectories of " << config.search.levels << " levels)\n"
+            << line;
+  for (std::size_t i = 0; i < n; ++i) {
+    const MorrisIndex& m = indices[0][i];
+    std::snprintf(line, sizeof line, "%-28s %12.4g %10.4g-%-10.4g %12.4g\n", names[i].c_str(), m.muStar, m.muStarLow,
+                  m.muStarHigh, m.sigma);
+    std::cout << line;
+  }
+  std::cout << "every output and metric: " << session.Display(csvModel) << "\n";
+  return 0;
+}
+
 // The normal run with the best set: every usual output file, for every year calibrated and
 // validated, in the calibration's directory (流域k/, 全流域/ and Mark.out there). Output/流域k
 // and Output/全流域 keep the results of the run of the parameter files.
@@ -262,6 +305,13 @@ int Calibrate(const CalibrateOptions& o) {
     if (!o.calibration.empty()) overrides.calibration = o.calibration;
     if (!o.validation.empty()) overrides.validation = o.validation;
     ApplyOverrides(config, overrides);
+    if (o.sensitivity) {
+      const long points = static_cast<long>(config.parameters.size()) + 1;
+      config.search.method = SearchMethod::Morris;
+      config.search.levels = o.levels;
+      config.search.evaluations = o.trajectories * points;
+      config.search.batch = static_cast<int>(points);
+    }
     // The years the data cover: a year named beyond them is the calibration file's fault,
     // not a missing block of the meteorological files.
     const std::vector<SubBasinCheck> found = CheckInputs(session, 1);
@@ -302,7 +352,7 @@ int Calibrate(const CalibrateOptions& o) {
   }
 #endif
 
-  const std::string dirModel = session.state.ProgramDir + kCalibrationDir;
+  const std::string dirModel = session.state.ProgramDir + (o.sensitivity ? kSensitivityDir : kCalibrationDir);
   std::string why;
   if (!session.ws.CreateDirectory(dirModel, &why))
     throw FileError(session.Display(dirModel), 0, "cannot create the directory: " + why);
@@ -357,6 +407,7 @@ int Calibrate(const CalibrateOptions& o) {
     std::cerr << unscored << " of " << result->records.size()
               << " evaluations could not be scored (their loss is empty in " << session.Display(traceModel)
               << "); they rank last\n";
+  if (o.sensitivity) return WriteSensitivity(session, dirModel, config, run, *result);
 
   // The best set as a parameter file the dialog can load.
   ParameterSet best = current;
@@ -418,6 +469,34 @@ int Calibrate(const CalibrateOptions& o) {
 }
 
 }  // namespace
+
+void AddSensitivityCommand(CLI::App& app, CommandMap& commands) {
+  auto o = std::make_shared<CalibrateOptions>();
+  o->sensitivity = true;
+  CLI::App* c = app.add_subcommand("sensitivity",
+                                   "which parameters of the calibration file matter: Morris's elementary effects "
+                                   "over their ranges (on every core, across MPI ranks under mpirun)");
+  AddWorkspaceOption(*c, o->workspace);
+  c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)")->check(NotEmpty());
+  c->add_option("--method", o->algorithm, "morris")->check(CLI::IsMember({"morris"}))->required();
+  c->add_option("--trajectories", o->trajectories, "the design's trajectories (default 20)")
+      ->check(CLI::Range(2, 100000));
+  c->add_option("--levels", o->levels, "the levels of its grid (default 4)")->check(CLI::Range(2, 100));
+  c->add_flag("--resume", o->resume, "continue an interrupted analysis from its trace");
+  c->add_option("--objective", o->objective, "as calibrate's")
+      ->check(CLI::Validator([](std::string& text) { return ObjectiveProblem(text); }, "OBJECTIVE"));
+  c->add_option("--seed", o->seed, "the random seed")->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
+  c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
+      ->check(WholeNumber(1, 1024));
+  c->add_option("--warmup", o->warmup, "the warm-up years, over the file's");
+  c->add_option("--calibration", o->calibration, "the years scored, over the file's")->check(NotEmpty());
+  AddCarryOverOption(*c, o->carryOver);
+  AddGroundwaterSumOption(*c, o->groundwaterSum);
+  commands[c] = [o] {
+    o->algorithm.clear();  // the design replaces the file's search
+    return Calibrate(*o);
+  };
+}
 
 void AddCalibrateCommand(CLI::App& app, CommandMap& commands) {
   auto o = std::make_shared<CalibrateOptions>();

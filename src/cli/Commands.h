@@ -25,6 +25,7 @@ void AddBenchCommand(CLI::App& app, CommandMap& commands);
 void AddImportCommand(CLI::App& app, CommandMap& commands);
 void AddExportCommand(CLI::App& app, CommandMap& commands);
 void AddCalibrateCommand(CLI::App& app, CommandMap& commands);
+void AddSensitivityCommand(CLI::App& app, CommandMap& commands);
 
 // This process's rank and the number of ranks of its MPI job (0 and 1 without mpirun).
 int MpiRank();

@@ -5,9 +5,12 @@
 
 #include <cmath>
 
+#include "ProbeSupport.h"
 #include "TestSupport.h"
+#include "TinyWorkspace.h"
 #include "calibration/CalibrationFile.h"
 #include "calibration/Objective.h"
+#include "calibration/Sensitivity.h"
 #include "calibration/Summary.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -211,6 +214,79 @@ TEST(ParameterTable, FlagsValuesOnOrNearABound) {
   // In a log range the middle of the logarithms is no bound; 0.0011 of 0.001..1 is near one.
   EXPECT_EQ(BoundFlag({"DeepLeakageCoef", 0.001, 1, true}, 0.0011), "  near the lower bound (1.4 %)");
   EXPECT_EQ(BoundFlag({"DeepLeakageCoef", 0.001, 1, false}, 0.0011), "  on the lower bound");
+}
+
+// Morris's design and effects on functions whose effects are known: a linear one has the
+// same effect everywhere (sigma 0), a product's effects vary with the other factor.
+TEST(Morris, TrajectoriesAndTheEffectsOfKnownFunctions) {
+  const std::vector<std::vector<double>> points = MorrisPoints(3, 30, 4, 7);
+  ASSERT_EQ(points.size(), 30u * 4);
+  for (std::size_t t = 0; t < 30; ++t)
+    for (std::size_t s = 0; s < 3; ++s) {
+      int moved = 0;
+      for (std::size_t i = 0; i < 3; ++i) {
+        const double step = points[t * 4 + s + 1][i] - points[t * 4 + s][i];
+        if (step == 0) continue;
+        ++moved;
+        EXPECT_NEAR(std::fabs(step), 2.0 / 3, 1e-12);
+      }
+      EXPECT_EQ(moved, 1);  // one parameter a step, each once a trajectory
+    }
+  std::vector<double> linear, product;
+  for (const auto& x : points) {
+    linear.push_back(3 * x[0] - 2 * x[1] + 5);
+    product.push_back(x[0] * x[1]);
+  }
+  const std::vector<MorrisIndex> l = MorrisIndices(points, linear, 3, 1);
+  EXPECT_NEAR(l[0].muStar, 3, 1e-12);
+  EXPECT_NEAR(l[0].mu, 3, 1e-12);
+  EXPECT_NEAR(l[1].muStar, 2, 1e-12);
+  EXPECT_NEAR(l[1].mu, -2, 1e-12);
+  EXPECT_NEAR(l[0].sigma, 0, 1e-12);
+  EXPECT_EQ(l[2].muStar, 0);
+  EXPECT_EQ(l[0].effects, 30);
+  EXPECT_NEAR(l[0].muStarLow, 3, 1e-12);
+  const std::vector<MorrisIndex> p = MorrisIndices(points, product, 3, 1);
+  EXPECT_GT(p[0].sigma, 0.1);
+  EXPECT_EQ(p[2].muStar, 0);
+  EXPECT_LE(p[0].muStarLow, p[0].muStar);
+  EXPECT_GE(p[0].muStarHigh, p[0].muStar);
+  // A point that could not be scored leaves out the two effects it takes part in.
+  std::vector<double> holed = linear;
+  holed[5] = std::nan("");
+  const std::vector<MorrisIndex> h = MorrisIndices(points, holed, 3, 1);
+  EXPECT_EQ(h[0].effects + h[1].effects + h[2].effects, 3 * 30 - 2);
+  EXPECT_NEAR(h[0].muStar, 3, 1e-12);
+}
+
+// tarnwell sensitivity on a small workspace: the table of effects for the loss and every
+// metric, the same for one worker and two.
+TEST(Morris, SensitivityCommandWritesItsTableForAnyNumberOfWorkers) {
+  test::TempDir dir;
+  std::string csv[2];
+  for (int workers : {1, 2}) {
+    const std::string root = dir / ("w" + std::to_string(workers));
+    test::TinyWorkspace w;
+    w.simYears = 2;
+    w.subBasins[0].rows = w.subBasins[0].cols = 3;
+    w.subBasins[0].years.resize(2);
+    w.subBasins[0].years[1].year = 2001;
+    w.subBasins[0].years[0].precip = w.subBasins[0].years[1].precip = [](int d) { return d % 7 == 0 ? 20.0 : 0.5; };
+    w.outletFlow = [](int d) { return 0.5 + (d % 9) * 0.25; };
+    test::WriteTinyWorkspace(root, w);
+    test::WriteBytes(root + "/Parameters/calibration.txt",
+                     "warmup 2000\ncalibration 2001\nFieldCapacity 0.2 0.38\nSnowMeltRate 1.5 6\n"
+                     "GroundwaterRecessionCoef 0.9 0.99\n");
+    const test::ProbeExit r = test::RunProcess({TARNWELL_CLI, "sensitivity", "--workspace", root, "--method", "morris",
+                                                "--trajectories", "3", "--workers", std::to_string(workers)},
+                                               dir / "log");
+    ASSERT_EQ(r.status, 0) << r.log;
+    EXPECT_NE(r.log.find("Elementary effects on 1-KGE 2001"), std::string::npos) << r.log;
+    csv[workers - 1] = test::ReadBytes(root + "/Output/sensitivity/morris.csv");
+  }
+  EXPECT_EQ(csv[0], csv[1]);
+  EXPECT_EQ(csv[0].substr(0, csv[0].find('\n')), "output,parameter,mu_star,mu_star_low,mu_star_high,mu,sigma,effects");
+  EXPECT_NE(csv[0].find("\nlogNSE,SnowMeltRate,"), std::string::npos);
 }
 
 }  // namespace
