@@ -182,27 +182,5 @@ TEST(FreeWater, OutflowsFromTheSameContentAndNoNegativeStore) {
   }
 }
 
-TEST(SoilWaterSweep, BasinMeansDivideByOneMoreThanTheCells) {
-  const ParameterSet p = test::ProcessParams();
-  ModelState s;
-  test::FlatBasin(s, 2, 2);
-  s.CellFlag[1] = -1, s.SnowPack[1] = 100;  // outside: never touched
-  s.DailyTemp[3] = -5;                      // snow and freezing everywhere
-  for (int i = 0; i < 4; ++i) s.CellPrecip[i] = 6, s.Uz1[i] = 30, s.Uz2[i] = 60, s.Uz3[i] = 90;
-  s.StationElev = 100;
-  UpdateSoilWater(s, p, 3);
-  EXPECT_EQ(std::pair(s.SnowPack[0], s.SnowPack[1]), std::pair(6.0, 100.0));
-  EXPECT_DOUBLE_EQ(s.MeanSnowPack[3], 4.5);  // three basin cells of 6 mm snow: 18 / 4
-  const double ice = 3.0 / (0.1 * 6 + 1);
-  EXPECT_DOUBLE_EQ(s.MeanFrozen[3], (ice + ice + ice) / 4);
-  EXPECT_DOUBLE_EQ(s.Uz1[0], 30 - ice);
-  EXPECT_EQ(s.Uz1[1], 30);
-  EXPECT_EQ(s.RunoffGenerated[0], 0);
-  // The free-water sweep copies the interflow to the reported store.
-  s.RunoffGenerated[0] = 10;
-  UpdateFreeWater(s, p);
-  EXPECT_EQ((std::vector<double>{s.Interflow[0], s.Subflow[0], s.Subflow[1]}), (std::vector<double>{4, 4, 0}));
-}
-
 }  // namespace
 }  // namespace tarnwell
