@@ -52,22 +52,13 @@ inline ProbeExit RunProcess(std::vector<std::string> argv, const std::string& lo
   }
   ProbeExit e;
   if (pid < 0) return e;
-  const auto start = std::chrono::steady_clock::now();
-  const auto deadline = start + std::chrono::seconds(timeoutSeconds);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   int st = 0;
   bool ended = false, killed = false;
-  while (!ended) {
-    const pid_t r = ::waitpid(pid, &st, WNOHANG);
-    if (r == pid) {
-      ended = true;
-      break;
-    }
+  while (!(ended = ::waitpid(pid, &st, WNOHANG) == pid)) {
     if (!killed && killAtLines > 0) {
       const std::string bytes = ReadBytes(trace);
-      if (std::count(bytes.begin(), bytes.end(), '\n') >= killAtLines) {
-        ::kill(pid, SIGKILL);
-        killed = true;
-      }
+      if (std::count(bytes.begin(), bytes.end(), '\n') >= killAtLines) killed = ::kill(pid, SIGKILL) == 0;
     }
     if (std::chrono::steady_clock::now() > deadline) {
       e.timedOut = true;
@@ -98,14 +89,14 @@ inline ProbeExit RunProbe(std::vector<std::string> args, const std::string& log,
 inline std::vector<std::string> TraceWithoutSeconds(const std::string& path) {
   const std::string bytes = ReadBytes(path);
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t end = bytes.find("\r\n", start);
-    EXPECT_NE(end, std::string::npos) << path << ": a line without CR LF at byte " << start;
-    if (end == std::string::npos) break;
+  for (std::size_t start = 0, end; start < bytes.size(); start = end + 2) {
+    end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << path << ": a line without CR LF at byte " << start;
+      break;
+    }
     const std::string line = bytes.substr(start, end - start);
     lines.push_back(line.substr(0, line.rfind(',')));
-    start = end + 2;
   }
   return lines;
 }

@@ -2,18 +2,11 @@
 // uninterrupted calibration; the year boundary belongs to the trace.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include "ProbeSupport.h"
 #include "TinyWorkspace.h"
-#include "inputs/TextFile.h"
 
 namespace tarnwell {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Two sub-basins of 4 x 4 cells over 2000-2002: warm-up 2000, calibration 2001,
 // validation 2002 in the default calibration file.
@@ -25,19 +18,14 @@ test::TinyWorkspace Basin() {
   w.subBasins.clear();
   for (int k = 0; k < 2; ++k) {
     test::TinySubBasin b;
-    b.name = k == 0 ? "甲" : "乙";
-    b.K = 12;
-    b.x = 0.2;
-    b.rows = b.cols = 4;
+    b.name = k == 0 ? "甲" : "乙", b.K = 12, b.x = 0.2, b.rows = b.cols = 4;
     b.elevation = [k](int r, int c) { return 400.0 + 12 * r + 5 * c + 3 * k; };
     b.landUse = [](int r, int c) { return (r + c) % 3 == 0 ? 31.0 : 21.0; };
     b.years.clear();
     for (int y = 0; y < 3; ++y) {
-      test::TinyYear t;
-      t.year = 2000 + y;
-      t.precip = [y, k](int d) { return (d * 7 + y + k) % 9 == 0 ? 30.0 : ((d + y) % 4 == 0 ? 4.0 : 0.0); };
-      t.temp = [](int d) { return -3.0 + 24.0 * (d < 200 ? d : 400 - d) / 200.0; };
-      b.years.push_back(t);
+      b.years.push_back({.year = 2000 + y,
+                         .precip = [y, k](int d) { return (d * 7 + y + k) % 9 == 0 ? 30.0 : ((d + y) % 4 == 0) * 4.0; },
+                         .temp = [](int d) { return -3.0 + 24.0 * (d < 200 ? d : 400 - d) / 200.0; }});
     }
     w.subBasins.push_back(b);
   }

@@ -14,11 +14,8 @@ namespace {
 // The demo's soil: wilting point 0.12, field capacity 0.3, saturation 0.45.
 ParameterSet Current() {
   ParameterSet p;
-  p.SaturatedWaterContent = 0.45;
-  p.FieldCapacity = 0.3;
-  p.WiltingPoint = 0.12;
+  p.SaturatedWaterContent = 0.45, p.FieldCapacity = 0.3, p.WiltingPoint = 0.12, p.DeepLeakageCoef = 0.1;
   p.LayerThickness1 = 100, p.LayerThickness2 = 250, p.LayerThickness3 = 450;
-  p.DeepLeakageCoef = 0.1;
   return p;
 }
 
@@ -46,23 +43,20 @@ TEST(CalibrationFile, SettingsYearsAndRanges) {
       "Erodibility[0] 0 2\n");
   EXPECT_EQ(c.file, "cal.txt");
   EXPECT_EQ(c.search.method, SearchMethod::Sce);
-  EXPECT_EQ(c.search.evaluations, 250);
   EXPECT_EQ(c.objective, ObjectiveKind::LogNse);
   EXPECT_EQ(c.sedimentWeight, 0.25);
+  EXPECT_EQ((std::vector<long>{c.search.evaluations, c.search.batch, c.search.complexes}),
+            (std::vector<long>{250, 3, 5}));
   EXPECT_EQ(c.warmupYears, std::vector<int>{1990});
   EXPECT_EQ(c.calibrationYears, (std::vector<int>{1991, 1993, 1994}));
   EXPECT_EQ(c.validationYears, std::vector<int>{1995});
   EXPECT_EQ(c.LastYear(), 1995);
   EXPECT_EQ(c.search.seed, 18446744073709551615ULL);
-  EXPECT_EQ(c.search.batch, 3);
-  EXPECT_EQ(c.search.complexes, 5);
-  ASSERT_EQ(c.parameters.size(), 3u);
-  EXPECT_EQ(c.parameters[0].name, "FieldCapacity");
+  ASSERT_EQ(c.ParameterNames(), (std::vector<std::string>{"FieldCapacity", "DeepLeakageCoef", "Erodibility[0]"}));
   EXPECT_EQ(c.parameters[0].line, 13);
   EXPECT_EQ(c.parameters[1].lower, 0.001);
-  EXPECT_TRUE(c.parameters[1].log);
-  EXPECT_FALSE(c.parameters[2].log);
-  EXPECT_EQ(c.ParameterNames(), (std::vector<std::string>{"FieldCapacity", "DeepLeakageCoef", "Erodibility[0]"}));
+  EXPECT_EQ((std::vector<bool>{c.parameters[0].log, c.parameters[1].log, c.parameters[2].log}),
+            (std::vector<bool>{false, true, false}));
 }
 
 struct BadFile {
@@ -124,11 +118,7 @@ TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
 TEST(CalibrationFile, CommandLineOverridesTheSettings) {
   CalibrationConfig c = Read("algorithm sce\nevaluations 10\ncalibration 1991\nFieldCapacity 0.2 0.25\n");
   CalibrationOverrides o;
-  o.algorithm = "lhs";
-  o.evaluations = "77";
-  o.objective = "pbias";
-  o.seed = "42";
-  o.workers = "3";
+  o.algorithm = "lhs", o.evaluations = "77", o.objective = "pbias", o.seed = "42", o.workers = "3";
   ApplyOverrides(c, o);
   EXPECT_EQ(c.search.method, SearchMethod::Lhs);
   EXPECT_EQ(c.search.evaluations, 77);
@@ -148,10 +138,11 @@ TEST(CalibrationFile, InitFileLoadsAndSplitsTheYears) {
     TextReader reader = TextReader::FromString(text, "calibration.txt");
     return ReadCalibrationFile(reader, Current());
   };
+  auto split = [](const CalibrationConfig& c) {
+    return std::vector<std::vector<int>>{c.warmupYears, c.calibrationYears, c.validationYears};
+  };
   const CalibrationConfig demo = read(1990, 1993);
-  EXPECT_EQ(demo.warmupYears, std::vector<int>{1990});
-  EXPECT_EQ(demo.calibrationYears, (std::vector<int>{1991, 1992}));
-  EXPECT_EQ(demo.validationYears, std::vector<int>{1993});
+  EXPECT_EQ(split(demo), (std::vector<std::vector<int>>{{1990}, {1991, 1992}, {1993}}));
   EXPECT_EQ(demo.search.method, SearchMethod::Dds);
   EXPECT_EQ(demo.objective, ObjectiveKind::Kge);
   EXPECT_GE(demo.parameters.size(), 10u);
@@ -160,14 +151,9 @@ TEST(CalibrationFile, InitFileLoadsAndSplitsTheYears) {
     ASSERT_NE(d, nullptr) << p.name;
     EXPECT_TRUE(d->Contains(p.lower) && d->Contains(p.upper)) << p.name;
   }
-  const CalibrationConfig one = read(2000, 2000);
-  EXPECT_TRUE(one.warmupYears.empty());
-  EXPECT_EQ(one.calibrationYears, std::vector<int>{2000});
-  const CalibrationConfig ten = read(2001, 2010);
-  EXPECT_EQ(ten.warmupYears, std::vector<int>{2001});
-  EXPECT_EQ(ten.calibrationYears.front(), 2002);
-  EXPECT_EQ(ten.calibrationYears.back(), 2007);
-  EXPECT_EQ(ten.validationYears, (std::vector<int>{2008, 2009, 2010}));
+  EXPECT_EQ(split(read(2000, 2000)), (std::vector<std::vector<int>>{{}, {2000}, {}}));
+  EXPECT_EQ(split(read(2001, 2010)),
+            (std::vector<std::vector<int>>{{2001}, {2002, 2003, 2004, 2005, 2006, 2007}, {2008, 2009, 2010}}));
 }
 
 }  // namespace

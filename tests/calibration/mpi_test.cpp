@@ -30,27 +30,27 @@ std::vector<std::string> With(std::vector<std::string> more) {
   return more;
 }
 
+void EndedWell(const test::ProbeExit& run) { EXPECT_TRUE(run.exited && run.status == 0) << run.log; }
+
 TEST(Mpi, TwoRanksGiveTheResultOfOneProcessWithTwoWorkers) {
   test::TempDir dir;
   for (const char* method : {"dds", "sce"}) {
     SCOPED_TRACE(method);
-    const std::string m = method;
-    const std::string one = dir / (m + "-one.csv"), two = dir / (m + "-two.csv"), wide = dir / (m + "-wide.csv");
+    const std::string one = dir / (method + std::string("-one.csv"));
     const test::ProbeExit threads = test::RunProbe(With({"--method", method, "--workers", "2", "--trace", one}),
                                                    dir / "one.log");
-    ASSERT_TRUE(threads.exited && threads.status == 0) << threads.log;
-    // Two ranks of one worker each, then two ranks of two workers each.
-    const test::ProbeExit ranks = MpiRun(dir, 2, With({"--method", method, "--workers", "1", "--trace", two}),
-                                         dir / "two.log");
-    ASSERT_TRUE(ranks.exited && ranks.status == 0) << ranks.log;
-    const test::ProbeExit wider = MpiRun(dir, 2, With({"--method", method, "--workers", "2", "--trace", wide}),
-                                         dir / "wide.log");
-    ASSERT_TRUE(wider.exited && wider.status == 0) << wider.log;
+    EndedWell(threads);
     const std::vector<std::string> expected = test::TraceWithoutSeconds(one);
     ASSERT_EQ(expected.size(), 49u);
-    EXPECT_EQ(test::TraceWithoutSeconds(two), expected);
-    EXPECT_EQ(test::TraceWithoutSeconds(wide), expected);
-    EXPECT_NE(ranks.log.find(threads.log), std::string::npos) << ranks.log;  // "best <n> <loss>"
+    // Two ranks of one worker each, then two ranks of two workers each.
+    for (const char* workers : {"1", "2"}) {
+      const std::string trace = dir / (method + std::string("-") + workers + ".csv");
+      const test::ProbeExit ranks = MpiRun(dir, 2, With({"--method", method, "--workers", workers, "--trace", trace}),
+                                           dir / "ranks.log");
+      EndedWell(ranks);
+      EXPECT_EQ(test::TraceWithoutSeconds(trace), expected) << workers;
+      EXPECT_NE(ranks.log.find(threads.log), std::string::npos) << ranks.log;  // "best <n> <loss>"
+    }
   }
 }
 
@@ -58,7 +58,7 @@ TEST(Mpi, ARankThatDiesEndsTheRunAndResumeFinishesIt) {
   test::TempDir dir;
   const std::string whole = dir / "whole.csv", broken = dir / "broken.csv";
   const test::ProbeExit reference = test::RunProbe(With({"--workers", "2", "--trace", whole}), dir / "whole.log");
-  ASSERT_TRUE(reference.exited && reference.status == 0) << reference.log;
+  EndedWell(reference);
   const std::vector<std::string> expected = test::TraceWithoutSeconds(whole);
 
   // Rank 1 ends abruptly at its seventh evaluation.
@@ -74,7 +74,7 @@ TEST(Mpi, ARankThatDiesEndsTheRunAndResumeFinishesIt) {
 
   const test::ProbeExit resumed = test::RunProbe(With({"--workers", "2", "--trace", broken, "--resume"}),
                                                  dir / "resumed.log");
-  ASSERT_TRUE(resumed.exited && resumed.status == 0) << resumed.log;
+  EndedWell(resumed);
   EXPECT_EQ(test::TraceWithoutSeconds(broken), expected);
   EXPECT_EQ(resumed.log, reference.log);
 }

@@ -45,10 +45,8 @@ int main(int argc, char** argv) {
   auto number = [&](const char* key, long fallback) {
     return options.count(key) ? std::atol(options[key].c_str()) : fallback;
   };
-  const long sleepMs = number("sleep-ms", 0);
-  const long spinMs = number("spin-ms", 0);
-  const long dieAfter = number("die-after", 0);
-  const long throwAfter = number("throw-after", 0);
+  const long sleepMs = number("sleep-ms", 0), spinMs = number("spin-ms", 0);
+  const long dieAfter = number("die-after", 0), throwAfter = number("throw-after", 0);
   const long dieRank = number("die-rank", ranks > 1 ? 1 : 0);
   std::atomic<long> done{0};
   const EvaluationFunction evaluate = [&](const std::vector<double>& x) {
@@ -80,14 +78,11 @@ int main(int argc, char** argv) {
     run.parameters = {{"x0", -2, 2, false}, {"x1", -2, 2, false}, {"x2", 0.01, 4, true}};
     const std::string method = options.count("method") ? options["method"] : "dds";
     run.search.method = method == "sce" ? SearchMethod::Sce : method == "lhs" ? SearchMethod::Lhs : SearchMethod::Dds;
-    run.search.evaluations = number("evaluations", 60);
-    run.search.batch = static_cast<int>(number("batch", 4));
+    run.search.evaluations = number("evaluations", 60), run.search.batch = static_cast<int>(number("batch", 4));
     run.search.complexes = static_cast<int>(number("complexes", 3));
     run.search.seed = static_cast<std::uint64_t>(number("seed", 3));
-    run.lossName = std::string(1, 'f');
-    run.metricNames = {"x0"};
-    run.tracePath = options["trace"];
-    run.traceName = options["trace"];
+    run.lossName = "f", run.metricNames = {"x0"};
+    run.tracePath = run.traceName = options["trace"];
     run.resume = options.count("resume") > 0;
     CalibrationResult result;
 #ifdef TARNWELL_HAVE_MPI

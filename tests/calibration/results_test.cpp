@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
-#include <filesystem>
 #include <sstream>
 
-#include <atomic>
 #include "TestSupport.h"
 
 #include "calibration/CalibrationCharts.h"
@@ -63,6 +62,10 @@ TEST(Objective, DischargeOverTheCalibrationYearsOnly) {
   EXPECT_DOUBLE_EQ(ScoreBasinYears(years, {ObjectiveKind::Pbias, 0, {1991, 1993}}).loss, 100 * 2.0 / 14);
   EXPECT_DOUBLE_EQ(ScoreBasinYears(years, {ObjectiveKind::Nse, 0, {1991}}).loss, 1.2);
   EXPECT_DOUBLE_EQ(ScoreBasinYears({y1993}, {ObjectiveKind::Pbias, 0, {1993}}).loss, 0);
+  // Too little water scores as badly as too much: 10 simulated of 12 observed.
+  EXPECT_DOUBLE_EQ(
+      ScoreBasinYears({{1991, {1, 2, 3, 4}, {2, 2, 2, 6}, {}, {}}}, {ObjectiveKind::Pbias, 0, {1991}}).loss,
+      100 * 2.0 / 12);
   const EvaluationResult log = ScoreBasinYears(years, {ObjectiveKind::LogNse, 0, {1991}});
   EXPECT_DOUBLE_EQ(log.loss, 1 - log.metrics[2]);
   EXPECT_EQ(LossName({ObjectiveKind::Pbias, 0, {}}), "|PBIAS|");
@@ -103,16 +106,12 @@ TEST(Objective, SedimentConcentrationWeighedIn) {
 }
 
 TEST(Summary, FitBeforeAndAfterPerYearAndPeriod) {
-  const std::vector<BasinYear> before = {
-      {1991, {2, 2, 2, 6}, {1, 2, 3, 4}, {}, {}},
-      {1992, {4, 4, 100, 4, 12}, {2, 4, -999, 6, 8}, {}, {}},
-      {1993, {1, 1, 1, 1}, {1, 2, 3, 4}, {}, {}},
-  };
-  const std::vector<BasinYear> after = {
-      {1991, {1, 2, 3, 4}, {1, 2, 3, 4}, {}, {}},
-      {1992, {2, 5, 100, 6, 7}, {2, 4, -999, 6, 8}, {}, {}},
-      {1993, {1, 2, 3, 5}, {1, 2, 3, 4}, {}, {}},
-  };
+  const std::vector<BasinYear> before = {{1991, {2, 2, 2, 6}, {1, 2, 3, 4}, {}, {}},
+                                         {1992, {4, 4, 100, 4, 12}, {2, 4, -999, 6, 8}, {}, {}},
+                                         {1993, {1, 1, 1, 1}, {1, 2, 3, 4}, {}, {}}};
+  const std::vector<BasinYear> after = {{1991, {1, 2, 3, 4}, {1, 2, 3, 4}, {}, {}},
+                                        {1992, {2, 5, 100, 6, 7}, {2, 4, -999, 6, 8}, {}, {}},
+                                        {1993, {1, 2, 3, 5}, {1, 2, 3, 4}, {}, {}}};
   EXPECT_TRUE(test::SameBytes(Golden("summary.txt"), FormatCalibrationSummary(before, after, {1991, 1992}, {1993})));
   EXPECT_TRUE(test::SameBytes(Golden("parameters.txt"), FormatParameterTable({{"FieldCapacity", 0.2, 0.38, false},
                                                                               {"DeepLeakageCoef", 0.001, 1, true}},
@@ -139,9 +138,9 @@ TEST(Charts, GeometryOfAnXYChart) {
   // Plot edges: 78 px from the left, 24 from the right, 46 from the top, 52 from the bottom.
   XYChart chart;
   chart.title = "t";
-  chart.series.push_back({{0, 10}, {0, 10}, kRed, XYStyle::Line, 1});
-  chart.series.push_back({{5}, {5}, kGreen, XYStyle::Points, 2});
-  chart.series.push_back({{0, 5, 10}, {10, 4, 1}, kBlue, XYStyle::Steps, 1});
+  chart.series = {{{0, 10}, {0, 10}, kRed, XYStyle::Line, 1},
+                  {{5}, {5}, kGreen, XYStyle::Points, 2},
+                  {{0, 5, 10}, {10, 4, 1}, kBlue, XYStyle::Steps, 1}};
   RecordingCanvas canvas(800, 500);
   DrawXYChart(canvas, chart);
   EXPECT_EQ(canvas.LinesIn(kRed), std::vector<std::string>{"78 448 776 46"});
@@ -167,33 +166,27 @@ TEST(Charts, ConvergenceAndDottyPlots) {
   const std::vector<SearchParameter> parameters = {{"a", 0, 2, false}, {"b", 0.01, 10, true}};
   const std::vector<CalibrationChart> charts = CalibrationCharts(parameters, "1-KGE", Trace());
   ASSERT_EQ(charts.size(), 3u);
-  EXPECT_EQ(charts[0].name, "convergence");
-  EXPECT_EQ(charts[1].name, "dotty-a");
-  EXPECT_EQ(charts[2].name, "dotty-b");
+  EXPECT_EQ(charts[0].name + " " + charts[1].name + " " + charts[2].name, "convergence dotty-a dotty-b");
   const XYSeries& best = charts[0].chart.series[1];
   EXPECT_EQ(best.style, XYStyle::Steps);
   EXPECT_EQ(best.y, (std::vector<double>{5, 5, 3, 3, 1, 1, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5}));
   // From the first best down to the lowest, widened to round ticks.
-  EXPECT_EQ(charts[0].chart.yMax, 5);
-  EXPECT_EQ(charts[0].chart.yMin, 0);
+  EXPECT_EQ(std::pair(charts[0].chart.yMin, charts[0].chart.yMax), std::pair(0.0, 5.0));
   // The dotty plot of the log parameter has a log axis over its range, the best marked.
   const XYChart& b = charts[2].chart;
   EXPECT_TRUE(b.logX);
-  EXPECT_EQ(b.xMin, 0.01);
-  EXPECT_EQ(b.xMax, 10);
+  EXPECT_EQ(std::pair(b.xMin, b.xMax), std::pair(0.01, 10.0));
   EXPECT_EQ(b.series[1].x, std::vector<double>{1});  // evaluation 7: 10^(6 % 4 - 2)
   EXPECT_EQ(b.series[1].colour, kRed);
   // The loss axis ends at the 90th percentile, 8: two evaluations above, one unscored.
-  EXPECT_EQ(b.yMin, 0);
-  EXPECT_EQ(b.yMax, 8);
+  EXPECT_EQ(std::pair(b.yMin, b.yMax), std::pair(0.0, 8.0));
   EXPECT_EQ(b.note, "2 of 12 evaluations lie above the chart");
 
   test::TempDir dir;
   WriteSvgCharts(dir.Path().string(), charts);
   for (const char* name : {"convergence.svg", "dotty-a.svg", "dotty-b.svg"}) {
     const std::string svg = test::ReadBytes(dir / name);
-    EXPECT_NE(svg.find("<svg"), std::string::npos) << name;
-    EXPECT_NE(svg.find("</svg>"), std::string::npos) << name;
+    EXPECT_TRUE(svg.find("<svg") != std::string::npos && svg.find("</svg>") != std::string::npos) << name;
   }
   EXPECT_NE(test::ReadBytes(dir / "dotty-b.svg").find(">0.01<"), std::string::npos);
 #ifdef TARNWELL_PNG_CHARTS
@@ -225,8 +218,7 @@ TEST(ModelCalibration, FindsTheParametersOfASyntheticBasin) {
   TextReader reader = TextReader::FromString(file, "cal.txt");
   const CalibrationConfig config = ReadCalibrationFile(reader, current);
   std::vector<double> observed(365);
-  for (std::size_t d = 0; d < observed.size(); ++d) observed[d] = 50 + 40 * std::sin(0.05 * static_cast<double>(d));
-  observed[100] = -999;
+  for (std::size_t d = 0; d < observed.size(); ++d) observed[d] = d == 100 ? -999 : 50 + 40 * std::sin(0.05 * d);
   std::atomic<int> simulations{0};
   const BasinSimulator simulate = [&](const ParameterSet& p) {
     ++simulations;
@@ -249,14 +241,12 @@ TEST(ModelCalibration, FindsTheParametersOfASyntheticBasin) {
   EXPECT_NEAR(result.Best().values[1], 0.1, 0.01);
   EXPECT_LT(result.Best().loss, 0.01);
 
-  ParameterSet best = current;
+  // The best values written to a parameter file read back exactly.
+  ParameterSet best = current, loaded;
   SetCalibratedValues(config, result.Best().values, best);
-  const std::string saved = dir / "best.txt";
-  WriteParameterFile(saved, "best.txt", best);
-  ParameterSet loaded;
-  LoadParameters(saved, "best.txt", loaded);
-  EXPECT_EQ(loaded.FieldCapacity, result.Best().values[0]);
-  EXPECT_EQ(loaded.DeepLeakageCoef, result.Best().values[1]);
+  WriteParameterFile(dir / "best.txt", "best.txt", best);
+  LoadParameters(dir / "best.txt", "best.txt", loaded);
+  EXPECT_EQ(std::vector<double>({loaded.FieldCapacity, loaded.DeepLeakageCoef}), result.Best().values);
 }
 
 TEST(Progress, PlainLinesAndTheBar) {

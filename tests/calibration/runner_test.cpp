@@ -7,7 +7,6 @@
 #include <chrono>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <thread>
 
 #include "ProbeSupport.h"
@@ -22,32 +21,29 @@ namespace {
 // Rosenbrock in 3 dimensions; each evaluation sleeps 0-2 ms, depending on the point, so
 // that evaluations end out of order on several workers.
 EvaluationResult Scrambled(const std::vector<double>& x) {
-  const auto pause = static_cast<int>(std::fabs(x[0] * 1000)) % 3;
-  std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+  std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(std::fabs(x[0] * 1000)) % 3));
   return {test::Rosenbrock(x), {x[0]}};
 }
 
-CalibrationRun TestRun(SearchMethod method, const std::string& trace) {
+// 45 evaluations from (0.5, 0.5, 0.5), resumed from the trace when `resume`.
+CalibrationRun TestRun(SearchMethod method, const std::string& trace, bool resume = false) {
   CalibrationRun run;
   run.parameters = {{"x0", -2, 2, false}, {"x1", -2, 2, false}, {"x2", 0.01, 4, true}};
-  run.search.method = method;
-  run.search.evaluations = 45;
-  run.search.seed = 5;
-  run.search.batch = 4;
-  run.search.complexes = 3;
+  run.search.method = method, run.search.evaluations = 45, run.search.seed = 5;
+  run.search.batch = 4, run.search.complexes = 3;
   run.start = std::vector<double>{0.5, 0.5, 0.5};
-  run.lossName = "f";
-  run.metricNames = {"first"};
-  run.tracePath = trace;
-  run.traceName = "trace.csv";
+  run.lossName = "f", run.metricNames = {"first"};
+  run.tracePath = trace, run.traceName = "trace.csv", run.resume = resume;
   return run;
 }
 
-void WritePrefix(const std::string& from, const std::string& to, std::size_t records) {
-  std::ifstream in(from, std::ios::binary);
-  std::ofstream out(to, std::ios::binary);
-  std::string line;
-  for (std::size_t i = 0; i <= records && std::getline(in, line); ++i) out << line << "\n";
+CalibrationResult Calibrate(const CalibrationRun& run, int workers, const EvaluationFunction& f = Scrambled) {
+  ThreadEvaluatorPool pool(f, workers);
+  return RunCalibration(run, pool);
+}
+
+std::string Name(SearchMethod method, const std::string& what) {
+  return what + std::to_string(static_cast<int>(method)) + ".csv";
 }
 
 TEST(Runner, SameTraceAndBestOnOneTwoAndThreeWorkers) {
@@ -57,8 +53,7 @@ TEST(Runner, SameTraceAndBestOnOneTwoAndThreeWorkers) {
     std::size_t firstBest = 0;
     for (int workers : {1, 2, 3}) {
       SCOPED_TRACE(testing::Message() << "method " << static_cast<int>(method) << ", " << workers << " workers");
-      const std::string trace = dir /
-                                ("t" + std::to_string(static_cast<int>(method)) + std::to_string(workers) + ".csv");
+      const std::string trace = dir / Name(method, std::to_string(workers));
       ThreadEvaluatorPool pool(Scrambled, workers);
       EXPECT_EQ(pool.Capacity(), workers);
       const CalibrationResult result = RunCalibration(TestRun(method, trace), pool);
@@ -70,13 +65,9 @@ TEST(Runner, SameTraceAndBestOnOneTwoAndThreeWorkers) {
         EXPECT_EQ(result.records[i].number, static_cast<long>(i + 1));
         EXPECT_LE(result.Best().loss, result.records[i].loss);
       }
-      if (workers == 1) {
-        first = lines;
-        firstBest = result.best;
-      } else {
-        EXPECT_EQ(lines, first);
-        EXPECT_EQ(result.best, firstBest);
-      }
+      if (workers == 1) first = lines, firstBest = result.best;
+      EXPECT_EQ(lines, first);
+      EXPECT_EQ(result.best, firstBest);
     }
   }
 }
@@ -84,32 +75,23 @@ TEST(Runner, SameTraceAndBestOnOneTwoAndThreeWorkers) {
 TEST(Runner, ResumeFromAnyPointEndsAsAnUninterruptedRun) {
   test::TempDir dir;
   for (SearchMethod method : {SearchMethod::Dds, SearchMethod::Sce}) {
-    const std::string whole = dir / ("whole" + std::to_string(static_cast<int>(method)) + ".csv");
-    {
-      ThreadEvaluatorPool pool(Scrambled, 2);
-      RunCalibration(TestRun(method, whole), pool);
-    }
-    const CalibrationResult reference = [&] {
-      ThreadEvaluatorPool pool(Scrambled, 1);
-      CalibrationRun run = TestRun(method, whole);
-      run.resume = true;  // a complete trace: nothing left to evaluate
-      return RunCalibration(run, pool);
-    }();
+    const std::string whole = dir / Name(method, "whole");
+    Calibrate(TestRun(method, whole), 2);
+    const CalibrationResult reference = Calibrate(TestRun(method, whole, true), 1);  // nothing left to evaluate
     EXPECT_EQ(reference.resumed, 45);
     for (std::size_t kept : {0u, 1u, 6u, 23u, 44u}) {
       SCOPED_TRACE(testing::Message() << "method " << static_cast<int>(method) << ", " << kept << " kept");
-      const std::string partial = dir / ("partial" + std::to_string(kept) + whole.substr(whole.size() - 5));
-      WritePrefix(whole, partial, kept);
+      const std::string partial = dir / Name(method, "partial" + std::to_string(kept) + "-");
+      std::ifstream in(whole, std::ios::binary);
+      std::ofstream out(partial, std::ios::binary);
+      std::string line;
+      for (std::size_t i = 0; i <= kept && std::getline(in, line); ++i) out << line << "\n";
+      out.close();
       std::atomic<int> calls{0};
-      ThreadEvaluatorPool pool(
-          [&](const std::vector<double>& x) {
-            ++calls;
-            return Scrambled(x);
-          },
-          3);
-      CalibrationRun run = TestRun(method, partial);
-      run.resume = true;
-      const CalibrationResult result = RunCalibration(run, pool);
+      const CalibrationResult result = Calibrate(TestRun(method, partial, true), 3, [&](const std::vector<double>& x) {
+        ++calls;
+        return Scrambled(x);
+      });
       EXPECT_EQ(result.resumed, static_cast<long>(kept));
       EXPECT_EQ(calls, 45 - static_cast<int>(kept));
       EXPECT_EQ(test::TraceWithoutSeconds(partial), test::TraceWithoutSeconds(whole));
@@ -119,7 +101,7 @@ TEST(Runner, ResumeFromAnyPointEndsAsAnUninterruptedRun) {
   }
 }
 
-// The error f() throws (failing the test when it throws none).
+// The message of the error f() throws (failing the test when it throws none).
 template <class F>
 TarnwellError ErrorOf(F&& f) {
   try {
@@ -140,15 +122,12 @@ void Says(const TarnwellError& e, const std::string& part) {
 TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   test::TempDir dir;
   const std::string trace = dir / "trace.csv";
-  ThreadEvaluatorPool pool(Scrambled, 2);
-  RunCalibration(TestRun(SearchMethod::Dds, trace), pool);
+  Calibrate(TestRun(SearchMethod::Dds, trace), 2);
   auto resume = [&](SearchMethod method, auto&& change) {
-    CalibrationRun run = TestRun(method, trace);
-    run.resume = true;
+    CalibrationRun run = TestRun(method, trace, true);
     change(run);
-    return ErrorOf([&] { RunCalibration(run, pool); });
+    return ErrorOf([&] { Calibrate(run, 2); });
   };
-
   // Another seed proposes other points: the settings kept beside the trace name it.
   const TarnwellError seed = resume(SearchMethod::Dds, [](CalibrationRun& r) { r.search.seed = 6; });
   EXPECT_EQ(seed.File(), "trace-settings.txt");
@@ -160,10 +139,7 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
             "start afresh");
   // A trace without its settings (of an earlier version): the first point that differs is named.
   std::filesystem::remove(dir / "trace-settings.txt");
-  const TarnwellError point = resume(SearchMethod::Dds, [](CalibrationRun& r) {
-    r.search.seed = 6;
-    r.start.reset();
-  });
+  const TarnwellError point = resume(SearchMethod::Dds, [](CalibrationRun& r) { r.search.seed = 6, r.start.reset(); });
   EXPECT_EQ(point.File(), "trace.csv");
   EXPECT_EQ(point.Line(), 2);
   EXPECT_EQ(point.TokenIndex(), 1);
@@ -174,11 +150,11 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
   Says(resume(SearchMethod::Dds, [](CalibrationRun& r) { r.search.evaluations = 10; }),
        "holds 45 evaluations, more than the 10");
   // A fresh run does not throw the evaluations away unasked.
-  Says(ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, trace), pool); }),
+  Says(ErrorOf([&] { Calibrate(TestRun(SearchMethod::Dds, trace), 2); }),
        "trace.csv: already holds 45 evaluations: continue them with --resume");
   CalibrationRun replace = TestRun(SearchMethod::Lhs, trace);
   replace.replaceTrace = true;
-  EXPECT_EQ(RunCalibration(replace, pool).records.size(), 45u);
+  EXPECT_EQ(Calibrate(replace, 2).records.size(), 45u);
   // A damaged line.
   std::ofstream(trace, std::ios::binary | std::ios::app) << "46,0.1,zero,0.3,1,0.1,0.001\r\n";
   std::filesystem::remove(dir / "trace-settings.txt");
@@ -189,19 +165,13 @@ TEST(Runner, RefusesATraceOfAnotherConfiguration) {
 TEST(Runner, AFailedEvaluationEndsTheRunKeepingEveryEarlierOne) {
   test::TempDir dir;
   const std::string whole = dir / "whole.csv", failing = dir / "failing.csv";
-  CalibrationResult uninterrupted;
-  {
-    ThreadEvaluatorPool pool(Scrambled, 1);
-    uninterrupted = RunCalibration(TestRun(SearchMethod::Dds, whole), pool);
-  }
-  const std::vector<double> bad = uninterrupted.records[12].values;  // evaluation 13
-  ThreadEvaluatorPool pool(
-      [&](const std::vector<double>& x) {
-        if (x == bad) throw std::runtime_error("the model stopped");
-        return Scrambled(x);
-      },
-      3);
-  const std::string message = ErrorOf([&] { RunCalibration(TestRun(SearchMethod::Dds, failing), pool); }).what();
+  const std::vector<double> bad = Calibrate(TestRun(SearchMethod::Dds, whole), 1).records[12].values;  // evaluation 13
+  const std::string message = ErrorOf([&] {
+                                Calibrate(TestRun(SearchMethod::Dds, failing), 3, [&](const std::vector<double>& x) {
+                                  if (x == bad) throw std::runtime_error("the model stopped");
+                                  return Scrambled(x);
+                                });
+                              }).what();
   EXPECT_EQ(message.rfind("evaluation 13 (x0 = ", 0), 0u) << message;
   EXPECT_NE(message.find(") failed: the model stopped"), std::string::npos) << message;
   const std::vector<std::string> all = test::TraceWithoutSeconds(whole);
@@ -210,15 +180,12 @@ TEST(Runner, AFailedEvaluationEndsTheRunKeepingEveryEarlierOne) {
 
 TEST(Runner, UnscorablePointsRankLast) {
   test::TempDir dir;
-  ThreadEvaluatorPool pool(
-      [](const std::vector<double>& x) {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        return EvaluationResult{x[0] > 0 ? nan : x[0] * x[0], {nan}};
-      },
-      2);
-  const CalibrationResult r = RunCalibration(TestRun(SearchMethod::Lhs, dir / "t.csv"), pool);
+  const auto f = [](const std::vector<double>& x) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return EvaluationResult{x[0] > 0 ? nan : x[0] * x[0], {nan}};
+  };
+  const CalibrationResult r = Calibrate(TestRun(SearchMethod::Lhs, dir / "t.csv"), 2, f);
   EXPECT_LE(r.Best().values[0], 0);
-  const std::vector<std::string> lines = test::TraceWithoutSeconds(dir / "t.csv");
   int infinite = 0;
   for (const TraceRecord& record : r.records)
     if (record.values[0] > 0) {
@@ -227,15 +194,14 @@ TEST(Runner, UnscorablePointsRankLast) {
     }
   EXPECT_GT(infinite, 0);
   // What could not be scored is an empty field, never "inf" or "nan".
+  const std::vector<std::string> lines = test::TraceWithoutSeconds(dir / "t.csv");
   for (const std::string& line : lines) {
     EXPECT_EQ(line.find("nan"), std::string::npos) << line;
     EXPECT_EQ(line.find("inf"), std::string::npos) << line;
   }
   EXPECT_EQ(lines[1].back(), ',') << lines[1];  // the metric, before the seconds
   // And the trace reads back.
-  CalibrationRun again = TestRun(SearchMethod::Lhs, dir / "t.csv");
-  again.resume = true;
-  EXPECT_EQ(RunCalibration(again, pool).best, r.best);
+  EXPECT_EQ(Calibrate(TestRun(SearchMethod::Lhs, dir / "t.csv", true), 2, f).best, r.best);
 }
 
 TEST(Runner, AWorkerThatCannotStartIsAClearError) {

@@ -38,9 +38,8 @@ Minimum Minimise(Search& search, const SearchSpace& space, double (*f)(const std
 TEST(Random, ReferenceSequenceAndDistributions) {
   // xoshiro256** seeded by splitmix64 from 1, as its authors define them.
   Random r(1);
-  EXPECT_EQ(r.Next(), 0xb3f2af6d0fc710c5ULL);
-  EXPECT_EQ(r.Next(), 0x853b559647364ceaULL);
-  EXPECT_EQ(r.Next(), 0x92f89756082a4514ULL);
+  for (std::uint64_t want : {0xb3f2af6d0fc710c5ULL, 0x853b559647364ceaULL, 0x92f89756082a4514ULL})
+    EXPECT_EQ(r.Next(), want);
   EXPECT_EQ(r.Uniform(), 0.39132860204190445);
 
   Random g(7);
@@ -82,18 +81,14 @@ TEST(Searches, BudgetsAndStartPoints) {
   for (long budget : {1L, 2L, 7L, 61L}) {
     for (int method = 0; method < 3; ++method) {
       SearchSettings s;
-      s.method = static_cast<SearchMethod>(method);
-      s.evaluations = budget;
-      s.batch = 4;
+      s.method = static_cast<SearchMethod>(method), s.evaluations = budget, s.batch = 4;
       s.complexes = 3;  // a first population of 21: a budget of 7 ends within it
       auto search = MakeSearch(s, 3, start);
       long proposed = 0;
-      bool first = true;
       for (auto batch = search->Propose(); !batch.empty(); batch = search->Propose()) {
-        if (first && s.method != SearchMethod::Lhs) {
+        if (proposed == 0 && s.method != SearchMethod::Lhs) {
           EXPECT_EQ(batch[0], start);
         }
-        first = false;
         for (const auto& u : batch)
           for (double v : u) ASSERT_TRUE(v >= 0 && v <= 1);
         proposed += static_cast<long>(batch.size());

@@ -3,6 +3,7 @@
 // the fuzzer as a crash).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -94,13 +95,9 @@ inline const char* const kSubBasinFiles[] = {"Daily.out", "Daily_s.out", "Daily_
 // The five output files of a sub-basin year (kSubBasinFiles) as the input split at form
 // feeds (missing parts are empty files).
 inline void PutSubBasinFiles(const std::string& dir, const std::string& bytes) {
-  std::size_t at = 0;
-  for (int i = 0; i < 5; ++i) {
-    const std::size_t end = i == 4 ? std::string::npos : bytes.find('\f', at);
-    std::string part;
-    if (at <= bytes.size()) part = bytes.substr(at, end == std::string::npos ? end : end - at);
-    Put(dir + "/" + kSubBasinFiles[i], part);
-    at = end == std::string::npos ? bytes.size() + 1 : end + 1;
+  for (std::size_t i = 0, at = 0, end; i < 5; ++i, at = end + 1) {
+    end = i == 4 ? bytes.size() : std::min(bytes.find('\f', at), bytes.size());
+    Put(dir + "/" + kSubBasinFiles[i], at < bytes.size() ? bytes.substr(at, end - at) : "");
   }
 }
 

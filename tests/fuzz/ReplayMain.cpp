@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     std::ifstream in(p, std::ios::binary);
     // Exactly the input's bytes in their own block, so that a read past the end is caught.
     const std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::printf("%s\n", p.filename().c_str());
-    std::fflush(stdout);
+    std::printf("%s\n", p.filename().c_str()), std::fflush(stdout);
     LLVMFuzzerTestOneInput(data.data(), data.size());
   }
   std::printf("%zu inputs replayed\n", inputs.size());

@@ -13,13 +13,9 @@ TARNWELL_FUZZ_TARGET {
   const std::string path = fuzz::ScratchWorkspace("import") + "/table.txt";
   fuzz::Put(path, fuzz::Bytes(data, size));
   geo::TableFormat formats[3];
-  formats[1].delimiter = ' ';
-  formats[1].skipLines = 1;
-  formats[1].header = false;
+  formats[1].delimiter = ' ', formats[1].skipLines = 1, formats[1].header = false, formats[1].noData = "-9999";
   formats[1].dateColumns = {"1", "2", "3"};
-  formats[1].noData = "-9999";
-  formats[2].delimiter = ';';
-  formats[2].dateColumns = {"year", "month", "day"};
+  formats[2].delimiter = ';', formats[2].dateColumns = {"year", "month", "day"};
   for (const geo::TableFormat& format : formats)
     fuzz::Reading(path, [&] {
       const geo::Table t = geo::Table::Read(path, path, format);

@@ -33,27 +33,23 @@ LastDay RunOnce(const std::string& root, const std::string& engineName, int thre
   driver.SetGroundwaterSum(sum);
   driver.Run();
   const ModelState& s = session.state;
-  LastDay last{s.SubBasinFlow, s.GwFlow[s.DayCount], 0};
   // The reference engine leaves the last day's outflow of every cell in its grid.
-  double total = 0;
-  int n = 0;
+  double total = 0, n = 0;
   for (std::size_t i = 0; i < s.CellCount(); ++i)
     if (s.CellFlag[i] > 0) total += s.GroundwaterFlow[i], ++n;
-  last.cellMean = total / n;
-  return last;
+  return {s.SubBasinFlow, s.GwFlow[s.DayCount], total / n};
 }
 
 TEST(GroundwaterSum, OnceIsWhatTheCellsLoseInEveryEngine) {
   test::TempDir dir;
   test::TinyWorkspace w;
   test::TinySubBasin& b = w.subBasins[0];
-  b.rows = 4;
-  b.cols = 5;
+  b.rows = 4, b.cols = 5;
   // A sloping water table, so the lateral exchange moves water between cells.
   b.elevation = [](int r, int c) { return 300.0 + 25.0 * r + 9.0 * c; };
   b.years[0].precip = [](int d) { return d % 3 == 0 ? 25.0 : 0.5; };
-  test::WriteTinyWorkspace(dir.Path().string(), w);
   const std::string root = dir.Path().string();
+  test::WriteTinyWorkspace(root, w);
 
   const LastDay twice = RunOnce(root, "reference", 1, GroundwaterSum::Twice);
   const LastDay once = RunOnce(root, "reference", 1, GroundwaterSum::Once);

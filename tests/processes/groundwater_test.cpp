@@ -38,8 +38,7 @@ TEST(GroundwaterExchange, LateralExchangeAndTheOutsideReset) {
   const double wt[9] = {96.8, 97.2, 97.4, 97.6, 97.0, 98.0, 50.0, 97.5, 97.1};
   for (int i = 0; i < 9; ++i) s.WTElev[i] = wt[i];
   s.CellFlag[6] = 0;  // row 3, column 1 lies outside the basin
-  s.GroundwaterFlow[6] = 7;
-  s.DeepLeakage[6] = 7;
+  s.GroundwaterFlow[6] = s.DeepLeakage[6] = 7;
   GroundwaterExchange(s, p, 2);
   // Each cell's exchange with the neighbours inside; a missing previous row or column
   // cancels the next one's term, an outside neighbour resets the direction.
@@ -50,9 +49,7 @@ TEST(GroundwaterExchange, LateralExchangeAndTheOutsideReset) {
   // A no-data head drops its direction instead of pulling all the water.
   GwNeighbours nb;
   nb.nextRowInside = nb.prevRowInside = nb.nextColInside = nb.prevColInside = true;
-  nb.nextRowWT = 2e30;
-  nb.prevRowWT = nb.nextColWT = 98;
-  nb.prevColWT = 97;
+  nb.nextRowWT = 2e30, nb.prevRowWT = nb.nextColWT = 98, nb.prevColWT = 97;
   double flow = 0, leak = 0;
   RowPartialSum sum;
   GroundwaterExchangeCell(100, 97, 5, 100, nb, p, flow, leak, sum);
@@ -99,10 +96,8 @@ TEST(WaterTable, RisingAndFallingThroughTheLayersAndAboveTheSurface) {
     TableCase c = k.in;
     const double start = c.wt;
     c.Run(p);
-    EXPECT_NEAR(c.wt, k.wt, 1e-9) << k.what;
-    EXPECT_NEAR(c.uz1, k.uz1, 1e-9) << k.what;
-    EXPECT_NEAR(c.uz2, k.uz2, 1e-9) << k.what;
-    EXPECT_NEAR(c.uz3, k.uz3, 1e-9) << k.what;
+    const double got[] = {c.wt, c.uz1, c.uz2, c.uz3}, want[] = {k.wt, k.uz1, k.uz2, k.uz3};
+    for (int i = 0; i < 4; ++i) test::ExpectNear(got[i], want[i], k.what, 1e-9);
     EXPECT_EQ(c.flag, k.flag) << k.what;
     EXPECT_EQ(c.prev, start) << k.what;
   }
@@ -114,13 +109,10 @@ TEST(GroundwaterSweep, ExchangeThenTableMovement) {
   ModelState s;
   test::FlatBasin(s, 1, 3);
   s.CellFlag[0] = kCellWet80;
-  s.CellFlag[2] = 0;  // outside
-  s.WTElev[2] = 50;
-  s.WTPrev[2] = 0;
-  for (int i = 0; i < 3; ++i) s.Uz3[i] = 90;  // layer 3 at field capacity
+  s.CellFlag[2] = 0, s.WTElev[2] = 50, s.WTPrev[2] = 0;  // outside
+  for (int i = 0; i < 3; ++i) s.Uz3[i] = 90;             // layer 3 at field capacity
   // Cell 0: 3.3 mm of drainage less 0.3 mm of leakage and outflow lifts the table 0.02 m.
-  s.UnsatDrain[0] = 3.3;
-  s.UnsatDrain[1] = 0.3;
+  s.UnsatDrain[0] = 3.3, s.UnsatDrain[1] = 0.3;
   UpdateGroundwater(s, p, 9);
   EXPECT_NEAR(s.WTElev[0], 97.02, 1e-9);
   EXPECT_NEAR(s.WTElev[1], 97, 1e-9);
@@ -128,8 +120,7 @@ TEST(GroundwaterSweep, ExchangeThenTableMovement) {
   EXPECT_EQ(s.CellFlag[0], kCellOrdinary);
   EXPECT_NEAR(s.GwFlow[9], 0.4, 1e-12);
   // The outside cell's table is only recorded as the day's start.
-  EXPECT_EQ(s.WTElev[2], 50);
-  EXPECT_EQ(s.WTPrev[2], 50);
+  EXPECT_EQ(std::pair(s.WTElev[2], s.WTPrev[2]), std::pair(50.0, 50.0));
 }
 
 // One cell of the evapotranspiration step. Test parameters: weights 0.5, 0.3, 0.2;
@@ -183,11 +174,8 @@ TEST(Evapotranspiration, SoilEvaporationOfEachLandUseAndTableDepth) {
   for (const Case& k : cases) {
     EtCase c = k.in;
     c.Run(p);
-    EXPECT_NEAR(c.aet, k.aet, 1e-12) << k.what;
-    test::ExpectNear(c.uz1, k.uz1, k.what);
-    EXPECT_NEAR(c.uz2, k.uz2, 1e-12) << k.what;
-    EXPECT_NEAR(c.uz3, k.uz3, 1e-12) << k.what;
-    EXPECT_NEAR(c.satEt, k.satEt, 1e-12) << k.what;
+    const double got[] = {c.aet, c.uz1, c.uz2, c.uz3, c.satEt}, want[] = {k.aet, k.uz1, k.uz2, k.uz3, k.satEt};
+    for (int i = 0; i < 5; ++i) test::ExpectNear(got[i], want[i], k.what + std::string(", value ") + std::to_string(i));
   }
 }
 
@@ -195,9 +183,7 @@ TEST(Evapotranspiration, SweepUsesTheDaysPetAndSkipsOutsideCells) {
   ParameterSet p = test::ProcessParams();
   ModelState s;
   test::FlatBasin(s, 1, 2);  // grass, table 3 m down
-  s.CellFlag[1] = -1;
-  s.DailyPET[40] = 3;
-  s.GrowthIndex[40] = 1;
+  s.CellFlag[1] = -1, s.DailyPET[40] = 3, s.GrowthIndex[40] = 1;
   for (int i = 0; i < 2; ++i) {
     s.Uz1[i] = 25;  // k = 0.3, s = 0.5; growth 1 leaves 0.3 x 3
     s.ActualET[i] = 0.1;
@@ -205,8 +191,7 @@ TEST(Evapotranspiration, SweepUsesTheDaysPetAndSkipsOutsideCells) {
   ComputeEvapotranspiration(s, p, 40);
   EXPECT_NEAR(s.ActualET[0], 1.0, 1e-12);
   EXPECT_NEAR(s.Uz1[0], 24.1, 1e-12);
-  EXPECT_EQ(s.ActualET[1], 0.1);
-  EXPECT_EQ(s.Uz1[1], 25);
+  EXPECT_EQ(std::pair(s.ActualET[1], s.Uz1[1]), std::pair(0.1, 25.0));
 }
 
 }  // namespace

@@ -35,26 +35,21 @@ TEST(Interception, CapacityAndDemandOfEachLandUse) {
   for (double code : {20.0, 30.0, 40.0, 45.0, 0.0, -5.0, 150.0, 160.0, 15.0, 120.0}) {
     double cellPrecip = 0, icp = 1, store = 0;
     InterceptCell(10, 1.0, code, cellPrecip, icp, store);
-    EXPECT_EQ(icp, 0) << code;
-    EXPECT_EQ(store, 0) << code;
+    EXPECT_EQ(icp + store, 0) << code;
   }
 }
 
 TEST(Interception, SweepClearsEveryCellAndFillsBasinCells) {
   ModelState s;
   test::FlatBasin(s, 2, 2);
-  s.CellFlag[3] = -1;
-  s.Interception[3] = 7;  // yesterday's value of an outside cell
-  s.LandUse[0] = 25;
-  s.DailyPrecip[5] = 10;
-  s.GrowthIndex[5] = 1;
+  s.CellFlag[3] = -1, s.Interception[3] = 7;  // yesterday's value of an outside cell
+  s.LandUse[0] = 25, s.DailyPrecip[5] = 10, s.GrowthIndex[5] = 1;
   ComputeInterception(s, test::ProcessParams(), 5);
   EXPECT_NEAR(s.Interception[0], 4.565, 1e-12);
   // Grass at full growth asks 2.31 mm but its canopy holds 1.27 mm whatever the growth.
   EXPECT_NEAR(s.Interception[1], 1.27, 1e-12);
-  EXPECT_EQ(s.Interception[3], 0);
-  EXPECT_EQ(s.CellPrecip[3], 0);
-  EXPECT_EQ(s.CellPrecip[2], 10);
+  EXPECT_EQ((std::vector<double>{s.Interception[3], s.CellPrecip[3], s.CellPrecip[2]}),
+            (std::vector<double>{0, 0, 10}));
 }
 
 TEST(GrowthIndex, SegmentsOfAYearAcrossTheYearEndAndDaysOfNoSegment) {
@@ -86,8 +81,7 @@ TEST(GrowthIndex, SegmentsOfAYearAcrossTheYearEndAndDaysOfNoSegment) {
   for (const auto& c : cases) {
     ModelState s;
     s.SeasonDay1 = c.season[0], s.SeasonDay2 = c.season[1], s.SeasonDay3 = c.season[2], s.SeasonDay4 = c.season[3];
-    s.GrowthIndex[50] = 0.25;
-    s.GrowthIndex[100] = 0.75;
+    s.GrowthIndex[50] = 0.25, s.GrowthIndex[100] = 0.75;
     ComputeGrowthIndex(s, c.days);
     for (auto [day, index] : c.index) EXPECT_DOUBLE_EQ(s.GrowthIndex[day], index) << c.what << ", day " << day;
   }
@@ -152,9 +146,7 @@ std::string MetYear(int year, int startDay, int col8, int station, double precip
 
 ModelState MetState(int yearIndex, long linesRead) {
   ModelState s;
-  s.BasinArea = 43.2;
-  s.YearIndex = yearIndex;
-  s.MetLinesRead = linesRead;
+  s.BasinArea = 43.2, s.YearIndex = yearIndex, s.MetLinesRead = linesRead;
   s.SeasonDay1 = 60, s.SeasonDay2 = 80, s.SeasonDay3 = 250, s.SeasonDay4 = 300;
   return s;
 }
@@ -165,9 +157,7 @@ TEST(MeteorologicalYear, FirstAndLaterYearsSeriesCalendarAndReservoirs) {
   TextReader r = TextReader::FromString(text, "input/甲/met.txt");
   ModelState s = MetState(1, 0);
   ReadMeteorologicalYear(s, p, r);
-  EXPECT_EQ(s.CurYear, 2001);
-  EXPECT_EQ(s.StartDay, 100);
-  EXPECT_EQ(s.StationElev, 350);
+  EXPECT_EQ((std::vector<int>{s.CurYear, s.StartDay, s.StationElev}), (std::vector<int>{2001, 100, 350}));
   EXPECT_DOUBLE_EQ(s.FlowToDepthFactor, 2.0);
   EXPECT_DOUBLE_EQ(s.DailyPrecip[365], 4.65);
   EXPECT_DOUBLE_EQ(s.ObsFlow[1], 4.0);       // 2 m3/s over 43.2 km2
@@ -183,15 +173,13 @@ TEST(MeteorologicalYear, FirstAndLaterYearsSeriesCalendarAndReservoirs) {
   // The second year skips the first block (365 + 1 lines) and carries the reservoirs over.
   TextReader again = TextReader::FromString(text, "met.txt");
   ModelState t = MetState(2, 366);
-  t.RoutedInterflow = 7;
-  t.RoutedGwFlow = 8;
+  t.RoutedInterflow = 7, t.RoutedGwFlow = 8;
   ReadMeteorologicalYear(t, p, again);
   EXPECT_EQ(t.CurYear, 2002);
   EXPECT_EQ(t.Col8Flag, 0);
   EXPECT_DOUBLE_EQ(t.DailyPrecip[1], 5.01);
   EXPECT_DOUBLE_EQ(t.DailyExtra[1], 9);
-  EXPECT_EQ(t.RoutedInterflow, 7);
-  EXPECT_EQ(t.RoutedGwFlow, 8);
+  EXPECT_EQ(std::pair(t.RoutedInterflow, t.RoutedGwFlow), std::pair(7.0, 8.0));
 }
 
 TEST(MeteorologicalYear, LeapYears) {
