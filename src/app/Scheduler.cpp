@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "app/Bytes.h"
 #include "app/DayEngine.h"
 #include "app/Progress.h"
 #include "app/WorkerPool.h"
@@ -20,20 +21,8 @@ namespace {
 class QuietObserver : public ProgressObserver {};
 QuietObserver quietObserver;
 
-// What rank 0 needs of another rank's sub-basin year, as bytes: both ends are the same
-// program on the same kind of machine.
-template <class T>
-void Put(std::string& to, const T& v) {
-  to.append(reinterpret_cast<const char*>(&v), sizeof v);
-}
-template <class T>
-T Get(const std::string& from, std::size_t& at) {
-  T v{};
-  if (at + sizeof v > from.size()) throw std::runtime_error("a rank's year came cut short");
-  std::memcpy(&v, from.data() + at, sizeof v);
-  at += sizeof v;
-  return v;
-}
+using bytes::Get;
+using bytes::Put;
 
 }  // namespace
 
