@@ -271,28 +271,7 @@ void Driver::CaptureDue(int k, Lane& lane) {
     if (date.year != s.CurYear || DayOfYearIn(s, date.month, date.day) != today) continue;
     // The stores as the engine holds them, written back without ending its year.
     lane.engine->SyncState(lane.session->state);
-    SubBasinState st;
-    st.rows = s.GridRows;
-    st.cols = s.GridCols;
-    st.cells = CellStores::Take(s);
-    st.yearEnd = s.YearEndValue;
-    st.routedInterflow = s.RoutedInterflow;
-    st.routedGwFlow = s.RoutedGwFlow;
-    st.sedStore = s.SedStore;
-    st.dayCount = s.DayCount;
-    st.monthSimDays = s.MonthSimDays;
-    st.cellCount = s.SubBasinCellCount;
-    // The days done only: the days still to come hold what the sub-basin run before in this
-    // model state left there, which no later day reads.
-    const auto done = static_cast<std::ptrdiff_t>(s.DayCount) + 1;
-    for (std::size_t i = 0; i < kStateSeriesCount; ++i) {
-      const DaySeries& from = s.*kStateSeries[i];
-      std::copy(from.begin() + 1, from.begin() + done, st.series[i].begin() + 1);
-    }
-    st.dayYear = s.DayYear;
-    st.dayMonth = s.DayMonth;
-    st.dayOfMonth = s.DayOfMonth;
-    st.water = s.Water;
+    SubBasinState st = SubBasinState::Take(s);
     const auto files = InCursorOrder(lane.files);
     for (std::size_t i = 0; i < files.size(); ++i) st.fileBytes[i] = BytesOf(*files[i]);
     std::lock_guard<std::mutex> hold(scheduler_.Shared());

@@ -2,6 +2,7 @@
 
 #include "app/Bytes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -12,6 +13,48 @@ std::string RunState::Date() const {
   char text[16];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", calendarYear, month, dayOfMonth);
   return text;
+}
+
+SubBasinState SubBasinState::Take(const ModelState& s) {
+  SubBasinState st;
+  st.rows = s.GridRows;
+  st.cols = s.GridCols;
+  st.cells = CellStores::Take(s);
+  st.yearEnd = s.YearEndValue;
+  st.routedInterflow = s.RoutedInterflow;
+  st.routedGwFlow = s.RoutedGwFlow;
+  st.sedStore = s.SedStore;
+  st.dayCount = s.DayCount;
+  st.monthSimDays = s.MonthSimDays;
+  st.cellCount = s.SubBasinCellCount;
+  // The days done only: the days still to come hold what the sub-basin run before in this
+  // model state left there, which no later day reads.
+  const auto done = static_cast<std::ptrdiff_t>(s.DayCount) + 1;
+  for (std::size_t i = 0; i < kStateSeriesCount; ++i) {
+    const DaySeries& from = s.*kStateSeries[i];
+    std::copy(from.begin() + 1, from.begin() + done, st.series[i].begin() + 1);
+  }
+  st.dayYear = s.DayYear;
+  st.dayMonth = s.DayMonth;
+  st.dayOfMonth = s.DayOfMonth;
+  st.water = s.Water;
+  return st;
+}
+
+void SubBasinState::Restore(ModelState& s) const {
+  cells.Restore(s);
+  s.YearEndValue = yearEnd;
+  s.RoutedInterflow = routedInterflow;
+  s.RoutedGwFlow = routedGwFlow;
+  s.SedStore = sedStore;
+  s.SubBasinCellCount = cellCount;
+  s.DayCount = dayCount;
+  s.MonthSimDays = monthSimDays;
+  for (std::size_t i = 0; i < kStateSeriesCount; ++i) s.*kStateSeries[i] = series[i];
+  s.DayYear = dayYear;
+  s.DayMonth = dayMonth;
+  s.DayOfMonth = dayOfMonth;
+  s.Water = water;
 }
 
 std::string ParameterFileHash(const std::string& bytes) {

@@ -46,6 +46,12 @@ struct SubBasinState {
   // Bytes of its five files (Daily, Daily_s, Daily_f, Budget, Budget_s) at the day.
   std::array<std::uint64_t, 5> fileBytes{};
   bool operator==(const SubBasinState&) const = default;
+
+  // The sub-basin as a model state holds it at the start of its next day (the stores as the
+  // engine has written them back; the file sizes are the caller's), and back into a model
+  // state of the same grid.
+  static SubBasinState Take(const ModelState& s);
+  void Restore(ModelState& s) const;
 };
 
 struct RunState {

@@ -120,19 +120,7 @@ void Resume(int k, const YearStart& start, Session& lane) {
   const SubBasinState& from = *start.resumed;
   RequireSameCells(lane, k, from.cells, "in the saved state " + start.resumedFrom,
                    "a state goes on only on the grids it was saved from");
-  from.cells.Restore(s);
-  s.YearEndValue = from.yearEnd;
-  s.RoutedInterflow = from.routedInterflow;
-  s.RoutedGwFlow = from.routedGwFlow;
-  s.SedStore = from.sedStore;
-  s.SubBasinCellCount = from.cellCount;
-  s.DayCount = from.dayCount;
-  s.MonthSimDays = from.monthSimDays;
-  for (std::size_t i = 0; i < kStateSeriesCount; ++i) s.*kStateSeries[i] = from.series[i];
-  s.DayYear = from.dayYear;
-  s.DayMonth = from.dayMonth;
-  s.DayOfMonth = from.dayOfMonth;
-  s.Water = from.water;
+  from.Restore(s);
 }
 
 // The water the inside cells hold, cell mean in mm; the water table's height at the specific
