@@ -2,7 +2,7 @@
 # (and, through them, the ones below those). The build links by this table, the link check
 # below links every core layer on its own, and scripts/check-layers.cmake (a CTest test)
 # refuses an include of a folder that is not below the including one.
-set(TARNWELL_LAYERS model inputs parameters processes results charts viewer app calibration geo mpi cli gui)
+set(TARNWELL_LAYERS model inputs parameters processes results charts viewer app calibration sobol geo mpi cli gui)
 set(TARNWELL_BELOW_model "")
 set(TARNWELL_BELOW_inputs model)
 set(TARNWELL_BELOW_parameters inputs)
@@ -13,8 +13,9 @@ set(TARNWELL_BELOW_viewer results)
 set(TARNWELL_BELOW_app processes results)
 set(TARNWELL_BELOW_calibration app charts)
 set(TARNWELL_BELOW_geo app)
+set(TARNWELL_BELOW_sobol calibration)
 set(TARNWELL_BELOW_mpi calibration)
-set(TARNWELL_BELOW_cli calibration charts viewer geo mpi)
+set(TARNWELL_BELOW_cli calibration charts viewer geo mpi sobol)
 set(TARNWELL_BELOW_gui app charts viewer geo)
 
 # Every folder below `layer`, directly or not, into `out`.

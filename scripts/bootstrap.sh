@@ -11,6 +11,7 @@ packages=(
   fonts-noto-cjk fonts-wqy-zenhei
   xvfb xauth
   libopenmpi-dev openmpi-bin
+  libopenturns-dev
 )
 if [ "${1:-}" = --fuzz ]; then packages+=(clang libclang-rt-dev); fi
 missing=()

@@ -45,7 +45,7 @@ phase "sanitizer tests passed"
 # without the geodata, MPI and window libraries, which add no threads of their own. A report
 # stops the program, and a report in a command-line run fails the test that started it.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DTARNWELL_TSAN=ON \
-      -DTARNWELL_GUI=OFF -DTARNWELL_MPI=OFF -DTARNWELL_GEO=OFF
+      -DTARNWELL_GUI=OFF -DTARNWELL_MPI=OFF -DTARNWELL_GEO=OFF -DTARNWELL_SOBOL=OFF
 cmake --build build-tsan -j"$jobs" --target tarnwell engine_tests driver_tests calibration_tests calibration_probe
 for program in engine_tests driver_tests calibration_tests; do
   (cd build-tsan/tests && TSAN_OPTIONS="halt_on_error=1:exitcode=66" "./$program" --gtest_brief=1)

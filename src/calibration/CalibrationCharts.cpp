@@ -100,15 +100,67 @@ std::vector<CalibrationChart> CalibrationCharts(const std::vector<SearchParamete
   return charts;
 }
 
+CalibrationChart MorrisChart(const std::string& output, const std::vector<std::string>& parameters,
+                             const std::vector<MorrisIndex>& indices) {
+  CalibrationChart c;
+  c.name = "morris-" + output;
+  c.chart.title = "Elementary effects on " + output + ": sigma against mu*";
+  c.chart.xCaption = "mu* (per unit of each range)";
+  c.chart.yCaption = "sigma";
+  XYSeries points{{}, {}, kBlue, XYStyle::Points, 3};
+  double top = 0;
+  for (std::size_t i = 0; i < parameters.size() && i < indices.size(); ++i) {
+    points.x.push_back(indices[i].muStar);
+    points.y.push_back(indices[i].sigma);
+    c.chart.labels.push_back({indices[i].muStar, indices[i].sigma, parameters[i]});
+    if (std::isfinite(indices[i].muStar)) top = std::max(top, indices[i].muStar);
+    if (std::isfinite(indices[i].sigma)) top = std::max(top, indices[i].sigma);
+  }
+  c.chart.xMin = c.chart.yMin = 0;
+  if (top > 0) {
+    c.chart.xMax = c.chart.yMax = RoundTicks(0, top * 1.15, 7).back();
+    c.chart.series.push_back({{0, c.chart.xMax}, {0, c.chart.xMax}, kLightGrey, XYStyle::Line, 1});
+  }
+  c.chart.series.push_back(std::move(points));
+  c.chart.note = "grey: sigma = mu*";
+  return c;
+}
+
+IndexChart SobolChart(const std::string& output, const std::vector<std::string>& parameters,
+                      const std::vector<SobolIndex>& indices) {
+  IndexChart c;
+  c.title = "Sobol indices of " + output + " (95 % intervals by bootstrap)";
+  c.caption = "share of the variance";
+  c.rows = parameters;
+  IndexSeries first{"first order", kBlue, {}, {}, {}}, total{"total", kRed, {}, {}, {}};
+  for (const SobolIndex& s : indices) {
+    first.value.push_back(s.first), first.low.push_back(s.firstLow), first.high.push_back(s.firstHigh);
+    total.value.push_back(s.total), total.low.push_back(s.totalLow), total.high.push_back(s.totalHigh);
+  }
+  c.series = {first, total};
+  return c;
+}
+
+namespace {
+void WriteSvg(const std::string& path, const SvgCanvas& svg) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << svg.Document();
+  out.close();
+  if (!out) throw FileError(path, 0, "cannot write");
+}
+}  // namespace
+
+void WriteSvgIndexChart(const std::string& path, const IndexChart& chart) {
+  SvgCanvas svg(kIndexChartWidth, IndexChartHeight(chart));
+  DrawIndexChart(svg, chart);
+  WriteSvg(path, svg);
+}
+
 void WriteSvgCharts(const std::string& dir, const std::vector<CalibrationChart>& charts) {
   for (const CalibrationChart& chart : charts) {
     SvgCanvas svg(kCalibrationChartWidth, kCalibrationChartHeight);
     DrawXYChart(svg, chart.chart);
-    const std::string path = dir + "/" + chart.name + ".svg";
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << svg.Document();
-    out.close();
-    if (!out) throw FileError(path, 0, "cannot write");
+    WriteSvg(dir + "/" + chart.name + ".svg", svg);
   }
 }
 

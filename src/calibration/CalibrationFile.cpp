@@ -572,6 +572,7 @@ const char* MethodName(SearchMethod method) {
     case SearchMethod::Sce: return "sce";
     case SearchMethod::Lhs: return "lhs";
     case SearchMethod::Morris: return "morris";
+    case SearchMethod::Sobol: return "sobol";
   }
   return "?";
 }

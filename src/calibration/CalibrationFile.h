@@ -126,7 +126,7 @@ std::vector<std::string> StartsOutsideTheirRanges(const CalibrationConfig& confi
 // Sets the calibrated parameters of params to values (in the file's order).
 void SetCalibratedValues(const CalibrationConfig& config, const std::vector<double>& values, ParameterSet& params);
 
-const char* MethodName(SearchMethod method);  // "dds", "sce", "lhs"
+const char* MethodName(SearchMethod method);  // "dds", "sce", "lhs", "morris", "sobol"
 // "kge", "nse", "lognse", "pbias", "fdc-high", "fdc-mid", "fdc-low".
 const char* ObjectiveName(ObjectiveKind kind);
 // The objective as the file writes it: "kge", or "kge 0.5 lognse 0.5".

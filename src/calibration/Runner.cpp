@@ -5,6 +5,8 @@
 #include <limits>
 #include <map>
 
+#include "calibration/CalibrationFile.h"
+#include "calibration/Sensitivity.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 
@@ -53,13 +55,12 @@ std::string SettingsPath(const std::string& tracePath) {
 std::vector<std::pair<std::string, std::string>> Settings(const CalibrationRun& run) {
   std::vector<std::pair<std::string, std::string>> s;
   const SearchSettings& search = run.search;
-  s.emplace_back("algorithm", search.method == SearchMethod::Dds   ? "dds"
-                              : search.method == SearchMethod::Sce ? "sce"
-                                                                   : "lhs");
+  s.emplace_back("algorithm", MethodName(search.method));
   s.emplace_back("evaluations", std::to_string(search.evaluations));
   s.emplace_back("seed", std::to_string(search.seed));
   if (search.method == SearchMethod::Sce) s.emplace_back("complexes", std::to_string(search.complexes));
   else s.emplace_back("batch", std::to_string(search.batch));
+  if (search.method == SearchMethod::Morris) s.emplace_back("levels", std::to_string(search.levels));
   for (const SearchParameter& p : run.parameters)
     s.emplace_back("range " + p.name, ShortestReal(p.lower) + " " + ShortestReal(p.upper) + (p.log ? " log" : ""));
   for (const auto& setting : run.modelSettings) s.push_back(setting);
@@ -165,7 +166,8 @@ CalibrationResult RunCalibration(const CalibrationRun& run, EvaluatorPool& pool,
   const SearchSpace space(run.parameters);
   std::optional<std::vector<double>> startUnit;
   if (run.start) startUnit = space.ToUnit(*run.start);
-  std::unique_ptr<Search> search = MakeSearch(run.search, space.Size(), startUnit);
+  std::unique_ptr<Search> search = run.design.empty() ? MakeSearch(run.search, space.Size(), startUnit)
+                                                      : MakeFixedDesign(run.design, run.search.batch);
 
   const std::vector<TraceRecord> recorded = OpenTrace(run);
   Recorder recorder(run, observer);

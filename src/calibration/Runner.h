@@ -19,6 +19,9 @@ namespace tarnwell {
 struct CalibrationRun {
   std::vector<SearchParameter> parameters;
   SearchSettings search;
+  // A design made beforehand (Sobol's), evaluated in its order `search.batch` at a time
+  // instead of a search; empty: the search of `search.method`.
+  std::vector<std::vector<double>> design;
   // Values to start from (the parameter file's), clamped into the ranges; DDS and SCE-UA
   // evaluate it first. None: the searches start at random.
   std::optional<std::vector<double>> start;

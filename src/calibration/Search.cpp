@@ -98,6 +98,7 @@ std::unique_ptr<Search> MakeSearch(const SearchSettings& settings, std::size_t d
     case SearchMethod::Lhs: return MakeLatinHypercube(dimensions, settings.evaluations, settings.batch, settings.seed);
     case SearchMethod::Morris:
       return MakeMorrisDesign(dimensions, settings.evaluations, settings.levels, settings.batch, settings.seed);
+    case SearchMethod::Sobol: break;  // made beforehand (CalibrationRun::design)
   }
   throw std::invalid_argument("unknown search method");
 }

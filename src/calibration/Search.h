@@ -37,8 +37,8 @@ class SearchSpace {
   std::vector<SearchParameter> parameters_;
 };
 
-// Morris: the design of the sensitivity analysis (Sensitivity.h), not a search of its own.
-enum class SearchMethod { Dds, Sce, Lhs, Morris };
+// Morris and Sobol: the designs of the sensitivity analyses (Sensitivity.h), not searches.
+enum class SearchMethod { Dds, Sce, Lhs, Morris, Sobol };
 
 struct SearchSettings {
   SearchMethod method = SearchMethod::Dds;
@@ -47,6 +47,7 @@ struct SearchSettings {
   int batch = 8;      // DDS and Latin hypercube: points per batch
   int complexes = 4;  // SCE-UA: the number of complexes (its batch)
   int levels = 4;     // Morris: the levels of the grid
+  long samples = 0;   // Sobol: the base points of Saltelli's design
 };
 
 class Search {

@@ -35,9 +35,9 @@ std::vector<std::vector<double>> MorrisPoints(std::size_t dimensions, int trajec
 
 namespace {
 
-class MorrisDesign : public Search {
+class FixedDesign : public Search {
  public:
-  MorrisDesign(std::vector<std::vector<double>> points, int batch)
+  FixedDesign(std::vector<std::vector<double>> points, int batch)
       : points_(std::move(points)), batch_(std::max(1, batch)) {}
   std::vector<std::vector<double>> Propose() override {
     std::vector<std::vector<double>> out;
@@ -63,7 +63,11 @@ std::unique_ptr<Search> MakeMorrisDesign(std::size_t dimensions, long evaluation
                                          std::uint64_t seed) {
   const long per = static_cast<long>(dimensions) + 1;
   const int trajectories = static_cast<int>(std::max(1L, evaluations / per));
-  return std::make_unique<MorrisDesign>(MorrisPoints(dimensions, trajectories, levels, seed), batch);
+  return MakeFixedDesign(MorrisPoints(dimensions, trajectories, levels, seed), batch);
+}
+
+std::unique_ptr<Search> MakeFixedDesign(std::vector<std::vector<double>> points, int batch) {
+  return std::make_unique<FixedDesign>(std::move(points), batch);
 }
 
 std::vector<MorrisIndex> MorrisIndices(const std::vector<std::vector<double>>& points, const std::vector<double>& y,
@@ -138,15 +142,31 @@ std::vector<MorrisIndex> MorrisIndices(const std::vector<std::vector<double>>& p
   return out;
 }
 
+namespace {
+std::string Number(double v) { return std::isfinite(v) ? ShortestReal(v) : std::string(); }
+}  // namespace
+
 std::string FormatMorrisCsv(const std::vector<std::string>& outputs, const std::vector<std::string>& parameters,
                             const std::vector<std::vector<MorrisIndex>>& indices) {
   std::string csv = "output,parameter,mu_star,mu_star_low,mu_star_high,mu,sigma,effects\n";
-  const auto number = [](double v) { return std::isfinite(v) ? ShortestReal(v) : std::string(); };
   for (std::size_t o = 0; o < outputs.size() && o < indices.size(); ++o)
     for (std::size_t i = 0; i < parameters.size() && i < indices[o].size(); ++i) {
       const MorrisIndex& m = indices[o][i];
-      csv += outputs[o] + "," + parameters[i] + "," + number(m.muStar) + "," + number(m.muStarLow) + "," +
-             number(m.muStarHigh) + "," + number(m.mu) + "," + number(m.sigma) + "," + std::to_string(m.effects) + "\n";
+      csv += outputs[o] + "," + parameters[i] + "," + Number(m.muStar) + "," + Number(m.muStarLow) + "," +
+             Number(m.muStarHigh) + "," + Number(m.mu) + "," + Number(m.sigma) + "," + std::to_string(m.effects) + "\n";
+    }
+  return csv;
+}
+
+std::string FormatSobolCsv(const std::vector<std::string>& outputs, const std::vector<std::string>& parameters,
+                           const std::vector<std::vector<SobolIndex>>& indices) {
+  std::string csv = "output,parameter,first,first_low,first_high,total,total_low,total_high,samples\n";
+  for (std::size_t o = 0; o < outputs.size() && o < indices.size(); ++o)
+    for (std::size_t i = 0; i < parameters.size() && i < indices[o].size(); ++i) {
+      const SobolIndex& s = indices[o][i];
+      csv += outputs[o] + "," + parameters[i] + "," + Number(s.first) + "," + Number(s.firstLow) + "," +
+             Number(s.firstHigh) + "," + Number(s.total) + "," + Number(s.totalLow) + "," + Number(s.totalHigh) + "," +
+             std::to_string(s.samples) + "\n";
     }
   return csv;
 }

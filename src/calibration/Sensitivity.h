@@ -39,4 +39,21 @@ std::vector<MorrisIndex> MorrisIndices(const std::vector<std::vector<double>>& p
 std::string FormatMorrisCsv(const std::vector<std::string>& outputs, const std::vector<std::string>& parameters,
                             const std::vector<std::vector<MorrisIndex>>& indices);
 
+// One parameter's variance-based indices on one output: the share of the output's variance
+// it explains alone (first) and with all its interactions (total), each with a 95 %
+// interval; samples: the base points whose outputs were all scored.
+struct SobolIndex {
+  double first = 0, firstLow = 0, firstHigh = 0, total = 0, totalLow = 0, totalHigh = 0;
+  int samples = 0;
+};
+
+// "output,parameter,first,first_low,first_high,total,total_low,total_high,samples" and a row
+// per output and parameter, numbers in shortest exact form.
+std::string FormatSobolCsv(const std::vector<std::string>& outputs, const std::vector<std::string>& parameters,
+                           const std::vector<std::vector<SobolIndex>>& indices);
+
+// A design computed beforehand, evaluated as a search that proposes its points `batch` at a
+// time in their order.
+std::unique_ptr<Search> MakeFixedDesign(std::vector<std::vector<double>> points, int batch);
+
 }  // namespace tarnwell

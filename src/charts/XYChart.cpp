@@ -187,6 +187,9 @@ void DrawXYChart(Canvas& canvas, const XYChart& chart) {
       lastX = px, lastY = py;
     }
   }
+  canvas.SetPen(kBlack, 1, PenStyle::Solid);
+  for (const XYChart::Label& l : chart.labels)
+    if (x.Holds(l.x) && y.Holds(l.y)) canvas.TextOut(x.Pixel(l.x) + 5, y.Pixel(l.y) - 14, l.text);
 }
 
 }  // namespace tarnwell

@@ -29,6 +29,11 @@ struct XYChart {
   double xMin = NAN, xMax = NAN, yMin = NAN, yMax = NAN;
   std::vector<XYSeries> series;
   std::string note;  // a line of text under the title, e.g. how many points lie above
+  struct Label {
+    double x = 0, y = 0;
+    std::string text;  // beside the point (x, y), when it lies within the axes
+  };
+  std::vector<Label> labels;
 };
 
 void DrawXYChart(Canvas& canvas, const XYChart& chart);

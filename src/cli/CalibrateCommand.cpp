@@ -29,6 +29,9 @@
 #include "calibration/Progress.h"
 #include "calibration/Sensitivity.h"
 #include "calibration/Summary.h"
+#ifdef TARNWELL_HAVE_SOBOL
+#include "sobol/Sobol.h"
+#endif
 #include "calibration/ThreadPool.h"
 #include "cli/Commands.h"
 #include "inputs/TextFile.h"
@@ -60,10 +63,13 @@ struct CalibrateOptions {
   std::string warmup, calibration, validation;  // empty: the calibration file's years
   std::string carryOver;                        // empty: the workspace's run settings
   std::string groundwaterSum;                   // empty: the workspace's run settings
-  // tarnwell sensitivity: a Morris design of this many trajectories on this many levels
-  // over the calibration file's parameters, instead of a search.
+  // tarnwell sensitivity: a design over the calibration file's parameters instead of a
+  // search: Morris's of this many trajectories on this many levels, or Saltelli's of this
+  // many base points for Sobol's indices.
   bool sensitivity = false;
+  std::string method = "morris";
   int trajectories = 20, levels = 4;
+  long samples = 256;
 };
 
 // This process's place in an MPI job (rank 0 of 1 without mpirun).
@@ -174,55 +180,98 @@ void RequireScorableObservations(const Session& session, const CalibrationConfig
                        "): the fit is undefined for every parameter set, so nothing is evaluated");
 }
 
-void WriteCharts(const std::string& dir, const CalibrationRun& run, const CalibrationResult& result) {
-  const std::vector<CalibrationChart> charts = CalibrationCharts(run.parameters, run.lossName, result.records);
-  WriteSvgCharts(dir, charts);
+// A chart as PNG beside its SVG, when the build draws images.
+void WritePng(int width, int height, const std::function<void(Canvas&)>& draw, const std::string& path) {
 #ifdef TARNWELL_PNG
   EnsureImageApplication();
-  for (const CalibrationChart& c : charts) {
-    const std::string path = dir + "/" + c.name + ".png";
-    if (!DrawPng(
-            kCalibrationChartWidth, kCalibrationChartHeight, [&](Canvas& canvas) { DrawXYChart(canvas, c.chart); },
-            path))
-      throw FileError(path, 0, "cannot write");
-  }
+  if (!DrawPng(width, height, draw, path)) throw FileError(path, 0, "cannot write");
+#else
+  (void)width, (void)height, (void)draw, (void)path;
 #endif
 }
 
-// The elementary effects of every parameter on the loss and on each metric of the trace, as
-// Output/sensitivity/morris.csv and a table on standard output.
+void WriteCharts(const std::string& dir, const std::vector<CalibrationChart>& charts) {
+  WriteSvgCharts(dir, charts);
+  for (const CalibrationChart& c : charts)
+    WritePng(
+        kCalibrationChartWidth, kCalibrationChartHeight, [&](Canvas& canvas) { DrawXYChart(canvas, c.chart); },
+        dir + "/" + c.name + ".png");
+}
+
+// The sensitivity of the loss and of each metric of the trace to every parameter, as
+// Output/sensitivity/morris.csv or sobol.csv, a chart per output and a table on standard
+// output.
 int WriteSensitivity(Session& session, const std::string& dirModel, const CalibrationConfig& config,
                      const CalibrationRun& run, const CalibrationResult& result) {
   const std::size_t n = run.parameters.size();
-  const long per = static_cast<long>(n) + 1;
-  const int trajectories = static_cast<int>(config.search.evaluations / per);
-  const std::vector<std::vector<double>> points = MorrisPoints(n, trajectories, config.search.levels,
-                                                               config.search.seed);
+  const bool sobol = config.search.method == SearchMethod::Sobol;
   std::vector<std::string> outputs{run.lossName}, names;
   outputs.insert(outputs.end(), run.metricNames.begin(), run.metricNames.end());
   for (const SearchParameter& p : run.parameters) names.push_back(p.name);
-  std::vector<std::vector<MorrisIndex>> indices;
+  // Chart files are named by the output; the loss's by its role, its name holds the years.
+  const auto chartName = [&](std::size_t o) { return o == 0 ? std::string("loss") : outputs[o]; };
+  const std::string dir = session.ws.ResolveForWriting(dirModel);
+  std::vector<std::vector<double>> ys;
   for (std::size_t o = 0; o < outputs.size(); ++o) {
     std::vector<double> y;
     for (const TraceRecord& r : result.records)
       y.push_back(o == 0 ? r.loss : o - 1 < r.metrics.size() ? r.metrics[o - 1] : std::nan(""));
-    indices.push_back(MorrisIndices(points, y, n, config.search.seed));
+    ys.push_back(std::move(y));
   }
-  const std::string csvModel = dirModel + "\\morris.csv";
-  const std::string csv = FormatMorrisCsv(outputs, names, indices);
-  ReplaceFile(session.ws.ResolveForWriting(csvModel), session.Display(csvModel), csv);
   char line[200];
-  std::snprintf(line, sizeof line, "%-28s %12s %21s %12s\n", "Parameter", "mu*", "95 % of mu*", "sigma");
-  std::cout << "Elementary effects on " << run.lossName << " (per unit of each range, " << trajectories
-            << " trajectories of " << config.search.levels << " levels)\n"
-            << line;
-  for (std::size_t i = 0; i < n; ++i) {
-    const MorrisIndex& m = indices[0][i];
-    std::snprintf(line, sizeof line, "%-28s %12.4g %10.4g-%-10.4g %12.4g\n", names[i].c_str(), m.muStar, m.muStarLow,
-                  m.muStarHigh, m.sigma);
-    std::cout << line;
+  std::string csv, csvModel;
+  if (!sobol) {
+    const int trajectories = static_cast<int>(config.search.evaluations / (static_cast<long>(n) + 1));
+    const std::vector<std::vector<double>> points = MorrisPoints(n, trajectories, config.search.levels,
+                                                                 config.search.seed);
+    std::vector<std::vector<MorrisIndex>> indices;
+    std::vector<CalibrationChart> charts;
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+      indices.push_back(MorrisIndices(points, ys[o], n, config.search.seed));
+      charts.push_back(MorrisChart(outputs[o], names, indices.back()));
+      charts.back().name = "morris-" + chartName(o);
+    }
+    WriteCharts(dir, charts);
+    csvModel = dirModel + "\\morris.csv";
+    csv = FormatMorrisCsv(outputs, names, indices);
+    std::snprintf(line, sizeof line, "%-28s %12s %21s %12s\n", "Parameter", "mu*", "95 % of mu*", "sigma");
+    std::cout << "Elementary effects on " << run.lossName << " (per unit of each range, " << trajectories
+              << " trajectories of " << config.search.levels << " levels)\n"
+              << line;
+    for (std::size_t i = 0; i < n; ++i) {
+      const MorrisIndex& m = indices[0][i];
+      std::snprintf(line, sizeof line, "%-28s %12.4g %10.4g-%-10.4g %12.4g\n", names[i].c_str(), m.muStar, m.muStarLow,
+                    m.muStarHigh, m.sigma);
+      std::cout << line;
+    }
+  } else {
+#ifdef TARNWELL_HAVE_SOBOL
+    std::vector<std::vector<SobolIndex>> indices;
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+      indices.push_back(SobolIndices(run.design, ys[o], n, config.search.samples, config.search.seed));
+      const IndexChart chart = SobolChart(outputs[o], names, indices.back());
+      const std::string path = dir + "/sobol-" + chartName(o);
+      WriteSvgIndexChart(path + ".svg", chart);
+      WritePng(
+          kIndexChartWidth, IndexChartHeight(chart), [&](Canvas& canvas) { DrawIndexChart(canvas, chart); },
+          path + ".png");
+    }
+    csvModel = dirModel + "\\sobol.csv";
+    csv = FormatSobolCsv(outputs, names, indices);
+    std::snprintf(line, sizeof line, "%-28s %8s %17s %8s %17s\n", "Parameter", "first", "95 %", "total", "95 %");
+    std::cout << "Sobol indices of " << run.lossName << " (" << indices[0].front().samples << " of "
+              << config.search.samples << " base points scored)\n"
+              << line;
+    for (std::size_t i = 0; i < n; ++i) {
+      const SobolIndex& s = indices[0][i];
+      std::snprintf(line, sizeof line, "%-28s %8.3f %8.3f-%-8.3f %8.3f %8.3f-%-8.3f\n", names[i].c_str(), s.first,
+                    s.firstLow, s.firstHigh, s.total, s.totalLow, s.totalHigh);
+      std::cout << line;
+    }
+#endif
   }
-  std::cout << "every output and metric: " << session.Display(csvModel) << "\n";
+  ReplaceFile(session.ws.ResolveForWriting(csvModel), session.Display(csvModel), csv);
+  std::cout << "every output and metric: " << session.Display(csvModel) << " and its charts\n";
   return 0;
 }
 
@@ -305,11 +354,23 @@ int Calibrate(const CalibrateOptions& o) {
     if (!o.calibration.empty()) overrides.calibration = o.calibration;
     if (!o.validation.empty()) overrides.validation = o.validation;
     ApplyOverrides(config, overrides);
-    if (o.sensitivity) {
+    if (o.sensitivity && o.method == "morris") {
       const long points = static_cast<long>(config.parameters.size()) + 1;
       config.search.method = SearchMethod::Morris;
       config.search.levels = o.levels;
       config.search.evaluations = o.trajectories * points;
+      config.search.batch = static_cast<int>(points);
+    } else if (o.sensitivity) {
+#ifndef TARNWELL_HAVE_SOBOL
+      throw std::runtime_error(
+          "--method sobol: this build has no Sobol analysis (it needs OpenTURNS, Debian's "
+          "libopenturns-dev)");
+#endif
+      // A base point and its d + 1 companions form one batch.
+      const long points = static_cast<long>(config.parameters.size()) + 2;
+      config.search.method = SearchMethod::Sobol;
+      config.search.samples = o.samples;
+      config.search.evaluations = o.samples * points;
       config.search.batch = static_cast<int>(points);
     }
     // The years the data cover: a year named beyond them is the calibration file's fault,
@@ -357,9 +418,14 @@ int Calibrate(const CalibrateOptions& o) {
   if (!session.ws.CreateDirectory(dirModel, &why))
     throw FileError(session.Display(dirModel), 0, "cannot create the directory: " + why);
   const std::string dir = session.ws.ResolveForWriting(dirModel);
-  const std::string traceModel = dirModel + "\\trace.csv";
+  // The analyses keep a trace each, so that one does not stand in the way of the other.
+  const std::string traceModel = dirModel + (!o.sensitivity ? "\\trace.csv" : "\\" + o.method + "-trace.csv");
   CalibrationRun run = PlanCalibration(config, current, session.ws.ResolveForWriting(traceModel),
                                        session.Display(traceModel), o.resume);
+#ifdef TARNWELL_HAVE_SOBOL
+  if (config.search.method == SearchMethod::Sobol)
+    run.design = SobolPoints(run.parameters.size(), config.search.samples, config.search.seed);
+#endif
   // A trace is resumed only with the run settings it was made with (the documented ones are
   // not named, so traces of before the settings resume as they were made).
   if (settings.carryOver != CarryOver::Mean)
@@ -440,7 +506,7 @@ int Calibrate(const CalibrateOptions& o) {
                   ReadFileBytes(session.ws.Resolve(bestListModel), session.Display(bestListModel)));
     }
   }
-  WriteCharts(dir, run, *result);
+  WriteCharts(dir, CalibrationCharts(run.parameters, run.lossName, result->records));
 
   // Before and after over every year named, then the normal run with the best set.
   const std::vector<BasinYear> before = whole->Evaluate(current);
@@ -475,13 +541,20 @@ void AddSensitivityCommand(CLI::App& app, CommandMap& commands) {
   o->sensitivity = true;
   CLI::App* c = app.add_subcommand("sensitivity",
                                    "which parameters of the calibration file matter: Morris's elementary effects "
-                                   "over their ranges (on every core, across MPI ranks under mpirun)");
+                                   "or Sobol's indices over their ranges (on every core, across MPI ranks under "
+                                   "mpirun)");
   AddWorkspaceOption(*c, o->workspace);
   c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)")->check(NotEmpty());
-  c->add_option("--method", o->algorithm, "morris")->check(CLI::IsMember({"morris"}))->required();
+  c->add_option("--method", o->method, "morris (elementary effects) or sobol (variance-based indices)")
+      ->check(CLI::IsMember({"morris", "sobol"}))
+      ->required();
   c->add_option("--trajectories", o->trajectories, "the design's trajectories (default 20)")
       ->check(CLI::Range(2, 100000));
   c->add_option("--levels", o->levels, "the levels of its grid (default 4)")->check(CLI::Range(2, 100));
+  c->add_option("--samples", o->samples,
+                "sobol: the base points of Saltelli's design, each evaluated with one more point per "
+                "parameter and two (default 256)")
+      ->check(CLI::Range(8L, 1000000L));
   c->add_flag("--resume", o->resume, "continue an interrupted analysis from its trace");
   c->add_option("--objective", o->objective, "as calibrate's")
       ->check(CLI::Validator([](std::string& text) { return ObjectiveProblem(text); }, "OBJECTIVE"));
