@@ -29,6 +29,7 @@
 #include "calibration/Progress.h"
 #include "calibration/Sensitivity.h"
 #include "calibration/Summary.h"
+#include "calibration/Uncertainty.h"
 #ifdef TARNWELL_HAVE_SOBOL
 #include "sobol/Sobol.h"
 #endif
@@ -45,6 +46,9 @@
 #ifdef TARNWELL_PNG
 #include "charts/image/ImageCanvas.h"
 #endif
+#ifdef TARNWELL_GEO
+#include "geo/BandFile.h"
+#endif
 
 namespace tarnwell::cli {
 
@@ -53,6 +57,7 @@ namespace {
 constexpr const char* kCalibrationFile = "..\\Parameters\\calibration.txt";
 constexpr const char* kCalibrationDir = "..\\Output\\calibration";
 constexpr const char* kSensitivityDir = "..\\Output\\sensitivity";
+constexpr const char* kUncertaintyDir = "..\\Output\\uncertainty";
 
 struct CalibrateOptions {
   std::string workspace = ".";
@@ -70,6 +75,13 @@ struct CalibrateOptions {
   std::string method = "morris";
   int trajectories = 20, levels = 4;
   long samples = 256;
+  // tarnwell uncertainty: GLUE over a Latin hypercube of `samples` sets (default 500), or
+  // over the sets of a trace already made; behavioural: the best `keep` of the scored sets,
+  // or every set whose loss is below `threshold`.
+  bool uncertainty = false;
+  std::string fromTrace;
+  double keep = 0.1;
+  std::optional<double> threshold;
 };
 
 // This process's place in an MPI job (rank 0 of 1 without mpirun).
@@ -275,6 +287,152 @@ int WriteSensitivity(Session& session, const std::string& dirModel, const Calibr
   return 0;
 }
 
+// A table as CSV lines ending in LF, as the analyses' other tables.
+void WriteCsv(Session& session, const std::string& model, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  ReplaceFile(session.ws.ResolveForWriting(model), session.Display(model), text);
+}
+
+// "1991-01-01" for day `index` (0-based) of `year`.
+std::string DateOf(int year, int index) {
+  int month = 1, day = index + 1;
+  while (day > MonthLength(year, month)) day -= MonthLength(year, month++);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  return text;
+}
+
+// GLUE's band of the outlet discharge over every year named (the warm-up left out): the
+// behavioural sets simulated again over the whole period, on every worker; the band as
+// CSV, NetCDF (with the geodata library) and a chart; the share of observed days inside it
+// and its width per year; the behavioural sets and their weights.
+int WriteUncertainty(Session& session, const std::string& dirModel, const CalibrationConfig& config,
+                     const CalibrationRun& run, const std::vector<TraceRecord>& records, const BasinEvaluator& whole,
+                     const ParameterSet& current, const CalibrateOptions& o) {
+  const std::optional<double> threshold = o.threshold ? o.threshold : ThresholdKeeping(records, o.keep);
+  const std::vector<GlueSet> sets = threshold ? BehaviouralSets(records, *threshold) : std::vector<GlueSet>{};
+  if (sets.empty())
+    throw ResultError("no behavioural parameter set: none of the " + std::to_string(records.size()) + " sets has a " +
+                      run.lossName + " below " +
+                      (threshold ? ShortestReal(*threshold) : std::string("any threshold (none was scored)")) +
+                      "; give a larger --threshold or --keep");
+  // Each behavioural set's daily discharge over every year simulated.
+  std::vector<std::vector<BasinYear>> simulated(sets.size());
+  {
+    WorkerPool pool(std::min(config.WorkerCount(), static_cast<int>(sets.size())));
+    const int workers = pool.Size();
+    pool.Run([&](int share) {
+      for (std::size_t j = static_cast<std::size_t>(share); j < sets.size(); j += static_cast<std::size_t>(workers)) {
+        ParameterSet p = current;
+        SetCalibratedValues(config, records[sets[j].record].values, p);
+        try {
+          simulated[j] = whole.Evaluate(p);
+        } catch (const ResultError&) {
+          simulated[j] = UnscorableYears(whole.CalendarYears());
+        }
+      }
+    });
+  }
+  const std::vector<int>& years = whole.CalendarYears();
+  const auto named = [&](const std::vector<int>& list, int y) {
+    return std::find(list.begin(), list.end(), y) != list.end();
+  };
+  std::vector<std::vector<double>> series(sets.size());
+  std::vector<double> weights, observed;
+  std::vector<std::pair<int, int>> days;  // (year index, day index)
+  for (const GlueSet& s : sets) weights.push_back(s.weight);
+  for (std::size_t y = 0; y < years.size(); ++y) {
+    if (!named(config.calibrationYears, years[y]) && !named(config.validationYears, years[y])) continue;
+    const BasinYear& first = simulated.front()[y];
+    for (std::size_t d = 0; d < first.simFlow.size(); ++d) {
+      days.emplace_back(static_cast<int>(y), static_cast<int>(d));
+      observed.push_back(d < first.obsFlow.size() ? first.obsFlow[d] : -1);
+      for (std::size_t j = 0; j < sets.size(); ++j)
+        series[j].push_back(d < simulated[j][y].simFlow.size() ? simulated[j][y].simFlow[d] : std::nan(""));
+    }
+  }
+  const Band band = WeightedBand(series, weights);
+  const auto number = [](double v) { return std::isfinite(v) ? ShortestReal(v) : std::string(); };
+
+  std::vector<std::string> bandLines{"date,observed,low,median,high"};
+  for (std::size_t i = 0; i < days.size(); ++i)
+    bandLines.push_back(DateOf(years[static_cast<std::size_t>(days[i].first)], days[i].second) + "," +
+                        (observed[i] >= 0 ? ShortestReal(observed[i]) : std::string()) + "," + number(band.low[i]) +
+                        "," + number(band.median[i]) + "," + number(band.high[i]));
+  const std::string bandModel = dirModel + "\\glue-band.csv";
+  WriteCsv(session, bandModel, bandLines);
+
+  std::vector<std::string> yearLines{"year,period,observed_days,inside,share_inside,mean_width_m3s"};
+  std::cout << "GLUE: " << sets.size() << " behavioural of " << records.size() << " sets (" << run.lossName << " below "
+            << ShortestReal(*threshold) << "); the 5-95 % band of the outlet discharge:\n"
+            << "  year  period       observed days  inside  share  mean width (m3/s)\n";
+  std::size_t at = 0;
+  for (std::size_t y = 0; y < years.size(); ++y) {
+    std::vector<double> obs, low, high;
+    for (; at < days.size() && days[at].first == static_cast<int>(y); ++at)
+      obs.push_back(observed[at]), low.push_back(band.low[at]), high.push_back(band.high[at]);
+    if (obs.empty()) continue;
+    const BandYear b = BandYearStats(years[y], obs, low, high);
+    const char* period = named(config.calibrationYears, years[y]) ? "calibration" : "validation";
+    yearLines.push_back(std::to_string(b.year) + "," + period + "," + std::to_string(b.observed) + "," +
+                        std::to_string(b.inside) + "," + number(b.Share()) + "," + number(b.meanWidth));
+    char line[160];
+    std::snprintf(line, sizeof line, "  %4d  %-11s  %13d  %6d  %5.2f  %17.3f\n", b.year, period, b.observed, b.inside,
+                  b.Share(), b.meanWidth);
+    std::cout << line;
+  }
+  const std::string yearsModel = dirModel + "\\glue-years.csv";
+  WriteCsv(session, yearsModel, yearLines);
+
+  std::string header = "evaluation";
+  for (const SearchParameter& p : run.parameters) header += "," + p.name;
+  std::vector<std::string> setLines{header + "," + run.lossName + ",weight"};
+  for (const GlueSet& s : sets) {
+    const TraceRecord& r = records[s.record];
+    std::string line = std::to_string(r.number);
+    for (double v : r.values) line += "," + ShortestReal(v);
+    setLines.push_back(line + "," + ShortestReal(s.loss) + "," + ShortestReal(s.weight));
+  }
+  const std::string setsModel = dirModel + "\\glue-behavioural.csv";
+  WriteCsv(session, setsModel, setLines);
+
+  // The band over the days, the median and the observations.
+  CalibrationChart chart;
+  chart.name = "glue-band";
+  XYChart& c = chart.chart;
+  c.title = "Outlet discharge: the 5-95 % GLUE band of " + std::to_string(sets.size()) + " behavioural sets";
+  c.xCaption = "day (1 = " + DateOf(years[static_cast<std::size_t>(days.front().first)], days.front().second) + ")";
+  c.yCaption = "m3/s";
+  c.yMin = 0;
+  XYSeries low{{}, {}, kSilver, XYStyle::Line, 1}, high{{}, {}, kSilver, XYStyle::Line, 1},
+      median{{}, {}, kBlue, XYStyle::Line, 1}, obs{{}, {}, kRed, XYStyle::Points, 1};
+  for (std::size_t i = 0; i < days.size(); ++i) {
+    const double x = static_cast<double>(i + 1);
+    low.x.push_back(x), low.y.push_back(band.low[i]);
+    high.x.push_back(x), high.y.push_back(band.high[i]);
+    median.x.push_back(x), median.y.push_back(band.median[i]);
+    if (observed[i] >= 0) obs.x.push_back(x), obs.y.push_back(observed[i]);
+  }
+  c.series = {low, high, median, obs};
+  c.note = "grey: 5 and 95 %; blue: the weighted median; red: observed";
+  WriteCharts(session.ws.ResolveForWriting(dirModel), {chart});
+#ifdef TARNWELL_GEO
+  const std::string ncModel = dirModel + "\\glue-band.nc";
+  std::vector<int> sinceFirst;
+  for (const auto& [y, d] : days) {
+    int offset = d;
+    for (int k = 0; k < y; ++k) offset += YearLength(years[static_cast<std::size_t>(k)]);
+    sinceFirst.push_back(offset);
+  }
+  geo::WriteBandFile(session.ws.ResolveForWriting(ncModel), session.Display(ncModel), years.front(), sinceFirst,
+                     observed, band.low, band.median, band.high);
+#endif
+  std::cout << "the band: " << session.Display(bandModel)
+            << "; the sets and their weights: " << session.Display(setsModel) << "\n";
+  return 0;
+}
+
 // The normal run with the best set: every usual output file, for every year calibrated and
 // validated, in the calibration's directory (流域k/, 全流域/ and Mark.out there). Output/流域k
 // and Output/全流域 keep the results of the run of the parameter files.
@@ -360,6 +518,9 @@ int Calibrate(const CalibrateOptions& o) {
       config.search.levels = o.levels;
       config.search.evaluations = o.trajectories * points;
       config.search.batch = static_cast<int>(points);
+    } else if (o.uncertainty) {
+      config.search.method = SearchMethod::Lhs;
+      config.search.evaluations = o.samples;
     } else if (o.sensitivity) {
 #ifndef TARNWELL_HAVE_SOBOL
       throw std::runtime_error(
@@ -413,13 +574,16 @@ int Calibrate(const CalibrateOptions& o) {
   }
 #endif
 
-  const std::string dirModel = session.state.ProgramDir + (o.sensitivity ? kSensitivityDir : kCalibrationDir);
+  const std::string dirModel = session.state.ProgramDir + (o.uncertainty   ? kUncertaintyDir
+                                                           : o.sensitivity ? kSensitivityDir
+                                                                           : kCalibrationDir);
   std::string why;
   if (!session.ws.CreateDirectory(dirModel, &why))
     throw FileError(session.Display(dirModel), 0, "cannot create the directory: " + why);
   const std::string dir = session.ws.ResolveForWriting(dirModel);
   // The analyses keep a trace each, so that one does not stand in the way of the other.
-  const std::string traceModel = dirModel + (!o.sensitivity ? "\\trace.csv" : "\\" + o.method + "-trace.csv");
+  const std::string traceModel = dirModel +
+                                 (!o.sensitivity && !o.uncertainty ? "\\trace.csv" : "\\" + o.method + "-trace.csv");
   CalibrationRun run = PlanCalibration(config, current, session.ws.ResolveForWriting(traceModel),
                                        session.Display(traceModel), o.resume);
 #ifdef TARNWELL_HAVE_SOBOL
@@ -443,21 +607,28 @@ int Calibrate(const CalibrateOptions& o) {
 #else
     auto pool = std::make_unique<ThreadEvaluatorPool>(evaluate, config.WorkerCount());
 #endif
-    const auto began = std::chrono::steady_clock::now();
-    try {
-      result = RunCalibration(run, *pool, &progress);
-    } catch (...) {
+    // GLUE over a trace already made: its sets, scored as this configuration scores them.
+    if (!o.fromTrace.empty()) {
+      result.emplace();
+      result->records = ReadTrace(o.fromTrace, o.fromTrace, run.Layout());
+      if (result->records.empty()) throw FileError(o.fromTrace, 0, "holds no evaluations");
+    } else {
+      const auto began = std::chrono::steady_clock::now();
+      try {
+        result = RunCalibration(run, *pool, &progress);
+      } catch (...) {
+        progress.Finish();
+        throw;
+      }
       progress.Finish();
-      throw;
+      // The search's own pace: evaluations made in this session (not those taken from a trace).
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+      const long made = static_cast<long>(result->records.size()) - result->resumed;
+      if (made > 0 && seconds > 0)
+        std::cerr << "search: " << made << " evaluations in " << ClockTime(seconds) << " ("
+                  << static_cast<long>(std::lround(static_cast<double>(made) * 3600.0 / seconds)) << " per hour, "
+                  << pool->Capacity() << " at once)\n";
     }
-    progress.Finish();
-    // The search's own pace: evaluations made in this session (not those taken from a trace).
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    const long made = static_cast<long>(result->records.size()) - result->resumed;
-    if (made > 0 && seconds > 0)
-      std::cerr << "search: " << made << " evaluations in " << ClockTime(seconds) << " ("
-                << static_cast<long>(std::lround(static_cast<double>(made) * 3600.0 / seconds)) << " per hour, "
-                << pool->Capacity() << " at once)\n";
   }
 
   // Evaluations whose simulation left the finite numbers rank last; the trace leaves their
@@ -473,6 +644,7 @@ int Calibrate(const CalibrateOptions& o) {
     std::cerr << unscored << " of " << result->records.size()
               << " evaluations could not be scored (their loss is empty in " << session.Display(traceModel)
               << "); they rank last\n";
+  if (o.uncertainty) return WriteUncertainty(session, dirModel, config, run, result->records, *whole, current, o);
   if (o.sensitivity) return WriteSensitivity(session, dirModel, config, run, *result);
 
   // The best set as a parameter file the dialog can load.
@@ -535,6 +707,40 @@ int Calibrate(const CalibrateOptions& o) {
 }
 
 }  // namespace
+
+void AddUncertaintyCommand(CLI::App& app, CommandMap& commands) {
+  auto o = std::make_shared<CalibrateOptions>();
+  o->uncertainty = true;
+  o->method = "glue";
+  o->samples = 500;
+  CLI::App* c = app.add_subcommand("uncertainty",
+                                   "how uncertain the outlet discharge is: GLUE's band of the behavioural parameter "
+                                   "sets over the calibration file's ranges (on every core, across MPI ranks under "
+                                   "mpirun)");
+  AddWorkspaceOption(*c, o->workspace);
+  c->add_option("--config", o->config, "the calibration file (default: Parameters/calibration.txt)")->check(NotEmpty());
+  c->add_option("--method", o->method, "glue")->check(CLI::IsMember({"glue"}))->required();
+  c->add_option("--samples", o->samples, "the sets of the Latin hypercube (default 500)")
+      ->check(CLI::Range(2L, 10000000L));
+  c->add_option("--from-trace", o->fromTrace,
+                "take the sets of this trace (a calibration's trace.csv of the same calibration file) instead")
+      ->check(CLI::ExistingFile);
+  auto* keep = c->add_option("--keep", o->keep, "behavioural: this share of the scored sets, the best (default 0.1)")
+                   ->check(CLI::Range(1e-9, 1.0));
+  c->add_option("--threshold", o->threshold, "behavioural: the sets whose loss is below this value")->excludes(keep);
+  c->add_flag("--resume", o->resume, "continue an interrupted sample from its trace");
+  c->add_option("--objective", o->objective, "as calibrate's")
+      ->check(CLI::Validator([](std::string& text) { return ObjectiveProblem(text); }, "OBJECTIVE"));
+  c->add_option("--seed", o->seed, "the random seed")->check(WholeNumber(0, std::numeric_limits<std::uint64_t>::max()));
+  c->add_option("--workers", o->workers, "evaluations at once in this process (default: every hardware thread)")
+      ->check(WholeNumber(1, 1024));
+  c->add_option("--warmup", o->warmup, "the warm-up years, over the file's");
+  c->add_option("--calibration", o->calibration, "the years scored, over the file's")->check(NotEmpty());
+  c->add_option("--validation", o->validation, "the years only banded, over the file's");
+  AddCarryOverOption(*c, o->carryOver);
+  AddGroundwaterSumOption(*c, o->groundwaterSum);
+  commands[c] = [o] { return Calibrate(*o); };
+}
 
 void AddSensitivityCommand(CLI::App& app, CommandMap& commands) {
   auto o = std::make_shared<CalibrateOptions>();

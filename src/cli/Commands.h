@@ -26,6 +26,7 @@ void AddImportCommand(CLI::App& app, CommandMap& commands);
 void AddExportCommand(CLI::App& app, CommandMap& commands);
 void AddCalibrateCommand(CLI::App& app, CommandMap& commands);
 void AddSensitivityCommand(CLI::App& app, CommandMap& commands);
+void AddUncertaintyCommand(CLI::App& app, CommandMap& commands);
 
 // This process's rank and the number of ranks of its MPI job (0 and 1 without mpirun).
 int MpiRank();

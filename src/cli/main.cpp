@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
   tarnwell::cli::AddExportCommand(app, commands);
   tarnwell::cli::AddCalibrateCommand(app, commands);
   tarnwell::cli::AddSensitivityCommand(app, commands);
+  tarnwell::cli::AddUncertaintyCommand(app, commands);
   // A first word that names no command: say so, with the commands there are.
   if (argc > 1 && argv[1][0] != '-') {
     std::string names;
