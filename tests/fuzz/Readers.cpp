@@ -1,9 +1,8 @@
-// The readers of hand-edited text and of stored output under the fuzzer: each takes any bytes
-// as a file and may only fail with one of the system's own errors naming that file, and
-// keeps what more it promises; anything else stops the fuzzer with the input kept. Under
-// libFuzzer (scripts/fuzz.sh) the reader is the one named by TARNWELL_FUZZ_READER; built
-// with TARNWELL_FUZZ_REPLAY this is a program replaying a corpus through one reader without
-// the fuzzer, as the suite does for every committed seed:  fuzz_replay READER DIR...
+// The readers of hand-edited text and of stored output under the fuzzer: any bytes as a file
+// give what the reader promises or the system's own error naming that file; anything else
+// stops the fuzzer with the input kept. Under libFuzzer (scripts/fuzz.sh) the reader is the
+// one named by TARNWELL_FUZZ_READER; built with TARNWELL_FUZZ_REPLAY, a program replaying a
+// corpus through one reader as the suite does for the committed seeds: fuzz_replay READER DIR...
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,8 +36,8 @@ namespace {
   std::abort();
 }
 
-// Runs read(); it may only fail with the system's error naming `file` (or, with `prefix`, a
-// file whose name starts with it), which then goes to check(e).
+// read() may only fail with the system's error naming `file` (or, with `prefix`, a file
+// under it), which then goes to check(e).
 template <class Read, class Check = void (*)(const TarnwellError&)>
 void Reading(
     const std::string& file, Read&& read, Check&& check = [](const TarnwellError&) {}, bool prefix = false) {
@@ -59,8 +58,7 @@ void ReadingText(
       name, [&] { read(r); }, check);
 }
 
-// A workspace of this process with Output/流域1 and Output/全流域 (made once, removed when
-// the process ends normally).
+// A workspace of this process with Output/流域1 and Output/全流域, removed at a normal end.
 const std::string& Scratch() {
   static const std::string* const root = [] {
     const auto r = std::filesystem::temp_directory_path() / ("tarnwell-fuzz-" + std::to_string(::getpid()));
@@ -89,18 +87,16 @@ struct GridSize {
 
 GridSize PeekGrid(const std::string& bytes) {
   GridSize g;
-  TextReader r = TextReader::FromString(bytes, "peek");
-  std::optional<FieldLine> read;
   int c = 0, w = 0;
-  try {
+  try {  // not text: the reader refuses it before any size matters
+    TextReader r = TextReader::FromString(bytes, "peek");
     r.ReadLine();
-    read.emplace(r.ReadFields());
+    const FieldLine f = r.ReadFields();
+    g.sized = f.Count() >= 2 && ParseInteger(f.Token(0), c) && ParseInteger(f.Token(1), w);
   } catch (const TarnwellError&) {
-    return g;  // not text: the reader refuses it before any size matters
   }
-  if (read->Count() < 2 || !ParseInteger(read->Token(0), c) || !ParseInteger(read->Token(1), w)) return g;
-  g.sized = true, g.cols = c, g.rows = w;
-  if (c > 0 && w > 0 && g.cols * g.rows <= MaxGridCells())
+  g.cols = c, g.rows = w;
+  if (g.sized && c > 0 && w > 0 && g.cols * g.rows <= MaxGridCells())
     g.size = g.cols * g.rows <= (1 << 12) ? SizeClass::kSmall : SizeClass::kLarge;
   return g;
 }
@@ -387,6 +383,9 @@ struct Reader {
 };
 const Reader* Chosen(const char* name) {
   static const Reader readers[] = {
+#ifdef TARNWELL_FUZZ_GEO
+      {"fuzz_import_tables", ImportTables},
+#endif
       {"fuzz_split_fields", SplitFieldsReader},
       {"fuzz_terrain_grid", TerrainGrid},
       {"fuzz_landuse_grid", LandUseGrid},
@@ -398,11 +397,8 @@ const Reader* Chosen(const char* name) {
       {"fuzz_outlet_observations", OutletObservations},
       {"fuzz_subbasin_list", SubBasinList},
       {"fuzz_calibration_file", CalibrationFile},
-      {"fuzz_stored_output", StoredOutput},
-#ifdef TARNWELL_FUZZ_GEO
-      {"fuzz_import_tables", ImportTables},
-#endif
-  };
+      {"fuzz_stored_output", StoredOutput}};
+
   for (const Reader& r : readers)
     if (name && std::string_view(name) == r.name) return &r;
   std::fprintf(stderr, "no fuzzed reader named \"%s\"\n", name ? name : ""), std::exit(2);
