@@ -34,8 +34,8 @@ def rows(path):  # an output file's rows by ISO date or period ("07-15-2001", "0
 
 
 def csv_rows(path):  # the heading, the rows by their first field
-    table = list(csv.reader(open(path, encoding='utf-8', newline='')))
-    return table[0], {row[0]: row for row in table[1:]}
+    head, *table = csv.reader(open(path, encoding='utf-8', newline=''))
+    return head, {row[0]: row for row in table}
 
 
 nc = {n: xr.open_dataset(f'{out}/export/{n}.nc') for n in ('daily', 'monthly', 'annual')}
@@ -60,15 +60,15 @@ for label, name, folder in STATIONS:
     column = 1
     for file, names in DAILY:
         got = rows(f'{out}/{folder}/{file}')
-        for i, var in enumerate(names.split()):
+        for i, var in enumerate(names.split()):  # a day without a line (before the start day) has no value
             s = series('daily', name, var + ('_outlet' if label == 'basin' and var in ('Si_flow', 'Re_flow') else ''))
-            for day in days:  # a day without a line (before the start day) without a value
+            for day in days:
                 want = got[day][i] if day in got else ''
                 check(f'{label} {var} {day} csv', table[day][column + i] == want)
                 check(f'{label} {var} {day} netcdf', s.get(day) == (float(want) if want else None))
         column += len(names.split())
-    check(f'{label} days before the start', len(days) - len(rows(f'{out}/{folder}/Daily.out')) ==
-          (19 if label == 'subbasin1' else 0))
+    starting = len(days) - len(rows(f'{out}/{folder}/Daily.out'))
+    check(f'{label} days before the start', starting == (19 if label == 'subbasin1' else 0))
     budget, sediment = rows(f'{out}/{folder}/Budget.out'), rows(f'{out}/{folder}/Budget_s.out')
     for kind, periods, suffix in (('monthly', 24, '-01'), ('annual', 2, '-01-01')):
         head, table = csv_rows(f'{out}/export/{label}_{kind}.csv')
