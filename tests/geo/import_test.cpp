@@ -108,7 +108,12 @@ TEST(Import, LandCoverAndTerrainFromOtherGrids) {
   EXPECT_EQ(std::stol(x[1]) - std::stol(x[0]), 50 * std::stol(sizes[1]));
   EXPECT_EQ(std::stol(y[1]) - std::stol(y[0]), 50 * std::stol(sizes[0]));
   EXPECT_EQ(std::stol(x[0]) % 50, 0);
-  EXPECT_TRUE(test::SameCrsText(GeorefValue(set.Lines("input/甲/georef.txt"), "crs"), "EPSG:32633"));
+  // The basin's north edge runs from y 5018162.6 in the west to 5018117.9 in the east of zone
+  // 33 (as GDAL transforms it), at 5018155.1 where sub-basin 1 begins (x 499800): the cell
+  // centred at y 5018125 there is its, so its grid reaches up to 5018150.
+  const Lines georef = set.Lines("input/甲/georef.txt");
+  EXPECT_TRUE(test::SameCrsText(GeorefValue(georef, "crs"), "EPSG:32633"));
+  EXPECT_EQ(std::stod(GeorefValue(georef, "south")) + 50 * std::stod(GeorefValue(georef, "rows")), 5018150);
   for (std::size_t i = 5; i < dem.size(); ++i)
     for (const std::string& t : SplitFields(dem[i]))
       if (t != "-9999") {
