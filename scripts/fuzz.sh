@@ -4,8 +4,9 @@
 #
 #   scripts/fuzz.sh [seconds-per-target] [target ...]
 #
-# The corpus of target T lives in tests/fuzz/corpus/T/: the committed seed-* files plus
-# what the fuzzer finds (not committed). Crashes and hangs are written to
+# Every reader is fuzzed by one program (build-fuzz/fuzz/fuzz_readers), which runs the one
+# named by TARNWELL_FUZZ_READER. The corpus of target T lives in tests/fuzz/corpus/T/: the
+# committed seed-* files plus what the fuzzer finds (not committed). Crashes and hangs are written to
 # build-fuzz/artifacts/T/; the script exits 1 when any target found one.
 # Environment: FUZZ_BUILD (build directory, default build-fuzz), FUZZ_JOBS (targets run
 # at the same time, default 1), FUZZ_CORPUS_READONLY=1 (keep new finds in a scratch
@@ -33,7 +34,7 @@ if [ $# -gt 0 ]; then
   targets=("$@")
 else
   targets=()
-  for f in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$f" .cpp)"); done
+  for d in tests/fuzz/corpus/fuzz_*/; do targets+=("$(basename "$d")"); done
 fi
 
 run_one() {
@@ -47,8 +48,8 @@ run_one() {
   fi
   # A run of over 10 s on one input is a hang; 2 GiB is more than any reader may need.
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    nice -n "$nice_level" "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 TARNWELL_FUZZ_READER=$t \
+    nice -n "$nice_level" "$build/fuzz/fuzz_readers" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -dict=tests/fuzz/tarnwell.dict -print_final_stats=1 \
       -artifact_prefix="$art/" "${dirs[@]}" >"$log" 2>&1
   local rc=$?
