@@ -125,12 +125,19 @@ void DrawXYChart(Canvas& canvas, const XYChart& chart) {
     x.lo = std::isfinite(chart.xMin) ? lo : xTicks.front();
     x.hi = std::isfinite(chart.xMax) ? hi : xTicks.back();
   }
-  DataRange(chart, false, false, lo, hi);
+  y.log = chart.logY;
+  DataRange(chart, false, chart.logY, lo, hi);
   if (std::isfinite(chart.yMin)) lo = chart.yMin;
   if (std::isfinite(chart.yMax)) hi = chart.yMax;
-  const std::vector<double> yTicks = RoundTicks(lo, hi, 7);
-  y.lo = std::isfinite(chart.yMin) ? lo : yTicks.front();
-  y.hi = std::isfinite(chart.yMax) ? hi : yTicks.back();
+  std::vector<double> yTicks;
+  if (chart.logY) {
+    y.lo = lo, y.hi = hi;
+    yTicks = LogTicks(lo, hi);
+  } else {
+    yTicks = RoundTicks(lo, hi, 7);
+    y.lo = std::isfinite(chart.yMin) ? lo : yTicks.front();
+    y.hi = std::isfinite(chart.yMax) ? hi : yTicks.back();
+  }
 
   // Frame, ticks and their labels.
   canvas.Line(x.from, y.from, x.to, y.from);
@@ -149,7 +156,7 @@ void DrawXYChart(Canvas& canvas, const XYChart& chart) {
     if (!y.Holds(t)) continue;
     const int py = y.Pixel(t);
     canvas.Line(x.from - 5, py, x.from, py);
-    const std::string label = TickLabel(t, yStep);
+    const std::string label = chart.logY ? TickLabel(t, t) : TickLabel(t, yStep);
     canvas.TextOut(x.from - 8 - kCharWidth * static_cast<int>(label.size()), py - 7, label);
   }
   canvas.TextOut(kLeft, 10, chart.title);

@@ -1,6 +1,7 @@
-// A plain XY chart over the canvas: a frame with round tick labels on both axes (the x
-// axis linear or logarithmic), a title and axis captions, and series drawn as points, as
-// a polyline or as a step line. Used for the calibration's convergence and dotty plots.
+// A plain XY chart over the canvas: a frame with round tick labels on both axes (each
+// linear or logarithmic), a title and axis captions, and series drawn as points, as a
+// polyline or as a step line. Used for the calibration's convergence, dotty plots, report
+// and the analyses' charts.
 #pragma once
 
 #include <cmath>
@@ -24,7 +25,7 @@ struct XYSeries {
 
 struct XYChart {
   std::string title, xCaption, yCaption;
-  bool logX = false;
+  bool logX = false, logY = false;
   // Axis ranges; NaN: from the data, widened to round ticks. Points outside are not drawn.
   double xMin = NAN, xMax = NAN, yMin = NAN, yMax = NAN;
   std::vector<XYSeries> series;

@@ -27,6 +27,7 @@
 #include "calibration/ModelCalibration.h"
 #include "calibration/Objective.h"
 #include "calibration/Progress.h"
+#include "calibration/Report.h"
 #include "calibration/Sensitivity.h"
 #include "calibration/Summary.h"
 #include "calibration/Uncertainty.h"
@@ -433,6 +434,66 @@ int WriteUncertainty(Session& session, const std::string& dirModel, const Calibr
   return 0;
 }
 
+// The band of an uncertainty analysis of the same years, when there is one: its low and
+// high discharge of every day, if its days are the calibration and validation years' days.
+Band StoredBand(Session& session, const CalibrationConfig& config) {
+  const std::string model = session.state.ProgramDir + kUncertaintyDir + "\\glue-band.csv";
+  if (!session.ws.FileExists(model)) return {};
+  std::vector<int> years = config.calibrationYears;
+  years.insert(years.end(), config.validationYears.begin(), config.validationYears.end());
+  std::size_t days = 0;
+  for (int y : years) days += static_cast<std::size_t>(YearLength(y));
+  Band band;
+  TextReader file = session.Open(model);
+  file.ReadLine();
+  std::string first;
+  while (!file.AtEnd()) {
+    const std::string line = file.ReadLine();
+    if (line.empty()) continue;
+    std::vector<std::string> fields(1);
+    for (char c : line) {
+      if (c == ',') fields.emplace_back();
+      else fields.back().push_back(c);
+    }
+    if (fields.size() != 5) return {};
+    if (first.empty()) first = fields[0];
+    double low = std::nan(""), high = std::nan("");
+    if (!fields[2].empty()) ParseReal(fields[2], low);
+    if (!fields[4].empty()) ParseReal(fields[4], high);
+    band.low.push_back(low), band.high.push_back(high);
+  }
+  if (band.low.size() != days || first != DateOf(years.front(), 0)) return {};
+  return band;
+}
+
+// Output/calibration/report.html: the fit per year with KGE's parts, the hydrograph (with the
+// uncertainty band when one of the same years is stored), the flow-duration curves and the
+// parameters with their bounds.
+void WriteReport(Session& session, const std::string& dirModel, const CalibrationConfig& config,
+                 const CalibrationRun& run, const CalibrationResult& result, const std::vector<BasinYear>& before,
+                 const std::vector<BasinYear>& after, const ParameterSet& current) {
+  CalibrationReport r;
+  r.workspace = std::filesystem::absolute(session.ws.Resolve(session.state.ProgramDir + ".."))
+                    .lexically_normal()
+                    .filename()
+                    .string();
+  r.lossName = run.lossName;
+  r.evaluations = static_cast<long>(result.records.size());
+  r.bestNumber = result.Best().number;
+  r.parameters = run.parameters;
+  r.before = CalibratedValues(config, current);
+  r.after = result.Best().values;
+  r.beforeYears = before;
+  r.afterYears = after;
+  r.calibrationYears = config.calibrationYears;
+  r.validationYears = config.validationYears;
+  r.band = StoredBand(session, config);
+  if (!r.band.low.empty()) r.bandSource = "GLUE, Output/uncertainty/glue-band.csv";
+  const std::string model = dirModel + "\\report.html";
+  ReplaceFile(session.ws.ResolveForWriting(model), session.Display(model), CalibrationReportHtml(r));
+  std::cout << "report: " << session.Display(model) << "\n";
+}
+
 // The normal run with the best set: every usual output file, for every year calibrated and
 // validated, in the calibration's directory (流域k/, 全流域/ and Mark.out there). Output/流域k
 // and Output/全流域 keep the results of the run of the parameter files.
@@ -697,6 +758,7 @@ int Calibrate(const CalibrateOptions& o) {
     }
     WriteWholeFile(session.ws.ResolveForWriting(summaryModel), session.Display(summaryModel), lines);
   }
+  WriteReport(session, dirModel, config, run, *result, before, after, current);
   FinalRun(session, best, whole->Years(), settings, whole->Inputs());
   std::cout << summary;
   std::cout << "\nbest of " << result->records.size() << " evaluations (number " << result->Best().number
