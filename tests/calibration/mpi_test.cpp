@@ -8,14 +8,13 @@
 namespace tarnwell {
 namespace {
 
-// The probe under mpirun, its session files in the test's own directory (two mpiruns
-// starting at once would race to create the shared one).
+// The probe under mpirun, its session files in the test's own directory (two mpiruns at once
+// would race to create the shared one).
 test::ProbeExit MpiRun(const test::TempDir& dir, std::vector<std::string> args, const std::string& log) {
   args.insert(args.begin(), {TARNWELL_MPIRUN, "--oversubscribe", "--mca", "orte_tmpdir_base", dir.Path().string(),
                              "-np", "2", TARNWELL_PROBE});
-  // Open MPI refuses root without these; this machine's CI runs as root. Under the
-  // sanitizers, Open MPI's own allocations (freed by no one, in components it has unloaded
-  // by then, so they cannot be told apart by name) are not reported as leaks.
+  // Open MPI refuses root without these (CI runs as root). Under the sanitizers Open MPI's own
+  // allocations, freed by no one in components it has unloaded by then, are not leaks of ours.
   const char* asan = std::getenv("ASAN_OPTIONS");
   return test::RunProcess(args, log, "", 0, 120,
                           {{"OMPI_ALLOW_RUN_AS_ROOT", "1"},

@@ -1,6 +1,5 @@
-// The searches and Morris's design driven through one harness on functions of known minimum
-// or known effects; budgets and start points, the Latin hypercube's strata, the portable
-// random numbers.
+// The searches and Morris's design through one harness on functions of known minimum or known
+// effects; budgets and start points, the Latin hypercube's strata, the portable random numbers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +14,20 @@
 
 namespace tarnwell {
 namespace {
+
+// Minimum 0 at the origin, with a regular lattice of local minima over a broad bowl.
+double Griewank(const std::vector<double>& x) {
+  double sum = 0, product = 1;
+  for (std::size_t i = 0; i < x.size(); ++i)
+    sum += x[i] * x[i] / 4000, product *= std::cos(x[i] / std::sqrt(static_cast<double>(i + 1)));
+  return 1 + sum - product;
+}
+
+std::vector<SearchParameter> Box(std::size_t n, double lower, double upper) {
+  std::vector<SearchParameter> box;
+  for (std::size_t i = 0; i < n; ++i) box.push_back({"x" + std::to_string(i), lower, upper, false});
+  return box;
+}
 
 // Every point a search proposes (as values) and its loss, in the order proposed.
 struct Driven {
@@ -37,7 +50,7 @@ TEST(Searches, ReachTheMinimaOfTestFunctions) {
   const auto reaches = [](std::unique_ptr<Search> search, std::size_t n, double bound,
                           double (*f)(const std::vector<double>&), std::size_t budget, double loss, double at,
                           double within) {
-    const Driven d = Drive(*search, SearchSpace(test::Box(n, -bound, bound)), f);
+    const Driven d = Drive(*search, SearchSpace(Box(n, -bound, bound)), f);
     EXPECT_EQ(d.losses.size(), budget);
     EXPECT_LT(d.losses[d.Best()], loss);
     for (double x : d.points[d.Best()]) EXPECT_NEAR(x, at, within);
@@ -47,27 +60,25 @@ TEST(Searches, ReachTheMinimaOfTestFunctions) {
   // DDS spends a fixed budget to come near the global optimum, not to home in on it: on
   // Griewank in 10 dimensions below 0.3 (the local minima around the origin start at 0.0074
   // and rise to 1 away from it), every coordinate within 3 % of its range.
-  reaches(MakeDdsSearch(10, 10000, 8, 1, std::nullopt), 10, 600, test::Griewank, 10000, 0.3, 0, 36);
+  reaches(MakeDdsSearch(10, 10000, 8, 1, std::nullopt), 10, 600, Griewank, 10000, 0.3, 0, 36);
 }
 
 // A linear function has the same effect everywhere (sigma 0); a product's effects vary with
 // the other factor.
 TEST(Morris, DesignAndTheEffectsOfKnownFunctions) {
-  const SearchSpace cube(test::Box(3, 0, 1));
+  const SearchSpace cube(Box(3, 0, 1));
   const auto design = [&](double (*f)(const std::vector<double>&)) {
     return Drive(*MakeMorrisDesign(3, 120, 4, 7, 7), cube, f);  // 30 trajectories of 4 points
   };
   const Driven linear = design([](const std::vector<double>& x) { return 3 * x[0] - 2 * x[1] + 5; });
   ASSERT_EQ(linear.points.size(), 120u);
-  for (std::size_t p = 1; p < 120; ++p) {
-    if (p % 4 == 0) continue;  // a trajectory's start
+  for (std::size_t p = 1; p < 120; ++p) {  // after each trajectory's start one parameter a step, by 2/3
     int moved = 0;
+    double size = 0;
     for (std::size_t i = 0; i < 3; ++i)
-      if (const double step = linear.points[p][i] - linear.points[p - 1][i]; step != 0) {
-        ++moved;
-        EXPECT_NEAR(std::fabs(step), 2.0 / 3, 1e-12);
-      }
-    EXPECT_EQ(moved, 1) << p;  // one parameter a step
+      if (const double step = linear.points[p][i] - linear.points[p - 1][i]; step != 0)
+        ++moved, size += std::fabs(step);
+    EXPECT_TRUE(p % 4 == 0 || (moved == 1 && std::fabs(size - 2.0 / 3) < 1e-12)) << p;
   }
   const std::vector<MorrisIndex> l = MorrisIndices(linear.points, linear.losses, 3, 1);
   const double got[] = {l[0].muStar, l[0].mu, l[1].muStar, l[1].mu, l[2].muStar, l[0].muStarLow, l[0].sigma};
@@ -94,11 +105,9 @@ TEST(Searches, BudgetsAndStartPoints) {
       s.method = method, s.evaluations = budget, s.batch = 4;
       s.complexes = 3;  // a first population of 21: a budget of 7 ends within it
       auto search = MakeSearch(s, 3, start);
-      const Driven d = Drive(*search, SearchSpace(test::Box(3, 0, 1)), [](const std::vector<double>&) { return 1.0; });
+      const Driven d = Drive(*search, SearchSpace(Box(3, 0, 1)), [](const std::vector<double>&) { return 1.0; });
       EXPECT_EQ(d.losses.size(), static_cast<std::size_t>(budget)) << "method " << static_cast<int>(method);
-      if (method != SearchMethod::Lhs) {
-        EXPECT_EQ(d.units[0], start);
-      }
+      EXPECT_TRUE(method == SearchMethod::Lhs || d.units[0] == start);
       for (const auto& x : d.units)
         EXPECT_TRUE(std::all_of(x.begin(), x.end(), [](double v) { return v >= 0 && v <= 1; }));
     }
@@ -107,40 +116,27 @@ TEST(Searches, BudgetsAndStartPoints) {
 TEST(Searches, LatinHypercubeUsesEveryStratumOnceInLogAndLinearSpace) {
   // 60 points; the second parameter from 1e-3 to 1e3 in its logarithm: ten points per decade.
   const SearchSpace space({{"a", -1, 1, false}, {"b", 1e-3, 1e3, true}});
-  auto search = MakeLatinHypercube(2, 60, 7, 99);
   std::set<int> strata;
   std::vector<int> decades(6, 0);
-  for (const auto& v : Drive(*search, space, [](const std::vector<double>&) { return 0.0; }).points) {
+  for (const auto& v :
+       Drive(*MakeLatinHypercube(2, 60, 7, 99), space, [](const std::vector<double>&) { return 0.0; }).points) {
     strata.insert(static_cast<int>((v[0] + 1) / 2 * 60));
     ++decades[static_cast<std::size_t>(std::floor(std::log10(v[1]) + 3))];
   }
   EXPECT_EQ(strata.size(), 60u);
   EXPECT_EQ(decades, std::vector<int>(6, 10));
-  // The space's map: corners, the middle of a log range, a start outside pulled onto them.
-  const SearchSpace s({{"lin", 2, 4, false}, {"log", 0.01, 100, true}});
-  EXPECT_EQ(s.ToValues({0, 1}), (std::vector<double>{2, 100}));
-  EXPECT_NEAR(s.ToValues({0.5, 0.5})[1], 1, 1e-12);
-  EXPECT_NEAR(s.ToUnit({3, 1})[1], 0.5, 1e-12);
-  EXPECT_EQ(s.ToUnit({10, 1e-9}), (std::vector<double>{1, 0}));
+  EXPECT_EQ(space.ToUnit({2, 1e-9}), (std::vector<double>{1, 0}));  // a start outside pulled onto the ranges
 }
 
-TEST(Random, ReferenceSequenceAndDistributions) {
+TEST(Random, ReferenceSequenceAndAnEvenChoice) {
   // xoshiro256** seeded by splitmix64 from 1, as its authors define them.
   Random r(1);
   for (std::uint64_t want : {0xb3f2af6d0fc710c5ULL, 0x853b559647364ceaULL, 0x92f89756082a4514ULL})
     EXPECT_EQ(r.Next(), want);
   EXPECT_EQ(r.Uniform(), 0.39132860204190445);
-  const int n = 200000;
-  double sum = 0, sum2 = 0;
   std::vector<int> counts(7, 0);
-  for (int i = 0; i < n; ++i) {
-    const double z = r.Normal();
-    sum += z, sum2 += z * z;
-    ++counts[r.Below(7)];
-  }
-  EXPECT_NEAR(sum / n, 0, 0.01);
-  EXPECT_NEAR(sum2 / n, 1, 0.01);
-  for (int c : counts) EXPECT_NEAR(c, n / 7.0, 0.02 * n / 7.0);
+  for (int i = 0; i < 140000; ++i) ++counts[r.Below(7)];
+  for (int c : counts) EXPECT_NEAR(c, 20000, 400);
 }
 
 }  // namespace
