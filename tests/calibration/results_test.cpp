@@ -48,6 +48,8 @@ TEST(Objective, EachKindAndWeightOverTheScoredYears) {
   const std::vector<double> flow = {10, 20, 30, 40, 5, 0};
   BasinYear sediment{2000, flow, flow, Loads(flow, {2, 2, 2, 6, 1, 1}), Loads(flow, {1, 2, 3, 4, 1, 1})};
   sediment.obsSediment[4] = -999;
+  BasinYear muddy = sediment;  // the discharge twice too high on the first day, its concentration right
+  muddy.simFlow[0] = 20, muddy.simSediment[0] *= 2;
   // Low flows flat at 1 (the low segment's volume missed), the rest 20 % too high.
   std::vector<double> flat = Observed();
   for (double& v : flat) v = v > 0 && v <= 30 ? 1 : v * 1.2;
@@ -74,7 +76,11 @@ TEST(Objective, EachKindAndWeightOverTheScoredYears) {
       {years, {ObjectiveKind::Pbias, 0, {1994}}, 100 * 2.0 / 12, "|PBIAS| 1994"},
       {{sediment}, {ObjectiveKind::Kge, 0.5, {2000}}, 0.5 * (1 - kExampleKge), "0.5*(1-KGE)+0.5*(1-KGE_conc) 2000"},
       {{sediment}, {ObjectiveKind::Pbias, 1, {2000}}, 20, "|PBIAS_conc| 2000"},
-      {{sediment}, {ObjectiveKind::Nse, 0.25, {2000}}, 0.25 * 1.2, "0.75*(1-NSE)+0.25*(1-NSE_conc) 2000"},
+      // NSE of the discharge: 1 - 10^2 / (7.5^2 + 2.5^2 + 12.5^2 + 22.5^2 + 12.5^2 + 17.5^2).
+      {{muddy},
+       {ObjectiveKind::Nse, 0.25, {2000}},
+       0.75 * 100 / 1187.5 + 0.25 * 1.2,
+       "0.75*(1-NSE)+0.25*(1-NSE_conc) 2000"},
       // Weighted terms; as a term |PBIAS| counts in hundreds, alone it keeps its percent.
       {{lows}, {kgeFlv, 0, {1991}}, 0.3 * (1 - lowsKge) + 0.7 * 1.0, "0.3*(1-KGE)+0.7*(|FLV|/100) 1991"},
       {{lows}, {biasKge, 0, {1991}}, 0.5 * std::fabs(lowsBias) / 100 + 0.5 * (1 - lowsKge), ""},
