@@ -128,15 +128,21 @@ TEST(Searches, LatinHypercubeUsesEveryStratumOnceInLogAndLinearSpace) {
   EXPECT_EQ(space.ToUnit({2, 1e-9}), (std::vector<double>{1, 0}));  // a start outside pulled onto the ranges
 }
 
-TEST(Random, ReferenceSequenceAndAnEvenChoice) {
+TEST(Random, ReferenceSequenceAndDistributions) {
   // xoshiro256** seeded by splitmix64 from 1, as its authors define them.
   Random r(1);
   for (std::uint64_t want : {0xb3f2af6d0fc710c5ULL, 0x853b559647364ceaULL, 0x92f89756082a4514ULL})
     EXPECT_EQ(r.Next(), want);
   EXPECT_EQ(r.Uniform(), 0.39132860204190445);
   std::vector<int> counts(7, 0);
-  for (int i = 0; i < 140000; ++i) ++counts[r.Below(7)];
+  double sum = 0, sum2 = 0;
+  for (int i = 0; i < 140000; ++i) {
+    const double z = r.Normal();
+    sum += z, sum2 += z * z, ++counts[r.Below(7)];
+  }
   for (int c : counts) EXPECT_NEAR(c, 20000, 400);
+  EXPECT_NEAR(sum / 140000, 0, 0.01);
+  EXPECT_NEAR(sum2 / 140000, 1, 0.01);
 }
 
 }  // namespace
