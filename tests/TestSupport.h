@@ -120,3 +120,19 @@ inline std::string ParameterFileText() {
 }
 
 }  // namespace tarnwell::test
+
+namespace tarnwell::test {
+
+// The message of the exception f() throws; a failure (and "") when it throws none.
+template <class F>
+std::string ThrownMessage(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "nothing thrown";
+  return "";
+}
+
+}  // namespace tarnwell::test

@@ -78,10 +78,9 @@ inline ProbeExit RunProcess(std::vector<std::string> argv, const std::string& lo
 
 #ifdef TARNWELL_PROBE
 // The probe itself with args.
-inline ProbeExit RunProbe(std::vector<std::string> args, const std::string& log, const std::string& trace = "",
-                          long killAtLines = 0) {
+inline ProbeExit RunProbe(std::vector<std::string> args, const std::string& log) {
   args.insert(args.begin(), TARNWELL_PROBE);
-  return RunProcess(std::move(args), log, trace, killAtLines);
+  return RunProcess(std::move(args), log);
 }
 #endif
 
@@ -90,13 +89,11 @@ inline std::vector<std::string> TraceWithoutSeconds(const std::string& path) {
   const std::string bytes = ReadBytes(path);
   std::vector<std::string> lines;
   for (std::size_t start = 0, end; start < bytes.size(); start = end + 2) {
-    end = bytes.find("\r\n", start);
-    if (end == std::string::npos) {
+    if ((end = bytes.find("\r\n", start)) == std::string::npos) {
       ADD_FAILURE() << path << ": a line without CR LF at byte " << start;
       break;
     }
-    const std::string line = bytes.substr(start, end - start);
-    lines.push_back(line.substr(0, line.rfind(',')));
+    lines.push_back(bytes.substr(start, bytes.rfind(',', end) - start));
   }
   return lines;
 }

@@ -1,5 +1,6 @@
-// `tarnwell calibrate` on a small generated workspace: a resume after a kill ends as an
-// uninterrupted calibration; the year boundary belongs to the trace.
+// `tarnwell calibrate` and `tarnwell sensitivity` on a small generated workspace: a resume
+// after a kill ends as an uninterrupted calibration, the year boundary belongs to the trace,
+// and Morris's table is the same for any number of workers.
 #include <gtest/gtest.h>
 
 #include "ProbeSupport.h"
@@ -8,43 +9,31 @@
 namespace tarnwell {
 namespace {
 
-// Two sub-basins of 4 x 4 cells over 2000-2002: warm-up 2000, calibration 2001,
-// validation 2002 in the default calibration file.
+// Two sub-basins of 4 x 4 cells over 2000-2002, the second routed: warm-up 2000, calibration
+// 2001, validation 2002 in the default calibration file.
 test::TinyWorkspace Basin() {
   test::TinyWorkspace w;
   w.simYears = 3;
-  // An outlet discharge that varies: a constant one leaves every fit undefined.
-  w.outletFlow = [](int d) { return 0.5 + (d % 9) * 0.25; };
-  w.subBasins.clear();
-  for (int k = 0; k < 2; ++k) {
-    test::TinySubBasin b;
-    b.name = k == 0 ? "甲" : "乙", b.K = 12, b.x = 0.2, b.rows = b.cols = 4;
-    b.elevation = [k](int r, int c) { return 400.0 + 12 * r + 5 * c + 3 * k; };
-    b.landUse = [](int r, int c) { return (r + c) % 3 == 0 ? 31.0 : 21.0; };
-    b.years.clear();
-    for (int y = 0; y < 3; ++y) {
-      b.years.push_back({.year = 2000 + y,
-                         .precip = [y, k](int d) { return (d * 7 + y + k) % 9 == 0 ? 30.0 : ((d + y) % 4 == 0) * 4.0; },
-                         .temp = [](int d) { return -3.0 + 24.0 * (d < 200 ? d : 400 - d) / 200.0; }});
-    }
-    w.subBasins.push_back(b);
-  }
+  w.outletFlow = [](int d) { return 0.5 + (d % 9) * 0.25; };  // a constant one leaves every fit undefined
+  test::TinySubBasin& b = w.subBasins[0];
+  b.rows = b.cols = 4;
+  b.elevation = [](int r, int c) { return 400.0 + 12 * r + 5 * c; };
+  b.landUse = [](int r, int c) { return (r + c) % 3 == 0 ? 31.0 : 21.0; };
+  b.years.clear();
+  for (int y = 0; y < 3; ++y)
+    b.years.push_back({.year = 2000 + y,
+                       .precip = [y](int d) { return (d * 7 + y) % 9 == 0 ? 30.0 : ((d + y) % 4 == 0) * 4.0; },
+                       .temp = [](int d) { return -3.0 + 24.0 * (d < 200 ? d : 400 - d) / 200.0; }});
+  w.subBasins.push_back(b);
+  w.subBasins[1].name = "乙", w.subBasins[1].K = 12, w.subBasins[1].x = 0.2;
   return w;
 }
 
-// `tarnwell calibrate --workspace root` with args, its output in dir/log.
-test::ProbeExit Calibrate(const test::TempDir& dir, const std::string& root, std::vector<std::string> args,
-                          const std::string& log, long killAtLines = 0) {
-  args.insert(args.begin(), {TARNWELL_CLI, "calibrate", "--workspace", root});
-  return test::RunProcess(std::move(args), dir / log, root + "/Output/calibration/trace.csv", killAtLines);
-}
-
-// Workspaces of Basin() under dir with the default calibration file.
-void Workspaces(const test::TempDir& dir, std::initializer_list<std::string> roots) {
-  for (const std::string& root : roots) {
-    test::WriteTinyWorkspace(root, Basin());
-    ASSERT_EQ(Calibrate(dir, root, {"--init"}, "init.log").status, 0);
-  }
+// `tarnwell <command> --workspace root` with args, its output in dir/log.
+test::ProbeExit Cli(const test::TempDir& dir, const std::string& root, std::vector<std::string> args,
+                    long killAtLines = 0, const char* command = "calibrate") {
+  args.insert(args.begin(), {TARNWELL_CLI, command, "--workspace", root});
+  return test::RunProcess(std::move(args), dir / "log", root + "/Output/calibration/trace.csv", killAtLines);
 }
 
 // The trace's parameter values and losses, without the seconds of each evaluation.
@@ -54,45 +43,54 @@ std::vector<std::string> Trace(const std::string& root) {
 
 TEST(Calibrate, AResumeAfterAKillEndsAsAnUninterruptedCalibration) {
   test::TempDir dir;
-  const std::string whole = dir / "whole", broken = dir / "broken";
-  Workspaces(dir, {whole, broken});
-  const std::vector<std::string> args = {"--evaluations", "40", "--workers", "2", "--algorithm", "sce"};
-  ASSERT_EQ(Calibrate(dir, whole, args, "whole.log").status, 0);
-  const test::ProbeExit killed = Calibrate(dir, broken, args, "killed.log", 15);
+  const std::string whole = dir / "whole", broken = dir / "broken", cells = dir / "cells";
+  for (const std::string& root : {whole, broken, cells}) {
+    test::WriteTinyWorkspace(root, Basin());
+    ASSERT_EQ(Cli(dir, root, {"--init"}).status, 0);
+  }
+  std::vector<std::string> args = {"--evaluations", "30", "--workers", "2", "--algorithm", "sce"};
+  ASSERT_EQ(Cli(dir, whole, args).status, 0);
+  const test::ProbeExit killed = Cli(dir, broken, args, 12);
   EXPECT_FALSE(killed.exited) << killed.log;
-  const std::size_t recorded = Trace(broken).size();
-  EXPECT_GE(recorded, 15u);
-  EXPECT_LT(recorded, 41u);
-  // Without --resume the trace of the killed run is kept, not overwritten.
-  const test::ProbeExit again = Calibrate(dir, broken, args, "again.log");
-  EXPECT_EQ(again.status, 1);
-  EXPECT_NE(again.log.find("trace.csv"), std::string::npos) << again.log;
-  std::vector<std::string> resume = args;
-  resume.push_back("--resume");
-  const test::ProbeExit resumed = Calibrate(dir, broken, resume, "resumed.log");
+  EXPECT_GE(Trace(broken).size(), 12u);
+  EXPECT_LT(Trace(broken).size(), 31u);
+  // Without --resume the trace of the killed run is kept, not overwritten; a resume with
+  // another year boundary is refused, as its losses would follow from another model.
+  std::vector<std::string> other = args;
+  other.insert(other.end(), {"--resume", "--carry-over", "cells"});
+  for (const auto& [refused, says] : {std::pair{args, "trace.csv"}, {other, "carry_over cells"}}) {
+    const test::ProbeExit r = Cli(dir, broken, refused);
+    EXPECT_TRUE(r.status == 1 && r.log.find(says) != std::string::npos) << r.log;
+  }
+  args.push_back("--resume");
+  const test::ProbeExit resumed = Cli(dir, broken, args);
   ASSERT_EQ(resumed.status, 0) << resumed.log;
   EXPECT_EQ(Trace(broken), Trace(whole));
   EXPECT_EQ(test::ReadBytes(broken + "/Output/calibration/best-parameters.txt"),
             test::ReadBytes(whole + "/Output/calibration/best-parameters.txt"));
+  // The year boundary reaches the evaluations: the same first point scores otherwise.
+  Cli(dir, cells, {"--evaluations", "1", "--carry-over", "cells"}, 2);
+  EXPECT_NE(Trace(cells).at(1), Trace(whole).at(1));
 }
 
-// The year boundary reaches every evaluation, and a trace resumes only with the one it was
-// made with.
-TEST(Calibrate, TheYearBoundaryIsPartOfTheTrace) {
+TEST(Sensitivity, MorrisWritesItsTableTheSameForAnyNumberOfWorkers) {
   test::TempDir dir;
-  const std::string mean = dir / "mean", cells = dir / "cells";
-  Workspaces(dir, {mean, cells});
-  auto calibrate = [&](const std::string& root, std::vector<std::string> more) {
-    more.insert(more.begin(), {"--evaluations", "6", "--workers", "1"});
-    return Calibrate(dir, root, more, "calibrate.log");
-  };
-  ASSERT_EQ(calibrate(mean, {}).status, 0);
-  ASSERT_EQ(calibrate(cells, {"--carry-over", "cells"}).status, 0);
-  EXPECT_NE(Trace(mean), Trace(cells));
-  const test::ProbeExit other = calibrate(cells, {"--resume"});
-  EXPECT_EQ(other.status, 1);
-  EXPECT_NE(other.log.find("carry_over cells"), std::string::npos) << other.log;
-  EXPECT_EQ(calibrate(cells, {"--resume", "--carry-over", "cells"}).status, 0);
+  std::string csv[2];
+  for (const char* workers : {"1", "2"}) {
+    const std::string root = dir / workers;
+    test::WriteTinyWorkspace(root, Basin());
+    test::WriteBytes(root + "/Parameters/calibration.txt",
+                     "warmup 2000\ncalibration 2001\nFieldCapacity 0.2 0.38\nSnowMeltRate 1.5 6\n"
+                     "GroundwaterRecessionCoef 0.9 0.99\n");
+    const test::ProbeExit r = Cli(dir, root, {"--method", "morris", "--trajectories", "3", "--workers", workers}, 0,
+                                  "sensitivity");
+    ASSERT_EQ(r.status, 0) << r.log;
+    EXPECT_NE(r.log.find("Elementary effects on 1-KGE 2001"), std::string::npos) << r.log;
+    csv[workers[0] - '1'] = test::ReadBytes(root + "/Output/sensitivity/morris.csv");
+  }
+  EXPECT_EQ(csv[0], csv[1]);
+  EXPECT_EQ(csv[0].substr(0, csv[0].find('\n')), "output,parameter,mu_star,mu_star_low,mu_star_high,mu,sigma,effects");
+  EXPECT_NE(csv[0].find("\nlogNSE,SnowMeltRate,"), std::string::npos);
 }
 
 }  // namespace

@@ -1,75 +1,62 @@
-// The calibration file: settings, years and ranges read; every bad line refused naming the
-// file, the line and the token; the command line's overrides; the file written by --init.
+// The calibration file: settings, objective, years and ranges read; every bad line refused
+// naming the file, the line and the token; the command line's overrides; the file --init writes.
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "calibration/CalibrationFile.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
 #include "parameters/ParaDialog.h"
-#include "parameters/ParameterLimits.h"
 
 namespace tarnwell {
 namespace {
 
-// The demo's soil: wilting point 0.12, field capacity 0.3, saturation 0.45.
+// The demo's soil (wilting point 0.12, field capacity 0.3, saturation 0.45) and a second
+// reach routed with K = 24 h, x = 0.2.
 ParameterSet Current() {
   ParameterSet p;
   p.SaturatedWaterContent = 0.45, p.FieldCapacity = 0.3, p.WiltingPoint = 0.12, p.DeepLeakageCoef = 0.1;
   p.LayerThickness1 = 100, p.LayerThickness2 = 250, p.LayerThickness3 = 450;
+  p.RoutingK = {0, 24}, p.RoutingX = {0, 0.2};
   return p;
 }
 
-CalibrationConfig Read(const std::string& text) {
-  TextReader reader = TextReader::FromString(text, "cal.txt");
+CalibrationConfig Read(const std::string& text, const std::string& name = "cal.txt") {
+  TextReader reader = TextReader::FromString(text, name);
   return ReadCalibrationFile(reader, Current());
+}
+
+// Warm-up, calibration and validation years.
+std::vector<std::vector<int>> Years(const CalibrationConfig& c) {
+  return {c.warmupYears, c.calibrationYears, c.validationYears};
 }
 
 TEST(CalibrationFile, SettingsYearsAndRanges) {
   const CalibrationConfig c = Read(
-      "# a comment line\n"
-      "algorithm sce\n"
-      "evaluations 250   # trailing comment\n"
-      "objective lognse\n"
-      "sediment-weight 0.25\n"
-      "warmup 1990\n"
-      "calibration 1993-1994 1991\n"
-      "validation 1995\n"
-      "seed 18446744073709551615\n"
-      "batch 3\n"
-      "complexes 5\n"
-      "\n"
-      "\tFieldCapacity\t0.2  0.35\n"
-      "DeepLeakageCoef 0.001 0.5 log\n"
-      "Erodibility[0] 0 2\n");
-  EXPECT_EQ(c.file, "cal.txt");
-  EXPECT_EQ(c.search.method, SearchMethod::Sce);
-  EXPECT_EQ(c.objective, ObjectiveKind::LogNse);
-  EXPECT_EQ(c.sedimentWeight, 0.25);
-  EXPECT_EQ((std::vector<long>{c.search.evaluations, c.search.batch, c.search.complexes}),
-            (std::vector<long>{250, 3, 5}));
-  EXPECT_EQ(c.warmupYears, std::vector<int>{1990});
-  EXPECT_EQ(c.calibrationYears, (std::vector<int>{1991, 1993, 1994}));
-  EXPECT_EQ(c.validationYears, std::vector<int>{1995});
+      "# a comment line\nalgorithm sce\nevaluations 250   # trailing comment\nobjective kge 0.3 fdc-low 0.7\n"
+      "sediment-weight 0.25\nwarmup 1990\ncalibration 1993-1994 1991\nvalidation 1995\nseed 18446744073709551615\n"
+      "batch 3\ncomplexes 5\n\n\tFieldCapacity\t0.2  0.35\nDeepLeakageCoef 0.001 0.5 log\n"
+      "MuskingumK[1] 20 48\nMuskingumX[1] 0 0.25\n");
+  EXPECT_EQ(std::tuple(c.search.method, ObjectiveText(c.objective), c.sedimentWeight, c.search.seed),
+            std::tuple(SearchMethod::Sce, "kge 0.3 fdc-low 0.7", 0.25, 18446744073709551615ULL));
+  EXPECT_EQ(std::tuple(c.search.evaluations, c.search.batch, c.search.complexes), std::tuple(250, 3, 5));
+  EXPECT_EQ(Years(c), (std::vector<std::vector<int>>{{1990}, {1991, 1993, 1994}, {1995}}));
   EXPECT_EQ(c.LastYear(), 1995);
-  EXPECT_EQ(c.search.seed, 18446744073709551615ULL);
-  ASSERT_EQ(c.ParameterNames(), (std::vector<std::string>{"FieldCapacity", "DeepLeakageCoef", "Erodibility[0]"}));
-  EXPECT_EQ(c.parameters[0].line, 13);
-  EXPECT_EQ(c.parameters[1].lower, 0.001);
-  EXPECT_EQ((std::vector<bool>{c.parameters[0].log, c.parameters[1].log, c.parameters[2].log}),
-            (std::vector<bool>{false, true, false}));
+  ASSERT_EQ(c.ParameterNames(),
+            (std::vector<std::string>{"FieldCapacity", "DeepLeakageCoef", "MuskingumK[1]", "MuskingumX[1]"}));
+  EXPECT_EQ(std::tuple(c.parameters[0].line, c.parameters[0].log, c.parameters[1].lower, c.parameters[1].log),
+            std::tuple(13, false, 0.001, true));
+  // The values go to their own parameters and come back from them, the other reach untouched.
+  ParameterSet best = Current();
+  SetCalibratedValues(c, {0.25, 0.01, 40, 0.1}, best);
+  EXPECT_EQ(CalibratedValues(c, best), (std::vector<double>{0.25, 0.01, 40, 0.1}));
+  EXPECT_EQ(std::pair(best.RoutingK, best.RoutingX),
+            std::pair(std::vector<double>{0, 40}, std::vector<double>{0, 0.1}));
 }
 
-struct BadFile {
-  const char* text;
-  long line;  // 0: the file as a whole
-  const char* token;
-  int index;
-  const char* says;  // part of the message
-};
-
 TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
-  const std::string head = "calibration 1991\n";  // line 1
-  const BadFile cases[] = {
+  // The lines after "calibration 1991"; the line, token and token index named; part of the message.
+  const std::tuple<const char*, long, const char*, int, const char*> cases[] = {
       {"FieldCapcity 0.2 0.3\n", 2, "FieldCapcity", 0, "did you mean FieldCapacity?"},
       {"SimYears 1 5\n", 2, "SimYears", 0, "not a parameter to calibrate"},
       {"FieldCapacity 0.3 0.2\n", 2, "0.2", 2, "above the lower bound 0.3"},
@@ -87,72 +74,90 @@ TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
        "below the lower bound 0.4 of SaturatedWaterContent (line 2)"},
       {"validation 1992 1991-1992\n", 2, "1991-1992", 2, "names 1991, already a calibration year"},
       {"calibration 1995\n", 2, "calibration", 0, "set twice (first on line 1)"},
+      {"objective kge 0.5 lognse\n", 2, "lognse", 3, "needs a weight after it"},
+      {"objective kge 0 lognse 1\n", 2, "0", 2, "is not a weight above 0"},
+      {"objective kge 1 kge 1\n", 2, "kge", 3, "is named twice in the objective"},
+      {"objective fdc-top\n", 2, "fdc-top", 1, "is not an objective"},
+      // Muskingum's coefficients stay at or above 0 at every corner of the ranges.
+      {"MuskingumK[1] 12 48\nMuskingumX[1] 0 0.3\n", 2, "12", 1,
+       "with K = 12 h and x = 0.3 gives the routing coefficient C2 = -0.18 below 0"},
+      {"MuskingumK[1] 6 24\n", 2, "6", 1, "with K = 6 h and x = 0.2 gives the routing"},
+      {"MuskingumX[2] 0 0.3\n", 2, "MuskingumX[2]", 0, "names a sub-basin the workspace does not have (it has 1)"},
+      {"MuskingumX[1] 0 0.6\n", 2, "0.6", 2, "is outside what the model can take"},
   };
-  for (const BadFile& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const auto& [text, line, token, index, says] : cases) {
+    SCOPED_TRACE(text);
     try {
-      Read(head + c.text + "LayerThickness3 100 900\n");
+      Read(std::string("calibration 1991\n") + text + "LayerThickness3 100 900\n");
       ADD_FAILURE() << "accepted";
     } catch (const TarnwellError& e) {
-      EXPECT_EQ(e.File(), "cal.txt");
-      EXPECT_EQ(e.Line(), c.line) << e.what();
-      EXPECT_EQ(e.Token(), c.token) << e.what();
-      EXPECT_EQ(e.TokenIndex(), c.index) << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-      EXPECT_EQ(std::string(e.what()).rfind("cal.txt line " + std::to_string(c.line) + ": \"", 0), 0u) << e.what();
+      EXPECT_EQ((std::tuple(e.File(), e.Line(), e.Token(), e.TokenIndex())),
+                (std::tuple(std::string("cal.txt"), line, std::string(token), index)))
+          << e.what();
+      EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind("cal.txt line " + std::to_string(line) + ": \"", 0), 0u) << e.what();
     }
   }
   // A file without parameters or without calibration years names the file.
-  for (auto [text, says] : {std::pair{"calibration 1991\n# nothing\n", "no parameter to calibrate"},
-                            {"warmup 1990\nFieldCapacity 0.2 0.3\n", "no calibration years"}}) {
-    try {
-      Read(text);
-      ADD_FAILURE() << text;
-    } catch (const InputError& e) {
-      EXPECT_EQ(e.File(), "cal.txt");
-      EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
-    }
-  }
+  for (auto [text, says] :
+       {std::pair{"calibration 1991\n# nothing\n",
+                  "cal.txt: names no parameter to calibrate (a line such as \"FieldCapacity 0.2 0.36\")"},
+        {"warmup 1990\nFieldCapacity 0.2 0.3\n",
+         "cal.txt: has no calibration years (a line such as \"calibration 1991-1992\")"}})
+    EXPECT_EQ(test::ThrownMessage([&] { Read(text); }), says);
 }
 
-TEST(CalibrationFile, CommandLineOverridesTheSettings) {
-  CalibrationConfig c = Read("algorithm sce\nevaluations 10\ncalibration 1991\nFieldCapacity 0.2 0.25\n");
+TEST(CalibrationFile, CommandLineOverridesTheSettingsAndTheYears) {
+  const CalibrationConfig file = Read(
+      "algorithm sce\nevaluations 10\nwarmup 1990\ncalibration 1991-1992\nvalidation 1993\nFieldCapacity 0.2 0.35\n");
+  CalibrationConfig c = file;
   CalibrationOverrides o;
-  o.algorithm = "lhs", o.evaluations = "77", o.objective = "pbias", o.seed = "42", o.workers = "3";
+  o.algorithm = "lhs", o.evaluations = "77", o.objective = "nse 2 lognse 1", o.seed = "42", o.workers = "3";
+  o.calibration = "1992,1990", o.warmup = "", o.validation = "1991 1993";
   ApplyOverrides(c, o);
-  EXPECT_EQ(c.search.method, SearchMethod::Lhs);
-  EXPECT_EQ(c.search.evaluations, 77);
-  EXPECT_EQ(c.objective, ObjectiveKind::Pbias);
-  EXPECT_EQ(c.search.seed, 42u);
-  EXPECT_EQ(c.WorkerCount(), 3);
-  // Nothing given changes nothing.
-  ApplyOverrides(c, {});
-  EXPECT_EQ(c.search.evaluations, 77);
-  EXPECT_GE(Read("calibration 1991\nFieldCapacity 0.2 0.25\n").WorkerCount(), 1);
+  ApplyOverrides(c, {});  // nothing given changes nothing
+  EXPECT_EQ(
+      std::tuple(c.search.method, c.search.evaluations, c.search.seed, c.WorkerCount(), ObjectiveText(c.objective)),
+      std::tuple(SearchMethod::Lhs, 77, 42u, 3, "nse 2 lognse 1"));
+  EXPECT_EQ(Years(c), (std::vector<std::vector<int>>{{}, {1990, 1992}, {1991, 1993}}));
+  EXPECT_EQ(test::ThrownMessage([&] { c.RequireYearsWithin(1990, 1992, "the data"); }),
+            "--validation 1991 1993 names the validation year 1993, outside the years 1990 to 1992 that the "
+            "data cover");
+  const std::tuple<std::optional<std::string> CalibrationOverrides::*, const char*, const char*> refused[] = {
+      {&CalibrationOverrides::calibration, "1990",
+       "the year 1990 is both a warmup and a calibration year, as the command line sets them"},
+      {&CalibrationOverrides::calibration, "199x",
+       "--calibration 199x: \"199x\" is not a year or a range of years such as 1991-1993"},
+      {&CalibrationOverrides::objective, "nse 2 lognse",
+       "--objective \"nse 2 lognse\": \"lognse\" needs a weight after it"},
+  };
+  for (const auto& [option, value, message] : refused) {
+    CalibrationConfig d = file;
+    CalibrationOverrides bad;
+    bad.*option = value;
+    EXPECT_EQ(test::ThrownMessage([&] { ApplyOverrides(d, bad); }), message);
+  }
+  // A value of the parameter file outside its range is said, not clamped in silence.
+  ParameterSet outside = Current();
+  outside.FieldCapacity = 0.38;
+  EXPECT_EQ(StartsOutsideTheirRanges(file, outside),
+            std::vector<std::string>{"cal.txt line 6: the parameter file's FieldCapacity 0.38 lies outside its range "
+                                     "0.2 to 0.35: the search starts from 0.35 and cannot return to it (widen the "
+                                     "range to keep it within reach)"});
+  EXPECT_TRUE(StartsOutsideTheirRanges(file, Current()).empty());
 }
 
 TEST(CalibrationFile, InitFileLoadsAndSplitsTheYears) {
-  auto read = [](int first, int last) {
+  const auto read = [](int first, int last) {
     std::string text;
     for (const std::string& line : DefaultCalibrationFile(first, last)) text += line + "\n";
-    TextReader reader = TextReader::FromString(text, "calibration.txt");
-    return ReadCalibrationFile(reader, Current());
-  };
-  auto split = [](const CalibrationConfig& c) {
-    return std::vector<std::vector<int>>{c.warmupYears, c.calibrationYears, c.validationYears};
+    return Read(text, "calibration.txt");  // every range within what the model can take
   };
   const CalibrationConfig demo = read(1990, 1993);
-  EXPECT_EQ(split(demo), (std::vector<std::vector<int>>{{1990}, {1991, 1992}, {1993}}));
-  EXPECT_EQ(demo.search.method, SearchMethod::Dds);
-  EXPECT_EQ(demo.objective, ObjectiveKind::Kge);
-  EXPECT_GE(demo.parameters.size(), 10u);
-  for (const CalibratedParameter& p : demo.parameters) {
-    const ParameterDomain* d = FindParameterDomain(p.name);
-    ASSERT_NE(d, nullptr) << p.name;
-    EXPECT_TRUE(d->Contains(p.lower) && d->Contains(p.upper)) << p.name;
-  }
-  EXPECT_EQ(split(read(2000, 2000)), (std::vector<std::vector<int>>{{}, {2000}, {}}));
-  EXPECT_EQ(split(read(2001, 2010)),
+  EXPECT_EQ(Years(demo), (std::vector<std::vector<int>>{{1990}, {1991, 1992}, {1993}}));
+  EXPECT_EQ(std::tuple(demo.search.method, ObjectiveText(demo.objective)), std::tuple(SearchMethod::Dds, "kge"));
+  EXPECT_EQ(Years(read(2000, 2000)), (std::vector<std::vector<int>>{{}, {2000}, {}}));
+  EXPECT_EQ(Years(read(2001, 2010)),
             (std::vector<std::vector<int>>{{2001}, {2002, 2003, 2004, 2005, 2006, 2007}, {2008, 2009, 2010}}));
 }
 
