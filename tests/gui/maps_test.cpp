@@ -6,9 +6,7 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTabWidget>
-#include <QTranslator>
 #include <cmath>
 
 #include "GuiTestSupport.h"
@@ -179,19 +177,6 @@ TEST(MapsFromWindow, DrawsTheThreeMapsAndTheWholeBasinEntryDrawsTheLastSubBasin)
   ASSERT_EQ(w.errors().size(), 1u);
   EXPECT_NE(w.errors()[0].find("landuse.clr"), std::string::npos) << w.errors()[0];
   EXPECT_TRUE(picture("Image3")->HasPicture() && picture("Image5")->HasPicture());
-}
-
-TEST(QtTexts, StandardButtonsSpeakChinese) {
-  QTranslator* translator = gui::InstallQtTranslations(*QCoreApplication::instance());
-  ASSERT_NE(translator, nullptr) << "Qt's zh_CN translations are not installed (qt6-translations-l10n)";
-  QMessageBox box;
-  box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
-  EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "取消");
-  EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith("是"))
-      << box.button(QMessageBox::Yes)->text().toStdString();
-  // The other tests see Qt as it was.
-  QCoreApplication::removeTranslator(translator);
-  delete translator;
 }
 
 }  // namespace

@@ -104,49 +104,6 @@ void Grid(ModelState& s, int rows, int cols) {
   std::fill(s.CellFlag.begin(), s.CellFlag.end(), 1);
 }
 
-TEST(DailyRecord, ReservoirsMeansAndErosionSum) {
-  test::TempDir dir;
-  ModelState s;
-  ParameterSet params;
-  Grid(s, 10, 10);
-  s.CellFlag[s.Cell(10, 10)] = -1;  // one outside cell with large values that must not count
-  for (auto [field, value] : {std::pair{&s.CellErosion, 0.5},
-                              {&s.Subflow, 2.0},
-                              {&s.SurfaceRunoff, 1.0},
-                              {&s.SurfElev, 100.0},
-                              {&s.WTElev, 97.0},
-                              {&s.Uz1, 10.0}})
-    field->assign(s.CellCount(), value);
-  s.CellErosion[s.Cell(10, 10)] = 1e6;
-  s.Uz1[s.Cell(10, 10)] = 1e6;
-  s.MeanElev = 100;
-  s.CurYear = 2001;
-  s.CurMonth = 3;
-  s.GwFlow[70] = 4;
-  s.ObsFlow[70] = 6;
-  // c1 = c2 = 0: the reservoirs pass the day's input through.
-  YearFiles files = FilesIn(dir);
-  DayTotals t = ReduceDay(s);
-  EXPECT_EQ(t.cellCount, 99);
-  RouteOutletReservoirs(s, params, t, 70);
-  WriteDailyRecord(s, files, t, 70, 11);
-  EXPECT_EQ((std::vector<double>{s.SimFlow[70], s.SimErosion[70], s.GroundWaterLevel[70], s.YearEndValue.Uz1,
-                                 s.YearEndValue.RoutedGwFlow, s.YearEndValue.WTElev}),
-            (std::vector<double>{2 + 1 + 4, 49.5, -3, 10, 4, 97}));
-  EXPECT_EQ(test::ReadBytes(files.Daily.path),
-            "03-11-2001   0.000   0.000   0.000   0.000   10.00   0.00   0.00   0.000   2.000   "
-            "4.000   7.000   6.000   4.000   -3.000\r\n");
-  // Recession: c1 = 0.5, c2 = 0.75 smooth towards the day's inputs.
-  params.InterflowRecessionCoef = 0.5;
-  params.GroundwaterRecessionCoef = 0.75;
-  s.RoutedInterflow = 0;
-  s.RoutedGwFlow = 8;
-  RouteOutletReservoirs(s, params, t, 70);
-  WriteDailyRecord(s, files, t, 70, 11);
-  EXPECT_EQ((std::vector<double>{s.RoutedInterflow, s.RoutedGwFlow, s.SimFlow[70], s.YearEndValue.RoutedInterflow}),
-            (std::vector<double>{1, 7, 1 + 7 + 1, 1}));
-}
-
 // The cell sums of a day: one partial sum per grid row, from 0 with the cells in column
 // order, the rows then added in row order. The order shows in the last bit, and the drainage
 // of a thin unsaturated part turns such a bit into a printed difference within weeks, so it is
