@@ -155,6 +155,33 @@ TEST(Driver, OneCellLeapAndCommonYearsByHand) {
   EXPECT_EQ(Snapshot(f.dir), once);
 }
 
+// A first day late in a year of six months: the whole basin has every date of the months,
+// and its days of a month or year are the mean of the sub-basins' ((22 + 30) / 2 and
+// (83 + 182) / 2, rounded). The stored whole runs hold no such half day.
+TEST(Driver, TheWholeBasinAveragesTheDaysOfALateShortYear) {
+  test::TinyWorkspace w = PassThrough({2000}, 2);
+  for (test::TinySubBasin& b : w.subBasins) b.years[0].months = 6;
+  w.subBasins[0].years[0].startDay = 100;  // 9 April
+  Fixture f(w);
+  Driver driver(f.session, f.recorder, f.engine);
+  driver.Run();
+  const std::vector<std::string> daily = FileLines(f.Out("流域1/Daily.out")),
+                                 budget = FileLines(f.Out("流域1/Budget.out"));
+  ASSERT_EQ(daily.size(), 2u + 83u);
+  ASSERT_EQ(budget.size(), 5u + 3u + 1u);
+  EXPECT_EQ(daily[2].substr(0, 10) + budget[5].substr(0, 12) + budget[8].substr(0, 14),
+            "04-09-200004-2000   222000全年  83");
+  const std::vector<std::string> basin = FileLines(f.Out("全流域/Daily.out")),
+                                 basinBudget = FileLines(f.Out("全流域/Budget.out"));
+  ASSERT_EQ(basin.size(), 2u + 182u);
+  ASSERT_EQ(basinBudget.size(), 5u + 6u + 1u);
+  EXPECT_EQ(basin[2].substr(0, 10) + basin.back().substr(0, 10), "01-01-200006-30-2000");
+  EXPECT_EQ(basinBudget[5].substr(0, 12) + basinBudget[8].substr(0, 12) + basinBudget[11].substr(0, 16),
+            "01-2000   3104-2000   262000全年   133");
+  // Both sub-basins of 86.4 km2 pass 2 mm on day 100: 2 m3/s each at the outlet.
+  EXPECT_NE(basin[101].find("   4.000   1.000   "), std::string::npos) << basin[101];
+}
+
 // Each sub-basin's meteorological file is read on from where its year before ended: over
 // leap and common years (2000 and 2100 included), with a file rewritten between years,
 // every sub-basin gets its own block of every year. A year before 1000 is written with four
