@@ -60,14 +60,13 @@ TEST(WorkerPool, AShareThatThrowsIsRethrownAfterEveryShareHasEnded) {
   EXPECT_EQ(again, 3);
 }
 
-TEST(WorkerPool, PostedJobsAllRunBeforeThePoolEnds) {
+TEST(WorkerPool, PostedJobsAllRun) {
   std::atomic<int> done{0};
   {
     WorkerPool pool(2, WorkerPool::Caller::Waits);
     for (int i = 0; i < 100; ++i) pool.Post([&] { ++done; });
     while (done < 100) std::this_thread::yield();
   }
-  EXPECT_EQ(done, 100);
   // One thread with the caller working: the job runs at once.
   WorkerPool alone(1);
   bool ran = false;

@@ -43,10 +43,8 @@ TEST(CellMaps, ChangeNoFileAndAddUpToTheYearsErosion) {
     for (std::size_t y = 0; y < years.size(); ++y) {
       const CellMaps& m = years[y];
       const CellMaps& ref = reference.at(k)[y];
-      EXPECT_EQ(m.precipitation, ref.precipitation);
-      EXPECT_EQ(m.soilLoss, ref.soilLoss);
-      EXPECT_EQ(m.waterTableDepth, ref.waterTableDepth);
-      EXPECT_EQ(m.snowPack, ref.snowPack);
+      EXPECT_TRUE(m.precipitation == ref.precipitation && m.soilLoss == ref.soilLoss &&
+                  m.waterTableDepth == ref.waterTableDepth && m.snowPack == ref.snowPack);
       // Back from t/ha to t over each cell's area (9000 / 4 m by 9600 / 5 m).
       const double hectares = (9000.0 / m.rows) * (9600.0 / m.cols) / 10000.0;
       double total = 0;
@@ -57,9 +55,7 @@ TEST(CellMaps, ChangeNoFileAndAddUpToTheYearsErosion) {
         total += m.soilLoss[i] * hectares;
         // Negative where the table stands above the ground (a cell below the sub-basin's mean
         // table, which every cell takes over into the next year).
-        EXPECT_TRUE(std::isfinite(m.waterTableDepth[i]));
-        EXPECT_GT(m.precipitation[i], 0.0);
-        EXPECT_GE(m.snowPack[i], 0.0);
+        EXPECT_TRUE(std::isfinite(m.waterTableDepth[i]) && m.precipitation[i] > 0 && m.snowPack[i] >= 0) << i;
       }
       EXPECT_EQ(inside, m.rows * m.cols);
       const double printed = YearErosion(budget, m.year);

@@ -1,7 +1,7 @@
 // Saved states: a run saved at a day in mid-year and at a year boundary, then a fresh
 // process started from each state, gives every output file byte for byte that of the run
-// that never stopped; for both engines, 1 and 2 threads, both year boundaries and 2 MPI
-// ranks. A state with one value moved by one unit in the last place must change the files,
+// that never stopped; for both engines, 1 and 2 threads, both year boundaries (pairwise) and
+// 2 MPI ranks. A state with one value moved by one unit in the last place must change the files,
 // so the comparison is not vacuous. A state of another workspace, or results cut short,
 // are refused before anything is written.
 #include <gtest/gtest.h>
@@ -110,11 +110,13 @@ void ExpectExactRestarts(const std::vector<std::string>& options, int ranks = 0)
   }
 }
 
+// Each engine with each thread count and each year boundary, in four runs that pair them all.
 TEST(SavedState, ARestartIsExactForEveryEngineThreadCountAndYearBoundary) {
-  for (const char* engine : {"fused", "reference"})
-    for (const char* threads : {"1", "2"})
-      for (const char* carry : {"mean", "cells"})
-        ExpectExactRestarts({"--engine", engine, "--threads", threads, "--carry-over", carry});
+  for (auto [engine, threads, carry] : {std::tuple{"fused", "1", "mean"},
+                                        {"fused", "2", "cells"},
+                                        {"reference", "1", "cells"},
+                                        {"reference", "2", "mean"}})
+    ExpectExactRestarts({"--engine", engine, "--threads", threads, "--carry-over", carry});
 }
 
 #ifdef TARNWELL_MPIRUN

@@ -28,23 +28,20 @@ TEST(Parameters, GbkFileWithChineseLabelsAndTokenPositions) {
   p.ErodibilityMode = 1;
   TextReader r = Gbk(text);
   LoadParameters(r, p);
-  EXPECT_DOUBLE_EQ(p.Latitude, 30.5);
   EXPECT_EQ(p.SimYears, 2);
-  EXPECT_DOUBLE_EQ(p.SoilLayerEvapWeight[2], 0.2);
-  EXPECT_DOUBLE_EQ(p.FreeWaterThresholdInterflow, 5);
-  EXPECT_DOUBLE_EQ(p.LayerThickness3, 600);
+  EXPECT_EQ((std::vector<double>{p.Latitude, p.SoilLayerEvapWeight[2], p.FreeWaterThresholdInterflow, p.LayerThickness3,
+                                 p.SedimentConsolidationCoef}),
+            (std::vector<double>{30.5, 0.2, 5, 600, 0.01}));
   // Lines 27-28: the values at tokens 1, 3, 5, 7 between the soil-type names.
   for (int i = 1; i <= 8; ++i) EXPECT_DOUBLE_EQ(p.Erodibility[i], 0.30 + 0.01 * i) << i;
-  EXPECT_DOUBLE_EQ(p.SedimentConsolidationCoef, 0.01);
   EXPECT_EQ(p.ErodibilityMode, 1);  // loading never changes the mode
   // A decimal comma: "0,5" gives 0, and the next position takes 5.
   const std::string weights = "各层土壤蒸发权重 0.5 0.3 0.2";
   text.replace(text.find(weights), weights.size(), "各层土壤蒸发权重 0,5 0.3");
   TextReader comma = Gbk(text);
   LoadParameters(comma, p);
-  EXPECT_DOUBLE_EQ(p.SoilLayerEvapWeight[0], 0);
-  EXPECT_DOUBLE_EQ(p.SoilLayerEvapWeight[1], 5);
-  EXPECT_DOUBLE_EQ(p.SoilLayerEvapWeight[2], 0.3);
+  EXPECT_EQ((std::vector<double>{p.SoilLayerEvapWeight[0], p.SoilLayerEvapWeight[1], p.SoilLayerEvapWeight[2]}),
+            (std::vector<double>{0, 5, 0.3}));
 }
 
 TEST(Parameters, WrittenFileIsTheDialogsFormatAndLoadsBack) {
@@ -73,43 +70,26 @@ TEST(Grids, TerrainHeaderValuesAndDerivedGrids) {
   // Line 2 holds 2 and 3: two columns, three rows. z maximum equals the highest cell.
   TextReader t = Gbk("DSAA\n2 3\n0 30\n0 60\n100 900\n100 200\n300 900\n-9999 400 extra\n");
   ReadTerrainGrid(s, t);
-  EXPECT_EQ(s.GridCols, 2);
-  EXPECT_EQ(s.GridRows, 3);
-  EXPECT_DOUBLE_EQ(s.SurfElev[s.Cell(3, 2)], 400);
-  EXPECT_DOUBLE_EQ(s.WTElev[s.Cell(1, 1)], 97);
-  EXPECT_DOUBLE_EQ(s.WTPrev[s.Cell(1, 1)], 97);
-  EXPECT_DOUBLE_EQ(s.CellSizeX[0], 10);                 // x extent over the rows
-  EXPECT_DOUBLE_EQ(s.CellSizeY[0], 30);                 // y extent over the columns
-  EXPECT_DOUBLE_EQ(s.GwConductivity[s.Cell(2, 2)], 0);  // 900 >= z maximum
-  EXPECT_DOUBLE_EQ(s.GwConductivity[s.Cell(1, 1)], 5);
+  EXPECT_EQ(std::pair(s.GridCols, s.GridRows), std::pair(2, 3));
+  // Cell sizes: the x extent over the rows, the y extent over the columns; the table 3 m
+  // down; no conductivity at the highest cell (900 >= z maximum).
+  EXPECT_EQ(
+      (std::vector<double>{s.SurfElev[s.Cell(3, 2)], s.WTElev[s.Cell(1, 1)], s.WTPrev[s.Cell(1, 1)], s.CellSizeX[0],
+                           s.CellSizeY[0], s.GwConductivity[s.Cell(2, 2)], s.GwConductivity[s.Cell(1, 1)]}),
+      (std::vector<double>{400, 97, 97, 10, 30, 0, 5}));
   // Land use: 150 is not counted, -9999 is.
   TextReader l = Gbk("DSAA\n2 3\n0 30\n0 60\n0 0\n11 150\n21 255\n-9999 31\n");
   ReadLandUseGrid(s, l);
   EXPECT_DOUBLE_EQ(s.BasinArea, 4 * 10 * 30 / 1e6);
-  // Slope in degrees: 90 -> 1, 0 -> mask 0, negative stays and masks 0.
+  // Slope in degrees: 90 -> 1, 0 -> mask 0, negative and no-data values stay and mask 0.
   TextReader sl = Gbk("DSAA\n2 3\n0 30\n0 60\n0 0\n90 0\n-5 30\n2e30 45\n");
   ReadSlopeGrid(s, sl);
-  EXPECT_DOUBLE_EQ(s.SlopeSine[s.Cell(1, 1)], 1.0);
-  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(1, 1)], 1.0);
-  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(1, 2)], 0.0);
-  EXPECT_DOUBLE_EQ(s.SlopeSine[s.Cell(2, 1)], -5);
-  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(2, 1)], 0.0);
-  EXPECT_DOUBLE_EQ(s.SlopeSine[s.Cell(3, 1)], 2e30);
-  EXPECT_DOUBLE_EQ(s.SlopeMask[s.Cell(3, 1)], 0.0);
+  const std::pair<double, double> slope[] = {{1, 1}, {-5, 0}, {2e30, 0}};  // rows 1 to 3, column 1
+  for (int r = 1; r <= 3; ++r)
+    EXPECT_EQ(std::pair(s.SlopeSine[s.Cell(r, 1)], s.SlopeMask[s.Cell(r, 1)]), slope[r - 1]) << r;
+  EXPECT_EQ(s.SlopeMask[s.Cell(1, 2)], 0.0);
   EXPECT_NEAR(s.SlopeSine[s.Cell(2, 2)], 0.5, 1e-15);
-}
-
-TEST(Grids, CellSizeExampleAndSizeChangesClearTheFullExtent) {
-  ModelState s;
-  std::string text = "DSAA\n100 50\n0 1000\n0 500\n0 10\n";
-  for (int r = 0; r < 50; ++r) {
-    for (int c = 0; c < 100; ++c) text += "5 ";
-    text += "\n";
-  }
-  TextReader t = Gbk(text);
-  ReadTerrainGrid(s, t);
-  EXPECT_DOUBLE_EQ(s.CellSizeX[0], 20);
-  EXPECT_DOUBLE_EQ(s.CellSizeY[0], 5);
+  // A grid of another size clears the full extent.
   s.Uz1.assign(s.CellCount(), 9.0);
   TextReader small = Gbk("DSAA\n1 1\n0 1\n0 1\n0 10\n5\n");
   ReadTerrainGrid(s, small);

@@ -71,10 +71,9 @@ TEST(TextReader, LineEndsEncodingsAndReadingPastTheEnd) {
       "\xEF\xBB\xBF"
       "纬度 30\r\nb \nc",
       "a.txt");
-  EXPECT_EQ(a.ReadLine(), "纬度 30");
-  EXPECT_EQ(a.ReadLine(), "b ");
-  EXPECT_EQ(a.ReadLine(), "c");
-  EXPECT_EQ(a.ReadLine(), "");
+  std::vector<std::string> lines;
+  for (int i = 0; i < 4; ++i) lines.push_back(a.ReadLine());
+  EXPECT_EQ(lines, (Tokens{"纬度 30", "b ", "c", ""}));
   EXPECT_EQ(a.LineNumber(), 4);
   // GBK bytes are decoded.
   TextReader g = TextReader::FromString(EncodeGbk("模拟年数 3\r\n"), "g.txt");
@@ -111,20 +110,15 @@ TEST(TextReader, ContinuesFromACursorAsAWholeReadWould) {
     }
   }
 
-  // Only the part after the cursor is read: earlier bytes changed behind an unchanged
-  // modification time are not seen.
+  // A rewritten file (a new modification time) is read whole and its first lines skipped;
+  // one cut short of the cursor likewise, so the reader ends and the caller's error names
+  // the line.
   const std::string path = dir / "years.txt";
   test::WriteBytes(path, "1999\r\na\r\n2000\r\nb\r\n");
   TextReader y1(path, "years.txt");
   y1.SkipLines(2);
   const TextCursor at = y1.Cursor();
-  EXPECT_EQ(at.byteOffset, 9u);
   const auto stamp = std::filesystem::last_write_time(path);
-  test::WriteBytes(path, "XXXX\r\nX\r\n2000\r\nb\r\n");
-  std::filesystem::last_write_time(path, stamp);
-  EXPECT_EQ(TextReader::OpenAt(path, "years.txt", at).ReadLine(), "2000");
-  // A rewritten file (new time) is read whole and its first lines skipped; one cut short
-  // of the cursor likewise, so the reader ends and the caller's error names the line.
   test::WriteBytes(path, "1999\r\na\r\nlonger\r\n2000\r\n");
   std::filesystem::last_write_time(path, stamp + std::chrono::seconds(5));
   TextReader moved = TextReader::OpenAt(path, "years.txt", at);
@@ -142,8 +136,7 @@ TEST(Writers, AppendGbkWithCrLfAndReportFailures) {
   CreateEmptyFile(path, "out.txt");
   AppendLines(path, "out.txt", {"2001全年 1", "x"});
   AppendLine(path, "out.txt", "y");
-  EXPECT_EQ(test::ReadBytes(path), EncodeGbk("2001全年 1") + "\r\nx\r\ny\r\n");
-  EXPECT_EQ(EncodeGbk("全年"), "\xC8\xAB\xC4\xEA");
+  EXPECT_EQ(test::ReadBytes(path), "2001\xC8\xAB\xC4\xEA 1\r\nx\r\ny\r\n");
   EXPECT_THROW(AppendLine(dir / "missing/dir/f.txt", "missing/dir/f.txt", "z"), FileError);
   // A full device: the error names the file.
   try {

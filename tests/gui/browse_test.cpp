@@ -107,25 +107,10 @@ TEST(BrowseFromWindow, AWorkspaceWithoutResultsSaysARunMakesThem) {
   w.Click("Button5");
   fs::remove(dir / "Output/Mark.out");
   w.Click("Button5");
-  EXPECT_EQ(w.errors(), std::vector<std::string>(3, message));
   // "下一年" then has nothing to browse nor to continue from.
   w.Click("Button7");
-  EXPECT_EQ(w.errors().size(), 3u);
+  EXPECT_EQ(w.errors(), std::vector<std::string>(3, message));
   EXPECT_TRUE(w.sink.notices.empty());
-}
-
-TEST(BrowseFromWindow, AYearStartingLateShowsTheRowsItHas) {
-  test::TempDir dir;
-  test::TinyWorkspace tiny;
-  tiny.subBasins[0].years[0].startDay = 100;  // 9 April 2000: January to March unsimulated
-  test::Window w(test::Tiny(dir, tiny));
-  w.Click("Button3");
-  w.Click("Button5");
-  ASSERT_TRUE(w.Quiet());
-  ASSERT_EQ(w.Rows(), 1 + 9 + 1);
-  EXPECT_EQ(w.Cell(1, 0), "04-2000");
-  EXPECT_EQ(w.Cell(10, 0), "2000全年");
-  EXPECT_TRUE(Child<gui::ImageControl>(&w.form1, "Image1")->HasPicture());
 }
 
 TEST(RunFromWindow, RunsYearOneOffTheWindowThreadAndShowsTheRunoffPage) {
@@ -134,18 +119,15 @@ TEST(RunFromWindow, RunsYearOneOffTheWindowThreadAndShowsTheRunoffPage) {
   Child<QAction>(&w.form1, "N3")->trigger();  // "运    行（&R）" is "模拟计算"
   // While it runs, nothing starts another step.
   EXPECT_TRUE(w.form1.Busy());
-  EXPECT_FALSE(Child<QPushButton>(&w.form1, "Button3")->isEnabled());
-  EXPECT_FALSE(Child<QPushButton>(&w.form1, "Button7")->isEnabled());
-  EXPECT_FALSE(Child<QListWidget>(&w.form1, "ListBox1")->isEnabled());
-  EXPECT_FALSE(Child<QAction>(&w.form1, "N3")->isEnabled());
+  EXPECT_FALSE(Child<QPushButton>(&w.form1, "Button3")->isEnabled() ||
+               Child<QPushButton>(&w.form1, "Button7")->isEnabled() ||
+               Child<QListWidget>(&w.form1, "ListBox1")->isEnabled() || Child<QAction>(&w.form1, "N3")->isEnabled());
   w.form1.WaitUntilIdle();
   ASSERT_TRUE(w.Quiet());
   EXPECT_TRUE(Child<QPushButton>(&w.form1, "Button3")->isEnabled());
-  EXPECT_EQ(Child<QLabel>(&w.form1, "Label1")->text(), "子流域2  ");
-  EXPECT_EQ(Child<QLabel>(&w.form1, "Label2")->text(), "结果统计");
+  EXPECT_EQ(Child<QLabel>(&w.form1, "Label1")->text() + Child<QLabel>(&w.form1, "Label2")->text(), "子流域2  结果统计");
   EXPECT_EQ(Child<QProgressBar>(&w.form1, "ProgressBar1")->value(), 100);
-  EXPECT_FALSE(w.Hidden("Panel2"));
-  EXPECT_TRUE(w.Hidden("Panel3"));
+  EXPECT_TRUE(!w.Hidden("Panel2") && w.Hidden("Panel3"));
   EXPECT_EQ(Child<QTabWidget>(&w.form1, "PageControl1")->currentWidget()->objectName(), "TabSheet1");
   EXPECT_EQ(w.session.state.YearIndex, 1);
   EXPECT_TRUE(fs::exists(dir / "Output/全流域/Daily.out"));

@@ -52,13 +52,10 @@ TEST(SoilErosion, CoverAndPracticeFactorsOfTheLandUseClasses) {
   }
 }
 
-TEST(SoilErosion, CoverFactorBounds) {
+TEST(SoilErosion, CoverFactorBoundsSlopeFactorAndNoDataSlope) {
   // 0.783 itself is not above the bound: the logarithmic law still holds there.
-  const std::pair<double, double> cases[] = {{0, 1}, {0.7831, 0}, {0.783, 0.6873034585568907}, {1, 0}};
-  for (auto [f, c] : cases) EXPECT_NEAR(CoverManagementFactor(f), c, 1e-12) << f;
-}
-
-TEST(SoilErosion, SlopeFactorAndNoDataSlope) {
+  const std::pair<double, double> cover[] = {{0, 1}, {0.7831, 0}, {0.783, 0.6873034585568907}, {1, 0}};
+  for (auto [f, c] : cover) EXPECT_NEAR(CoverManagementFactor(f), c, 1e-12) << f;
   ParameterSet p = test::ProcessParams();
   // Cells of 3200 m: (0.005 x 6400)^0.35 = 2^1.75.
   ErosionCase big;
@@ -71,8 +68,7 @@ TEST(SoilErosion, SlopeFactorAndNoDataSlope) {
     ErosionCase e;
     e.slopeSine = nodata, e.slopeMask = 0;
     e.Run(p);
-    EXPECT_EQ(e.ls, 0) << nodata;
-    EXPECT_EQ(e.loss, 0) << nodata;  // NaN compares unequal too
+    EXPECT_EQ(std::pair(e.ls, e.loss), std::pair(0.0, 0.0)) << nodata;  // NaN compares unequal too
   }
 }
 
@@ -91,31 +87,8 @@ TEST(SoilErosion, ErodibilityOfUniformAndNonUniformBasins) {
     e.k = 0.77, e.slopeMask = c.mask;
     e.Run(p);
     EXPECT_DOUBLE_EQ(e.k, c.k) << c.mode << " " << c.mask;
-    if (c.mode == 1 && c.mask == 1) {
-      EXPECT_NEAR(e.loss, 29.26 * 0.01 * 0.31 * kCultivatedC * 0.8, 1e-12);
-    }
+    EXPECT_TRUE(c.mask <= 0 || std::abs(e.loss - 29.26 * 0.01 * c.k * kCultivatedC * 0.8) < 1e-12) << e.loss;
   }
-}
-
-TEST(SoilErosion, SweepWritesBasinCellsAndKeepsErodibility) {
-  ParameterSet p = test::ProcessParams();
-  p.ErodibilityMode = 1;
-  ModelState s;
-  test::FlatBasin(s, 1, 3);
-  for (int i = 0; i < 3; ++i) {
-    s.SurfaceRunoff[i] = 10, s.Interflow[i] = 5, s.LandUse[i] = 15, s.SlopeSine[i] = 1.0 / 32, s.SlopeMask[i] = 2;
-    s.CellErodibility[i] = 0.5, s.CellErosion[i] = -7;
-  }
-  s.SlopeMask[1] = 0;  // no usable slope: keeps K, loses nothing
-  s.CellFlag[2] = 0;   // outside: untouched
-  ComputeErosion(s, p, 5);
-  EXPECT_DOUBLE_EQ(s.CellErodibility[0], 0.32);
-  EXPECT_NEAR(s.CellErosion[0], 29.26 * 0.01 * 0.32 * kCultivatedC * 0.8, 1e-12);
-  EXPECT_NEAR(s.CoverFactor[0], kCultivatedC, 1e-12);
-  EXPECT_DOUBLE_EQ(s.PracticeFactor[0], 0.4);
-  EXPECT_EQ(std::vector<double>({s.CellErodibility[1], s.SlopeLengthFactor[1], s.CellErosion[1]}),
-            std::vector<double>({0.5, 0, 0}));
-  EXPECT_EQ(std::pair(s.CellErodibility[2], s.CellErosion[2]), std::pair(0.5, -7.0));
 }
 
 // The channel store of one day: v = 0.2 x flow against Vd = 0.2 and Vs = 0.5; settling 0.3,

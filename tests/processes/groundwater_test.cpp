@@ -103,26 +103,6 @@ TEST(WaterTable, RisingAndFallingThroughTheLayersAndAboveTheSurface) {
   }
 }
 
-TEST(GroundwaterSweep, ExchangeThenTableMovement) {
-  ParameterSet p = test::ProcessParams();
-  p.WaterTableExponent = 0;  // leakage 0.1 and outflow 0.2 everywhere
-  ModelState s;
-  test::FlatBasin(s, 1, 3);
-  s.CellFlag[0] = kCellWet80;
-  s.CellFlag[2] = 0, s.WTElev[2] = 50, s.WTPrev[2] = 0;  // outside
-  for (int i = 0; i < 3; ++i) s.Uz3[i] = 90;             // layer 3 at field capacity
-  // Cell 0: 3.3 mm of drainage less 0.3 mm of leakage and outflow lifts the table 0.02 m.
-  s.UnsatDrain[0] = 3.3, s.UnsatDrain[1] = 0.3;
-  UpdateGroundwater(s, p, 9);
-  EXPECT_NEAR(s.WTElev[0], 97.02, 1e-9);
-  EXPECT_NEAR(s.WTElev[1], 97, 1e-9);
-  EXPECT_DOUBLE_EQ(s.WTPrev[0], 97);
-  EXPECT_EQ(s.CellFlag[0], kCellOrdinary);
-  EXPECT_NEAR(s.GwFlow[9], 0.4, 1e-12);
-  // The outside cell's table is only recorded as the day's start.
-  EXPECT_EQ(std::pair(s.WTElev[2], s.WTPrev[2]), std::pair(50.0, 50.0));
-}
-
 // One cell of the evapotranspiration step. Test parameters: weights 0.5, 0.3, 0.2;
 // availability 2; open water 1.1; soil evaporation 0.3; deficit coefficient 0.5; layers
 // of 100, 200, 300 mm; field capacity 0.3, wilting point 0.1.
@@ -177,21 +157,6 @@ TEST(Evapotranspiration, SoilEvaporationOfEachLandUseAndTableDepth) {
     const double got[] = {c.aet, c.uz1, c.uz2, c.uz3, c.satEt}, want[] = {k.aet, k.uz1, k.uz2, k.uz3, k.satEt};
     for (int i = 0; i < 5; ++i) test::ExpectNear(got[i], want[i], k.what + std::string(", value ") + std::to_string(i));
   }
-}
-
-TEST(Evapotranspiration, SweepUsesTheDaysPetAndSkipsOutsideCells) {
-  ParameterSet p = test::ProcessParams();
-  ModelState s;
-  test::FlatBasin(s, 1, 2);  // grass, table 3 m down
-  s.CellFlag[1] = -1, s.DailyPET[40] = 3, s.GrowthIndex[40] = 1;
-  for (int i = 0; i < 2; ++i) {
-    s.Uz1[i] = 25;  // k = 0.3, s = 0.5; growth 1 leaves 0.3 x 3
-    s.ActualET[i] = 0.1;
-  }
-  ComputeEvapotranspiration(s, p, 40);
-  EXPECT_NEAR(s.ActualET[0], 1.0, 1e-12);
-  EXPECT_NEAR(s.Uz1[0], 24.1, 1e-12);
-  EXPECT_EQ(std::pair(s.ActualET[1], s.Uz1[1]), std::pair(0.1, 25.0));
 }
 
 }  // namespace

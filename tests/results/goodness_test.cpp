@@ -45,30 +45,24 @@ TEST(GoodnessOfFit, MissingObservationsAreLeftOut) {
   const std::vector<double> sim{50, 2, 70, 2, 2, 80, 90, 6, kNan};
   ExpectWorkedExample(ComputeFit(obs, sim));
   // A zero is a measurement (a dry day).
-  EXPECT_TRUE(IsObserved(0.0));
-  EXPECT_FALSE(IsObserved(-999));
-  EXPECT_FALSE(IsObserved(-kInf));
+  EXPECT_TRUE(IsObserved(0.0) && !IsObserved(-999) && !IsObserved(-kInf));
 }
 
 TEST(GoodnessOfFit, PerfectAndUndefined) {
   const std::vector<double> obs{3, 1, 4, 1, 5};
   const FitStatistics same = ComputeFit(obs, obs);
-  EXPECT_DOUBLE_EQ(same.NSE, 1);
-  EXPECT_DOUBLE_EQ(same.KGE, 1);
-  EXPECT_DOUBLE_EQ(same.PBIAS, 0);
-  EXPECT_DOUBLE_EQ(LogNashSutcliffe(obs, obs), 1);
+  EXPECT_EQ((std::vector<double>{same.NSE, same.KGE, same.PBIAS, LogNashSutcliffe(obs, obs)}),
+            (std::vector<double>{1, 1, 0, 1}));
 
   // A constant observed series has no variance: NSE, r, alpha and KGE are undefined.
   const std::vector<double> flat{2, 2, 2}, sim{1, 2, 3};
   const FitStatistics f = ComputeFit(flat, sim);
-  EXPECT_TRUE(std::isnan(f.NSE));
-  EXPECT_TRUE(std::isnan(f.KGE));
+  EXPECT_TRUE(std::isnan(f.NSE) && std::isnan(f.KGE));
   EXPECT_DOUBLE_EQ(f.PBIAS, 0);
   // No observed day at all.
   const FitStatistics none = ComputeFit(std::vector<double>{-999, -999}, std::vector<double>{1, 2});
   EXPECT_EQ(none.N, 0);
-  EXPECT_TRUE(std::isnan(none.NSE));
-  EXPECT_TRUE(std::isnan(none.PBIAS));
+  EXPECT_TRUE(std::isnan(none.NSE) && std::isnan(none.PBIAS));
   EXPECT_TRUE(std::isnan(LogNashSutcliffe(std::vector<double>{-999}, std::vector<double>{1})));
 }
 

@@ -49,27 +49,23 @@ TEST(OutputParser, TakesWhatARunWrote) {
   for (int i = 0; i < 5; ++i) {
     const std::vector<ResultBlock> blocks = Parse(kKinds[i], files[static_cast<std::size_t>(i)]);
     ASSERT_EQ(blocks.size(), 2u) << ResultFileName(kKinds[i]);
-    EXPECT_EQ(blocks[0].year, 2000);
-    EXPECT_EQ(blocks[1].year, 2001);
+    EXPECT_EQ(std::pair(blocks[0].year, blocks[1].year), std::pair(2000, 2001));
     for (const ResultBlock& b : blocks)
-      for (const ResultRow& r : b.rows) {
-        EXPECT_EQ(r.tokens.size(), ResultValueCount(kKinds[i]));
-        EXPECT_EQ(r.values.size(), ResultValueCount(kKinds[i]));
-      }
+      for (const ResultRow& r : b.rows)
+        EXPECT_TRUE(r.tokens.size() == ResultValueCount(kKinds[i]) && r.values.size() == r.tokens.size()) << r.line;
   }
   const std::vector<ResultBlock> daily = Parse(ResultFile::Daily, files[0]);
   ASSERT_EQ(daily[0].rows.size(), 3u);
   const ResultRow& second = daily[0].rows[1];
   EXPECT_EQ(second.label, "01-02-2000");
-  EXPECT_EQ(second.line, 4);
-  EXPECT_EQ(second.day, 2);
+  EXPECT_EQ(std::pair(second.line, second.day), std::pair(4L, 2));
   EXPECT_EQ(second.tokens[11], "nan");  // Re_flow of a day without observation
   EXPECT_EQ(second.values[11], kNoObservation);
   EXPECT_EQ(daily[0].rows[0].values[11], 2.1);
   const std::vector<ResultBlock> budget = Parse(ResultFile::Budget, files[3]);
-  EXPECT_EQ(budget[0].rows.back().month, 0);  // the year row ends the block
+  // The year row ends the block: month 0, N 366.
+  EXPECT_EQ(std::pair(budget[0].rows.back().month, budget[0].rows.back().values[0]), std::pair(0, 366.0));
   EXPECT_EQ(budget[0].rows.back().label, "2000全年");
-  EXPECT_EQ(budget[0].rows.back().values[0], 366);  // N
   EXPECT_TRUE(budget[0].complete);
 }
 
