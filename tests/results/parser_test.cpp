@@ -18,7 +18,7 @@ namespace {
 // The five files of one sub-basin as a run wrote them, two years of a few days each.
 std::vector<std::string> RunFiles() {
   const std::string all = DecodeText(
-      test::ReadBytes(std::string(TARNWELL_TEST_DATA) + "/fuzz/corpus/fuzz_basin_readback/seed-two-years.txt"));
+      test::ReadBytes(std::string(TARNWELL_TEST_DATA) + "/fuzz/corpus/fuzz_stored_output/seed-two-years.txt"));
   std::vector<std::string> parts;
   std::size_t at = 0;
   for (std::size_t ff; (ff = all.find('\f', at)) != std::string::npos; at = ff + 1)
