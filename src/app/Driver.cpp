@@ -1,5 +1,8 @@
 #include "app/Driver.h"
 
+#include <limits>
+#include <stdexcept>
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -40,9 +43,11 @@ void Driver::CheckRun() {
     std::string problem;
     if (!group_ || group_->Rank() == 0) {
       try {
-        if (reuseAtMost_ > 0 && !group_) {
+        // A run in memory reads no file after its check: it keeps every input the check read.
+        const std::size_t atMost = noFiles_ ? std::numeric_limits<std::size_t>::max() : reuseAtMost_;
+        if (atMost > 0 && !group_) {
           auto kept = std::make_shared<WorkspaceInputs>();
-          scheduler_.SetSizes(CheckInputs(session_, yearsToCheck_, kept.get(), reuseAtMost_));
+          scheduler_.SetSizes(CheckInputs(session_, yearsToCheck_, kept.get(), atMost));
           if (!kept->Empty()) {
             inputs_ = std::move(kept);
             inputsKept_ = true;
@@ -88,6 +93,7 @@ void Driver::EndBasinYear() {
   if (group_ && group_->Rank() != 0) {
     // The whole-basin year is rank 0's.
   } else if (noFiles_) {
+    if (!inputs_) throw std::logic_error("a run in memory over ranks needs its inputs given (Driver::UseInputs)");
     RouteAndSumBasin(s, s.SubBasinCount);
     ApplyOutletObservations(s, inputs_->outlet.at(static_cast<std::size_t>(s.YearIndex - 1)));
   } else {

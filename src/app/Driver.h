@@ -55,7 +55,8 @@ class Driver {
   // This parameter set for every sub-basin instead of the current parameter file.
   void UseParameters(const ParameterSet& params) { fixedParameters_ = params; }
   // In memory only: no output file is made, written or read back; the whole-basin year is
-  // routed and summed, and the observed outlet series taken from the inputs (UseInputs).
+  // routed and summed, and the observed outlet series taken from the inputs (UseInputs, or
+  // else those the run's check reads).
   void WriteNoFiles() { noFiles_ = true; }
   // How many years the run's check of the inputs covers (0: the parameter file's number).
   void SetYearsToCheck(int years) { yearsToCheck_ = years; }
