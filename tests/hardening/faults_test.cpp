@@ -104,30 +104,6 @@ TEST(Faults, InputFileDeletedBetweenYears) {
   EXPECT_TRUE(OutputFilesWhole(dir / "Output"));
 }
 
-TEST(Faults, KilledAtAnyMoment) {
-  // A run long enough to be caught in every phase: three sub-basins, three years.
-  const test::TinyWorkspace w = test::SmallBasins(3, 3, 12, 12);
-  CliWorkspace full(w);
-  auto t0 = std::chrono::steady_clock::now();
-  ASSERT_TRUE(test::Ends(full.Cli({"run"}), 0));
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  ASSERT_TRUE(OutputFilesWhole(full.At("Output")));
-
-  // Fixed moments, so that a failure repeats.
-  for (const double part : {0.1, 0.3, 0.5, 0.7, 0.9}) {
-    const double at = part * seconds;
-    SCOPED_TRACE("killed after " + std::to_string(at) + " s");
-    CliWorkspace ws(w);
-    test::CliLimits limits;
-    limits.killAfter = at;
-    ws.Cli({"run"}, limits);
-    EXPECT_TRUE(OutputFilesWhole(ws.At("Output")));
-    // Whatever is on disk is a beginning of what the full run wrote.
-    for (const std::string rel : {"流域1/Daily.out", "流域3/Budget_s.out", "全流域/Daily.out"})
-      EXPECT_TRUE(test::ReadBytes(full.Out(rel)).starts_with(test::ReadBytes(ws.Out(rel)))) << rel;
-  }
-}
-
 // An append is killed while the kernel copies it into the file (as soon as the file starts
 // to grow): the file then holds all of it, never a torn line or a part of the append.
 TEST(Faults, AppendKilledWhileWritingLandsWhole) {

@@ -53,26 +53,6 @@ TEST(NoWorkspace, CommandsLeaveAFolderThatIsNoWorkspaceAsItWas) {
   }
 }
 
-TEST(Bench, ItsFilesLieInADirectoryOfItsOwnRemovedAtTheEnd) {
-  Scratch s;
-  const std::string tmp = s.dir / "tmp", target = s.dir / "target";
-  fs::create_directories(tmp);
-  // A name of the old scheme planted for the next process numbers would be followed by a
-  // program that writes to a predictable name; this one makes a fresh directory instead.
-  test::WriteBytes(target, "keep\n");
-  for (int pid = ::getpid(); pid < ::getpid() + 50; ++pid)
-    fs::create_symlink(target, tmp + "/tarnwell-bench-" + std::to_string(pid) + "-dem.grd");
-  const char* old = std::getenv("TMPDIR");
-  const std::string saved = old ? old : "";
-  ::setenv("TMPDIR", tmp.c_str(), 1);
-  const CliResult r = s.Raw({"bench", "--size", "8", "--days", "2", "--threads", "1"});
-  old ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(test::ReadBytes(target), "keep\n");
-  for (const auto& e : fs::directory_iterator(tmp))
-    EXPECT_TRUE(fs::is_symlink(e.symlink_status())) << e.path() << " left behind";
-}
-
 #ifdef TARNWELL_TEST_NETCDF
 
 TEST(LateChecks, MapsThatCannotBeWrittenAreRefusedBeforeAnyResultIsTouched) {

@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The files a hand edits, one of each reader.
 const char* const kFiles[] = {"input/子流域.in",
                               "input/RiverDaily.in",
                               "input/甲/dem.grd",
@@ -41,7 +42,7 @@ std::string Mutate(std::string all, std::mt19937& gen) {
   const std::size_t where = pick(4) ? pick(std::min<std::size_t>(lines.size(), 12)) : pick(lines.size());
   std::string& l = lines[where];
   const std::vector<std::string> tokens = SplitFields(l);
-  switch (pick(8)) {
+  switch (pick(7)) {
     case 0: lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(where)); break;
     case 1: lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where), l); break;
     case 2:  // a token replaced by an extreme
@@ -54,8 +55,7 @@ std::string Mutate(std::string all, std::mt19937& gen) {
     case 4:                                                    // random bytes
       for (int i = 0; i < 4; ++i) all[pick(all.size())] = static_cast<char>(pick(256));
       return all;
-    case 5: return all.substr(0, pick(all.size() + 1));  // cut short
-    case 6: return std::string();
+    case 5: return all.substr(0, pick(all.size() + 1));      // cut short, or emptied
     default: l = l.substr(0, l.size() / 2) + "\r\n"; break;  // a line cut in half
   }
   std::string joined;

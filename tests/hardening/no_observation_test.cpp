@@ -4,10 +4,6 @@
 // charts, the export or the calibration.
 #include <gtest/gtest.h>
 
-#ifdef TARNWELL_TEST_NETCDF
-#include <netcdf.h>
-#endif
-
 #include <algorithm>
 #include <filesystem>
 
@@ -146,27 +142,6 @@ TEST(NoObservation, NoFileShowsTheMarkAndTheExportLeavesTheDaysOut) {
             "Re_flow_mm");
   EXPECT_EQ(field(rows[4], 12), "3.000");
   EXPECT_EQ(field(test::FileLines(ws.Out("export/basin_daily.csv"))[4], 12), "");
-
-#ifdef TARNWELL_TEST_NETCDF
-  ASSERT_TRUE(test::Ends(ws.Cli({"export", "--format", "netcdf"}), 0));
-  int id = -1;
-  ASSERT_EQ(nc_open(ws.Out("export/daily.nc").c_str(), NC_NOWRITE, &id), NC_NOERR);
-  double fill = 0;
-  auto first5 = [&](const char* name, std::size_t row) {
-    int var = -1;
-    std::vector<double> v(5);
-    const std::size_t start[] = {row, 0}, count[] = {1, 5};
-    EXPECT_EQ(nc_inq_varid(id, name, &var), NC_NOERR);
-    EXPECT_EQ(nc_get_att_double(id, var, "_FillValue", &fill), NC_NOERR);
-    EXPECT_EQ(nc_get_vara_double(id, var, start, count, v.data()), NC_NOERR);
-    return v;
-  };
-  std::vector<double> v = first5("Re_flow", 0);
-  EXPECT_TRUE(v[0] == fill && v[1] == fill && v[3] == 3.0) << v[0] << " " << v[1] << " " << v[3];
-  v = first5("Re_flow_outlet", 1);
-  EXPECT_TRUE(v[0] == fill && v[1] == 2.0 && v[3] == fill) << v[0] << " " << v[1] << " " << v[3];
-  nc_close(id);
-#endif
 
   // "nan" where a simulated value stands is damage, named with its file.
   test::WriteBytes(ws.Out("流域1/Daily.out"), ReplaceToken(bytes, "01-05-2000", 1, "nan"));

@@ -30,11 +30,7 @@ int Count(const std::string& text, const std::string& part) {
 }
 
 TEST(RoutingWarnings, EachNegativeCoefficientNamedByItsSubBasin) {
-  // C2 < 0 when (1 - x) K is below 12 h, C0 < 0 when K x is above 12 h, C1 < 0 when K x is
-  // below -12 h; K = 0 passes the flow through unchanged.
-  EXPECT_EQ(NegativeMuskingumCoefficient(20, -1), "C1 = -0.15");
-  for (const auto& [K, x] : std::vector<std::pair<double, double>>{{0, 0.4}, {15, 0.2}, {24, 0.5}, {60, 0.2}})
-    EXPECT_EQ(NegativeMuskingumCoefficient(K, x), "") << K << " " << x;
+  // C2 < 0 when (1 - x) K is below 12 h (A), C0 < 0 when K x is above 12 h (C).
   test::TempDir dir;
   test::TinyWorkspace w;
   w.subBasins.assign(3, test::TinySubBasin{});
