@@ -196,14 +196,7 @@ TEST(ImportReplace, WhereAnImportMayWrite) {
     EXPECT_TRUE(Has(Refusal([&] { geo::StagedWorkspace(s.Root(), true, {}); }), message)) << message;
     EXPECT_TRUE(Unchanged(before, s.Root()));
   }
-  // A folder holding other things gains input/, Parameters/ and Output/ only.
-  const std::string config = ImportSet(s.dir, "甲", "乙"), other = s.dir / "other";
-  test::WriteBytes(other + "/notes.txt", "basin notes\n");
-  ASSERT_TRUE(test::Ends(Import(s, config, other, false), 0));
-  for (const auto& [rel, bytes] : Snapshot(other))
-    EXPECT_TRUE(rel == "notes.txt" || rel.starts_with("input") || rel.starts_with("Parameters") ||
-                rel.starts_with("Output"))
-        << rel;
+  const std::string config = ImportSet(s.dir, "甲", "乙");
   // A new workspace that fails leaves nothing.
   EXPECT_EQ(Import(s, config, s.dir / "new/W", false, 600).status, 1);
   EXPECT_FALSE(fs::exists(s.dir / "new/W"));
