@@ -130,3 +130,78 @@ inline TinyWorkspace TwoYears(int secondYearMonths = 12) {
 }
 
 }  // namespace tarnwell::test
+
+namespace tarnwell::test {
+
+// Sub-basins "甲", "乙", ... of rows x cols cells with a little relief, over `years`
+// calendar years from 2000.
+inline TinyWorkspace SmallBasins(int subBasins, int years, int rows = 2, int cols = 2) {
+  static const char* names[] = {"甲", "乙", "丙", "丁", "戊", "己", "庚", "辛", "壬", "癸"};
+  TinyWorkspace w;
+  w.simYears = years;
+  w.subBasins.clear();
+  for (int k = 0; k < subBasins; ++k) {
+    TinySubBasin b;
+    b.name = k < 10 ? names[k] : "子" + std::to_string(k + 1);
+    b.K = 12;
+    b.x = 0.2;
+    b.rows = rows;
+    b.cols = cols;
+    b.elevation = [k](int r, int c) { return 400.0 + 15 * r + 7 * c + k; };
+    b.landUse = [](int r, int c) { return (r + c) % 3 == 0 ? 31.0 : 21.0; };
+    b.years.clear();
+    for (int y = 0; y < years; ++y) {
+      TinyYear ty;
+      ty.year = 2000 + y;
+      ty.precip = [y](int d) { return (d * 7 + y) % 11 == 0 ? 25.0 : 1.5; };
+      ty.temp = [](int d) { return -4.0 + 22.0 * (d < 200 ? d : 400 - d) / 200.0; };
+      ty.flow = [](int d) { return 2.0 + (d % 30) * 0.1; };
+      ty.sedConc = [](int d) { return 0.01 * (d % 5); };
+      b.years.push_back(ty);
+    }
+    w.subBasins.push_back(b);
+  }
+  return w;
+}
+
+// A workspace at dir/ws met by the command line as a user meets it.
+struct CliWorkspace {
+  CliWorkspace() = default;
+  explicit CliWorkspace(const TinyWorkspace& w) { WriteTinyWorkspace(Root(), w); }
+  std::string Root() const { return dir / "ws"; }
+  std::string At(const std::string& rel) const { return Root() + "/" + rel; }
+  std::string Out(const std::string& rel) const { return At("Output/" + rel); }
+  // A command, on the workspace unless it names one; Raw runs it as given.
+  CliResult Cli(std::vector<std::string> args, const CliLimits& limits = {}) const {
+    if (std::find(args.begin(), args.end(), "--workspace") == args.end()) {
+      args.push_back("--workspace");
+      args.push_back(Root());
+    }
+    return Raw(args, limits);
+  }
+  CliResult Raw(const std::vector<std::string>& args, const CliLimits& limits = {}) const {
+    return RunCliWith(args, dir.Path().string(), limits);
+  }
+  // The last line of standard error after a failing command (exit status 1).
+  std::string Fails(std::vector<std::string> args, const CliLimits& limits = {}) const {
+    const CliResult r = Cli(std::move(args), limits);
+    EXPECT_TRUE(r.exited) << "the program did not end by itself";
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    std::string err = r.err;
+    while (!err.empty() && err.back() == '\n') err.pop_back();
+    const std::size_t nl = err.rfind('\n');
+    return nl == std::string::npos ? err : err.substr(nl + 1);
+  }
+  std::string Fails(const std::string& command, const CliLimits& limits = {}) const {
+    return Fails(std::vector<std::string>{command}, limits);
+  }
+  // Writes the lines of a workspace file in GBK with CR LF.
+  void Write(const std::string& rel, const std::vector<std::string>& lines) const {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    WriteGbkLines(At(rel), all);
+  }
+  TempDir dir;
+};
+
+}  // namespace tarnwell::test
