@@ -16,18 +16,6 @@ namespace {
 
 constexpr int kWidth = 900, kHeight = 420;
 
-// The observed and simulated discharge of the given years, one after another.
-void Gather(const std::vector<BasinYear>& years, const std::vector<int>& which, std::vector<double>& obs,
-            std::vector<double>& sim) {
-  for (int y : which)
-    for (const BasinYear& b : years)
-      if (b.year == y) {
-        const std::size_t n = std::min(b.obsFlow.size(), b.simFlow.size());
-        obs.insert(obs.end(), b.obsFlow.begin(), b.obsFlow.begin() + static_cast<std::ptrdiff_t>(n));
-        sim.insert(sim.end(), b.simFlow.begin(), b.simFlow.begin() + static_cast<std::ptrdiff_t>(n));
-      }
-}
-
 std::string Cell(double v, const char* format) {
   if (!std::isfinite(v)) return "<td>n/a</td>";
   char buf[48];
@@ -40,8 +28,8 @@ std::string Cell(double v, const char* format) {
 std::string FitRow(const std::string& year, const char* period, const CalibrationReport& r,
                    const std::vector<int>& which) {
   std::vector<double> obs, sim, obsBefore, simBefore;
-  Gather(r.afterYears, which, obs, sim);
-  Gather(r.beforeYears, which, obsBefore, simBefore);
+  GatherDischarge(r.afterYears, which, obs, sim);
+  GatherDischarge(r.beforeYears, which, obsBefore, simBefore);
   const FitStatistics a = ComputeFit(obs, sim), b = ComputeFit(obsBefore, simBefore);
   return "<tr><th>" + year + "</th><td>" + period + "</td>" + Cell(a.KGE, "%.3f") + Cell(a.r, "%.3f") +
          Cell(a.alpha, "%.3f") + Cell(a.beta, "%.3f") + Cell(a.NSE, "%.3f") + Cell(LogNashSutcliffe(obs, sim), "%.3f") +
@@ -66,7 +54,7 @@ std::vector<int> Named(const CalibrationReport& r) {
 
 std::string Hydrograph(const CalibrationReport& r) {
   std::vector<double> obs, sim;
-  Gather(r.afterYears, Named(r), obs, sim);
+  GatherDischarge(r.afterYears, Named(r), obs, sim);
   XYChart c;
   c.title = "Daily discharge at the outlet, " + std::to_string(Named(r).front()) + " to " +
             std::to_string(Named(r).back());
@@ -98,7 +86,7 @@ std::string Hydrograph(const CalibrationReport& r) {
 // the same days, each sorted from the highest, against the exceedance i / (n + 1).
 std::string DurationCurves(const CalibrationReport& r, const std::vector<int>& years, const std::string& period) {
   std::vector<double> obsAll, simAll, obs, sim;
-  Gather(r.afterYears, years, obsAll, simAll);
+  GatherDischarge(r.afterYears, years, obsAll, simAll);
   for (std::size_t d = 0; d < obsAll.size(); ++d)
     if (obsAll[d] >= 0 && std::isfinite(simAll[d])) obs.push_back(obsAll[d]), sim.push_back(simAll[d]);
   std::sort(obs.rbegin(), obs.rend());

@@ -8,11 +8,9 @@
 
 namespace tarnwell {
 
-namespace {
-
 // The discharge of the given years, one after another; a year not simulated adds nothing.
-void Gather(const std::vector<BasinYear>& years, const std::vector<int>& which, std::vector<double>& obs,
-            std::vector<double>& sim) {
+void GatherDischarge(const std::vector<BasinYear>& years, const std::vector<int>& which, std::vector<double>& obs,
+                     std::vector<double>& sim) {
   for (int y : which)
     for (const BasinYear& b : years)
       if (b.year == y) {
@@ -22,6 +20,8 @@ void Gather(const std::vector<BasinYear>& years, const std::vector<int>& which, 
       }
 }
 
+namespace {
+
 struct YearFit {
   FitStatistics fit;
   double logNse = 0;
@@ -29,7 +29,7 @@ struct YearFit {
 
 YearFit Fit(const std::vector<BasinYear>& years, const std::vector<int>& which) {
   std::vector<double> obs, sim;
-  Gather(years, which, obs, sim);
+  GatherDischarge(years, which, obs, sim);
   return {ComputeFit(obs, sim), LogNashSutcliffe(obs, sim)};
 }
 

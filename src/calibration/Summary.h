@@ -11,6 +11,11 @@
 
 namespace tarnwell {
 
+// The observed and simulated discharge of the given years, one after another; a year not
+// simulated adds nothing.
+void GatherDischarge(const std::vector<BasinYear>& years, const std::vector<int>& which, std::vector<double>& obs,
+                     std::vector<double>& sim);
+
 std::string FormatCalibrationSummary(const std::vector<BasinYear>& before, const std::vector<BasinYear>& after,
                                      const std::vector<int>& calibrationYears, const std::vector<int>& validationYears);
 
