@@ -13,10 +13,19 @@ namespace tarnwell {
 
 namespace {
 
+// The observed discharge (m3/s) of every sub-basin's weather table in year i of the run (from 0).
+std::vector<std::vector<double>> SubBasinObservations(const WorkspaceInputs& inputs, std::size_t i) {
+  std::vector<std::vector<double>> observed;
+  for (const SubBasinInputs& sub : inputs.subBasins)
+    observed.push_back(i < sub.years.size() ? sub.years[i].flow : std::vector<double>{});
+  return observed;
+}
+
 // Takes each whole-basin year as the driver finishes it.
 class YearCollector : public ProgressObserver {
  public:
-  YearCollector(const ModelState& state, std::vector<BasinYear>& years) : state_(state), years_(years) {}
+  YearCollector(const ModelState& state, const WorkspaceInputs& inputs, std::vector<BasinYear>& years)
+      : state_(state), inputs_(inputs), years_(years) {}
   void BasinYearDone(int) override {
     const ModelState& s = state_;
     BasinYear y;
@@ -26,11 +35,17 @@ class YearCollector : public ProgressObserver {
     y.obsFlow.assign(s.BasinObsFlow.begin() + 1, s.BasinObsFlow.begin() + 1 + days);
     y.simSediment.assign(s.BasinSediment.begin() + 1, s.BasinSediment.begin() + 1 + days);
     y.obsSediment.assign(s.BasinObsSediment.begin() + 1, s.BasinObsSediment.begin() + 1 + days);
+    for (int k = 1; k <= s.SubBasinCount; ++k) {
+      const DaySeries& flow = s.SubBasinFlow[static_cast<std::size_t>(k)];
+      y.subBasinSimFlow.emplace_back(flow.begin() + 1, flow.begin() + 1 + days);
+    }
+    y.subBasinObsFlow = SubBasinObservations(inputs_, static_cast<std::size_t>(s.YearIndex) - 1);
     years_.push_back(std::move(y));
   }
 
  private:
   const ModelState& state_;
+  const WorkspaceInputs& inputs_;
   std::vector<BasinYear>& years_;
 };
 
@@ -58,6 +73,7 @@ std::vector<BasinYear> BasinEvaluator::Observations() const {
     b.year = y;
     b.obsFlow.assign(s.BasinObsFlow.begin() + 1, s.BasinObsFlow.begin() + 1 + days);
     b.obsSediment.assign(s.BasinObsSediment.begin() + 1, s.BasinObsSediment.begin() + 1 + days);
+    b.subBasinObsFlow = SubBasinObservations(*inputs_, i);
     years.push_back(std::move(b));
   }
   return years;
@@ -76,7 +92,7 @@ std::vector<BasinYear> BasinEvaluator::Evaluate(const ParameterSet& params) cons
   session.params.SimYears = years_;
 
   std::vector<BasinYear> years;
-  YearCollector collector(s, years);
+  YearCollector collector(s, *inputs_, years);
   FusedDayEngine engine(1);
   Driver driver(session, collector, engine);
   driver.UseInputs(inputs_);

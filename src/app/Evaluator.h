@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/ModelState.h"
@@ -20,9 +21,19 @@ struct WorkspaceInputs;
 
 // One simulated year at the basin outlet, day by day from 1 January (DaysInYear values).
 struct BasinYear {
+  BasinYear() = default;
+  BasinYear(int y, std::vector<double> sf, std::vector<double> of, std::vector<double> ss, std::vector<double> os)
+      : year(y),
+        simFlow(std::move(sf)),
+        obsFlow(std::move(of)),
+        simSediment(std::move(ss)),
+        obsSediment(std::move(os)) {}
   int year = 0;
   std::vector<double> simFlow, obsFlow;          // m3/s
   std::vector<double> simSediment, obsSediment;  // t/day
+  // Each sub-basin's outflow at its own outlet, before routing, and its weather table's
+  // observed discharge (m3/s): sub-basin k at k - 1, what gauges inside the basin score.
+  std::vector<std::vector<double>> subBasinSimFlow, subBasinObsFlow;
 };
 
 class BasinEvaluator {

@@ -374,6 +374,26 @@ CalibrationConfig ReadCalibrationFile(TextReader& reader, const ParameterSet& cu
       continue;
     }
 
+    // A gauge inside the basin: sub-basin weight [file]
+    if (key.text == "gauge") {
+      if (tokens.size() < 3) check.Refuse(key, "needs a sub-basin number and a weight (gauge 1 0.3)");
+      if (tokens.size() > 4) check.Refuse(tokens[4], "is one value too many");
+      GaugeTerm g;
+      g.line = line;
+      const std::size_t subBasins = std::max<std::size_t>(current.RoutingK.size(), 1) - 1;
+      if (!ParseInteger(tokens[1].text, g.subBasin) || g.subBasin < 1 ||
+          (subBasins > 0 && static_cast<std::size_t>(g.subBasin) > subBasins))
+        check.Refuse(tokens[1], "is not a sub-basin of the list (1 to " + std::to_string(subBasins) + ")");
+      for (const GaugeTerm& other : config.gauges)
+        if (other.subBasin == g.subBasin)
+          check.Refuse(tokens[1], "is a gauge twice (first on line " + std::to_string(other.line) + ")");
+      g.weight = check.Real(tokens[2]);
+      if (!(g.weight > 0 && std::isfinite(g.weight))) check.Refuse(tokens[2], "is not a weight above 0");
+      if (tokens.size() > 3) g.file = tokens[3].text;
+      config.gauges.push_back(std::move(g));
+      continue;
+    }
+
     // A parameter line: name lower upper [log]
     if (key.text == "SimYears") check.Refuse(key, "is the number of simulated years, not a parameter to calibrate");
     const ParameterDomain* domain = FindParameterDomain(key.text);

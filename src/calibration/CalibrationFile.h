@@ -11,6 +11,8 @@
 //   seed 1                         random seed (default 1)
 //   batch 8                        DDS and Latin hypercube: points proposed together (8)
 //   complexes 4                    SCE-UA: number of complexes (4)
+//   gauge 1 0.3                    sub-basin 1's own discharge scored too, with weight 0.3,
+//   gauge 2 0.2 input/gauge2.in    against its weather table's or, named, a nested gauge's file
 //   FieldCapacity 0.2 0.36         a parameter: name, lower and upper bound
 //   DeepLeakageCoef 0.001 0.5 log  searched uniformly in its logarithm
 //
@@ -54,6 +56,19 @@ struct Objective {
   bool operator==(ObjectiveKind kind) const { return Single() && terms[0].kind == kind; }
 };
 
+// A gauge inside the basin: sub-basin k's outflow scored by the objective's terms against its
+// observed discharge, weighed into the loss. The observations are the sub-basin's weather
+// table's, or those of a file in the outlet series' layout (one year block per simulated year).
+struct GaugeTerm {
+  int subBasin = 0;  // from 1, as the sub-basin list counts
+  double weight = 0;
+  std::string file;  // from the workspace; empty: the weather table's discharge
+  long line = 0;     // where the calibration file names it
+  // The file's discharge (m3/s) of each calendar year, day d at d - 1 (LoadGaugeFiles).
+  std::map<int, std::vector<double>> observed;
+  bool operator==(const GaugeTerm&) const = default;
+};
+
 struct CalibratedParameter {
   std::string name;
   double lower = 0;
@@ -67,6 +82,7 @@ struct CalibrationConfig {
   SearchSettings search;
   Objective objective;
   double sedimentWeight = 0;
+  std::vector<GaugeTerm> gauges;                                    // in the file's order
   std::vector<int> warmupYears, calibrationYears, validationYears;  // ascending
   struct YearSource {
     long line = 0;  // -1: the command line's option (named by `token`)

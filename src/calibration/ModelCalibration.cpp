@@ -1,5 +1,10 @@
 #include "calibration/ModelCalibration.h"
 
+#include "app/Session.h"
+#include "inputs/TextFile.h"
+#include "model/Calendar.h"
+#include "results/Statistic.h"
+
 namespace tarnwell {
 
 CalibrationRun PlanCalibration(const CalibrationConfig& config, const ParameterSet& current,
@@ -18,11 +23,22 @@ CalibrationRun PlanCalibration(const CalibrationConfig& config, const ParameterS
 }
 
 EvaluationFunction ModelEvaluation(const CalibrationConfig& config, const ParameterSet& base, BasinSimulator simulate) {
-  return [config, base, simulate = std::move(simulate)](const std::vector<double>& values) {
+  return [config, base, objective = CalibrationObjective(config),
+          simulate = std::move(simulate)](const std::vector<double>& values) {
     ParameterSet params = base;
     SetCalibratedValues(config, values, params);
-    return ScoreBasinYears(simulate(params), CalibrationObjective(config));
+    return ScoreBasinYears(simulate(params), objective);
   };
+}
+
+void LoadGaugeFiles(CalibrationConfig& config, const Session& session, const std::vector<int>& calendarYears) {
+  for (GaugeTerm& g : config.gauges) {
+    if (g.file.empty()) continue;
+    const std::string modelPath = session.state.ProgramDir + "..\\" + g.file;
+    TextReader reader(session.ws.Resolve(modelPath), session.Display(modelPath));
+    g.observed.clear();
+    for (int y : calendarYears) g.observed[y] = ReadOutletBlock(y, YearLength(y), reader).flow;
+  }
 }
 
 }  // namespace tarnwell

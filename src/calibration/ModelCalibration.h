@@ -13,6 +13,8 @@
 
 namespace tarnwell {
 
+struct Session;
+
 // The run of a calibration file: its ranges and search, the values of `current` (the
 // parameter file in effect) to start from, and the objective's columns of the trace.
 CalibrationRun PlanCalibration(const CalibrationConfig& config, const ParameterSet& current,
@@ -25,5 +27,10 @@ using BasinSimulator = std::function<std::vector<BasinYear>(const ParameterSet& 
 // The evaluation function: `base` with the calibrated values set, simulated, scored over the
 // calibration years.
 EvaluationFunction ModelEvaluation(const CalibrationConfig& config, const ParameterSet& base, BasinSimulator simulate);
+
+// Reads the observed discharge of every gauge that names a file (in the outlet series' layout,
+// from the workspace, one year block for each of the calendar years in order) into the gauge.
+// Throws, naming the file, the line and the token, what does not read.
+void LoadGaugeFiles(CalibrationConfig& config, const Session& session, const std::vector<int>& calendarYears);
 
 }  // namespace tarnwell

@@ -15,26 +15,46 @@ struct Period {
   std::vector<double> simFlow, obsFlow, simConc, obsConc;
 };
 
+const BasinYear& ScoredYear(const std::vector<BasinYear>& years, int y) {
+  for (const BasinYear& b : years)
+    if (b.year == y) return b;
+  throw std::runtime_error("the simulation gave no year " + std::to_string(y) + " to score");
+}
+
+// Appends a year's pairs, day by day aligned even if a series is short.
+void AppendPairs(std::vector<double>& sim, std::vector<double>& obs, const std::vector<double>& yearSim,
+                 const std::vector<double>& yearObs) {
+  const std::size_t start = sim.size(), days = std::max(yearSim.size(), yearObs.size());
+  sim.insert(sim.end(), yearSim.begin(), yearSim.end());
+  obs.insert(obs.end(), yearObs.begin(), yearObs.end());
+  sim.resize(start + days, 0.0);
+  obs.resize(start + days, -1.0);
+}
+
+// A gauge's simulated and observed discharge over the scored years.
+Period GaugePeriod(const std::vector<BasinYear>& years, const ObjectiveSettings& settings, const GaugeTerm& g) {
+  Period p;
+  const auto k = static_cast<std::size_t>(g.subBasin - 1);
+  static const std::vector<double> none;
+  for (int y : settings.years) {
+    const BasinYear& b = ScoredYear(years, y);
+    const auto fromFile = g.observed.find(y);
+    const std::vector<double>& obs = !g.file.empty() && fromFile != g.observed.end() ? fromFile->second
+                                     : k < b.subBasinObsFlow.size()                  ? b.subBasinObsFlow[k]
+                                                                                     : none;
+    AppendPairs(p.simFlow, p.obsFlow, k < b.subBasinSimFlow.size() ? b.subBasinSimFlow[k] : none, obs);
+  }
+  return p;
+}
+
 Period Concatenate(const std::vector<BasinYear>& years, const ObjectiveSettings& settings) {
   Period p;
   for (int y : settings.years) {
-    const BasinYear* found = nullptr;
-    for (const BasinYear& b : years)
-      if (b.year == y) found = &b;
-    if (!found) throw std::runtime_error("the simulation gave no year " + std::to_string(y) + " to score");
-    p.simFlow.insert(p.simFlow.end(), found->simFlow.begin(), found->simFlow.end());
-    p.obsFlow.insert(p.obsFlow.end(), found->obsFlow.begin(), found->obsFlow.end());
-    // Pairs stay day by day aligned even if a series is short.
-    p.simFlow.resize(std::max(p.simFlow.size(), p.obsFlow.size()), 0.0);
-    p.obsFlow.resize(p.simFlow.size(), -1.0);
-    if (settings.sedimentWeight > 0) {
-      const std::vector<double> sim = SimulatedConcentration(found->simFlow, found->simSediment);
-      const std::vector<double> obs = ObservedConcentration(found->obsFlow, found->obsSediment);
-      p.simConc.insert(p.simConc.end(), sim.begin(), sim.end());
-      p.obsConc.insert(p.obsConc.end(), obs.begin(), obs.end());
-      p.simConc.resize(std::max(p.simConc.size(), p.obsConc.size()), 0.0);
-      p.obsConc.resize(p.simConc.size(), -1.0);
-    }
+    const BasinYear& b = ScoredYear(years, y);
+    AppendPairs(p.simFlow, p.obsFlow, b.simFlow, b.obsFlow);
+    if (settings.sedimentWeight > 0)
+      AppendPairs(p.simConc, p.obsConc, SimulatedConcentration(b.simFlow, b.simSediment),
+                  ObservedConcentration(b.obsFlow, b.obsSediment));
   }
   return p;
 }
@@ -82,7 +102,7 @@ double TermLoss(ObjectiveKind kind, const FitMeasures& m) {
 }  // namespace
 
 ObjectiveSettings CalibrationObjective(const CalibrationConfig& config) {
-  return {config.objective, config.sedimentWeight, config.calibrationYears};
+  return {config.objective, config.sedimentWeight, config.calibrationYears, config.gauges};
 }
 
 std::vector<double> ObservedConcentration(const std::vector<double>& flow, const std::vector<double>& load) {
@@ -124,6 +144,12 @@ EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const Obje
     r.loss = w == 1 ? concLoss : (1 - w) * r.loss + w * concLoss;
     AddMetrics(r.metrics, conc, settings.objective);
   }
+  for (const GaugeTerm& g : settings.gauges) {
+    const Period at = GaugePeriod(years, settings, g);
+    const FitMeasures m = MeasureFit(at.obsFlow, at.simFlow);
+    r.loss += g.weight * Loss(settings.objective, m);
+    r.metrics.insert(r.metrics.end(), {m.fit.KGE, m.fit.NSE, m.logNse, m.fit.PBIAS});
+  }
   return r;
 }
 
@@ -146,10 +172,23 @@ std::string UndefinedFit(const std::vector<BasinYear>& observed, const Objective
     for (std::size_t d = 0; d < b.obsSediment.size(); ++d)
       b.simSediment[d] = IsObserved(b.obsSediment[d]) ? b.obsSediment[d] : 0;
   }
-  ObjectiveSettings flowOnly = settings;
+  for (const GaugeTerm& g : settings.gauges) {
+    ObjectiveSettings alone = settings;
+    alone.gauges = {g};
+    alone.sedimentWeight = 0;
+    const Period at = GaugePeriod(perfect, alone, g);
+    const FitMeasures m = MeasureFit(at.obsFlow, at.obsFlow);
+    if (!std::isfinite(Loss(settings.objective, m)))
+      return "the observed discharge of the gauge at sub-basin " + std::to_string(g.subBasin) +
+             (g.file.empty() ? " (its weather table)" : " (" + g.file + ")") +
+             " cannot be scored: it is 0, missing or " + "the same on every day";
+  }
+  ObjectiveSettings outlet = settings;
+  outlet.gauges.clear();
+  ObjectiveSettings flowOnly = outlet;
   flowOnly.sedimentWeight = 0;
   const bool flowDefined = std::isfinite(ScoreBasinYears(perfect, flowOnly).loss);
-  if (flowDefined && std::isfinite(ScoreBasinYears(perfect, settings).loss)) return std::string();
+  if (flowDefined && std::isfinite(ScoreBasinYears(perfect, outlet).loss)) return std::string();
   const std::string counted = " (" + std::to_string(observedDays) + " of " + std::to_string(days) + " days observed, " +
                               std::to_string(flowing) + " above 0)";
   if (!flowDefined && flowing == 0) return "the observed discharge is 0 or missing on every day" + counted;
@@ -160,10 +199,10 @@ std::string UndefinedFit(const std::vector<BasinYear>& observed, const Objective
 
 std::string LossName(const ObjectiveSettings& settings) {
   // "1-KGE", or "0.5*(1-KGE)+0.5*(|FLV|/100)"; the concentration's measures end in _conc.
-  const auto named = [&](bool conc) {
-    const auto one = [conc](ObjectiveKind kind) {
+  const auto named = [&](const std::string& suffix) {
+    const auto one = [&suffix](ObjectiveKind kind) {
       std::string m = MeasureName(kind);
-      if (conc) m.insert(m.back() == '|' ? m.size() - 1 : m.size(), "_conc");
+      m.insert(m.back() == '|' ? m.size() - 1 : m.size(), suffix);
       return m;
     };
     const Objective& o = settings.objective;
@@ -176,11 +215,13 @@ std::string LossName(const ObjectiveSettings& settings) {
     }
     return text;
   };
-  const std::string measure = named(false), conc = named(true);
+  const std::string measure = named(""), conc = named("_conc");
   const double w = settings.sedimentWeight;
   std::string name = w <= 0   ? measure
                      : w >= 1 ? conc
                               : ShortestReal(1 - w) + "*(" + measure + ")+" + ShortestReal(w) + "*(" + conc + ")";
+  for (const GaugeTerm& g : settings.gauges)
+    name += "+" + ShortestReal(g.weight) + "*(" + named("[" + std::to_string(g.subBasin) + "]") + ")";
   // The years scored, so that a trace names everything its losses depend on.
   for (std::size_t i = 0; i < settings.years.size();) {
     std::size_t j = i;
@@ -204,6 +245,9 @@ std::vector<std::string> MetricNames(const ObjectiveSettings& settings) {
     for (std::size_t i = 0; i < std::size(kFdcKinds); ++i)
       if (settings.objective.Uses(kFdcKinds[i])) names.push_back(std::string(kFdcNames[i]) + end);
   }
+  for (const GaugeTerm& g : settings.gauges)
+    for (const char* n : {"KGE", "NSE", "logNSE", "PBIAS"})
+      names.push_back(std::string(n) + "[" + std::to_string(g.subBasin) + "]");
   return names;
 }
 

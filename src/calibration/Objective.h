@@ -12,8 +12,9 @@
 //   fdc-low   its low segment's volume
 //
 // Several terms: the sum of each weight times its measure ("kge 0.5 lognse 0.5"). With a
-// sediment weight w: (1 - w) x that of the discharge + w x that of the concentration. A
-// perfect fit scores 0.
+// sediment weight w: (1 - w) x that of the discharge + w x that of the concentration. Each
+// gauge inside the basin adds its weight times the same terms of its sub-basin's outflow
+// against its observed discharge. A perfect fit scores 0.
 #pragma once
 
 #include <string>
@@ -27,9 +28,13 @@
 namespace tarnwell {
 
 struct ObjectiveSettings {
+  ObjectiveSettings() = default;
+  ObjectiveSettings(Objective o, double w, std::vector<int> scored, std::vector<GaugeTerm> g = {})
+      : objective(std::move(o)), sedimentWeight(w), years(std::move(scored)), gauges(std::move(g)) {}
   Objective objective;
   double sedimentWeight = 0;
   std::vector<int> years;  // the years scored
+  std::vector<GaugeTerm> gauges;
 };
 ObjectiveSettings CalibrationObjective(const CalibrationConfig& config);
 
@@ -51,7 +56,8 @@ double Loss(const Objective& objective, const FitMeasures& m);
 
 // Scores the years: loss, then the metrics KGE, NSE, logNSE and PBIAS of the discharge, and
 // the biases FHV, FMS, FLV of the flow-duration segments the objective weighs (and the same
-// of the concentration, with a sediment weight). Throws std::runtime_error when a
+// of the concentration, with a sediment weight), then KGE, NSE, logNSE and PBIAS of each gauge.
+// Throws std::runtime_error when a
 // scored year is missing.
 EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const ObjectiveSettings& settings);
 // What leaves the fit of the scored years undefined whatever the simulation gives: their
@@ -62,8 +68,8 @@ EvaluationResult ScoreBasinYears(const std::vector<BasinYear>& years, const Obje
 std::string UndefinedFit(const std::vector<BasinYear>& observed, const ObjectiveSettings& settings);
 
 // The trace's name of the loss, with the years scored ("1-KGE 1991-1992",
-// "0.8*(1-KGE)+0.2*(1-KGE_conc) 1991+1993", "0.5*(1-KGE)+0.5*(1-logNSE) 1991"), and of
-// the metrics.
+// "0.8*(1-KGE)+0.2*(1-KGE_conc) 1991+1993", "0.5*(1-KGE)+0.5*(1-logNSE) 1991",
+// "1-KGE+0.3*(1-KGE[1]) 1991" with a gauge at sub-basin 1), and of the metrics.
 std::string LossName(const ObjectiveSettings& settings);
 std::vector<std::string> MetricNames(const ObjectiveSettings& settings);
 

@@ -608,6 +608,7 @@ int Calibrate(const CalibrateOptions& o) {
     whole->SetGroundwaterSum(settings.groundwaterSum);
     simulated = whole->CalendarYears();
     CheckNamedYears(config, simulated);
+    LoadGaugeFiles(config, session, simulated);
     searchYears = IndexAfter(simulated, config.calibrationYears.back());
     search = std::make_unique<BasinEvaluator>(session, searchYears);
     search->SetCarryOver(settings.carryOver);

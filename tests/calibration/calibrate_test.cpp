@@ -73,6 +73,29 @@ TEST(Calibrate, AResumeAfterAKillEndsAsAnUninterruptedCalibration) {
   EXPECT_NE(Trace(cells).at(1), Trace(whole).at(1));
 }
 
+// A nested gauge's file in the outlet series' layout adds its sub-basin's term and columns;
+// a fault in it is named by its file and line before any evaluation.
+TEST(Calibrate, AGaugeInsideTheBasinIsScoredFromItsOwnFile) {
+  test::TempDir dir;
+  const std::string root = dir / "w";
+  test::WriteTinyWorkspace(root, Basin());
+  ASSERT_EQ(Cli(dir, root, {"--init"}).status, 0);
+  std::string river = test::ReadBytes(root + "/input/RiverDaily.in");
+  test::WriteBytes(root + "/input/nested.in", river);
+  test::WriteBytes(root + "/Parameters/calibration.txt",
+                   test::ReadBytes(root + "/Parameters/calibration.txt") + "gauge 2 0.5 input/nested.in\n");
+  const test::ProbeExit scored = Cli(dir, root, {"--evaluations", "2"});
+  ASSERT_EQ(scored.status, 0) << scored.log;
+  EXPECT_NE(Trace(root).at(0).find("1-KGE+0.5*(1-KGE[2]) 2001,KGE,NSE,logNSE,PBIAS,KGE[2],NSE[2]"), std::string::npos)
+      << Trace(root).at(0);
+  const std::size_t third = river.find("\r\n", river.find("\r\n") + 2) + 2;
+  river.replace(third, river.find(' ', third) - third, "2000-13-45");
+  test::WriteBytes(root + "/input/nested.in", river.substr(0, third + 40));
+  const test::ProbeExit refused = Cli(dir, root, {"--evaluations", "2"});
+  EXPECT_EQ(refused.status, 1) << refused.log;
+  EXPECT_NE(refused.log.find("input/nested.in line"), std::string::npos) << refused.log;
+}
+
 TEST(Sensitivity, MorrisWritesItsTableTheSameForAnyNumberOfWorkers) {
   test::TempDir dir;
   std::string csv[2];

@@ -36,12 +36,15 @@ TEST(CalibrationFile, SettingsYearsAndRanges) {
       "# a comment line\nalgorithm sce\nevaluations 250   # trailing comment\nobjective kge 0.3 fdc-low 0.7\n"
       "sediment-weight 0.25\nwarmup 1990\ncalibration 1993-1994 1991\nvalidation 1995\nseed 18446744073709551615\n"
       "batch 3\ncomplexes 5\n\n\tFieldCapacity\t0.2  0.35\nDeepLeakageCoef 0.001 0.5 log\n"
-      "MuskingumK[1] 20 48\nMuskingumX[1] 0 0.25\n");
+      "MuskingumK[1] 20 48\nMuskingumX[1] 0 0.25\ngauge 1 0.3 input/nested.in\n");
   EXPECT_EQ(std::tuple(c.search.method, ObjectiveText(c.objective), c.sedimentWeight, c.search.seed),
             std::tuple(SearchMethod::Sce, "kge 0.3 fdc-low 0.7", 0.25, 18446744073709551615ULL));
   EXPECT_EQ(std::tuple(c.search.evaluations, c.search.batch, c.search.complexes), std::tuple(250, 3, 5));
   EXPECT_EQ(Years(c), (std::vector<std::vector<int>>{{1990}, {1991, 1993, 1994}, {1995}}));
   EXPECT_EQ(c.LastYear(), 1995);
+  ASSERT_EQ(c.gauges.size(), 1u);
+  EXPECT_EQ(std::tuple(c.gauges[0].subBasin, c.gauges[0].weight, c.gauges[0].file, c.gauges[0].line),
+            std::tuple(1, 0.3, "input/nested.in", 17));
   ASSERT_EQ(c.ParameterNames(),
             (std::vector<std::string>{"FieldCapacity", "DeepLeakageCoef", "MuskingumK[1]", "MuskingumX[1]"}));
   EXPECT_EQ(std::tuple(c.parameters[0].line, c.parameters[0].log, c.parameters[1].lower, c.parameters[1].log),
@@ -84,6 +87,11 @@ TEST(CalibrationFile, BadLinesNameFileLineAndToken) {
       {"MuskingumK[1] 6 24\n", 2, "6", 1, "with K = 6 h and x = 0.2 gives the routing"},
       {"MuskingumX[2] 0 0.3\n", 2, "MuskingumX[2]", 0, "names a sub-basin the workspace does not have (it has 1)"},
       {"MuskingumX[1] 0 0.6\n", 2, "0.6", 2, "is outside what the model can take"},
+      // A gauge is a sub-basin of the list, weighed above 0, named once.
+      {"gauge 2 0.3\n", 2, "2", 1, "is not a sub-basin of the list (1 to 1)"},
+      {"gauge 1 0\n", 2, "0", 2, "is not a weight above 0"},
+      {"gauge 1\n", 2, "gauge", 0, "needs a sub-basin number and a weight"},
+      {"gauge 1 0.2\ngauge 1 0.3\n", 3, "1", 1, "is a gauge twice (first on line 2)"},
   };
   for (const auto& [text, line, token, index, says] : cases) {
     SCOPED_TRACE(text);

@@ -100,6 +100,25 @@ TEST(Objective, EachKindAndWeightOverTheScoredYears) {
   EXPECT_NEAR(ScoreBasinYears({sediment}, cases[4].settings).metrics.at(4), kExampleKge, 1e-14);
   EXPECT_EQ(SimulatedConcentration({0, 2}, {5, 86.4 * 2 * 3})[0], 0);  // a dry day carries no sediment
   EXPECT_EQ(LossName({ObjectiveKind::Kge, 0, {1991, 1992, 1993, 1995, 1997, 1998}}), "1-KGE 1991-1993+1995+1997-1998");
+  // A gauge inside the basin: sub-basin 1's outflow scored by the same terms against its weather
+  // table's discharge, or against a nested gauge's file when it names one.
+  BasinYear gauged{1991, {1, 2, 3, 4}, {1, 2, 3, 4}, {}, {}};
+  gauged.subBasinSimFlow = {{2, 2, 2, 6}, {9, 9, 9, 9}};
+  gauged.subBasinObsFlow = {{1, 2, 3, 4}, {1, 2, 3, 4}};
+  GaugeTerm atOne{1, 0.3, "", 2, {}};
+  ObjectiveSettings gauge{ObjectiveKind::Kge, 0, {1991}, {atOne}};
+  const EvaluationResult g = ScoreBasinYears({gauged}, gauge);
+  EXPECT_NEAR(g.loss, 0.3 * (1 - kExampleKge), 1e-14);
+  EXPECT_EQ(LossName(gauge), "1-KGE+0.3*(1-KGE[1]) 1991");
+  EXPECT_EQ(MetricNames(gauge).size(), 8u);
+  EXPECT_EQ(MetricNames(gauge)[4], "KGE[1]");
+  EXPECT_NEAR(g.metrics.at(4), kExampleKge, 1e-14);
+  gauge.gauges[0].file = "input/nested.in", gauge.gauges[0].observed[1991] = {2, 2, 2, 6};
+  EXPECT_EQ(ScoreBasinYears({gauged}, gauge).loss, 0);
+  // A gauge never observed leaves every fit undefined, and the check says which.
+  gauged.subBasinObsFlow[0].assign(4, -999);
+  gauge.gauges[0].file.clear();
+  EXPECT_NE(UndefinedFit({gauged}, gauge).find("the gauge at sub-basin 1 (its weather table)"), std::string::npos);
   const ObjectiveSettings missing{ObjectiveKind::Kge, 0, {1991, 1995}};
   EXPECT_EQ(test::ThrownMessage([&] { ScoreBasinYears(years, missing); }), "the simulation gave no year 1995 to score");
 }
