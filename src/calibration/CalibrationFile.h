@@ -150,8 +150,21 @@ std::string ObjectiveText(const Objective& objective);
 // What is wrong with an objective so written ("" when nothing), naming the word.
 std::string ObjectiveProblem(const std::string& text);
 
+// What a basin's own data say about it, for the ranges of a new calibration file: its area
+// (km2), its mean elevation (m) and air temperature (degrees C) and the share of its
+// precipitation that falls on days below 0 degrees C, area-weighted over the sub-basins.
+struct BasinTraits {
+  double areaKm2 = 0, meanElevation = 0, meanTemperature = 0, snowShare = 0;
+};
+struct SubBasinCheck;
+struct WorkspaceInputs;
+BasinTraits MeasureBasin(const std::vector<SubBasinCheck>& checked, const WorkspaceInputs& inputs);
+
 // The file `calibrate --init` writes for a workspace simulating firstYear..lastYear: the
-// parameters that matter for discharge, with sensible ranges and the reasons for them.
-std::vector<std::string> DefaultCalibrationFile(int firstYear, int lastYear);
+// parameters that matter for discharge, with sensible ranges and the reasons for them; with
+// `basin`, the ranges its area, snow and elevation call for (the reservoirs' time constants
+// scaled to the area, the degree-day factor widened for a snowy basin, thinner soils in
+// mountains), and the figures stated in the file.
+std::vector<std::string> DefaultCalibrationFile(int firstYear, int lastYear, const BasinTraits* basin = nullptr);
 
 }  // namespace tarnwell

@@ -544,7 +544,9 @@ int Calibrate(const CalibrateOptions& o) {
     const std::string target = o.config.empty()
                                    ? session.ws.ResolveForWriting(session.state.ProgramDir + kCalibrationFile)
                                    : configPath;
-    WriteWholeFile(target, configName, DefaultCalibrationFile(years.front(), years.back()));
+    WorkspaceInputs inputs;
+    const BasinTraits basin = MeasureBasin(CheckInputs(session, static_cast<int>(years.size()), &inputs), inputs);
+    WriteWholeFile(target, configName, DefaultCalibrationFile(years.front(), years.back(), &basin));
     std::cout << configName << "\n";
     return 0;
   }

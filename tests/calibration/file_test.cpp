@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "app/Check.h"
 #include "calibration/CalibrationFile.h"
 #include "inputs/TextFile.h"
 #include "model/Errors.h"
@@ -165,6 +166,36 @@ TEST(CalibrationFile, InitFileLoadsAndSplitsTheYears) {
   EXPECT_EQ(Years(demo), (std::vector<std::vector<int>>{{1990}, {1991, 1992}, {1993}}));
   EXPECT_EQ(std::tuple(demo.search.method, ObjectiveText(demo.objective)), std::tuple(SearchMethod::Dds, "kge"));
   EXPECT_EQ(Years(read(2000, 2000)), (std::vector<std::vector<int>>{{}, {2000}, {}}));
+  // A small snowy mountain basin: faster reservoirs, a wider degree-day range, thinner soils,
+  // and the figures that called for them stated in the file. Measured from its inputs, area-weighted.
+  SubBasinCheck high, low;
+  high.area = 120, low.area = 30;
+  WorkspaceInputs inputs;
+  inputs.subBasins.resize(2);
+  inputs.subBasins[0].terrain.values = {1900, 2100, 0};  // 0: outside
+  inputs.subBasins[1].terrain.values = {1000};
+  for (auto [k, precip, temp] : {std::tuple(0, std::vector<double>{10, 30}, std::vector<double>{-4, 2}),
+                                 std::tuple(1, std::vector<double>{10, 30}, std::vector<double>{6, 8})}) {
+    MetBlock& b = inputs.subBasins[static_cast<std::size_t>(k)].years.emplace_back();
+    b.precip = precip, b.temp = temp;
+  }
+  const BasinTraits basin = MeasureBasin({high, low}, inputs);
+  EXPECT_EQ(std::tuple(basin.areaKm2, basin.meanElevation, basin.meanTemperature, basin.snowShare),
+            std::tuple(150.0, 1800.0, 0.6, 0.2));
+  std::string text;
+  for (const std::string& line : DefaultCalibrationFile(1990, 1993, &basin)) text += line + "\n";
+  const CalibrationConfig alpine = Read(text, "calibration.txt");
+  const auto range = [&](const std::string& name) {
+    for (const CalibratedParameter& p : alpine.parameters)
+      if (p.name == name) return std::pair(p.lower, p.upper);
+    return std::pair(0.0, 0.0);
+  };
+  EXPECT_EQ(range("InterflowRecessionCoef"), std::pair(0.2, 0.9197));  // 1.25 to 12.4 days
+  EXPECT_EQ(range("GroundwaterRecessionCoef"), std::pair(0.920, 0.992));
+  EXPECT_EQ(range("SnowMeltRate"), std::pair(2.0, 9.0));
+  EXPECT_EQ(range("LayerThickness3"), std::pair(100.0, 800.0));
+  EXPECT_NE(text.find("# This basin: 150 km2, mean elevation 1800 m, mean air temperature 0.6 degrees C, 20 %"),
+            std::string::npos);
   EXPECT_EQ(Years(read(2001, 2010)),
             (std::vector<std::vector<int>>{{2001}, {2002, 2003, 2004, 2005, 2006, 2007}, {2008, 2009, 2010}}));
 }
